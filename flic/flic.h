@@ -1,0 +1,39 @@
+// FLIC playback: header check and size, the playback context, the streaming frame
+// decoder, frame skipping and looped playback in the display window.
+#pragma once
+
+#include <cstdint>
+
+// Header fields and magic numbers.
+constexpr uint16_t FLIC_MAGIC_FLI = 0xAF11;
+constexpr uint16_t FLIC_MAGIC_FLC = 0xAF12;
+constexpr int FLIC_HEADER_SIZE = 128;
+constexpr uint32_t FLIC_FIRST_FRAME_OFFSET = 128;
+
+// A playback context, filled by flic_open and owned by the caller.
+struct FlicContext {
+  int32_t handle;        // the open file (the platform's whole handle)
+  uint32_t next_offset;  // offset of the next frame in the stream buffer (memory mode)
+  uint16_t frame_count;  // the header's frame count
+  uint16_t width;        // the header's width
+  uint16_t height;       // the header's height
+  uint16_t delay;        // pause after each frame, in 18.2 Hz ticks
+  uint16_t resident;     // 1 when the last decode ran on data in memory
+  uint32_t frame_us;     // exact time between frames, in microseconds (0: no pause)
+};
+
+// Reads the first 128 bytes of a file into header: 0 for a FLIC, -1 when it cannot be
+// opened, -2 when it is too short or not a FLIC.
+int32_t flic_check_header(const char* file_name, uint8_t* header);
+// Width and height from a header, or -1 and -1 for a header that is not a FLIC; 0.
+int32_t flic_size(const uint8_t* header, int32_t* width, int32_t* height);
+// Opens a file into a context, positioned at its first frame: 0, -1 or -2.
+int32_t flic_open(const char* file_name, FlicContext* context);
+// Closes the context's file; 0.
+int32_t flic_close(FlicContext* context);
+// Decodes the next count frames into the active buffer; returns the frames decoded.
+int32_t flic_play(FlicContext* context, int32_t count, uint32_t flags);
+// n < 0 rewinds to the first frame (0); n > 0 passes over n records (the number passed).
+int32_t flic_skip(FlicContext* context, int32_t n);
+// Plays a file in the display window loops times (0: until Escape): 0, or flic_open's result.
+int32_t flic_show(const char* file_name, int32_t loops, uint32_t flags);

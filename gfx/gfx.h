@@ -1,0 +1,171 @@
+// The graphics library: its one state block and the operations every module uses.
+//
+// All drawing goes to the active virtual buffer, an off-screen 8-bit palette-indexed
+// surface in one of 32 slots. Pixel (x, y) lies at pixel_address + y * row_pitch + x
+// while the surface is locked (vb_lock / vb_unlock).
+#pragma once
+
+#include <cstdint>
+
+#include "platform/display.h"
+#include "platform/gdi.h"
+#include "platform/types.h"
+
+// Sizes of the library's fixed tables.
+constexpr int GFX_SLOT_COUNT = 32;
+constexpr int8_t GFX_NO_SLOT = -1;
+constexpr uint32_t GFX_STREAM_BUFFER_SIZE = 4096;
+constexpr int GFX_HEADER_SIZE = 128;
+constexpr int GFX_PALETTE_READ_SIZE = 769;
+constexpr int GFX_SCAN_LINE_SIZE = 10240;
+constexpr int GFX_KEY_STATES = 256;
+constexpr int GFX_COLOURS = 256;
+
+// Image flags of flic_play and pcx_show.
+constexpr uint32_t GFX_FLAG_NO_PAUSE = 1;     // flic_play: no pause; pcx_show: palette untouched
+constexpr uint32_t GFX_FLAG_AT_POSITION = 2;  // place the image at the drawing position
+constexpr uint32_t GFX_FLAG_MEMORY = 4;       // the file's bytes are in the stream buffer
+constexpr uint32_t GFX_FLAG_NO_REDUCE = 8;    // skip the colour reduction or fitting
+
+// The fewest retries of a copy onto a lost primary surface before the blit gives up.
+constexpr int GFX_BLIT_RETRIES = 4;
+
+struct GfxTextMetrics {
+  plat_font font;
+  int32_t line_height;
+  int32_t external_leading;
+  int32_t ave_char_width;
+};
+
+// The library state block. Zero at load except where gfx_state's initialiser says.
+struct GfxState {
+  // Display device.
+  plat_display display_object;
+  plat_surface primary_surface;
+  plat_clipper clipper;
+  plat_window display_window;
+  int32_t last_display_result;
+  plat_surface_desc surface_desc;  // shared by every surface creation and lock
+  plat_blt_fx blit_fx;             // passed to every blit
+
+  // Device contexts and text.
+  plat_dc palette_dc;
+  plat_dc text_dc;
+  plat_palette current_palette;
+  GfxTextMetrics text_metrics;
+
+  // Drawing colour.
+  uint8_t colour_index;
+  uint8_t drawn_value;
+  uint32_t fill_word;
+  uint8_t drawing_colour_map[GFX_COLOURS];
+
+  // Drawing position of flic_play and pcx_show under GFX_FLAG_AT_POSITION.
+  int32_t draw_x;
+  int32_t draw_y;
+
+  // Active virtual buffer: copies of the slot's fields taken by vb_open.
+  int8_t active_slot;
+  plat_surface active_surface;
+  int32_t active_width;
+  int32_t row_pitch;
+  int32_t active_height;
+  uint32_t buffer_size;
+  uint8_t* pixel_address;  // valid only while lock_count > 0
+  int32_t clip_min_x;
+  int32_t clip_max_x;
+  int32_t clip_min_y;
+  int32_t clip_max_y;
+  int32_t lock_count;
+
+  // Virtual buffer table; a null surface marks a free slot.
+  plat_surface slot_surface[GFX_SLOT_COUNT];
+  int32_t slot_width[GFX_SLOT_COUNT];
+  int32_t slot_height[GFX_SLOT_COUNT];
+  int32_t slot_clip_min_x[GFX_SLOT_COUNT];
+  int32_t slot_clip_max_x[GFX_SLOT_COUNT];
+  int32_t slot_clip_min_y[GFX_SLOT_COUNT];
+  int32_t slot_clip_max_y[GFX_SLOT_COUNT];
+
+  // File input.
+  int32_t io_handle;  // POSIX file descriptor of the library's one open file
+  uint32_t bytes_read;
+  uint8_t* stream_address;
+  uint32_t stream_size;
+  uint8_t stream_buffer[GFX_STREAM_BUFFER_SIZE];
+  // Scan-line scratch; begins with the header buffer and the palette read area.
+  alignas(16) uint8_t scan_line_buffer[GFX_SCAN_LINE_SIZE];
+
+  // Keyboard state scratch.
+  uint8_t key_state[GFX_KEY_STATES];
+
+  // Logical palette.
+  plat_logpalette logical_palette;
+
+  // Image colour fitting.
+  uint16_t colour_usage[GFX_COLOURS];
+  uint8_t image_colour_map[GFX_COLOURS];
+
+  // FLIC palette reduction and colour chunks.
+  uint8_t flic_file_palette[GFX_COLOURS * 3];
+  uint8_t work_palette[GFX_COLOURS * 3];
+  uint8_t live_flags[GFX_COLOURS];
+  uint8_t flic_colour_map[GFX_COLOURS];
+
+  // FLIC frame timing: when the next frame is due, on the platform's microsecond
+  // clock, and whether that time belongs to a frame just shown.
+  int64_t frame_due_us;
+  int32_t frame_due_valid;
+
+  // PCX header of the image being shown.
+  uint8_t pcx_header[GFX_HEADER_SIZE];
+};
+
+extern GfxState gfx_state;
+
+// The header buffer and the palette read area lie at the start of the scan-line buffer.
+inline uint8_t* gfx_header_buffer() { return gfx_state.scan_line_buffer; }
+inline uint8_t* gfx_palette_read_area() { return gfx_state.scan_line_buffer + GFX_HEADER_SIZE; }
+
+// --- Display device and state block -------------------------------------------------
+// Sets the device context used for palettes and text.
+int32_t gfx_set_dc(plat_dc dc);
+// Brings up the display device and gives the state block its starting values; always 0.
+int32_t gfx_init();
+// Frees every buffer still allocated and releases the display device; 0.
+int32_t gfx_finish();
+// Selects a stock font into the text device context and records its metrics; 0.
+int32_t gfx_select_font(int32_t number);
+// Bits per pixel times planes of the palette device context.
+uint32_t gfx_colour_depth();
+// Starts pixel work on the active buffer: 1 when pixel_address may be used, 0 when the
+// work must be skipped (no active buffer, or the lock failed). Always pair with vb_unlock.
+int32_t vb_lock();
+// Ends pixel work begun by vb_lock.
+void vb_unlock();
+
+// --- Virtual buffers ------------------------------------------------------------------
+// Allocates a buffer (width rounded up to a multiple of 4): the slot, -1 when none is
+// free, or the refused creation's negative code.
+int32_t vb_alloc(int32_t width, int32_t height);
+// Makes a slot the active buffer: 0, -1 for a bad number, -2 for a free slot.
+int32_t vb_open(int32_t slot);
+// Leaves no buffer active; 0.
+int32_t vb_close();
+// Frees a slot unless it is active; 0.
+int32_t vb_free(int32_t slot);
+// Active width - 1 and active height - 1.
+int32_t gfx_max_x();
+int32_t gfx_max_y();
+
+// --- Window blit and fill -------------------------------------------------------------
+// Stretches a rectangle of the active buffer onto a rectangle of the display window's
+// client area; corners inclusive (min x, max x, min y, max y); 0.
+int32_t vb_blit_scaled(int32_t sx1, int32_t sx2, int32_t sy1, int32_t sy2, int32_t dx1, int32_t dx2,
+                       int32_t dy1, int32_t dy2);
+// Fills the whole active buffer with the drawing colour; 0.
+int32_t gfx_erase();
+
+// --- Keyboard -------------------------------------------------------------------------
+// 1 when the key with this scan code is down now; with code 0, when any key is down.
+int32_t gfx_key_down(int32_t code);
