@@ -1,0 +1,46 @@
+// The emulated 8-bit palette screen that both backends share: surfaces, the
+// primary surface and clipper, palette objects and the hardware palette, and each
+// window's client area as a picture of palette indices.
+//
+// The shared code implements platform/display.h and platform/gdi.h. A backend
+// supplies platform/input.h and platform/system.h, creates its windows through
+// screen_window_create, and receives the two notifications at the bottom.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "platform/types.h"
+
+// A window as the screen sees it. Backends may hang their own data on `backend`.
+struct plat_window_obj {
+  int32_t client_width = 0;
+  int32_t client_height = 0;
+  int32_t origin_x = 0;  // screen position of the client area's top-left corner
+  int32_t origin_y = 0;
+  std::vector<uint8_t> client_pixels;  // client_width * client_height palette indices
+  void* backend = nullptr;
+};
+
+// Creates and destroys a window of the screen (client area cleared to index 0).
+plat_window screen_window_create(int32_t client_width, int32_t client_height);
+void screen_window_destroy(plat_window window);
+// Resizes a client area; the picture is cleared to index 0.
+void screen_window_resize(plat_window window, int32_t client_width, int32_t client_height);
+// Moves a client area on the screen.
+void screen_window_move(plat_window window, int32_t origin_x, int32_t origin_y);
+
+// The hardware palette: what index i of every client area looks like now.
+const plat_palette_entry* screen_hardware_palette();
+
+// Settings the backend or a test may change.
+void screen_set_depth(int32_t bits_per_pixel, int32_t planes);
+void screen_set_system_palette(const plat_palette_entry entries[256]);
+// The 20 static colours of an 8-bit palette display in entries 0-9 and 246-255.
+void screen_default_system_palette(plat_palette_entry out[256]);
+
+// Implemented by the backend: a copy changed this rectangle of a window's client
+// area (client coordinates, right- and bottom-exclusive).
+void backend_client_changed(plat_window window, const plat_rect& area);
+// Implemented by the backend: the hardware palette changed.
+void backend_palette_changed();
