@@ -31,5 +31,8 @@ int32_t gfx_reduce_image_colours(int32_t start, int32_t count, uint8_t* palette)
 // returns the colours to load at entries 10 to 245.
 const uint8_t* gfx_reduce_palette(uint32_t flags);
 
-// The default colour table: 240 RGB triples; entry e of the library takes triple e - 8.
-extern const uint8_t pal_default_colours[240][3];
+// The default colour table: 240 RGB triples; library entry e takes triple e - 8.
+struct PalColourTable {
+  uint8_t rgb[240][3];
+};
+extern const PalColourTable pal_default_colours;

@@ -1,0 +1,79 @@
+// The shared screen's objects and settings, for the files that implement it.
+#pragma once
+
+#include <cstdint>
+#include <set>
+#include <vector>
+
+#include "platform/common/screen.h"
+#include "platform/common/screen_diag.h"
+#include "platform/headless/headless.h"
+#include "platform/types.h"
+
+struct plat_display_obj {
+  plat_window cooperative_window = nullptr;
+};
+
+struct plat_surface_obj {
+  plat_display owner = nullptr;
+  bool primary = false;
+  int32_t width = 0;
+  int32_t height = 0;
+  std::vector<uint8_t> pixels;
+  int32_t lock_count = 0;
+  plat_clipper clipper = nullptr;
+};
+
+struct plat_clipper_obj {
+  plat_window window = nullptr;
+};
+
+struct plat_font_obj {
+  int32_t stock_number = 0;
+};
+
+struct plat_dc_obj {
+  plat_window window = nullptr;  // null for the whole screen
+  plat_palette palette = nullptr;
+  plat_font font = nullptr;
+};
+
+struct plat_palette_obj {
+  plat_palette_entry entries[256] = {};
+};
+
+struct ScreenState {
+  // Every object handed out and not yet released, by kind.
+  std::set<plat_display> displays;
+  std::set<plat_surface> surfaces;
+  std::set<plat_clipper> clippers;
+  std::set<plat_dc> dcs;
+  std::set<plat_palette> palettes;
+  std::vector<plat_window> windows;
+  plat_palette_entry system_palette[256] = {};
+  plat_palette_entry hardware_palette[256] = {};
+  plat_palette realized = nullptr;  // the palette whose colours the hardware shows
+  int32_t bits_per_pixel = 8;
+  int32_t planes = 1;
+  int32_t faults[static_cast<int>(HlStep::count)] = {};
+  int32_t lost_copies = 0;
+  int64_t calls = 0;
+  int32_t dead_handle_uses = 0;
+  std::vector<HlBlit> blits;
+  std::vector<HlAnimation> animations;
+  plat_font_obj fixed_font{10};
+};
+
+ScreenState& screen_state();
+
+// True when h is a live object of its kind; otherwise counts a dead-handle use.
+template <typename T>
+bool screen_alive(const std::set<T>& kind, T h) {
+  if (h != nullptr && kind.count(h) != 0) return true;
+  ++screen_state().dead_handle_uses;
+  return false;
+}
+// The fault code set for a step (0 for none).
+int32_t screen_fault(HlStep step);
+// Is this entry one of the display's static colours at the current depth?
+bool screen_static_entry(int index);

@@ -1,0 +1,234 @@
+// The surface service of the shared screen: display object, surfaces, clipper, the
+// stretching copy into the windows' client areas, and the windows themselves.
+#include <algorithm>
+#include <new>
+
+#include "platform/common/screen.h"
+#include "platform/common/screen_state.h"
+#include "platform/display.h"
+
+namespace {
+
+constexpr int32_t kErrInvalidRect = static_cast<int32_t>(0x88760096u);
+constexpr int32_t kErrInvalidPixelFormat = static_cast<int32_t>(0x88760091u);
+constexpr int32_t kErrNotLocked = static_cast<int32_t>(0x887601A4u);
+
+// The fault set for a step, or 0; counts the call either way.
+int32_t begin_step(HlStep step) {
+  screen_count_call();
+  return screen_fault(step);
+}
+
+bool rect_inside(const plat_rect& r, int32_t width, int32_t height) {
+  return r.left >= 0 && r.top >= 0 && r.left < r.right && r.top < r.bottom && r.right <= width &&
+         r.bottom <= height;
+}
+
+// Nearest-neighbour stretch of src_rect of src onto dest_rect (screen coordinates),
+// limited to the client area of one window.
+void stretch_into(plat_window window, const plat_surface_obj& src, const plat_rect& src_rect,
+                  const plat_rect& dest_rect) {
+  const int64_t dw = int64_t{dest_rect.right} - dest_rect.left;
+  const int64_t dh = int64_t{dest_rect.bottom} - dest_rect.top;
+  const int64_t sw = int64_t{src_rect.right} - src_rect.left;
+  const int64_t sh = int64_t{src_rect.bottom} - src_rect.top;
+  // The destination in client coordinates, cut to the client area.
+  const int64_t left = int64_t{dest_rect.left} - window->origin_x;
+  const int64_t top = int64_t{dest_rect.top} - window->origin_y;
+  const int64_t x0 = std::max<int64_t>(0, left);
+  const int64_t y0 = std::max<int64_t>(0, top);
+  const int64_t x1 = std::min<int64_t>(window->client_width, left + dw);
+  const int64_t y1 = std::min<int64_t>(window->client_height, top + dh);
+  if (x0 >= x1 || y0 >= y1) return;
+  for (int64_t y = y0; y < y1; ++y) {
+    const int64_t sy = src_rect.top + ((y - top) * sh) / dh;
+    const uint8_t* src_row = src.pixels.data() + sy * src.width;
+    uint8_t* dest_row = window->client_pixels.data() + y * window->client_width;
+    for (int64_t x = x0; x < x1; ++x) dest_row[x] = src_row[src_rect.left + ((x - left) * sw) / dw];
+  }
+  backend_client_changed(window, plat_rect{static_cast<int32_t>(x0), static_cast<int32_t>(y0),
+                                           static_cast<int32_t>(x1), static_cast<int32_t>(y1)});
+}
+
+}  // namespace
+
+int32_t plat_display_create(plat_display* out) {
+  if (int32_t fault = begin_step(HlStep::display_create)) return fault;
+  if (out == nullptr) return PLAT_ERR_INVALID_PARAMS;
+  *out = new plat_display_obj();
+  screen_state().displays.insert(*out);
+  return PLAT_OK;
+}
+
+int32_t plat_display_set_cooperative_level(plat_display display, plat_window window, uint32_t) {
+  if (int32_t fault = begin_step(HlStep::cooperative_level)) return fault;
+  if (!screen_alive(screen_state().displays, display)) return PLAT_ERR_NO_OBJECT;
+  display->cooperative_window = window;
+  return PLAT_OK;
+}
+
+int32_t plat_display_create_surface(plat_display display, plat_surface_desc* desc, plat_surface* out) {
+  screen_count_call();
+  if (!screen_alive(screen_state().displays, display)) return PLAT_ERR_NO_OBJECT;
+  if (desc == nullptr || out == nullptr || desc->size != sizeof(plat_surface_desc))
+    return PLAT_ERR_INVALID_PARAMS;
+  const bool primary = (desc->caps & PLAT_CAPS_PRIMARY_SURFACE) != 0;
+  if (int32_t fault = screen_fault(primary ? HlStep::primary_surface : HlStep::surface_create))
+    return fault;
+  auto* surface = new (std::nothrow) plat_surface_obj();
+  if (surface == nullptr) return PLAT_ERR_OUT_OF_MEMORY;
+  surface->owner = display;
+  surface->primary = primary;
+  if (!primary) {
+    if (desc->width <= 0 || desc->height <= 0 ||
+        int64_t{desc->width} * desc->height > PLAT_MAX_SURFACE_PIXELS) {
+      delete surface;
+      return PLAT_ERR_INVALID_PARAMS;
+    }
+    if (desc->pixel_format.rgb_bit_count != 8 ||
+        (desc->pixel_format.flags & PLAT_PF_PALETTE_INDEXED8) == 0) {
+      delete surface;
+      return kErrInvalidPixelFormat;
+    }
+    try {
+      surface->pixels.assign(static_cast<size_t>(desc->width) * static_cast<size_t>(desc->height), 0);
+    } catch (const std::bad_alloc&) {
+      delete surface;
+      return PLAT_ERR_OUT_OF_MEMORY;
+    }
+    surface->width = desc->width;
+    surface->height = desc->height;
+  }
+  screen_state().surfaces.insert(surface);
+  *out = surface;
+  return PLAT_OK;
+}
+
+int32_t plat_display_create_clipper(plat_display display, uint32_t, plat_clipper* out) {
+  if (int32_t fault = begin_step(HlStep::clipper)) return fault;
+  if (!screen_alive(screen_state().displays, display)) return PLAT_ERR_NO_OBJECT;
+  if (out == nullptr) return PLAT_ERR_INVALID_PARAMS;
+  *out = new plat_clipper_obj();
+  screen_state().clippers.insert(*out);
+  return PLAT_OK;
+}
+
+int32_t plat_clipper_set_window(plat_clipper clipper, uint32_t, plat_window window) {
+  if (int32_t fault = begin_step(HlStep::clipper_bind)) return fault;
+  if (!screen_alive(screen_state().clippers, clipper)) return PLAT_ERR_NO_OBJECT;
+  clipper->window = window;
+  return PLAT_OK;
+}
+
+int32_t plat_surface_set_clipper(plat_surface surface, plat_clipper clipper) {
+  if (int32_t fault = begin_step(HlStep::set_clipper)) return fault;
+  if (!screen_alive(screen_state().surfaces, surface)) return PLAT_ERR_NO_OBJECT;
+  if (clipper != nullptr && !screen_alive(screen_state().clippers, clipper)) return PLAT_ERR_NO_OBJECT;
+  surface->clipper = clipper;
+  return PLAT_OK;
+}
+
+int32_t plat_surface_lock(plat_surface surface, plat_surface_desc* desc, uint32_t) {
+  if (int32_t fault = begin_step(HlStep::lock)) return fault;
+  if (!screen_alive(screen_state().surfaces, surface)) return PLAT_ERR_NO_OBJECT;
+  if (desc == nullptr || surface->primary) return PLAT_ERR_INVALID_PARAMS;
+  desc->width = surface->width;
+  desc->height = surface->height;
+  desc->pitch = surface->width;
+  desc->surface = surface->pixels.data();
+  ++surface->lock_count;
+  return PLAT_OK;
+}
+
+int32_t plat_surface_unlock(plat_surface surface) {
+  screen_count_call();
+  if (!screen_alive(screen_state().surfaces, surface)) return PLAT_ERR_NO_OBJECT;
+  if (surface->lock_count == 0) return kErrNotLocked;
+  --surface->lock_count;
+  return PLAT_OK;
+}
+
+int32_t plat_surface_blt(plat_surface dest, const plat_rect* dest_rect, plat_surface src,
+                         const plat_rect* src_rect, uint32_t, plat_blt_fx*) {
+  screen_count_call();
+  ScreenState& s = screen_state();
+  if (!screen_alive(s.surfaces, dest) || !screen_alive(s.surfaces, src)) return PLAT_ERR_NO_OBJECT;
+  HlBlit record{dest_rect ? *dest_rect : plat_rect{}, src_rect ? *src_rect : plat_rect{}, PLAT_OK};
+  if (s.lost_copies > 0) {
+    --s.lost_copies;
+    record.result = PLAT_ERR_SURFACE_LOST;
+  } else if (!dest->primary || src->primary || dest_rect == nullptr || src_rect == nullptr ||
+             !rect_inside(*src_rect, src->width, src->height) || dest_rect->left >= dest_rect->right ||
+             dest_rect->top >= dest_rect->bottom) {
+    record.result = kErrInvalidRect;
+  } else if (dest->clipper != nullptr) {
+    if (dest->clipper->window != nullptr) stretch_into(dest->clipper->window, *src, *src_rect, *dest_rect);
+  } else {
+    for (plat_window window : s.windows) stretch_into(window, *src, *src_rect, *dest_rect);
+  }
+  s.blits.push_back(record);
+  return record.result;
+}
+
+int32_t plat_surface_restore(plat_surface surface) {
+  screen_count_call();
+  return screen_alive(screen_state().surfaces, surface) ? PLAT_OK : PLAT_ERR_NO_OBJECT;
+}
+
+int32_t plat_surface_release(plat_surface surface) {
+  screen_count_call();
+  ScreenState& s = screen_state();
+  if (!screen_alive(s.surfaces, surface)) return PLAT_ERR_NO_OBJECT;
+  s.surfaces.erase(surface);
+  delete surface;
+  return PLAT_OK;
+}
+
+int32_t plat_clipper_release(plat_clipper clipper) {
+  screen_count_call();
+  ScreenState& s = screen_state();
+  if (!screen_alive(s.clippers, clipper)) return PLAT_ERR_NO_OBJECT;
+  for (plat_surface surface : s.surfaces)
+    if (surface->clipper == clipper) surface->clipper = nullptr;
+  s.clippers.erase(clipper);
+  delete clipper;
+  return PLAT_OK;
+}
+
+int32_t plat_display_release(plat_display display) {
+  screen_count_call();
+  ScreenState& s = screen_state();
+  if (!screen_alive(s.displays, display)) return PLAT_ERR_NO_OBJECT;
+  s.displays.erase(display);
+  delete display;
+  return PLAT_OK;
+}
+
+plat_window screen_window_create(int32_t client_width, int32_t client_height) {
+  auto* window = new plat_window_obj();
+  screen_state().windows.push_back(window);
+  screen_window_resize(window, client_width, client_height);
+  return window;
+}
+
+void screen_window_destroy(plat_window window) {
+  ScreenState& s = screen_state();
+  auto it = std::find(s.windows.begin(), s.windows.end(), window);
+  if (it == s.windows.end()) return;
+  s.windows.erase(it);
+  for (plat_clipper clipper : s.clippers)
+    if (clipper->window == window) clipper->window = nullptr;
+  delete window;
+}
+
+void screen_window_resize(plat_window window, int32_t client_width, int32_t client_height) {
+  window->client_width = std::max(0, client_width);
+  window->client_height = std::max(0, client_height);
+  window->client_pixels.assign(
+      static_cast<size_t>(window->client_width) * static_cast<size_t>(window->client_height), 0);
+}
+
+void screen_window_move(plat_window window, int32_t origin_x, int32_t origin_y) {
+  window->origin_x = origin_x;
+  window->origin_y = origin_y;
+}

@@ -1,0 +1,159 @@
+// The headless backend: one in-memory window, a settable keyboard and a clock that
+// moves only when a test sets it or something waits on it.
+#include "platform/headless/headless.h"
+
+#include "platform/common/screen.h"
+#include "platform/common/screen_diag.h"
+#include "platform/input.h"
+#include "platform/system.h"
+
+namespace {
+
+constexpr int32_t kDefaultClientWidth = 640;
+constexpr int32_t kDefaultClientHeight = 480;
+constexpr int64_t kMicrosecondsPerTickTimes182 = 10000000;  // one tick = 1e7 / 182 us
+
+struct Headless {
+  plat_window window = nullptr;
+  plat_window active = nullptr;
+  bool active_set = false;
+  uint8_t keys[256] = {};
+  void (*key_poll_hook)(int32_t) = nullptr;
+  int32_t polls = 0;
+  int64_t now_us = 0;
+  int64_t step_us = 0;
+  int32_t waits = 0;
+};
+
+Headless& hl() {
+  static Headless state;
+  return state;
+}
+
+int64_t read_clock() {
+  Headless& h = hl();
+  const int64_t now = h.now_us;
+  h.now_us += h.step_us;
+  return now;
+}
+
+// Virtual-key codes of the first scan codes of a PC keyboard (0 where none).
+constexpr uint8_t kScanToVk[0x3A] = {
+    0,    0x1B, '1',  '2',  '3',  '4',  '5',  '6',  '7',  '8',  '9',  '0',  0xBD, 0xBB, 0x08,
+    0x09, 'Q',  'W',  'E',  'R',  'T',  'Y',  'U',  'I',  'O',  'P',  0xDB, 0xDD, 0x0D, 0x11,
+    'A',  'S',  'D',  'F',  'G',  'H',  'J',  'K',  'L',  0xBA, 0xDE, 0xC0, 0x10, 0xDC, 'Z',
+    'X',  'C',  'V',  'B',  'N',  'M',  0xBC, 0xBE, 0xBF, 0x10, 0x6A, 0x12, 0x20};
+
+}  // namespace
+
+plat_window hl_window() {
+  Headless& h = hl();
+  if (h.window == nullptr) h.window = screen_window_create(kDefaultClientWidth, kDefaultClientHeight);
+  return h.window;
+}
+
+void hl_reset() {
+  screen_reset();  // also destroys the window
+  hl() = Headless();
+  hl_window();
+}
+
+void hl_fail_step(HlStep step, int32_t code) { screen_set_fault(step, code); }
+void hl_lose_primary(int32_t n) { screen_set_lost_copies(n); }
+void hl_set_depth(int32_t bits_per_pixel, int32_t planes) { screen_set_depth(bits_per_pixel, planes); }
+void hl_set_system_palette(const plat_palette_entry entries[256]) { screen_set_system_palette(entries); }
+void hl_set_client_size(int32_t width, int32_t height) { screen_window_resize(hl_window(), width, height); }
+void hl_set_client_origin(int32_t x, int32_t y) { screen_window_move(hl_window(), x, y); }
+
+void hl_set_active_window(plat_window window) {
+  hl().active = window;
+  hl().active_set = true;
+}
+
+void hl_set_key_state(int32_t virtual_key, uint8_t state) { hl().keys[virtual_key & 0xFF] = state; }
+void hl_set_key_poll_hook(void (*hook)(int32_t poll)) {
+  hl().key_poll_hook = hook;
+  hl().polls = 0;
+}
+
+void hl_set_clock_us(int64_t now) { hl().now_us = now; }
+int64_t hl_clock_us() { return hl().now_us; }
+void hl_set_clock_step_us(int64_t step) { hl().step_us = step; }
+
+const std::vector<uint8_t>& hl_client_pixels() { return hl_window()->client_pixels; }
+int32_t hl_client_width() { return hl_window()->client_width; }
+int32_t hl_client_height() { return hl_window()->client_height; }
+const plat_palette_entry* hl_hardware_palette() { return screen_hardware_palette(); }
+const std::vector<HlBlit>& hl_blits() { return screen_blit_log(); }
+const std::vector<HlAnimation>& hl_animations() { return screen_animation_log(); }
+int64_t hl_platform_calls() { return screen_calls(); }
+int32_t hl_live_objects() { return screen_live_objects(); }
+int32_t hl_locked_surfaces() { return screen_locked_surfaces(); }
+int32_t hl_waits() { return hl().waits; }
+int32_t hl_dead_handle_uses() { return screen_dead_handle_uses(); }
+
+// --- Keyboard ------------------------------------------------------------------------
+
+uint32_t plat_map_virtual_key(uint32_t code, uint32_t map_type) {
+  screen_count_call();
+  if (map_type != PLAT_MAPVK_VSC_TO_VK || code >= sizeof kScanToVk) return 0;
+  return kScanToVk[code];
+}
+
+int16_t plat_get_async_key_state(int32_t virtual_key) {
+  screen_count_call();
+  Headless& h = hl();
+  if (h.key_poll_hook != nullptr) h.key_poll_hook(++h.polls);
+  return (h.keys[virtual_key & 0xFF] & PLAT_KEY_DOWN) ? static_cast<int16_t>(0x8000) : 0;
+}
+
+int32_t plat_get_keyboard_state(uint8_t state[256]) {
+  screen_count_call();
+  for (int i = 0; i < 256; ++i) state[i] = hl().keys[i];
+  return 1;
+}
+
+// --- Window queries and clocks ---------------------------------------------------------
+
+plat_window plat_get_active_window() {
+  screen_count_call();
+  return hl().active_set ? hl().active : hl_window();
+}
+
+int32_t plat_get_client_rect(plat_window window, plat_rect* out) {
+  screen_count_call();
+  if (window == nullptr || out == nullptr) return 0;
+  *out = plat_rect{0, 0, window->client_width, window->client_height};
+  return 1;
+}
+
+int32_t plat_client_to_screen(plat_window window, plat_point* point) {
+  screen_count_call();
+  if (window == nullptr || point == nullptr) return 0;
+  point->x += window->origin_x;
+  point->y += window->origin_y;
+  return 1;
+}
+
+uint32_t plat_tick_count() {
+  screen_count_call();
+  return static_cast<uint32_t>(read_clock() * 182 / kMicrosecondsPerTickTimes182);
+}
+
+int64_t plat_clock_us() {
+  screen_count_call();
+  return read_clock();
+}
+
+void plat_wait_until_us(int64_t due) {
+  screen_count_call();
+  Headless& h = hl();
+  if (due <= h.now_us) return;
+  ++h.waits;
+  h.now_us = due;
+}
+
+// --- Notifications from the shared screen: nothing to show here. -----------------------
+
+void backend_client_changed(plat_window, const plat_rect&) {}
+void backend_palette_changed() {}
