@@ -123,6 +123,10 @@ struct GfxState {
 
 extern GfxState gfx_state;
 
+// Returns the state block to its values at load (for tests and tools that start over;
+// any platform objects it held are forgotten, not released).
+void gfx_load_state();
+
 // The header buffer and the palette read area lie at the start of the scan-line buffer.
 inline uint8_t* gfx_header_buffer() { return gfx_state.scan_line_buffer; }
 inline uint8_t* gfx_palette_read_area() { return gfx_state.scan_line_buffer + GFX_HEADER_SIZE; }
