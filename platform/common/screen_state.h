@@ -66,10 +66,12 @@ struct ScreenState {
 
 ScreenState& screen_state();
 
-// True when h is a live object of its kind; otherwise counts a dead-handle use.
+// True when h is a live object of its kind. A handle that is neither null nor live
+// (released, or never handed out) counts as a dead-handle use.
 template <typename T>
 bool screen_alive(const std::set<T>& kind, T h) {
-  if (h != nullptr && kind.count(h) != 0) return true;
+  if (h == nullptr) return false;
+  if (kind.count(h) != 0) return true;
   ++screen_state().dead_handle_uses;
   return false;
 }
