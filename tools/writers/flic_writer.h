@@ -1,0 +1,110 @@
+// A small FLIC writer for tests, benchmarks and the shipped data files.
+//
+// A file is built in memory, record by record:
+//
+//   FlicWriter w;
+//   fw_begin(w, FW_FLC, 320, 200, 70);        // header: kind, size, speed
+//   fw_begin_frame(w);                        // frame record
+//   fw_palette(w, FW_CHUNK_COLOUR_256, rgb);  // chunks of the frame
+//   fw_byte_run(w, pixels);
+//   fw_end_frame(w);
+//   ...                                       // more frames, e.g. fw_word_delta
+//   fw_finish(w);                             // header size and frame count
+//   fw_save(w, "out.flc");
+//
+// Pixel arrays are width * height bytes, rows top first. Encoded chunks are padded to
+// an even size (the pad byte is counted in the chunk's size). Every chunk must lie
+// inside an open record.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// File kinds (the header's magic).
+constexpr uint16_t FW_FLI = 0xAF11;  // speed in 1/70 s, 64-level colours
+constexpr uint16_t FW_FLC = 0xAF12;  // speed in ms, 256-level colours
+
+// Record types.
+constexpr uint16_t FW_FRAME_TYPE = 0xF1FA;
+constexpr uint16_t FW_PREFIX_TYPE = 0xF100;
+
+// Chunk types.
+constexpr uint16_t FW_CHUNK_COLOUR_256 = 4;
+constexpr uint16_t FW_CHUNK_WORD_DELTA = 7;
+constexpr uint16_t FW_CHUNK_COLOUR_64 = 11;
+constexpr uint16_t FW_CHUNK_BYTE_DELTA = 12;
+constexpr uint16_t FW_CHUNK_BLACK = 13;
+constexpr uint16_t FW_CHUNK_BYTE_RUN = 15;
+constexpr uint16_t FW_CHUNK_UNCOMPRESSED = 16;
+constexpr uint16_t FW_CHUNK_STAMP = 18;
+
+constexpr uint32_t FW_HEADER_SIZE = 128;
+constexpr uint32_t FW_RECORD_HEADER_SIZE = 16;
+constexpr uint32_t FW_CHUNK_HEADER_SIZE = 6;
+
+struct FlicWriter {
+  std::vector<uint8_t> bytes;  // the file so far
+  uint16_t magic = FW_FLC;
+  uint16_t width = 0;
+  uint16_t height = 0;
+  uint16_t frames = 0;          // frame records written (prefix records not counted)
+  size_t record_start = 0;      // offset of the open record
+  bool record_open = false;
+  uint16_t record_chunks = 0;   // chunks in the open record
+};
+
+// One packet of a colour chunk: entries to pass over, then the entries' components
+// (3 bytes each, 1 to 256 entries) written as given: 0-63 for the 64-level chunk.
+struct FwColourPacket {
+  uint8_t skip;
+  std::vector<uint8_t> rgb;
+};
+
+// --- File --------------------------------------------------------------------------
+// Starts a file: the 128-byte header with kind, size and speed (1/70 s or ms).
+void fw_begin(FlicWriter& w, uint16_t magic, uint16_t width, uint16_t height, uint32_t speed);
+// Opens a frame record; fw_end_frame closes it and counts it as a frame.
+void fw_begin_frame(FlicWriter& w);
+// Opens a prefix record (type 0xF100); fw_end_frame closes it without counting it.
+void fw_begin_prefix(FlicWriter& w);
+// Closes the open record, writing its size and chunk count.
+void fw_end_frame(FlicWriter& w);
+// Writes the file size and the frame count into the header: frame_count, or the
+// number of frame records when it is negative. Call after the last record.
+void fw_finish(FlicWriter& w, int32_t frame_count = -1);
+// Writes the bytes to a file; false when it cannot be written.
+bool fw_save(const FlicWriter& w, const std::string& path);
+
+// --- Chunks ------------------------------------------------------------------------
+// Colour chunk of type 4 or 11 from packets.
+void fw_colour_chunk(FlicWriter& w, uint16_t type, const std::vector<FwColourPacket>& packets);
+// Colour chunk setting all 256 entries from 8-bit components (768 bytes); for type 11
+// each component is stored as its top 6 bits.
+void fw_palette(FlicWriter& w, uint16_t type, const uint8_t* rgb);
+// Black frame (type 13).
+void fw_black(FlicWriter& w);
+// Uncompressed frame (type 16): the rows as they stand.
+void fw_uncompressed(FlicWriter& w, const uint8_t* pixels);
+// Byte run-length frame (type 15), encoded from the pixels.
+void fw_byte_run(FlicWriter& w, const uint8_t* pixels);
+// Byte-oriented line delta (type 12) turning prev into next.
+void fw_byte_delta(FlicWriter& w, const uint8_t* prev, const uint8_t* next);
+// Word-oriented line delta (type 7) turning prev into next.
+void fw_word_delta(FlicWriter& w, const uint8_t* prev, const uint8_t* next);
+// A chunk of any type with the given data (padded to an even size).
+void fw_chunk(FlicWriter& w, uint16_t type, const std::vector<uint8_t>& data);
+// A chunk whose size field is given outright (no padding): for damaged files.
+void fw_chunk_sized(FlicWriter& w, uint32_t size_field, uint16_t type, const std::vector<uint8_t>& data);
+
+// --- Raw bytes, for damaged files --------------------------------------------------
+// Appends bytes as they stand (inside or outside a record).
+void fw_raw(FlicWriter& w, const std::vector<uint8_t>& data);
+// Little-endian helpers for building chunk data by hand.
+void fw_put16(std::vector<uint8_t>& out, uint32_t value);
+void fw_put32(std::vector<uint8_t>& out, uint32_t value);
+
+// --- Encoders on their own (chunk data without the chunk header) ------------------
+std::vector<uint8_t> fw_encode_byte_run(const uint8_t* pixels, int width, int height);
+std::vector<uint8_t> fw_encode_byte_delta(const uint8_t* prev, const uint8_t* next, int width, int height);
+std::vector<uint8_t> fw_encode_word_delta(const uint8_t* prev, const uint8_t* next, int width, int height);
