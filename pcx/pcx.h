@@ -10,6 +10,25 @@ constexpr uint8_t PCX_PALETTE_MARKER = 12;
 constexpr int PCX_HEADER_SIZE = 128;
 constexpr int PCX_PALETTE_BLOCK_SIZE = 769;
 
+// Header layout: byte offsets of the fields the library reads (16-bit fields little-endian).
+constexpr int PCX_AT_MANUFACTURER = 0;
+constexpr int PCX_AT_VERSION = 1;
+constexpr int PCX_AT_BITS_PER_PIXEL = 3;
+constexpr int PCX_AT_MIN_X = 4;
+constexpr int PCX_AT_MIN_Y = 6;
+constexpr int PCX_AT_MAX_X = 8;
+constexpr int PCX_AT_MAX_Y = 10;
+constexpr int PCX_AT_HEADER_PALETTE = 16;  // 16 RGB triples
+constexpr int PCX_AT_PLANES = 65;
+constexpr int PCX_AT_BYTES_PER_LINE = 66;
+constexpr int PCX_HEADER_COLOURS = 16;
+constexpr int PCX_BLOCK_COLOURS = 256;
+
+// Results of pcx_show (failures are positive).
+constexpr int32_t PCX_SHOWN = 0;
+constexpr int32_t PCX_CANNOT_OPEN = 1;
+constexpr int32_t PCX_NOT_A_PCX = 2;  // short header, not a PCX, or a line too long to decode
+
 // Reads a file's 128-byte header into header: 0 for a PCX, -1 when it cannot be opened,
 // -2 when it is too short or its first byte is not 10.
 int32_t pcx_check_header(const char* file_name, uint8_t* header);
@@ -21,5 +40,10 @@ int32_t pcx_set_position(int32_t x, int32_t y);
 // Reads a file's colours into palette (768 bytes): 256 or 16, -1 or -2.
 int32_t pcx_read_palette(const char* file_name, uint8_t* palette);
 // Draws a picture into the active buffer and installs its colours: 0, 1 (cannot be
-// opened) or 2 (short header or not a PCX).
+// opened) or 2 (short header, not a PCX, or scan lines too long for the scan-line buffer).
+// The picture is clipped at all four edges of the buffer.
 int32_t pcx_show(const char* file_name, uint32_t flags);
+// Puts a whole file into the stream buffer for pcx_show with GFX_FLAG_MEMORY: copies at
+// most GFX_STREAM_BUFFER_SIZE bytes and sets the stream buffer's size word to the count
+// copied, which it returns.
+uint32_t pcx_load_stream(const uint8_t* bytes, uint32_t count);

@@ -1,0 +1,31 @@
+// Run-length scan lines of a PCX picture: one bounded reader over the stream buffer
+// and the line decoder that carries a run's surplus into the following lines.
+#pragma once
+
+#include <cstdint>
+
+// The bounded reader: the unread bytes of the stream buffer, refilled from the I/O
+// handle in file mode; in memory mode the bytes in the buffer are all there is.
+struct PcxReader {
+  const uint8_t* next;
+  uint32_t unread;
+  bool from_file;
+};
+
+// Decoding state of one picture. The current line is bytes 0 to line_length - 1 of
+// the scan-line buffer; the carry count bytes behind it belong to the following lines.
+struct PcxLineDecoder {
+  PcxReader reader;
+  uint32_t line_length;  // planes x bytes per line
+  uint32_t carry;
+  bool ended;            // the data ran out; the last line stands for every later one
+};
+
+// The largest count one run can store.
+constexpr uint32_t PCX_MAX_RUN = 63;
+
+// Starts a decoder; false when one line plus a run does not fit the scan-line buffer.
+bool pcx_lines_start(PcxLineDecoder& d, PcxReader reader, uint32_t line_length);
+// Decodes the next scan line into the start of the scan-line buffer. When the data
+// ends inside a line, the rest of that line is zero and it stays for all later lines.
+void pcx_next_line(PcxLineDecoder& d);
