@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# The whole test suite: installs what is missing, then builds and tests twice: a
+# release build with g++, and a clang build with AddressSanitizer and
+# UndefinedBehaviorSanitizer that also runs the fuzz targets for a bounded time.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/deps.sh test
+
+jobs=$(nproc 2>/dev/null || echo 2)
+export CTEST_OUTPUT_ON_FAILURE=1
+export QT_QPA_PLATFORM=offscreen
+
+echo "== release build"
+cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=g++ >/dev/null
+cmake --build build/release -j "$jobs"
+ctest --test-dir build/release -j "$jobs" --timeout 600
+
+echo "== sanitizer build (ASan + UBSan, fuzzing)"
+cmake -S . -B build/sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ \
+  -DMOXFLIC_SANITIZE=ON -DMOXFLIC_FUZZ=ON -DMOXFLIC_BENCH=OFF >/dev/null
+cmake --build build/sanitize -j "$jobs"
+export ASAN_OPTIONS=abort_on_error=1:detect_leaks=1:strict_string_checks=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+ctest --test-dir build/sanitize -j "$jobs" --timeout 900
+
+echo "== all tests passed"
