@@ -59,13 +59,13 @@ int32_t screen_locked_surfaces() {
 
 void screen_reset() {
   ScreenState& s = screen_state();
+  std::vector<plat_window> windows = s.windows;
+  for (plat_window w : windows) screen_window_destroy(w);
   for (plat_display d : s.displays) delete d;
   for (plat_surface x : s.surfaces) delete x;
   for (plat_clipper c : s.clippers) delete c;
   for (plat_dc d : s.dcs) delete d;
   for (plat_palette p : s.palettes) delete p;
-  std::vector<plat_window> windows = s.windows;
-  for (plat_window w : windows) screen_window_destroy(w);
   s = ScreenState();
   screen_default_system_palette(s.system_palette);
   for (int i = 0; i < 256; ++i) s.hardware_palette[i] = s.system_palette[i];
