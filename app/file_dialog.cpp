@@ -1,0 +1,32 @@
+// The open-file dialog step of "&Open".
+#include <cstring>
+
+#include "app/app.h"
+#include "platform/system.h"
+
+int32_t app_file_dialog(const char* description, const char* pattern) {
+  // The filter: description, zero, pattern, zero, and one more zero.
+  char filter[APP_FILTER_SIZE] = {};
+  size_t description_length = std::strlen(description);
+  size_t pattern_length = std::strlen(pattern);
+  if (description_length + pattern_length + 3 > sizeof filter) return -1;
+  std::memcpy(filter, description, description_length);
+  std::memcpy(filter + description_length + 1, pattern, pattern_length);
+
+  char file[APP_NAME_SIZE] = {};
+  char title[APP_TITLE_SIZE] = {};
+  win_open_file dialog = {};
+  dialog.owner = plat_get_active_window();
+  dialog.filter = filter;
+  dialog.filter_index = 1;
+  dialog.file = file;
+  dialog.file_size = sizeof file;
+  dialog.file_title = title;
+  dialog.file_title_size = sizeof title;
+  dialog.default_ext = pattern_length >= 2 ? pattern + 2 : nullptr;
+  if (win_get_open_file_name(&dialog) != 1) return -1;
+
+  std::memcpy(app_state.file_name, file, sizeof file);
+  std::memcpy(app_state.file_title, title, sizeof title);
+  return 1;
+}

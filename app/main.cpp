@@ -1,0 +1,18 @@
+// The program: the command line after the program name is the name of a FLIC to open.
+#include <cstdio>
+
+#include "app/app.h"
+
+int main(int argc, char** argv) {
+  if (win_startup(&argc, argv) != 1) {
+    std::fprintf(stderr, "moxflic: no display available\n");
+    return 1;
+  }
+  app_reset();
+  char tail[APP_NAME_SIZE];
+  size_t length = app_command_tail(argc, argv, tail, sizeof tail);
+  app_start(tail, length, WIN_SW_SHOWDEFAULT);
+  int32_t code = app_run();
+  win_shutdown();
+  return code;
+}

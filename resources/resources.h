@@ -1,0 +1,12 @@
+// The viewer's resources: its menu and its icon, found by name.
+#pragma once
+
+#include "platform/window.h"
+
+// Resource names.
+constexpr const char* RES_MENU_NAME = "FGIMAGE";
+constexpr const char* RES_ICON_NAME = "FGICON";
+
+// The menu or icon of that name, or null.
+const win_menu* res_find_menu(const char* name);
+const win_icon* res_find_icon(const char* name);
