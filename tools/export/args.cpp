@@ -1,0 +1,164 @@
+// Command-line parsing and the names of numbered output files.
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "tools/export/export.h"
+
+namespace {
+
+// Widest zero-padded frame number accepted in an output name.
+constexpr int MAX_NUMBER_WIDTH = 9;
+
+bool ends_with_nocase(const std::string& text, const char* tail) {
+  size_t n = std::strlen(tail);
+  if (text.size() < n) return false;
+  for (size_t i = 0; i < n; i++) {
+    char c = text[text.size() - n + i];
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (c != tail[i]) return false;
+  }
+  return true;
+}
+
+// Splits a PNG name around its one %d / %Nd / %0Nd; %% stands for a percent sign.
+bool split_number(const std::string& text, OutputName& name, std::string& error) {
+  std::string* part = &name.prefix;
+  bool found = false;
+  for (size_t i = 0; i < text.size(); i++) {
+    if (text[i] != '%') {
+      *part += text[i];
+      continue;
+    }
+    size_t j = i + 1;
+    if (j < text.size() && text[j] == '%') {
+      *part += '%';
+      i = j;
+      continue;
+    }
+    bool zero = j < text.size() && text[j] == '0';
+    if (zero) j++;
+    int width = 0;
+    while (j < text.size() && text[j] >= '0' && text[j] <= '9' && width <= MAX_NUMBER_WIDTH) {
+      width = width * 10 + (text[j] - '0');
+      j++;
+    }
+    if (j >= text.size() || text[j] != 'd' || width > MAX_NUMBER_WIDTH) {
+      error = "output name \"" + text + "\": only %d, %Nd or %0Nd (N up to 9) may stand for the frame number";
+      return false;
+    }
+    if (found) {
+      error = "output name \"" + text + "\" has more than one frame number";
+      return false;
+    }
+    found = true;
+    name.number_width = width;
+    name.zero_pad = zero;
+    part = &name.suffix;
+    i = j;
+  }
+  name.kind = found ? OutputKind::png_sequence : OutputKind::png_single;
+  return true;
+}
+
+bool parse_output(const std::string& text, OutputName& name, std::string& error) {
+  name = OutputName{OutputKind::png_single, "", "", 0, false};
+  if (ends_with_nocase(text, ".gif")) {
+    name.kind = OutputKind::gif;
+    name.prefix = text;
+    return true;
+  }
+  if (ends_with_nocase(text, ".png")) return split_number(text, name, error);
+  error = "output name \"" + text + "\" must end in .png or .gif";
+  return false;
+}
+
+}  // namespace
+
+const char* usage_text() {
+  return "Usage: moxflic-export [--palette=screen|file] INPUT OUTPUT\n"
+         "       moxflic-export --info INPUT\n"
+         "       moxflic-export --check INPUT\n"
+         "       moxflic-export --help | --version\n"
+         "\n"
+         "INPUT is a FLI/FLC animation or a PCX picture, recognised by its contents.\n"
+         "OUTPUT:\n"
+         "  NAME.png        the first frame\n"
+         "  NAME%04d.png    one PNG per frame, numbered from 1 (%d, %Nd, %0Nd)\n"
+         "  NAME.gif        an animated GIF at the file's speed, looping forever\n"
+         "Options:\n"
+         "  --palette=screen  colours as the viewer shows them (default)\n"
+         "  --palette=file    every pixel in the colour the file gives it (lossless)\n"
+         "  --info            describe the file as key: value lines\n"
+         "  --check           decode the whole file, report frames and decoding time;\n"
+         "                    exit 1 when the file is damaged\n"
+         "Exit status: 0 success, 1 unreadable, unknown or damaged input, 2 usage error.\n";
+}
+
+bool parse_args(int argc, char** argv, Options& options, std::string& error) {
+  options = Options{Command::export_file, PaletteMode::screen, "", {}};
+  std::vector<std::string> names;
+  bool palette_given = false;
+  bool info = false, check = false, help = false, version = false;
+  bool options_end = false;
+  for (int i = 1; i < argc; i++) {
+    std::string arg = argv[i];
+    if (options_end || arg.size() < 2 || arg[0] != '-') {
+      names.push_back(arg);
+    } else if (arg == "--") {
+      options_end = true;
+    } else if (arg == "--palette=screen" || arg == "--palette=file") {
+      options.palette = arg == "--palette=file" ? PaletteMode::file : PaletteMode::screen;
+      palette_given = true;
+    } else if (arg == "--info") {
+      info = true;
+    } else if (arg == "--check") {
+      check = true;
+    } else if (arg == "--help" || arg == "-h") {
+      help = true;
+    } else if (arg == "--version") {
+      version = true;
+    } else if (arg.rfind("--palette", 0) == 0) {
+      error = "--palette takes =screen or =file, not \"" + arg + "\"";
+      return false;
+    } else {
+      error = "unknown option \"" + arg + "\"";
+      return false;
+    }
+  }
+  if (help || version) {
+    options.command = help ? Command::help : Command::version;
+    return true;
+  }
+  if (info && check) {
+    error = "--info and --check cannot be combined";
+    return false;
+  }
+  if (info || check) {
+    options.command = info ? Command::info : Command::check;
+    if (palette_given) {
+      error = "--palette applies to exporting, not to --info or --check";
+      return false;
+    }
+    if (names.size() != 1) {
+      error = std::string(info ? "--info" : "--check") + " takes exactly one input file";
+      return false;
+    }
+    options.input = names[0];
+    return true;
+  }
+  if (names.size() != 2) {
+    error = names.empty() ? "no input file given" : "give one input file and one output name";
+    return false;
+  }
+  options.input = names[0];
+  return parse_output(names[1], options.output, error);
+}
+
+std::string output_frame_name(const OutputName& name, int n) {
+  if (name.kind != OutputKind::png_sequence) return name.prefix;
+  std::string digits = std::to_string(n);
+  if (static_cast<int>(digits.size()) < name.number_width)
+    digits.insert(0, name.number_width - digits.size(), name.zero_pad ? '0' : ' ');
+  return name.prefix + digits + name.suffix;
+}

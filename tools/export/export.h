@@ -1,0 +1,169 @@
+// moxflic-export: turns FLIC animations and PCX pictures into PNG or GIF files, and
+// describes or checks them. Runs the graphics library on the headless backend.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Exit codes.
+constexpr int EXIT_OK = 0;
+constexpr int EXIT_BAD_INPUT = 1;  // unreadable, not a FLIC or PCX, damaged, or cannot write
+constexpr int EXIT_USAGE = 2;
+
+// --- Command line (args.cpp) -----------------------------------------------------------
+enum class Command { export_file, info, check, help, version };
+enum class PaletteMode { screen, file };
+enum class OutputKind { png_single, png_sequence, gif };
+
+// An output name split around its frame number conversion (%d, %Nd or %0Nd).
+struct OutputName {
+  OutputKind kind;
+  std::string prefix;  // text before the number, with %% already turned into %
+  std::string suffix;  // text after it
+  int number_width;    // minimum digits (0: as many as needed)
+  bool zero_pad;
+};
+
+struct Options {
+  Command command;
+  PaletteMode palette;
+  std::string input;
+  OutputName output;
+};
+
+// Parses argv into options; on a usage error returns false with a message in error.
+bool parse_args(int argc, char** argv, Options& options, std::string& error);
+// The text of --help.
+const char* usage_text();
+// The file name of frame number n (from 1) of a numbered output.
+std::string output_frame_name(const OutputName& name, int n);
+
+// --- One picture as the exporter hands it on ----------------------------------------
+struct Picture {
+  int32_t width;
+  int32_t height;
+  std::vector<uint8_t> pixels;  // width * height palette indices, rows top first
+  uint8_t palette[256][3];      // red, green, blue of every index
+};
+
+// --- Headless screen (screen.cpp) ---------------------------------------------------
+// Starts the library as the viewer does and makes a buffer of the picture's size active:
+// true on success.
+bool screen_open(int32_t width, int32_t height);
+// Copies the first width columns of the active buffer into picture.pixels.
+void screen_take_pixels(Picture& picture);
+// Copies the colours the screen shows now into picture.palette.
+void screen_take_palette(Picture& picture);
+// Frees the buffer and finishes the library.
+void screen_close();
+
+// --- Output files (output.cpp, png_file.cpp, gif_file.cpp, temp_file.cpp) ------------
+// A file written under a temporary name in its own directory and renamed when complete.
+struct TempFile {
+  std::string final_name;
+  std::string temp_name;
+  int fd;
+};
+bool temp_file_open(TempFile& file, const std::string& final_name, std::string& error);
+// Flushes, closes and renames into place; the temporary name is removed on failure.
+bool temp_file_commit(TempFile& file, std::string& error);
+// Closes and removes the temporary file.
+void temp_file_discard(TempFile& file);
+// Removes a temporary file left by a signal; installed once at start.
+void temp_file_guard_signals();
+
+// Writes one picture as an 8-bit palette PNG to an open file descriptor (not closed).
+bool png_write(int fd, const Picture& picture, std::string& error);
+
+// An animated GIF being written.
+struct GifOut {
+  void* gif;  // the encoder's file record
+  TempFile file;
+  uint8_t global_palette[256][3];
+  Picture previous;  // last frame written, for the changed rectangle
+  bool have_previous;
+  int64_t elapsed_us;   // animation time of the frames written so far
+  int64_t emitted_cs;   // sum of the delays written, in 1/100 s
+};
+bool gif_begin(GifOut& out, const std::string& name, const Picture& first, std::string& error);
+bool gif_add_frame(GifOut& out, const Picture& picture, uint32_t frame_us, std::string& error);
+bool gif_finish(GifOut& out, std::string& error);
+void gif_abandon(GifOut& out);
+
+// Where the frames of an export go.
+struct Output {
+  OutputName name;
+  int frames_written;
+  GifOut gif;
+  bool gif_started;
+};
+void output_begin(Output& out, const OutputName& name);
+// Writes one frame (number frames_written + 1) that is shown for frame_us.
+bool output_frame(Output& out, const Picture& picture, uint32_t frame_us, std::string& error);
+// Completes the output (the GIF is renamed into place here).
+bool output_end(Output& out, std::string& error);
+// Drops whatever is not complete.
+void output_abandon(Output& out);
+// Whether the output takes only the first frame.
+bool output_wants_one_frame(const OutputName& name);
+
+// --- Input recognition and description (input_kind.cpp, flic_walk.cpp, pcx_walk.cpp) -
+enum class InputKind { flic, pcx };
+
+// The facts of a FLIC header, read without the library.
+struct FlicHeaderFacts {
+  bool flc;  // magic 0xAF12 (else 0xAF11)
+  uint16_t frame_count;
+  uint16_t width;
+  uint16_t height;
+  uint32_t speed;  // as stored: 1/70 s for FLI, ms for FLC
+};
+
+// What a bounded walk over a FLIC file's records and chunk headers found.
+struct FlicWalk {
+  FlicHeaderFacts header;
+  uint64_t file_size;
+  int32_t frame_records;
+  int32_t prefix_records;
+  std::vector<uint32_t> chunk_counts;  // by chunk type, 65536 entries
+  bool damaged;
+  std::string damage;  // the first fault found, in words
+};
+
+// The facts of a PCX header.
+struct PcxFacts {
+  uint8_t version;
+  uint8_t encoding;
+  uint8_t bits_per_pixel;
+  uint8_t planes;
+  uint16_t bytes_per_line;
+  uint16_t min_x, min_y, max_x, max_y;
+  uint64_t file_size;
+  bool palette_block;  // a 256-colour block with its marker ends the file
+};
+
+// Opens and classifies an input: true with kind set, or false with the reason.
+bool input_classify(const std::string& name, InputKind& kind, std::string& reason);
+// Walks a FLIC file; false with reason when it cannot be read at all.
+bool flic_walk(const std::string& name, FlicWalk& walk, std::string& reason);
+// Reads a PCX header and looks for the colour block; false with reason.
+bool pcx_facts(const std::string& name, PcxFacts& facts, std::string& reason);
+// A reason why a PCX header is not one this program can show, or empty when it is.
+std::string pcx_header_fault(const PcxFacts& facts);
+// Scans the run-length data: empty when it holds every line, else what is missing.
+std::string pcx_data_fault(const std::string& name, const PcxFacts& facts);
+
+// --- Commands (flic_export.cpp, pcx_export.cpp, info.cpp, check.cpp) -----------------
+int flic_export(const Options& options);
+int pcx_export(const Options& options);
+int run_info(const Options& options, InputKind kind);
+int run_check(const Options& options, InputKind kind);
+
+// --- Messages and progress (report.cpp) -----------------------------------------------
+// One line on stderr: "moxflic-export: <text>".
+void report_error(const std::string& text);
+// A progress line on stderr, only when it is a terminal and the work takes a while.
+void progress_begin(int total);
+void progress_step(int done);
+void progress_end();

@@ -1,0 +1,25 @@
+// A bounded reader over a file: every read names its offset and length and fails when
+// they reach past the end of the file, so no size taken from the file is trusted.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+struct FileReader {
+  int fd;
+  uint64_t size;
+};
+
+// Opens a file for reading: true, or false with the system's reason.
+bool reader_open(FileReader& reader, const std::string& name, std::string& reason);
+// Reads exactly n bytes at offset: false when they are not all in the file.
+bool reader_read(const FileReader& reader, uint64_t offset, void* out, uint32_t n);
+// Closes the file.
+void reader_close(FileReader& reader);
+
+// Little-endian fields.
+inline uint16_t get_u16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
+inline uint32_t get_u32(const uint8_t* p) {
+  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
+}

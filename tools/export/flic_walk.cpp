@@ -1,0 +1,121 @@
+// The FLIC walk: header fields, then every record and chunk header, read through the
+// bounded reader, so that sizes from the file are checked against the file and not
+// trusted. The walk does not decode chunk data; it counts chunk types and notes the
+// first fault (a record or chunk that reaches past its end, or a size too small).
+#include <string>
+
+#include "flic/flic.h"
+#include "tools/export/export.h"
+#include "tools/export/file_reader.h"
+
+namespace {
+
+constexpr int HEADER_MAGIC = 4;
+constexpr int HEADER_FRAMES = 6;
+constexpr int HEADER_WIDTH = 8;
+constexpr int HEADER_HEIGHT = 10;
+constexpr int HEADER_SPEED = 16;
+
+constexpr uint32_t RECORD_HEADER_SIZE = 16;
+constexpr uint32_t RECORD_SIZE_AND_TYPE = 6;
+constexpr int RECORD_TYPE = 4;
+constexpr int RECORD_CHUNKS = 6;
+constexpr uint16_t PREFIX_RECORD_TYPE = 0xF100;
+constexpr uint32_t CHUNK_HEADER_SIZE = 6;
+constexpr int CHUNK_TYPE = 4;
+constexpr size_t CHUNK_TYPES = 65536;
+
+std::string at(uint64_t offset) { return "at offset " + std::to_string(offset); }
+
+void fault(FlicWalk& walk, const std::string& text) {
+  walk.damaged = true;
+  walk.damage = text;
+}
+
+// Walks the chunk headers of the frame record that spans [start, end).
+bool walk_chunks(const FileReader& file, FlicWalk& walk, uint64_t start, uint64_t end, uint16_t chunks) {
+  uint64_t offset = start + RECORD_HEADER_SIZE;
+  std::string frame = "frame " + std::to_string(walk.frame_records);
+  for (uint32_t k = 1; k <= chunks; k++) {
+    std::string chunk = "chunk " + std::to_string(k) + " of " + frame + " (" + at(offset) + ")";
+    uint8_t head[CHUNK_HEADER_SIZE];
+    if (end - offset < CHUNK_HEADER_SIZE || !reader_read(file, offset, head, CHUNK_HEADER_SIZE)) {
+      fault(walk, chunk + " runs past the end of its frame record");
+      return false;
+    }
+    uint32_t size = get_u32(head);
+    if (size < CHUNK_HEADER_SIZE) {
+      fault(walk, chunk + " has size " + std::to_string(size) + ", less than its 6-byte header");
+      return false;
+    }
+    if (size > end - offset) {
+      fault(walk, chunk + " of size " + std::to_string(size) + " runs past the end of its frame record");
+      return false;
+    }
+    walk.chunk_counts[get_u16(head + CHUNK_TYPE)]++;
+    offset += size;
+  }
+  return true;
+}
+
+// Walks the record at offset; false when the walk cannot go on past it.
+bool walk_record(const FileReader& file, FlicWalk& walk, uint64_t& offset) {
+  uint8_t head[RECORD_HEADER_SIZE];
+  std::string record = "the record " + at(offset);
+  if (!reader_read(file, offset, head, RECORD_SIZE_AND_TYPE)) {
+    fault(walk, record + " is cut short: the file ends " + std::to_string(file.size - offset) +
+                    " bytes into its header");
+    return false;
+  }
+  uint32_t size = get_u32(head);
+  uint16_t type = get_u16(head + RECORD_TYPE);
+  bool prefix = type == PREFIX_RECORD_TYPE;
+  uint32_t least = prefix ? RECORD_SIZE_AND_TYPE : RECORD_HEADER_SIZE;
+  if (size < least) {
+    fault(walk, record + " has size " + std::to_string(size) + ", less than its " + std::to_string(least) +
+                    "-byte header");
+    return false;
+  }
+  if (size > file.size - offset) {
+    fault(walk, record + " of size " + std::to_string(size) + " runs past the end of the file (" +
+                    std::to_string(file.size - offset) + " bytes left)");
+    return false;
+  }
+  uint64_t end = offset + size;
+  if (prefix) {
+    walk.prefix_records++;
+  } else {
+    walk.frame_records++;
+    reader_read(file, offset, head, RECORD_HEADER_SIZE);
+    if (!walk_chunks(file, walk, offset, end, get_u16(head + RECORD_CHUNKS))) return false;
+  }
+  offset = end;
+  return true;
+}
+
+}  // namespace
+
+bool flic_walk(const std::string& name, FlicWalk& walk, std::string& reason) {
+  walk = FlicWalk{};
+  walk.chunk_counts.assign(CHUNK_TYPES, 0);
+  FileReader file{};
+  if (!reader_open(file, name, reason)) return false;
+  uint8_t header[FLIC_HEADER_SIZE];
+  if (!reader_read(file, 0, header, FLIC_HEADER_SIZE)) {
+    reason = "the FLIC header is cut short (" + std::to_string(file.size) + " of 128 bytes)";
+    reader_close(file);
+    return false;
+  }
+  uint16_t magic = get_u16(header + HEADER_MAGIC);
+  walk.header.flc = magic == FLIC_MAGIC_FLC;
+  walk.header.frame_count = get_u16(header + HEADER_FRAMES);
+  walk.header.width = get_u16(header + HEADER_WIDTH);
+  walk.header.height = get_u16(header + HEADER_HEIGHT);
+  walk.header.speed = walk.header.flc ? get_u32(header + HEADER_SPEED) : get_u16(header + HEADER_SPEED);
+  walk.file_size = file.size;
+  uint64_t offset = FLIC_FIRST_FRAME_OFFSET;
+  while (offset < file.size && walk_record(file, walk, offset)) {
+  }
+  reader_close(file);
+  return true;
+}

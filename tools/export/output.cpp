@@ -1,0 +1,62 @@
+// Where exported frames go: one PNG, a numbered PNG sequence or an animated GIF.
+#include <string>
+
+#include "tools/export/export.h"
+
+namespace {
+
+bool write_png_file(const std::string& name, const Picture& picture, std::string& error) {
+  TempFile file{};
+  if (!temp_file_open(file, name, error)) return false;
+  std::string why;
+  if (!png_write(file.fd, picture, why)) {
+    error = "\"" + name + "\": " + why;
+    temp_file_discard(file);
+    return false;
+  }
+  return temp_file_commit(file, error);
+}
+
+}  // namespace
+
+void output_begin(Output& out, const OutputName& name) {
+  out.name = name;
+  out.frames_written = 0;
+  out.gif_started = false;
+  out.gif.gif = nullptr;
+  out.gif.file.fd = -1;
+}
+
+bool output_wants_one_frame(const OutputName& name) { return name.kind == OutputKind::png_single; }
+
+bool output_frame(Output& out, const Picture& picture, uint32_t frame_us, std::string& error) {
+  bool ok = true;
+  switch (out.name.kind) {
+    case OutputKind::png_single:
+      ok = out.frames_written > 0 || write_png_file(out.name.prefix, picture, error);
+      break;
+    case OutputKind::png_sequence:
+      ok = write_png_file(output_frame_name(out.name, out.frames_written + 1), picture, error);
+      break;
+    case OutputKind::gif:
+      if (!out.gif_started) {
+        ok = gif_begin(out.gif, out.name.prefix, picture, error);
+        out.gif_started = ok;
+      }
+      ok = ok && gif_add_frame(out.gif, picture, frame_us, error);
+      break;
+  }
+  if (ok) out.frames_written++;
+  return ok;
+}
+
+bool output_end(Output& out, std::string& error) {
+  if (out.name.kind != OutputKind::gif || !out.gif_started) return true;
+  out.gif_started = false;
+  return gif_finish(out.gif, error);
+}
+
+void output_abandon(Output& out) {
+  if (out.name.kind == OutputKind::gif && out.gif_started) gif_abandon(out.gif);
+  out.gif_started = false;
+}

@@ -1,0 +1,71 @@
+// One picture as an 8-bit palette PNG, through libpng.
+#include <png.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "tools/export/export.h"
+
+namespace {
+
+constexpr int PNG_BIT_DEPTH = 8;
+
+// Writes through a stdio stream on a duplicate of fd; false when anything failed.
+bool write_stream(FILE* stream, const Picture& picture, std::string& error) {
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png ? png_create_info_struct(png) : nullptr;
+  if (!info) {
+    png_destroy_write_struct(&png, nullptr);
+    error = "cannot start the PNG encoder";
+    return false;
+  }
+  png_color colours[256];
+  for (int i = 0; i < 256; i++) {
+    colours[i].red = picture.palette[i][0];
+    colours[i].green = picture.palette[i][1];
+    colours[i].blue = picture.palette[i][2];
+  }
+  if (setjmp(png_jmpbuf(png))) {
+    png_destroy_write_struct(&png, &info);
+    error = "the PNG encoder failed";
+    return false;
+  }
+  png_init_io(png, stream);
+  png_set_IHDR(png, info, static_cast<png_uint_32>(picture.width),
+               static_cast<png_uint_32>(picture.height), PNG_BIT_DEPTH, PNG_COLOR_TYPE_PALETTE,
+               PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  png_set_PLTE(png, info, colours, 256);
+  png_write_info(png, info);
+  for (int32_t y = 0; y < picture.height; y++) {
+    png_write_row(png, picture.pixels.data() + static_cast<size_t>(y) * picture.width);
+  }
+  png_write_end(png, info);
+  png_destroy_write_struct(&png, &info);
+  return true;
+}
+
+}  // namespace
+
+bool png_write(int fd, const Picture& picture, std::string& error) {
+  int own = dup(fd);
+  FILE* stream = own >= 0 ? fdopen(own, "wb") : nullptr;
+  if (!stream) {
+    if (own >= 0) close(own);
+    error = std::string("cannot write: ") + std::strerror(errno);
+    return false;
+  }
+  bool ok = write_stream(stream, picture, error);
+  errno = 0;
+  bool flushed = std::fflush(stream) == 0 && !std::ferror(stream);
+  int saved = errno;
+  bool closed = std::fclose(stream) == 0;
+  if (ok && !(flushed && closed)) {
+    error = std::string("cannot write: ") + std::strerror(saved ? saved : EIO);
+    ok = false;
+  }
+  return ok;
+}

@@ -1,0 +1,57 @@
+// Error lines and the progress line on stderr.
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+
+#include "tools/export/export.h"
+
+namespace {
+
+// A progress line appears only for work that has run this long.
+constexpr double PROGRESS_AFTER_S = 0.5;
+constexpr double PROGRESS_EVERY_S = 0.1;
+
+using Clock = std::chrono::steady_clock;
+
+bool progress_on = false;
+bool progress_shown = false;
+int progress_total = 0;
+Clock::time_point progress_start;
+Clock::time_point progress_last;
+
+double seconds_since(Clock::time_point t) {
+  return std::chrono::duration<double>(Clock::now() - t).count();
+}
+
+}  // namespace
+
+void report_error(const std::string& text) {
+  progress_end();
+  std::fprintf(stderr, "moxflic-export: %s\n", text.c_str());
+}
+
+void progress_begin(int total) {
+  progress_on = isatty(STDERR_FILENO) != 0;
+  progress_shown = false;
+  progress_total = total;
+  progress_start = Clock::now();
+  progress_last = progress_start;
+}
+
+void progress_step(int done) {
+  if (!progress_on || seconds_since(progress_start) < PROGRESS_AFTER_S ||
+      seconds_since(progress_last) < PROGRESS_EVERY_S)
+    return;
+  progress_last = Clock::now();
+  progress_shown = true;
+  std::fprintf(stderr, "\rmoxflic-export: frame %d of %d", done, progress_total);
+  std::fflush(stderr);
+}
+
+void progress_end() {
+  if (progress_shown) std::fprintf(stderr, "\r\033[K");
+  progress_shown = false;
+  progress_on = false;
+}
