@@ -1,0 +1,119 @@
+// FLIC headers and the playback context: check, size, open and close.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+
+#include "flic/flic.h"
+#include "gfx/gfx.h"
+
+namespace {
+
+constexpr int FLIC_MAGIC_OFFSET = 4;
+constexpr int FLIC_FRAMES_OFFSET = 6;
+constexpr int FLIC_WIDTH_OFFSET = 8;
+constexpr int FLIC_HEIGHT_OFFSET = 10;
+constexpr int FLIC_SPEED_OFFSET = 16;
+
+// Ticks of the 18.2 Hz timer: FLI speed * 1429 / 5500, FLC speed / 55.
+constexpr uint32_t FLI_TICK_NUMERATOR = 1429;
+constexpr uint32_t FLI_TICK_DENOMINATOR = 5500;
+constexpr uint32_t FLC_MS_PER_TICK = 55;
+constexpr uint32_t FLIC_MAX_DELAY = 0xFFFF;
+// FLC speeds at or above this many ms give the longest delay; the exact frame time
+// is held to the same length.
+constexpr uint32_t FLC_MAX_SPEED_MS = FLIC_MAX_DELAY * FLC_MS_PER_TICK + FLC_MS_PER_TICK - 1;
+constexpr uint64_t FLI_SPEED_UNITS_PER_S = 70;
+constexpr uint64_t US_PER_S = 1000000;
+constexpr uint64_t US_PER_MS = 1000;
+
+uint32_t read16(const uint8_t* p) { return p[0] | (p[1] << 8); }
+uint32_t read32(const uint8_t* p) { return read16(p) | (read16(p + 2) << 16); }
+
+bool is_flic(const uint8_t* header) {
+  const uint32_t magic = read16(header + FLIC_MAGIC_OFFSET);
+  return magic >= FLIC_MAGIC_FLI && magic <= FLIC_MAGIC_FLC;
+}
+
+// Reads up to n bytes, as many as the file gives; the count delivered.
+uint32_t read_fully(int32_t fd, uint8_t* out, uint32_t n) {
+  uint32_t done = 0;
+  while (done < n) {
+    const ssize_t got = read(fd, out + done, n - done);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) break;
+    done += static_cast<uint32_t>(got);
+  }
+  gfx_state.bytes_read = done;
+  return done;
+}
+
+int32_t open_file(const char* file_name) {
+  int32_t fd;
+  do {
+    fd = open(file_name, O_RDONLY | O_CLOEXEC);
+  } while (fd < 0 && errno == EINTR);
+  gfx_state.io_handle = fd;
+  return fd;
+}
+
+void set_timing(const uint8_t* header, FlicContext* context) {
+  if (read16(header + FLIC_MAGIC_OFFSET) == FLIC_MAGIC_FLI) {
+    const uint32_t speed = read16(header + FLIC_SPEED_OFFSET);
+    context->delay = static_cast<uint16_t>(speed * FLI_TICK_NUMERATOR / FLI_TICK_DENOMINATOR);
+    context->frame_us = static_cast<uint32_t>(speed * US_PER_S / FLI_SPEED_UNITS_PER_S);
+  } else {
+    const uint32_t speed = std::min(read32(header + FLIC_SPEED_OFFSET), FLC_MAX_SPEED_MS);
+    context->delay = static_cast<uint16_t>(speed / FLC_MS_PER_TICK);
+    context->frame_us = static_cast<uint32_t>(speed * US_PER_MS);
+  }
+}
+
+}  // namespace
+
+int32_t flic_check_header(const char* file_name, uint8_t* header) {
+  const int32_t fd = open_file(file_name);
+  if (fd < 0) return -1;
+  const uint32_t got = read_fully(fd, header, FLIC_HEADER_SIZE);
+  close(fd);
+  return got == FLIC_HEADER_SIZE && is_flic(header) ? 0 : -2;
+}
+
+int32_t flic_size(const uint8_t* header, int32_t* width, int32_t* height) {
+  if (is_flic(header)) {
+    *width = static_cast<int32_t>(read16(header + FLIC_WIDTH_OFFSET));
+    *height = static_cast<int32_t>(read16(header + FLIC_HEIGHT_OFFSET));
+  } else {
+    *width = -1;
+    *height = -1;
+  }
+  return 0;
+}
+
+int32_t flic_open(const char* file_name, FlicContext* context) {
+  const int32_t fd = open_file(file_name);
+  if (fd < 0) return -1;
+  uint8_t* header = gfx_header_buffer();
+  if (read_fully(fd, header, FLIC_HEADER_SIZE) != FLIC_HEADER_SIZE || !is_flic(header)) {
+    close(fd);
+    return -2;
+  }
+  context->handle = fd;
+  context->next_offset = FLIC_FIRST_FRAME_OFFSET;
+  context->frame_count = static_cast<uint16_t>(read16(header + FLIC_FRAMES_OFFSET));
+  context->width = static_cast<uint16_t>(read16(header + FLIC_WIDTH_OFFSET));
+  context->height = static_cast<uint16_t>(read16(header + FLIC_HEIGHT_OFFSET));
+  set_timing(header, context);
+  context->resident = 0;
+  gfx_state.frame_due_valid = 0;  // a new file's frames are timed afresh
+  return 0;
+}
+
+// The handle is cleared so that a second close cannot reach a file opened since.
+int32_t flic_close(FlicContext* context) {
+  gfx_state.io_handle = context->handle;
+  if (context->handle >= 0) close(context->handle);
+  context->handle = -1;
+  return 0;
+}

@@ -1,0 +1,161 @@
+// flic_play: walks the records and chunks of an opened FLIC, hands each known chunk
+// to its decoder, pauses after each frame and leaves the file at the next record.
+#include <unistd.h>
+
+#include <algorithm>
+
+#include "flic/decoder.h"
+#include "flic/flic.h"
+#include "gfx/gfx.h"
+#include "platform/system.h"
+
+namespace {
+
+// How one record ended.
+enum class RecordEnd {
+  frame,          // a frame was decoded
+  prefix,         // a prefix record was passed over
+  end_of_file,    // no record is left: the data ends at a record boundary
+  short_record,   // a record too short for its own header
+  cut_off,        // the data ends inside the record
+  chunk_overrun,  // a chunk's decoder wanted more than the chunk holds
+};
+
+void decode_chunk(FlicDecoder& d, uint32_t type) {
+  switch (type) {
+    case FLIC_CHUNK_COLOUR_256: flic_colour_chunk(d, false); break;
+    case FLIC_CHUNK_COLOUR_64: flic_colour_chunk(d, true); break;
+    case FLIC_CHUNK_WORD_DELTA: flic_word_delta_chunk(d); break;
+    case FLIC_CHUNK_BYTE_DELTA: flic_byte_delta_chunk(d); break;
+    case FLIC_CHUNK_BLACK: flic_black_chunk(d); break;
+    case FLIC_CHUNK_BYTE_RUN: flic_byte_run_chunk(d); break;
+    case FLIC_CHUNK_UNCOMPRESSED: flic_uncompressed_chunk(d); break;
+    default: break;  // skipped whole at the chunk's end
+  }
+}
+
+// The chunks of a frame whose header has been read. Each chunk is held to its own
+// size, and no chunk reaches beyond the frame record: a chunk that claims more is
+// cut at the record's end, and a frame whose remaining bytes cannot hold a chunk
+// header has no more chunks, whatever its chunk count says.
+RecordEnd decode_chunks(FlicDecoder& d, uint32_t chunks, int64_t& frame_left) {
+  FlicStream& s = d.s;
+  for (uint32_t c = 0; c < chunks && frame_left >= FLIC_CHUNK_HEADER_SIZE; ++c) {
+    s.limit = FLIC_NO_LIMIT;
+    const int64_t size = std::min<int64_t>(fs_long(s), frame_left);
+    const uint32_t type = fs_word(s);
+    if (s.end_of_data) return RecordEnd::cut_off;
+    // A size smaller than the chunk's own header leaves its data nowhere to be.
+    if (size < FLIC_CHUNK_HEADER_SIZE) return RecordEnd::chunk_overrun;
+    frame_left -= size;
+    s.limit = static_cast<uint64_t>(size - FLIC_CHUNK_HEADER_SIZE);
+    decode_chunk(d, type);
+    if (s.end_of_data) return RecordEnd::cut_off;
+    if (s.overrun) return RecordEnd::chunk_overrun;
+    fs_skip(s, s.limit);  // padding, or whatever the decoder left
+    if (s.end_of_data) return RecordEnd::cut_off;
+  }
+  s.limit = FLIC_NO_LIMIT;
+  return RecordEnd::frame;
+}
+
+RecordEnd decode_record(FlicDecoder& d) {
+  FlicStream& s = d.s;
+  s.limit = FLIC_NO_LIMIT;
+  const uint32_t first = fs_byte(s);
+  if (s.end_of_data) return RecordEnd::end_of_file;
+  const uint32_t size = first | (fs_byte(s) << 8) | (fs_word(s) << 16);
+  const uint32_t type = fs_word(s);
+  if (s.end_of_data) return RecordEnd::cut_off;
+  if (type == FLIC_PREFIX_TYPE) {
+    if (size < FLIC_RECORD_SIZE_AND_TYPE) return RecordEnd::short_record;
+    fs_skip(s, size - FLIC_RECORD_SIZE_AND_TYPE);
+    return s.end_of_data ? RecordEnd::cut_off : RecordEnd::prefix;
+  }
+  // Sizes below the header, and sizes negative as signed numbers, end the decode.
+  if (static_cast<int32_t>(size - FLIC_RECORD_HEADER_SIZE) < 0) return RecordEnd::short_record;
+  int64_t frame_left = size - FLIC_RECORD_HEADER_SIZE;
+  const uint32_t chunks = fs_word(s);
+  fs_skip(s, FLIC_RECORD_RESERVED);
+  if (s.end_of_data) return RecordEnd::cut_off;
+  const RecordEnd end = decode_chunks(d, chunks, frame_left);
+  if (end != RecordEnd::frame) return end;
+  fs_skip(s, static_cast<uint64_t>(frame_left));
+  return s.end_of_data ? RecordEnd::cut_off : RecordEnd::frame;
+}
+
+// The pause after a record: it ends one frame time after the previous frame's due
+// time, or one frame time from now when playback has fallen behind by more than a
+// frame (or has just started).
+void pause_after_frame(const FlicContext* context, uint32_t flags) {
+  GfxState& g = gfx_state;
+  if ((flags & GFX_FLAG_NO_PAUSE) || context->frame_us == 0) return;
+  const int64_t now = plat_clock_us();
+  const int64_t frame_us = context->frame_us;
+  int64_t due = now + frame_us;
+  if (g.frame_due_valid && now - g.frame_due_us <= frame_us) due = g.frame_due_us + frame_us;
+  plat_wait_until_us(due);
+  g.frame_due_us = due;
+  g.frame_due_valid = 1;
+}
+
+// The frames of one call, with the buffer locked. A file that ends inside a frame
+// stops the call: the frame is not counted (what it drew so far stays in the buffer)
+// and the result is the number of frames finished before it, as at the end of the
+// file. A chunk overrun gives one less, but not below 0.
+int32_t decode_frames(FlicContext* context, int32_t count, uint32_t flags) {
+  GfxState& g = gfx_state;
+  if (count == 0) return 0;
+  context->resident = 0;
+  g.io_handle = context->handle;
+
+  FlicDecoder d{};
+  d.flags = flags;
+  d.width = context->width;
+  d.height = context->height;
+  if (flags & GFX_FLAG_AT_POSITION) {
+    d.origin_x = g.draw_x;
+    d.origin_y = g.draw_y;
+  }
+  const bool memory = (flags & GFX_FLAG_MEMORY) != 0;
+  const uint32_t memory_size = std::min(g.stream_size, GFX_STREAM_BUFFER_SIZE);
+  if (memory) {
+    if (context->next_offset >= memory_size) return 0;
+    fs_start_memory(d.s, context->next_offset, memory_size);
+  } else {
+    fs_start_file(d.s, context->handle);
+  }
+
+  int32_t frames = 0;
+  int64_t remaining = count;  // a negative count never runs out
+  while (remaining != 0) {
+    switch (decode_record(d)) {
+      case RecordEnd::frame:
+        pause_after_frame(context, flags);
+        ++frames;
+        --remaining;
+        break;
+      case RecordEnd::prefix: pause_after_frame(context, flags); break;
+      case RecordEnd::end_of_file:
+      case RecordEnd::short_record:
+      case RecordEnd::cut_off: return frames;
+      case RecordEnd::chunk_overrun: return std::max(frames - 1, 0);
+    }
+  }
+  if (memory) {
+    context->next_offset = memory_size - d.s.left;
+    context->resident = 1;
+  } else if (d.s.left > 0) {
+    lseek(context->handle, -static_cast<off_t>(d.s.left), SEEK_CUR);
+  }
+  return frames;
+}
+
+}  // namespace
+
+int32_t flic_play(FlicContext* context, int32_t count, uint32_t flags) {
+  int32_t result = 0;
+  if (vb_lock()) result = decode_frames(context, count, flags);
+  vb_unlock();
+  return result;
+}

@@ -1,0 +1,92 @@
+// Frame skipping and looped playback in the display window.
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "flic/flic.h"
+#include "gfx/gfx.h"
+#include "platform/system.h"
+
+namespace {
+
+constexpr int32_t FLIC_ESCAPE_SCAN_CODE = 1;
+constexpr uint32_t FLIC_RECORD_SIZE_BYTES = 4;
+
+uint32_t read_record_size(int32_t fd, bool& ok) {
+  uint8_t* header = gfx_header_buffer();
+  uint32_t done = 0;
+  while (done < FLIC_RECORD_SIZE_BYTES) {
+    const ssize_t got = read(fd, header + done, FLIC_RECORD_SIZE_BYTES - done);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) break;
+    done += static_cast<uint32_t>(got);
+  }
+  gfx_state.bytes_read = done;
+  ok = done == FLIC_RECORD_SIZE_BYTES;
+  return header[0] | (header[1] << 8) | (header[2] << 16) | (uint32_t{header[3]} << 24);
+}
+
+}  // namespace
+
+// A record whose size is below its own size field cannot be passed over: the skip
+// stops in front of it and returns the records passed so far.
+int32_t flic_skip(FlicContext* context, int32_t n) {
+  gfx_state.io_handle = context->handle;
+  if (n < 0) {
+    context->next_offset = FLIC_FIRST_FRAME_OFFSET;
+    if (context->resident == 0) lseek(context->handle, FLIC_FIRST_FRAME_OFFSET, SEEK_SET);
+    return 0;
+  }
+  for (int32_t passed = 0; passed < n; ++passed) {
+    bool ok = false;
+    const uint32_t size = read_record_size(context->handle, ok);
+    if (!ok) return passed;
+    if (size < FLIC_RECORD_SIZE_BYTES) {
+      lseek(context->handle, -static_cast<off_t>(FLIC_RECORD_SIZE_BYTES), SEEK_CUR);
+      return passed;
+    }
+    lseek(context->handle, static_cast<off_t>(size - FLIC_RECORD_SIZE_BYTES), SEEK_CUR);
+  }
+  return n;
+}
+
+// Every pass after the first starts at the second record (rewind, skip one). Loops
+// of 0 or less play until Escape; they also end when a pass after a rewind yields no
+// frame at all, since every later pass would yield none either. Escape is asked
+// after every frame shown and at the end of every pass.
+int32_t flic_show(const char* file_name, int32_t loops, uint32_t flags) {
+  FlicContext context{};
+  const int32_t opened = flic_open(file_name, &context);
+  if (opened != 0) return opened;
+
+  const int32_t max_x = gfx_max_x();
+  const int32_t max_y = gfx_max_y();
+  plat_rect client{};
+  plat_get_client_rect(plat_get_active_window(), &client);
+  const int32_t client_right = client.right - 1;
+  const int32_t client_bottom = client.bottom - 1;
+
+  const bool until_escape = loops <= 0;
+  bool rewound = false;
+  int64_t shown_in_pass = 0;
+  for (;;) {
+    if (flic_play(&context, 1, flags) != 0) {
+      vb_blit_scaled(0, max_x, 0, max_y, 0, client_right, 0, client_bottom);
+      ++shown_in_pass;
+      if (gfx_key_down(FLIC_ESCAPE_SCAN_CODE) == 1) break;
+      continue;
+    }
+    if (gfx_key_down(FLIC_ESCAPE_SCAN_CODE) == 1) break;
+    if (until_escape) {
+      if (rewound && shown_in_pass == 0) break;
+    } else if (--loops == 0) {
+      break;
+    }
+    flic_skip(&context, -1);
+    flic_skip(&context, 1);
+    rewound = true;
+    shown_in_pass = 0;
+  }
+  flic_close(&context);
+  return 0;
+}

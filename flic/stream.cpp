@@ -1,0 +1,87 @@
+// The frame decoder's stream reader over the library's stream buffer.
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "flic/decoder.h"
+#include "gfx/gfx.h"
+
+namespace {
+
+// Fills the stream buffer from the file; false when the file gives nothing more.
+bool refill(FlicStream& s) {
+  if (s.memory) return false;
+  ssize_t got;
+  do {
+    got = read(s.fd, gfx_state.stream_buffer, GFX_STREAM_BUFFER_SIZE);
+  } while (got < 0 && errno == EINTR);
+  gfx_state.bytes_read = got > 0 ? static_cast<uint32_t>(got) : 0;
+  if (got <= 0) return false;
+  s.pos = gfx_state.stream_buffer;
+  s.left = static_cast<uint32_t>(got);
+  return true;
+}
+
+// Makes bytes available for the next fetch; false (with the reason recorded) if none.
+bool ensure(FlicStream& s) {
+  if (fs_stopped(s)) return false;
+  if (s.limit == 0) {
+    s.overrun = true;
+    return false;
+  }
+  if (s.left == 0 && !refill(s)) {
+    s.end_of_data = true;
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+void fs_start_file(FlicStream& s, int32_t fd) {
+  s = FlicStream{};
+  s.pos = gfx_state.stream_buffer;
+  s.limit = FLIC_NO_LIMIT;
+  s.fd = fd;
+}
+
+void fs_start_memory(FlicStream& s, uint32_t offset, uint32_t size) {
+  s = FlicStream{};
+  s.pos = gfx_state.stream_buffer + offset;
+  s.left = size - offset;
+  s.limit = FLIC_NO_LIMIT;
+  s.fd = -1;
+  s.memory = true;
+}
+
+uint32_t fs_byte_refill(FlicStream& s) {
+  if (!ensure(s)) return 0;
+  --s.left;
+  --s.limit;
+  return *s.pos++;
+}
+
+uint32_t fs_read(FlicStream& s, uint8_t* out, uint32_t n) {
+  uint32_t done = 0;
+  while (done < n && ensure(s)) {
+    const uint32_t take = static_cast<uint32_t>(std::min<uint64_t>({n - done, s.left, s.limit}));
+    std::memcpy(out + done, s.pos, take);
+    s.pos += take;
+    s.left -= take;
+    s.limit -= take;
+    done += take;
+  }
+  return done;
+}
+
+void fs_skip(FlicStream& s, uint64_t n) {
+  while (n > 0 && ensure(s)) {
+    const uint32_t take = static_cast<uint32_t>(std::min<uint64_t>({n, s.left, s.limit}));
+    s.pos += take;
+    s.left -= take;
+    s.limit -= take;
+    n -= take;
+  }
+}
