@@ -1,0 +1,142 @@
+// Message boxes, the open-file dialog and the program's own directory.
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+
+#include <cctype>
+#include <climits>
+#include <cstring>
+#include <deque>
+#include <string>
+#include <unistd.h>
+
+#include "platform/qt/qt_controls.h"
+#include "platform/qt/qt_internal.h"
+
+namespace {
+
+bool record_boxes = false;
+std::vector<QtwMessageBox> recorded_boxes;
+std::deque<std::string> dialog_answers;
+
+QWidget* owner_widget(plat_window owner) {
+  QtWindow* w = qt_window_of(owner);
+  return w != nullptr ? w->frame : nullptr;
+}
+
+// One pattern matched whatever the case of its letters: "*.FLI" becomes "*.[Ff][Ll][Ii]".
+std::string caseless(const std::string& pattern) {
+  std::string out;
+  for (char c : pattern) {
+    unsigned char u = static_cast<unsigned char>(c);
+    if (std::isalpha(u)) {
+      out += '[';
+      out += static_cast<char>(std::toupper(u));
+      out += static_cast<char>(std::tolower(u));
+      out += ']';
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+bool copy_fitting(char* out, size_t size, const std::string& text) {
+  if (out == nullptr || size == 0 || text.size() >= size) return false;
+  std::memcpy(out, text.c_str(), text.size() + 1);
+  return true;
+}
+
+}  // namespace
+
+int32_t win_message_box(plat_window owner, const char* text, const char* caption, uint32_t type) {
+  if (record_boxes) {
+    recorded_boxes.push_back({text != nullptr ? text : "", caption != nullptr ? caption : "", type});
+    return WIN_IDOK;
+  }
+  QMessageBox::Icon icon = QMessageBox::NoIcon;
+  if ((type & WIN_MB_ICONERROR) == WIN_MB_ICONERROR) icon = QMessageBox::Critical;
+  else if ((type & WIN_MB_ICONINFORMATION) == WIN_MB_ICONINFORMATION) icon = QMessageBox::Information;
+  QMessageBox box(icon, QString::fromUtf8(caption != nullptr ? caption : ""),
+                  QString::fromUtf8(text != nullptr ? text : ""), QMessageBox::Ok, owner_widget(owner));
+  int depth = qt_gate_suspend();
+  box.exec();
+  qt_gate_resume(depth);
+  return WIN_IDOK;
+}
+
+std::string qtw_dialog_filter(const char* filter) {
+  std::string out;
+  if (filter == nullptr) return out;
+  const char* at = filter;
+  while (*at != '\0') {
+    std::string description = at;
+    at += description.size() + 1;
+    std::string patterns = at;
+    at += patterns.size() + 1;
+    std::string globs;
+    size_t start = 0;
+    while (start <= patterns.size()) {
+      size_t end = patterns.find(';', start);
+      if (end == std::string::npos) end = patterns.size();
+      std::string one = patterns.substr(start, end - start);
+      if (!one.empty()) globs += (globs.empty() ? "" : " ") + caseless(one);
+      start = end + 1;
+    }
+    if (!out.empty()) out += ";;";
+    out += description + " (" + globs + ")";
+  }
+  return out;
+}
+
+int32_t win_get_open_file_name(win_open_file* dialog) {
+  if (dialog == nullptr || dialog->file == nullptr) return 0;
+  std::string chosen;
+  if (!dialog_answers.empty()) {
+    chosen = dialog_answers.front();
+    dialog_answers.pop_front();
+  } else {
+    QFileDialog box(owner_widget(dialog->owner), QString::fromUtf8(dialog->title != nullptr ? dialog->title : ""),
+                    QString::fromUtf8(dialog->initial_dir != nullptr ? dialog->initial_dir : ""));
+    box.setOption(QFileDialog::DontUseNativeDialog, true);
+    box.setFileMode(QFileDialog::ExistingFile);
+    box.setAcceptMode(QFileDialog::AcceptOpen);
+    QStringList filters = QString::fromStdString(qtw_dialog_filter(dialog->filter)).split(";;", Qt::SkipEmptyParts);
+    if (!filters.isEmpty()) {
+      box.setNameFilters(filters);
+      int index = dialog->filter_index >= 1 && dialog->filter_index <= filters.size() ? dialog->filter_index : 1;
+      box.selectNameFilter(filters[index - 1]);
+    }
+    int depth = qt_gate_suspend();
+    bool accepted = box.exec() == QDialog::Accepted && !box.selectedFiles().isEmpty();
+    qt_gate_resume(depth);
+    if (!accepted) return 0;
+    chosen = box.selectedFiles().first().toStdString();
+  }
+  if (chosen.empty()) return 0;
+  std::string title = QFileInfo(QString::fromStdString(chosen)).fileName().toStdString();
+  if (chosen.size() >= dialog->file_size) return 0;
+  if (dialog->file_title != nullptr && title.size() >= dialog->file_title_size) return 0;
+  copy_fitting(dialog->file, dialog->file_size, chosen);
+  if (dialog->file_title != nullptr) copy_fitting(dialog->file_title, dialog->file_title_size, title);
+  return 1;
+}
+
+int32_t win_program_dir(char* out, size_t size) {
+  if (out == nullptr || size == 0) return 0;
+  out[0] = '\0';
+  char exe[PATH_MAX];
+  ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
+  if (n <= 0) return 0;
+  exe[n] = '\0';
+  char* slash = std::strrchr(exe, '/');
+  if (slash == nullptr) return 0;
+  *slash = '\0';
+  return copy_fitting(out, size, exe) ? 1 : 0;
+}
+
+void qtw_record_message_boxes(bool record) { record_boxes = record; }
+const std::vector<QtwMessageBox>& qtw_message_boxes() { return recorded_boxes; }
+void qtw_answer_dialog(const char* path) { dialog_answers.push_back(path != nullptr ? path : ""); }

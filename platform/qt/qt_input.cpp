@@ -1,0 +1,304 @@
+// Keyboard, clocks and the input gate of the Qt window system.
+//
+// While a command runs, the gate holds back all user input: Escape presses are
+// latched for the key poll (so a tap between two polls counts), everything else that
+// could start another command or close the window is swallowed. Paint, expose and
+// resize events still pass, and the key poll and the frame wait run the event loop.
+#include <QApplication>
+#include <QCoreApplication>
+#include <QEvent>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QObject>
+#include <QThread>
+#include <QTimer>
+
+#include <chrono>
+#include <cstring>
+
+#include "platform/common/screen_diag.h"
+#include "platform/input.h"
+#include "platform/qt/qt_controls.h"
+#include "platform/qt/qt_internal.h"
+#include "platform/system.h"
+
+namespace {
+
+// Virtual-key codes beyond those in platform/input.h.
+constexpr int32_t VK_BACK = 0x08;
+constexpr int32_t VK_TAB = 0x09;
+constexpr int32_t VK_RETURN = 0x0D;
+constexpr int32_t VK_SHIFT = 0x10;
+constexpr int32_t VK_CONTROL = 0x11;
+constexpr int32_t VK_MENU = 0x12;
+constexpr int32_t VK_SPACE = 0x20;
+constexpr int32_t VK_LEFT = 0x25;
+constexpr int32_t VK_UP = 0x26;
+constexpr int32_t VK_RIGHT = 0x27;
+constexpr int32_t VK_DOWN = 0x28;
+constexpr int32_t VK_F1 = 0x70;
+constexpr int16_t KEY_IS_DOWN = static_cast<int16_t>(0x8000);
+
+// Scan codes (first keyboard set) of the keys that have one here, by virtual key.
+struct ScanKey {
+  uint32_t scan;
+  int32_t virtual_key;
+};
+constexpr ScanKey scan_keys[] = {
+    {PLAT_SCAN_ESCAPE, PLAT_VK_ESCAPE}, {0x02, '1'}, {0x03, '2'}, {0x04, '3'}, {0x05, '4'},
+    {0x06, '5'}, {0x07, '6'}, {0x08, '7'}, {0x09, '8'}, {0x0A, '9'}, {0x0B, '0'},
+    {0x0E, VK_BACK}, {0x0F, VK_TAB}, {0x10, 'Q'}, {0x11, 'W'}, {0x12, 'E'}, {0x13, 'R'},
+    {0x14, 'T'}, {0x15, 'Y'}, {0x16, 'U'}, {0x17, 'I'}, {0x18, 'O'}, {0x19, 'P'},
+    {0x1C, VK_RETURN}, {0x1D, VK_CONTROL}, {0x1E, 'A'}, {0x1F, 'S'}, {0x20, 'D'}, {0x21, 'F'},
+    {0x22, 'G'}, {0x23, 'H'}, {0x24, 'J'}, {0x25, 'K'}, {0x26, 'L'}, {0x2A, VK_SHIFT},
+    {0x2C, 'Z'}, {0x2D, 'X'}, {0x2E, 'C'}, {0x2F, 'V'}, {0x30, 'B'}, {0x31, 'N'}, {0x32, 'M'},
+    {0x38, VK_MENU}, {0x39, VK_SPACE}, {0x3A, PLAT_VK_CAPITAL},
+};
+
+struct Gate {
+  int depth = 0;
+  bool escape_latched = false;
+  uint8_t keys[256] = {};
+};
+
+Gate gate;
+
+bool is_user_input(QEvent::Type type) {
+  switch (type) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::Shortcut:
+    case QEvent::ShortcutOverride:
+    case QEvent::Close:
+    case QEvent::Wheel:
+    case QEvent::ContextMenu:
+    case QEvent::TouchBegin:
+    case QEvent::TabletPress:
+      return true;
+    default:
+      return false;
+  }
+}
+
+int32_t mouse_key(Qt::MouseButton button) {
+  switch (button) {
+    case Qt::LeftButton:
+      return PLAT_VK_LBUTTON;
+    case Qt::RightButton:
+      return PLAT_VK_RBUTTON;
+    case Qt::MiddleButton:
+      return PLAT_VK_MBUTTON;
+    default:
+      return 0;
+  }
+}
+
+class QtInputGate : public QObject {
+ protected:
+  bool eventFilter(QObject* target, QEvent* event) override {
+    const QEvent::Type type = event->type();
+    if (type == QEvent::KeyPress || type == QEvent::KeyRelease) {
+      auto* key = static_cast<QKeyEvent*>(event);
+      int32_t vk = qt_virtual_key(key->key());
+      if (vk != 0 && !key->isAutoRepeat()) qt_key_event(vk, type == QEvent::KeyPress);
+      if (vk == PLAT_VK_ESCAPE && type == QEvent::KeyPress && gate.depth > 0) gate.escape_latched = true;
+    } else if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonRelease) {
+      int32_t vk = mouse_key(static_cast<QMouseEvent*>(event)->button());
+      if (vk != 0) qt_key_event(vk, type == QEvent::MouseButtonPress);
+    }
+    if (gate.depth > 0 && is_user_input(type)) return true;
+    return QObject::eventFilter(target, event);
+  }
+};
+
+QtInputGate* installed = nullptr;
+
+// Runs the event loop once: repaints, exposes and resizes are handled.
+void pump() {
+  if (QCoreApplication::instance() != nullptr) QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+const std::chrono::steady_clock::time_point clock_start = std::chrono::steady_clock::now();
+
+}  // namespace
+
+void qt_gate_install() {
+  if (installed != nullptr || QCoreApplication::instance() == nullptr) return;
+  installed = new QtInputGate;
+  QCoreApplication::instance()->installEventFilter(installed);
+}
+
+void qt_gate_enter() {
+  if (gate.depth++ == 0) gate.escape_latched = false;
+}
+
+// Input that came while the command ran is handled (and swallowed) before the gate opens.
+void qt_gate_leave() {
+  if (gate.depth == 1) {
+    pump();
+    gate.escape_latched = false;
+  }
+  if (gate.depth > 0) --gate.depth;
+}
+
+bool qt_gate_closed() { return gate.depth > 0; }
+bool qtw_input_held() { return qt_gate_closed(); }
+
+int qt_gate_suspend() {
+  int depth = gate.depth;
+  gate.depth = 0;
+  return depth;
+}
+
+void qt_gate_resume(int depth) { gate.depth = depth; }
+
+void qt_key_event(int32_t virtual_key, bool down) {
+  if (virtual_key <= 0 || virtual_key > 255) return;
+  uint8_t& state = gate.keys[virtual_key];
+  if (down) {
+    if ((state & PLAT_KEY_DOWN) == 0) state ^= PLAT_KEY_TOGGLED;
+    state |= PLAT_KEY_DOWN;
+  } else {
+    state &= static_cast<uint8_t>(~PLAT_KEY_DOWN);
+  }
+}
+
+int32_t qt_virtual_key(int qt_key) {
+  if (qt_key >= Qt::Key_A && qt_key <= Qt::Key_Z) return 'A' + (qt_key - Qt::Key_A);
+  if (qt_key >= Qt::Key_0 && qt_key <= Qt::Key_9) return '0' + (qt_key - Qt::Key_0);
+  if (qt_key >= Qt::Key_F1 && qt_key <= Qt::Key_F12) return VK_F1 + (qt_key - Qt::Key_F1);
+  switch (qt_key) {
+    case Qt::Key_Escape:
+      return PLAT_VK_ESCAPE;
+    case Qt::Key_Backspace:
+      return VK_BACK;
+    case Qt::Key_Tab:
+      return VK_TAB;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      return VK_RETURN;
+    case Qt::Key_Shift:
+      return VK_SHIFT;
+    case Qt::Key_Control:
+      return VK_CONTROL;
+    case Qt::Key_Alt:
+      return VK_MENU;
+    case Qt::Key_Space:
+      return VK_SPACE;
+    case Qt::Key_CapsLock:
+      return PLAT_VK_CAPITAL;
+    case Qt::Key_Left:
+      return VK_LEFT;
+    case Qt::Key_Up:
+      return VK_UP;
+    case Qt::Key_Right:
+      return VK_RIGHT;
+    case Qt::Key_Down:
+      return VK_DOWN;
+    default:
+      return 0;
+  }
+}
+
+uint32_t plat_map_virtual_key(uint32_t code, uint32_t map_type) {
+  screen_count_call();
+  if (map_type != PLAT_MAPVK_VSC_TO_VK) return 0;
+  for (const ScanKey& k : scan_keys) {
+    if (k.scan == code) return static_cast<uint32_t>(k.virtual_key);
+  }
+  return 0;
+}
+
+// Down now, or (for Escape) pressed since the last poll while a command runs.
+int16_t plat_get_async_key_state(int32_t virtual_key) {
+  screen_count_call();
+  pump();
+  if (virtual_key <= 0 || virtual_key > 255) return 0;
+  bool down = (gate.keys[virtual_key] & PLAT_KEY_DOWN) != 0;
+  if (virtual_key == PLAT_VK_ESCAPE && gate.escape_latched) {
+    down = true;
+    gate.escape_latched = false;
+  }
+  return down ? KEY_IS_DOWN : 0;
+}
+
+int32_t plat_get_keyboard_state(uint8_t state[256]) {
+  screen_count_call();
+  if (state == nullptr) return 0;
+  std::memcpy(state, gate.keys, sizeof gate.keys);
+  return 1;
+}
+
+// The viewer's one main window counts as active from when it is shown until it is
+// destroyed, whatever the window manager's focus: the library binds the display to it.
+plat_window plat_get_active_window() {
+  screen_count_call();
+  QtWindow* w = qt_system().main;
+  return w != nullptr && w->shown ? w->screen : nullptr;
+}
+
+int32_t plat_get_client_rect(plat_window window, plat_rect* out) {
+  screen_count_call();
+  if (window == nullptr || out == nullptr) return 0;
+  *out = plat_rect{0, 0, window->client_width, window->client_height};
+  return 1;
+}
+
+// Client coordinates are used throughout: the client area's origin stays at 0, 0 on
+// the shared screen, so the conversion only adds that origin.
+int32_t plat_client_to_screen(plat_window window, plat_point* point) {
+  screen_count_call();
+  if (window == nullptr || point == nullptr) return 0;
+  point->x += window->origin_x;
+  point->y += window->origin_y;
+  return 1;
+}
+
+int64_t plat_clock_us() {
+  screen_count_call();
+  return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() -
+                                                                clock_start)
+      .count();
+}
+
+uint32_t plat_tick_count() {
+  constexpr int64_t TICKS_PER_10S = 182;
+  constexpr int64_t US_PER_10S = 10000000;
+  return static_cast<uint32_t>(plat_clock_us() * TICKS_PER_10S / US_PER_10S);
+}
+
+// Waits with the event loop running: most of the time asleep in it, the last
+// fraction of a millisecond in short sleeps for precision.
+void plat_wait_until_us(int64_t due) {
+  constexpr int64_t COARSE_MARGIN_US = 1500;
+  constexpr int64_t FINE_SLEEP_US = 200;
+  for (;;) {
+    int64_t now = plat_clock_us();
+    if (now >= due) return;
+    int64_t remaining = due - now;
+    if (remaining > COARSE_MARGIN_US && QCoreApplication::instance() != nullptr) {
+      QTimer timer;
+      timer.setTimerType(Qt::PreciseTimer);
+      timer.setSingleShot(true);
+      timer.start(static_cast<int>((remaining - COARSE_MARGIN_US / 2) / 1000));
+      QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    } else {
+      pump();
+      QThread::usleep(static_cast<unsigned long>(std::min<int64_t>(remaining, FINE_SLEEP_US)));
+    }
+  }
+}
+
+void qtw_tap_key(int32_t virtual_key) {
+  QtWindow* w = qt_system().main;
+  if (w == nullptr) return;
+  int qt_key = 0;
+  if (virtual_key == PLAT_VK_ESCAPE) qt_key = Qt::Key_Escape;
+  else if (virtual_key >= 'A' && virtual_key <= 'Z') qt_key = Qt::Key_A + (virtual_key - 'A');
+  if (qt_key == 0) return;
+  QCoreApplication::postEvent(w->client, new QKeyEvent(QEvent::KeyPress, qt_key, Qt::NoModifier));
+  QCoreApplication::postEvent(w->client, new QKeyEvent(QEvent::KeyRelease, qt_key, Qt::NoModifier));
+}

@@ -1,0 +1,88 @@
+// What the Qt window system's files share: the main window's widgets, the picture
+// shown in its client area, the message queue and the input gate.
+#pragma once
+
+#include <QAction>
+#include <QImage>
+#include <QMainWindow>
+#include <QWidget>
+
+#include <cstdint>
+#include <deque>
+#include <utility>
+#include <vector>
+
+#include "platform/common/screen.h"
+#include "platform/window.h"
+
+// The client area: shows the window's picture of palette indices through the
+// hardware palette, from a 32-bit image kept up to date.
+class QtClientWidget : public QWidget {
+ public:
+  explicit QtClientWidget(QWidget* parent);
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+};
+
+// The frame around it: title, menu bar, close box and activation.
+class QtFrameWindow : public QMainWindow {
+ public:
+  QtFrameWindow();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  bool event(QEvent* event) override;
+};
+
+struct QtWindow {
+  plat_window screen = nullptr;  // the shared screen's window (client picture)
+  win_proc proc = nullptr;
+  uint32_t class_style = 0;
+  QtFrameWindow* frame = nullptr;
+  QtClientWidget* client = nullptr;
+  QImage image;  // the client picture in colour
+  bool shown = false;
+  bool needs_paint = false;
+  bool destroying = false;
+  std::vector<std::pair<int32_t, QAction*>> actions;
+};
+
+struct plat_menu_obj {
+  QtWindow* owner;
+};
+
+struct QtSystem {
+  QtWindow* main = nullptr;  // the one window
+  plat_menu_obj menu{nullptr};
+  std::deque<win_msg> queue;
+  bool quit_posted = false;
+  int32_t quit_code = 0;
+  uint32_t colour_lut[256] = {};  // hardware palette as 0xFFRRGGBB
+};
+
+QtSystem& qt_system();
+
+// The window a screen window belongs to, or null.
+QtWindow* qt_window_of(plat_window window);
+// Rebuilds the colour lookup from the hardware palette.
+void qt_rebuild_lut();
+// Converts a rectangle of the client picture into the image (clipped).
+void qt_convert_area(QtWindow* w, int left, int top, int right, int bottom);
+// Gives the image the client size and converts all of it.
+void qt_sync_image(QtWindow* w);
+// A client size change: the shared screen, the image and the size message.
+void qt_client_resized(QtWindow* w, int width, int height);
+
+// The input gate: installed once; closed while a command runs.
+void qt_gate_install();
+void qt_gate_enter();
+void qt_gate_leave();
+bool qt_gate_closed();
+// Lets dialogs take input while a command runs; returns the depth to restore.
+int qt_gate_suspend();
+void qt_gate_resume(int depth);
+// Records key presses and releases seen by the gate (virtual-key codes).
+void qt_key_event(int32_t virtual_key, bool down);
+int32_t qt_virtual_key(int qt_key);

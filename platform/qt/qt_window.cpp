@@ -1,0 +1,342 @@
+// The Qt window system: the one main window with its menu bar, window messages
+// turned into calls of the window procedure, and the message loop over Qt's own.
+#include <QApplication>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QEvent>
+#include <QIcon>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPixmap>
+
+#include <cstring>
+#include <string>
+
+#include "platform/qt/qt_internal.h"
+
+namespace {
+
+constexpr int QT_MAX_CLASSES = 8;
+
+win_class classes[QT_MAX_CLASSES] = {};
+int class_count = 0;
+QApplication* application = nullptr;
+int app_argc = 1;
+char app_name[] = "moxflic";
+char* app_argv[] = {app_name, nullptr};
+
+const win_class* find_class(const char* name) {
+  if (name == nullptr) return nullptr;
+  for (int i = 0; i < class_count; ++i) {
+    if (std::strcmp(classes[i].class_name, name) == 0) return &classes[i];
+  }
+  return nullptr;
+}
+
+QIcon make_icon(const win_icon* icon) {
+  QImage image(icon->width, icon->height, QImage::Format_RGB32);
+  for (int y = 0; y < icon->height; ++y) {
+    for (int x = 0; x < icon->width; ++x) {
+      const uint8_t* c = icon->colours[win_icon_index(icon, x, y)];
+      image.setPixel(x, y, qRgb(c[0], c[1], c[2]));
+    }
+  }
+  return QIcon(QPixmap::fromImage(image));
+}
+
+QAction* add_item(QtWindow* w, QWidget* menu, const win_menu_item& row) {
+  QAction* action = new QAction(QString::fromUtf8(row.text), menu);
+  action->setEnabled((row.state & WIN_MF_GRAYED) == 0);
+  const int32_t id = row.id;
+  QObject::connect(action, &QAction::triggered, action, [w, id]() {
+    if (w->screen != nullptr) win_post_message(w->screen, WIN_MSG_COMMAND, static_cast<uintptr_t>(id), 0);
+  });
+  w->actions.push_back({id, action});
+  return action;
+}
+
+// Builds the menu bar from a menu table: drop-downs and top-level items in order.
+void build_menu(QtWindow* w, const win_menu* menu) {
+  QMenuBar* bar = w->frame->menuBar();
+  QMenu* popup = nullptr;
+  for (int32_t i = 0; i < menu->count; ++i) {
+    const win_menu_item& row = menu->items[i];
+    switch (row.kind) {
+      case WinMenuKind::popup_begin:
+        popup = bar->addMenu(QString::fromUtf8(row.text));
+        break;
+      case WinMenuKind::popup_end:
+        popup = nullptr;
+        break;
+      case WinMenuKind::item:
+        if (popup != nullptr) {
+          popup->addAction(add_item(w, popup, row));
+        } else {
+          bar->addAction(add_item(w, bar, row));
+        }
+        break;
+    }
+  }
+}
+
+bool is_command(uint32_t message) { return message == WIN_MSG_COMMAND; }
+
+}  // namespace
+
+QtSystem& qt_system() {
+  static QtSystem system;
+  return system;
+}
+
+QtWindow* qt_window_of(plat_window window) {
+  QtWindow* w = qt_system().main;
+  return w != nullptr && window != nullptr && w->screen == window ? w : nullptr;
+}
+
+QtFrameWindow::QtFrameWindow() = default;
+
+// Closing from the title bar asks the window procedure, as the close message does.
+void QtFrameWindow::closeEvent(QCloseEvent* event) {
+  QtWindow* w = qt_system().main;
+  if (w == nullptr || w->destroying || w->screen == nullptr) {
+    event->accept();
+    return;
+  }
+  event->ignore();
+  win_post_message(w->screen, WIN_MSG_CLOSE, 0, 0);
+}
+
+bool QtFrameWindow::event(QEvent* event) {
+  QtWindow* w = qt_system().main;
+  if (event->type() == QEvent::WindowActivate && w != nullptr && w->screen != nullptr) {
+    win_post_message(w->screen, WIN_MSG_SET_FOCUS, 0, 0);
+  }
+  return QMainWindow::event(event);
+}
+
+int32_t win_startup(int* argc, char** argv) {
+  if (application != nullptr) return 1;
+  if (QCoreApplication::instance() != nullptr) {
+    application = qobject_cast<QApplication*>(QCoreApplication::instance());
+  } else if (argc != nullptr && argv != nullptr) {
+    application = new QApplication(*argc, argv);
+  } else {
+    application = new QApplication(app_argc, app_argv);
+  }
+  if (application == nullptr) return 0;
+  QApplication::setQuitOnLastWindowClosed(false);
+  qt_gate_install();
+  qt_rebuild_lut();
+  return 1;
+}
+
+void win_shutdown() {
+  if (qt_system().main != nullptr) win_destroy(qt_system().main->screen);
+  QCoreApplication::processEvents();
+}
+
+int32_t win_register_class(const win_class* window_class) {
+  if (window_class == nullptr || window_class->proc == nullptr || window_class->class_name == nullptr) {
+    return 0;
+  }
+  if (find_class(window_class->class_name) != nullptr || class_count == QT_MAX_CLASSES) return 0;
+  classes[class_count++] = *window_class;
+  return 1;
+}
+
+plat_window win_create(const char* class_name, const char* title, int32_t width, int32_t height) {
+  const win_class* window_class = find_class(class_name);
+  if (window_class == nullptr || qt_system().main != nullptr || application == nullptr) return nullptr;
+  QtWindow* w = new QtWindow;
+  w->proc = window_class->proc;
+  w->class_style = window_class->style;
+  w->frame = new QtFrameWindow;
+  w->frame->setWindowTitle(QString::fromUtf8(title != nullptr ? title : ""));
+  w->client = new QtClientWidget(w->frame);
+  w->frame->setCentralWidget(w->client);
+  if (window_class->icon != nullptr) w->frame->setWindowIcon(make_icon(window_class->icon));
+  qt_system().main = w;
+  qt_system().menu.owner = w;
+  if (window_class->menu != nullptr) build_menu(w, window_class->menu);
+  w->frame->resize(width, height);
+  w->screen = screen_window_create(0, 0);
+  w->screen->backend = w;
+  win_send_message(w->screen, WIN_MSG_CREATE, 0, 0);
+  return w->screen;
+}
+
+void win_show(plat_window window, int32_t) {
+  QtWindow* w = qt_window_of(window);
+  if (w == nullptr || w->shown) return;
+  w->shown = true;
+  w->frame->show();
+  w->frame->activateWindow();
+  // The client widget has its size once the frame is laid out.
+  QCoreApplication::processEvents();
+  QSize size = w->client->size();
+  if (size.width() != w->screen->client_width || size.height() != w->screen->client_height) {
+    qt_client_resized(w, size.width(), size.height());
+  }
+  w->needs_paint = true;
+}
+
+void win_invalidate(plat_window window, bool) {
+  QtWindow* w = qt_window_of(window);
+  if (w == nullptr) return;
+  w->needs_paint = true;
+  QCoreApplication::postEvent(w->client, new QEvent(QEvent::User));  // wakes the loop
+}
+
+void win_update(plat_window window) {
+  QtWindow* w = qt_window_of(window);
+  if (w != nullptr && w->needs_paint) win_send_message(window, WIN_MSG_PAINT, 0, 0);
+}
+
+void win_begin_paint(plat_window window) {
+  QtWindow* w = qt_window_of(window);
+  if (w != nullptr) w->needs_paint = false;
+}
+
+void win_end_paint(plat_window) {}
+
+// A command runs with user input held back by the gate, so that no other command can
+// start inside it; input that arrived meanwhile is dropped before the gate opens.
+intptr_t win_send_message(plat_window window, uint32_t message, uintptr_t wparam, intptr_t lparam) {
+  QtWindow* w = qt_window_of(window);
+  if (w == nullptr || w->proc == nullptr) return 0;
+  if (!is_command(message)) return w->proc(window, message, wparam, lparam);
+  qt_gate_enter();
+  intptr_t answer = w->proc(window, message, wparam, lparam);
+  qt_gate_leave();
+  return answer;
+}
+
+int32_t win_post_message(plat_window window, uint32_t message, uintptr_t wparam, intptr_t lparam) {
+  if (qt_window_of(window) == nullptr) return 0;
+  qt_system().queue.push_back({window, message, wparam, lparam});
+  QtWindow* w = qt_system().main;
+  QCoreApplication::postEvent(w->client, new QEvent(QEvent::User));  // wakes the loop
+  return 1;
+}
+
+intptr_t win_default_proc(plat_window window, uint32_t message, uintptr_t, intptr_t) {
+  if (message == WIN_MSG_CLOSE) win_destroy(window);
+  if (message == WIN_MSG_PAINT) win_begin_paint(window);
+  return 0;
+}
+
+void win_destroy(plat_window window) {
+  QtWindow* w = qt_window_of(window);
+  if (w == nullptr || w->destroying) return;
+  w->destroying = true;
+  w->proc(window, WIN_MSG_DESTROY, 0, 0);
+  std::deque<win_msg> kept;
+  for (const win_msg& msg : qt_system().queue) {
+    if (msg.window != window) kept.push_back(msg);
+  }
+  qt_system().queue.swap(kept);
+  w->frame->hide();
+  w->frame->deleteLater();
+  w->screen->backend = nullptr;
+  screen_window_destroy(w->screen);
+  w->screen = nullptr;
+  qt_system().main = nullptr;
+  qt_system().menu.owner = nullptr;
+  delete w;
+}
+
+int32_t win_get_message(win_msg* out) {
+  QtSystem& s = qt_system();
+  for (;;) {
+    if (!s.queue.empty()) {
+      *out = s.queue.front();
+      s.queue.pop_front();
+      return 1;
+    }
+    if (s.quit_posted) {
+      s.quit_posted = false;
+      *out = {nullptr, WIN_MSG_QUIT, static_cast<uintptr_t>(s.quit_code), 0};
+      return 0;
+    }
+    if (s.main != nullptr && s.main->needs_paint) {
+      *out = {s.main->screen, WIN_MSG_PAINT, 0, 0};
+      return 1;
+    }
+    if (application == nullptr) {
+      *out = {nullptr, WIN_MSG_QUIT, 0, 0};
+      return 0;
+    }
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  }
+}
+
+intptr_t win_dispatch_message(const win_msg* msg) {
+  if (msg == nullptr) return 0;
+  return win_send_message(msg->window, msg->message, msg->wparam, msg->lparam);
+}
+
+void win_post_quit(int32_t exit_code) {
+  qt_system().quit_posted = true;
+  qt_system().quit_code = exit_code;
+}
+
+plat_menu win_get_menu(plat_window window) {
+  QtWindow* w = qt_window_of(window);
+  return w != nullptr && !w->actions.empty() ? &qt_system().menu : nullptr;
+}
+
+int32_t win_enable_menu_item(plat_menu menu, int32_t id, uint32_t state) {
+  if (menu == nullptr || menu->owner == nullptr) return -1;
+  for (auto& [item, action] : menu->owner->actions) {
+    if (item != id) continue;
+    int32_t previous = action->isEnabled() ? WIN_MF_ENABLED : WIN_MF_GRAYED;
+    action->setEnabled((state & WIN_MF_GRAYED) == 0);
+    return previous;
+  }
+  return -1;
+}
+
+void qtw_process_events() { QCoreApplication::processEvents(); }
+
+std::string qtw_menu_text(int32_t id) {
+  QtWindow* w = qt_system().main;
+  if (w == nullptr) return {};
+  for (auto& [item, action] : w->actions) {
+    if (item == id) return action->text().toStdString();
+  }
+  return {};
+}
+
+bool qtw_menu_enabled(int32_t id) {
+  QtWindow* w = qt_system().main;
+  if (w == nullptr) return false;
+  for (auto& [item, action] : w->actions) {
+    if (item == id) return action->isEnabled();
+  }
+  return false;
+}
+
+std::vector<std::string> qtw_menu_titles() {
+  std::vector<std::string> titles;
+  QtWindow* w = qt_system().main;
+  if (w == nullptr) return titles;
+  for (QAction* action : w->frame->menuBar()->actions()) titles.push_back(action->text().toStdString());
+  return titles;
+}
+
+void qtw_trigger(int32_t id) {
+  QtWindow* w = qt_system().main;
+  if (w == nullptr) return;
+  for (auto& [item, action] : w->actions) {
+    if (item == id) action->trigger();
+  }
+}
+
+void qtw_resize_client(int32_t width, int32_t height) {
+  QtWindow* w = qt_system().main;
+  if (w == nullptr) return;
+  QSize frame = w->frame->size();
+  QSize client = w->client->size();
+  w->frame->resize(frame.width() + width - client.width(), frame.height() + height - client.height());
+  QCoreApplication::processEvents();
+}

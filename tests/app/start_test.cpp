@@ -1,0 +1,181 @@
+// Start, menu, command line and quitting.
+#include <cstring>
+#include <string>
+
+#include "gfx/gfx.h"
+#include "platform/headless/headless.h"
+#include "platform/headless/window_controls.h"
+#include "resources/commands.h"
+#include "tests/app/app_fixture.h"
+
+namespace {
+
+struct ItemState {
+  int32_t id;
+  const char* text;
+  int32_t before_any_file;
+  int32_t after_flic;
+  int32_t after_about;
+};
+
+constexpr int32_t ON = WIN_MF_ENABLED;
+constexpr int32_t GREY = WIN_MF_GRAYED;
+
+constexpr ItemState menu_table[] = {
+    {CMD_OPEN, "&Open", ON, ON, ON},
+    {CMD_PLAY, "&Play", GREY, ON, GREY},
+    {CMD_FRAME, "&Frame", GREY, ON, GREY},
+    {CMD_RESET, "&Reset", GREY, ON, GREY},
+    {CMD_INFO, "&Info", GREY, ON, GREY},
+    {CMD_ABOUT, "&ABOUT", ON, ON, ON},
+    {CMD_ABOUT_TITLE, "Mox-FLIFLIC Player v0.4", ON, ON, ON},
+    {CMD_QUIT, "&Quit", ON, ON, ON},
+};
+
+TEST_F(App, MenuItemsAreEnabledAndGreyedAsTheViewerGoesFromNoFileToAFlicToTheAboutPicture) {
+  write_pcx("moxflic.res", 64, 32);
+  std::string flic = write_flic("a.flc", {64, 40, 3, 10, false});
+  start();
+  for (const ItemState& item : menu_table) {
+    EXPECT_STREQ(hlw_menu_text(item.id), item.text);
+    EXPECT_EQ(hlw_menu_state(item.id), item.before_any_file) << item.text << " before any file";
+  }
+  open(flic);
+  for (const ItemState& item : menu_table) {
+    EXPECT_EQ(hlw_menu_state(item.id), item.after_flic) << item.text << " after a FLIC";
+  }
+  command(CMD_ABOUT);
+  for (const ItemState& item : menu_table) {
+    EXPECT_EQ(hlw_menu_state(item.id), item.after_about) << item.text << " after the about picture";
+  }
+  open(flic);
+  for (const ItemState& item : menu_table) {
+    EXPECT_EQ(hlw_menu_state(item.id), item.after_flic) << item.text << " after a FLIC again";
+  }
+}
+
+TEST_F(App, MenuHasTheFlicDropDownThenQuitAndTheProgramNameAtTheTopLevel) {
+  start();
+  const std::vector<win_menu_item>& rows = hlw_menu_rows();
+  ASSERT_EQ(rows.size(), 10u);
+  EXPECT_EQ(rows[0].kind, WinMenuKind::popup_begin);
+  EXPECT_STREQ(rows[0].text, "&FLI/FLC");
+  EXPECT_EQ(rows[7].kind, WinMenuKind::popup_end);
+  EXPECT_EQ(rows[8].id, CMD_QUIT);
+  EXPECT_EQ(rows[9].id, CMD_ABOUT_TITLE);
+  EXPECT_STREQ(hlw_title(), "MOX Flic-Fli File Viewer v0.4");
+}
+
+TEST_F(App, EmptyCommandLinePaintsTheFirstBufferOverTheWholeClientAreaAndOpensNothing) {
+  hl_set_client_size(320, 240);
+  start();
+  EXPECT_TRUE(hlw_message_boxes().empty());
+  EXPECT_EQ(gfx_state.active_width, 640);
+  EXPECT_EQ(gfx_state.active_height, 480);
+  ASSERT_FALSE(hl_blits().empty());
+  const HlBlit& paint = hl_blits().back();
+  EXPECT_EQ(paint.src.right, 640);
+  EXPECT_EQ(paint.src.bottom, 480);
+  EXPECT_EQ(paint.dest.right - paint.dest.left, 320);
+  EXPECT_EQ(paint.dest.bottom - paint.dest.top, 240);
+  EXPECT_FALSE(hlw_paint_pending());
+}
+
+TEST_F(App, FileNamedOnTheCommandLineIsShownAtStart) {
+  TestFlic flic{64, 40, 3, 10, false};
+  std::string file = write_flic("start.flc", flic);
+  start(file);
+  EXPECT_TRUE(hlw_message_boxes().empty());
+  EXPECT_TRUE(shows_frame(flic, 0));
+  EXPECT_EQ(hlw_menu_state(CMD_PLAY), WIN_MF_ENABLED);
+}
+
+TEST_F(App, CommandLineNameThatIsNotAFlicIsReportedByItsFileName) {
+  std::string file = write_text("notes.txt");
+  start(file);
+  ASSERT_EQ(hlw_message_boxes().size(), 1u);
+  EXPECT_EQ(hlw_message_boxes()[0].text, "notes.txt is not an FLI or FLC file.");
+  EXPECT_EQ(hlw_message_boxes()[0].caption, "flic");
+  EXPECT_EQ(hlw_message_boxes()[0].type & WIN_MB_ICONERROR, WIN_MB_ICONERROR);
+  EXPECT_EQ(hlw_menu_state(CMD_PLAY), WIN_MF_GRAYED);
+}
+
+TEST_F(App, QuotedCommandLineNameKeepsItsQuotesAndIsNotFound) {
+  std::string file = write_flic("q.flc", {64, 40, 2, 10, false});
+  start("\"q.flc\"");
+  ASSERT_EQ(hlw_message_boxes().size(), 1u);
+  EXPECT_EQ(hlw_message_boxes()[0].text, "\"q.flc\" is not an FLI or FLC file.");
+}
+
+TEST_F(App, CommandLineNameLongerThanAPathIsRefusedWithAMessageNotCut) {
+  std::string file = write_flic("x.flc", {64, 40, 2, 10, false});
+  // A real file reached through a very long path: cutting it would open something else.
+  std::string tail = std::string(PATH_MAX, '/') + file;
+  start(tail);
+  ASSERT_EQ(hlw_message_boxes().size(), 1u);
+  EXPECT_NE(hlw_message_boxes()[0].text.find("too long"), std::string::npos) << hlw_message_boxes()[0].text;
+  EXPECT_EQ(hlw_menu_state(CMD_PLAY), WIN_MF_GRAYED);
+}
+
+TEST_F(App, CommandTailJoinsTheArgumentsWithSpaces) {
+  struct Case {
+    std::vector<const char*> args;
+    const char* tail;
+  };
+  const Case cases[] = {
+      {{"moxflic"}, ""},
+      {{"moxflic", "a.flc"}, "a.flc"},
+      {{"moxflic", "my", "film.flc"}, "my film.flc"},
+      {{"moxflic", "\"quoted name.fli\""}, "\"quoted name.fli\""},
+  };
+  for (const Case& c : cases) {
+    char out[64];
+    std::vector<char*> argv;
+    for (const char* a : c.args) argv.push_back(const_cast<char*>(a));
+    size_t n = app_command_tail(static_cast<int>(argv.size()), argv.data(), out, sizeof out);
+    EXPECT_EQ(n, std::strlen(c.tail));
+    EXPECT_STREQ(out, c.tail);
+  }
+  char small[4];
+  char* argv[] = {const_cast<char*>("moxflic"), const_cast<char*>("long.flc")};
+  EXPECT_EQ(app_command_tail(2, argv, small, sizeof small), 8u);
+  EXPECT_STREQ(small, "");
+}
+
+TEST_F(App, QuitClosesTheWindowAndGivesEveryObjectBack) {
+  std::string file = write_flic("a.flc", {64, 40, 3, 10, false});
+  start(file);
+  EXPECT_EQ(quit(), 0);
+  EXPECT_FALSE(hlw_window_alive());
+  EXPECT_EQ(hlw_quit_code(), 0);
+  EXPECT_EQ(hl_live_objects(), 0);
+  EXPECT_FALSE(app_state.context_open);
+}
+
+TEST_F(App, GainingTheFocusRealizesThePaletteAndRepaints) {
+  std::string file = write_flic("a.flc", {64, 40, 3, 10, false});
+  start(file);
+  size_t blits = hl_blits().size();
+  win_post_message(app_state.window, WIN_MSG_SET_FOCUS, 0, 0);
+  win_msg msg;
+  while (hlw_paint_pending() || blits == hl_blits().size()) {
+    ASSERT_EQ(win_get_message(&msg), 1);
+    win_dispatch_message(&msg);
+  }
+  EXPECT_EQ(gfx_state.current_palette, app_state.palette);
+  EXPECT_EQ(hl_blits().back().src.right, gfx_state.active_width);
+}
+
+TEST_F(App, UnknownCommandsGoToTheDefaultProcedure) {
+  write_pcx("moxflic.res", 64, 32);
+  start();
+  std::vector<uint8_t> before = client();
+  size_t blits = hl_blits().size();
+  command(999);
+  command(static_cast<int32_t>(0x10000 + CMD_ABOUT));  // only the whole number counts
+  EXPECT_EQ(client(), before);
+  EXPECT_EQ(hl_blits().size(), blits);
+  EXPECT_TRUE(hlw_window_alive());
+}
+
+}  // namespace
