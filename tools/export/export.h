@@ -80,6 +80,7 @@ bool png_write(int fd, const Picture& picture, std::string& error);
 struct GifOut {
   void* gif;  // the encoder's file record
   TempFile file;
+  int write_error;  // errno of a failed write, 0 while all went well
   uint8_t global_palette[256][3];
   Picture previous;  // last frame written, for the changed rectangle
   bool have_previous;
@@ -124,7 +125,8 @@ struct FlicHeaderFacts {
 struct FlicWalk {
   FlicHeaderFacts header;
   uint64_t file_size;
-  int32_t frame_records;
+  int32_t frame_records;         // whole frame records
+  int32_t frame_records_begun;   // also counting one that the end of the file cuts short
   int32_t prefix_records;
   std::vector<uint32_t> chunk_counts;  // by chunk type, 65536 entries
   bool damaged;

@@ -24,7 +24,17 @@ void take_colours(Picture& picture, PaletteMode palette) {
     screen_take_palette(picture);
 }
 
-// Decodes and writes up to wanted frames; false when writing failed.
+// Whether the first frame record lies in the file, so that the decoder drew into the
+// buffer even when it reports the frame as not decoded (a chunk's data runs past its
+// size, or the file ends inside the frame).
+bool first_frame_drawn(const std::string& input) {
+  FlicWalk walk;
+  std::string reason;
+  return flic_walk(input, walk, reason) && walk.frame_records_begun > 0;
+}
+
+// Decodes and writes up to wanted frames; false when writing failed. The viewer shows
+// its first frame whatever the decoder reports, and no frame after a damaged one.
 bool export_frames(const Options& options, FlicContext& context, int wanted, Output& out, std::string& error) {
   Picture picture{};
   picture.width = context.width;
@@ -32,7 +42,12 @@ bool export_frames(const Options& options, FlicContext& context, int wanted, Out
   uint32_t flags = decode_flags(options.palette);
   progress_begin(wanted);
   for (int n = 1; n <= wanted; n++) {
-    if (flic_play(&context, 1, flags) != 1) break;
+    if (flic_play(&context, 1, flags) != 1) {
+      if (n > 1 || !first_frame_drawn(options.input)) break;
+      report_error(options.input + ": the first frame is damaged (its data runs past its chunk or the file);"
+                   " exported as the viewer shows it");
+      wanted = 1;
+    }
     screen_take_pixels(picture);
     take_colours(picture, options.palette);
     if (!output_frame(out, picture, context.frame_us, error)) return false;

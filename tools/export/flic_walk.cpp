@@ -76,6 +76,7 @@ bool walk_record(const FileReader& file, FlicWalk& walk, uint64_t& offset) {
                     "-byte header");
     return false;
   }
+  if (!prefix) walk.frame_records_begun++;
   if (size > file.size - offset) {
     fault(walk, record + " of size " + std::to_string(size) + " runs past the end of the file (" +
                     std::to_string(file.size - offset) + " bytes left)");

@@ -24,8 +24,27 @@ constexpr int GCB_SIZE = 4;
 
 GifFileType* encoder(GifOut& out) { return static_cast<GifFileType*>(out.gif); }
 
-std::string gif_error(const std::string& what, int code) {
-  if (code == E_GIF_ERR_WRITE_FAILED && errno != 0) return what + ": " + std::strerror(errno);
+// The encoder's output: straight to the temporary file, keeping the system's reason
+// for a failed write.
+int write_bytes(GifFileType* gif, const GifByteType* bytes, int n) {
+  auto* out = static_cast<GifOut*>(gif->UserData);
+  int done = 0;
+  while (done < n) {
+    ssize_t wrote = write(out->file.fd, bytes + done, static_cast<size_t>(n - done));
+    if (wrote < 0 && errno == EINTR) continue;
+    if (wrote <= 0) {
+      out->write_error = wrote < 0 ? errno : EIO;
+      break;
+    }
+    done += static_cast<int>(wrote);
+  }
+  return done;
+}
+
+// The encoder's error in words; a failed write is told by the system's reason.
+std::string gif_error(const std::string& what, int code, int system_error) {
+  if (system_error != 0)
+    return what + ": " + std::strerror(system_error);
   const char* text = GifErrorString(code);
   return what + ": " + (text ? text : "GIF encoder error");
 }
@@ -82,13 +101,12 @@ bool gif_begin(GifOut& out, const std::string& name, const Picture& first, std::
   out.have_previous = false;
   out.elapsed_us = 0;
   out.emitted_cs = 0;
+  out.write_error = 0;
   if (!temp_file_open(out.file, name, error)) return false;
-  int own = dup(out.file.fd);
   int code = 0;
-  GifFileType* gif = own >= 0 ? EGifOpenFileHandle(own, &code) : nullptr;
+  GifFileType* gif = EGifOpen(&out, write_bytes, &code);
   if (!gif) {
-    if (own >= 0) close(own);
-    error = gif_error("cannot start the GIF encoder", code);
+    error = gif_error(name + ": cannot start the GIF encoder", code, 0);
     temp_file_discard(out.file);
     return false;
   }
@@ -99,7 +117,7 @@ bool gif_begin(GifOut& out, const std::string& name, const Picture& first, std::
             put_loop_block(gif);
   GifFreeMapObject(map);
   if (!ok) {
-    error = gif_error("cannot write \"" + name + "\"", gif->Error);
+    error = gif_error(name + ": cannot write", gif->Error, out.write_error);
     gif_abandon(out);
     return false;
   }
@@ -138,7 +156,7 @@ bool gif_add_frame(GifOut& out, const Picture& picture, uint32_t frame_us, std::
   }
   GifFreeMapObject(local);
   if (!ok) {
-    error = gif_error("cannot write \"" + out.file.final_name + "\"", gif->Error);
+    error = gif_error(out.file.final_name + ": cannot write", gif->Error, out.write_error);
     return false;
   }
   out.previous.pixels = picture.pixels;
@@ -151,8 +169,8 @@ bool gif_finish(GifOut& out, std::string& error) {
   int code = 0;
   GifFileType* gif = encoder(out);
   out.gif = nullptr;
-  if (EGifCloseFile(gif, &code) != GIF_OK) {
-    error = gif_error("cannot write \"" + out.file.final_name + "\"", code);
+  if (EGifCloseFile(gif, &code) != GIF_OK || out.write_error != 0) {
+    error = gif_error(out.file.final_name + ": cannot write", code, out.write_error);
     temp_file_discard(out.file);
     return false;
   }

@@ -10,7 +10,7 @@ bool write_png_file(const std::string& name, const Picture& picture, std::string
   if (!temp_file_open(file, name, error)) return false;
   std::string why;
   if (!png_write(file.fd, picture, why)) {
-    error = "\"" + name + "\": " + why;
+    error = name + ": " + why;
     temp_file_discard(file);
     return false;
   }

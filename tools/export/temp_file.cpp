@@ -57,7 +57,7 @@ bool temp_file_open(TempFile& file, const std::string& final_name, std::string& 
   std::string buffer = pattern;
   file.fd = mkstemp(buffer.data());
   if (file.fd < 0) {
-    error = "cannot create \"" + pattern + "\": " + std::strerror(errno);
+    error = final_name + ": cannot create: " + std::strerror(errno);
     file.temp_name.clear();
     return false;
   }
@@ -71,13 +71,13 @@ bool temp_file_commit(TempFile& file, std::string& error) {
   int fd = file.fd;
   file.fd = -1;
   if (fd >= 0 && close(fd) != 0) {
-    error = "cannot write \"" + file.final_name + "\": " + std::strerror(errno);
+    error = file.final_name + ": cannot write: " + std::strerror(errno);
     unlink(file.temp_name.c_str());
     pending = 0;
     return false;
   }
   if (rename(file.temp_name.c_str(), file.final_name.c_str()) != 0) {
-    error = "cannot write \"" + file.final_name + "\": " + std::strerror(errno);
+    error = file.final_name + ": cannot write: " + std::strerror(errno);
     unlink(file.temp_name.c_str());
     pending = 0;
     return false;

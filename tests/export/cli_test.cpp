@@ -1,0 +1,172 @@
+// The converter's command line: exit codes, error lines that name the file, output
+// names, and that a failure leaves no file behind.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/export/export_support.h"
+
+namespace {
+
+struct UsageCase {
+  const char* name;
+  std::vector<std::string> args;
+  const char* message;  // part of the error line
+};
+
+void PrintTo(const UsageCase& c, std::ostream* os) { *os << c.name; }
+
+class UsageErrors : public ::testing::TestWithParam<UsageCase> {};
+
+TEST_P(UsageErrors, ExitTwoWithAMessageAndWriteNothing) {
+  Scratch scratch;
+  ToolRun run = run_export(GetParam().args, scratch);
+  EXPECT_EQ(run.status, 2) << run.err;
+  EXPECT_NE(run.err.find(GetParam().message), std::string::npos) << run.err;
+  EXPECT_TRUE(run.out.empty());
+  EXPECT_TRUE(scratch.files().empty());
+}
+
+const std::string SUN = data_file("sun-146x140.flc");
+
+INSTANTIATE_TEST_SUITE_P(
+    Cli, UsageErrors,
+    ::testing::Values(UsageCase{"NoArguments", {}, "no input file"},
+                      UsageCase{"OnlyInput", {SUN}, "one output name"},
+                      UsageCase{"ThreeNames", {SUN, "a.png", "b.png"}, "one output name"},
+                      UsageCase{"UnknownOption", {"--fast", SUN, "a.png"}, "unknown option \"--fast\""},
+                      UsageCase{"UnknownPalette", {"--palette=rgb", SUN, "a.png"}, "--palette takes"},
+                      UsageCase{"UnknownExtension", {SUN, "a.bmp"}, "must end in .png or .gif"},
+                      UsageCase{"ConversionOtherThanNumber", {SUN, "a%s.png"}, "only %d"},
+                      UsageCase{"TwoFrameNumbers", {SUN, "a%d-%d.png"}, "more than one frame number"},
+                      UsageCase{"InfoWithoutFile", {"--info"}, "exactly one input"},
+                      UsageCase{"CheckWithOutput", {"--check", SUN, "a.png"}, "exactly one input"},
+                      UsageCase{"InfoAndCheck", {"--info", "--check", SUN}, "cannot be combined"},
+                      UsageCase{"PaletteWithCheck", {"--check", "--palette=file", SUN}, "--palette applies"}),
+    [](const auto& p) { return std::string(p.param.name); });
+
+struct InputCase {
+  const char* name;
+  std::vector<uint8_t> bytes;  // written as "input.bin"; empty name means a missing file
+  bool create;
+  const char* reason;
+};
+
+void PrintTo(const InputCase& c, std::ostream* os) { *os << c.name; }
+
+class BadInputs : public ::testing::TestWithParam<InputCase> {};
+
+TEST_P(BadInputs, ExitOneWithTheFileNamedAndWriteNothing) {
+  Scratch scratch;
+  std::string input = scratch.path("input.bin");
+  if (GetParam().create) write_bytes(input, GetParam().bytes);
+  for (const char* output : {"out.png", "out%03d.png", "out.gif"}) {
+    ToolRun run = run_export({input, output}, scratch);
+    EXPECT_EQ(run.status, 1) << output;
+    EXPECT_NE(run.err.find("moxflic-export: " + input + ": "), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find(GetParam().reason), std::string::npos) << run.err;
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+  }
+  std::vector<std::string> left = scratch.files();
+  EXPECT_EQ(left, GetParam().create ? std::vector<std::string>{"input.bin"} : std::vector<std::string>{});
+}
+
+std::vector<uint8_t> short_flic_header() {
+  std::vector<uint8_t> bytes(127, 0);
+  bytes[4] = 0x12;
+  bytes[5] = 0xAF;
+  return bytes;
+}
+
+std::vector<uint8_t> pcx_header_with_bits(uint8_t bits) {
+  std::vector<uint8_t> bytes = read_bytes(data_file("testcard-160x120-8bit.pcx"));
+  bytes[3] = bits;
+  return bytes;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cli, BadInputs,
+    ::testing::Values(InputCase{"Missing", {}, false, "No such file"},
+                      InputCase{"Empty", {}, true, "empty"},
+                      InputCase{"Text", {'h', 'e', 'l', 'l', 'o', '\n', 'w', 'o', 'r', 'l', 'd'}, true,
+                                "not a FLIC or PCX file"},
+                      InputCase{"FlicHeaderCutShort", short_flic_header(), true, "FLIC header is cut short"},
+                      InputCase{"PcxWithThreeBitPixels", pcx_header_with_bits(3), true, "3 bits per pixel"}),
+    [](const auto& p) { return std::string(p.param.name); });
+
+TEST(Cli, ADirectoryAsInputIsRefused) {
+  Scratch scratch;
+  ToolRun run = run_export({scratch.dir, "out.png"}, scratch);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find(scratch.dir + ": is a directory"), std::string::npos) << run.err;
+}
+
+TEST(Cli, HelpAndVersionGoToStdout) {
+  Scratch scratch;
+  ToolRun help = run_export({"--help"}, scratch);
+  EXPECT_EQ(help.status, 0);
+  EXPECT_NE(help.out.find("Usage: moxflic-export"), std::string::npos);
+  ToolRun version = run_export({"--version"}, scratch);
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out, "moxflic-export " MOXFLIC_VERSION "\n");
+}
+
+struct NamingCase {
+  const char* pattern;
+  std::vector<std::string> expected;  // every file the export leaves
+};
+
+void PrintTo(const NamingCase& c, std::ostream* os) { *os << c.pattern; }
+
+class OutputNames : public ::testing::TestWithParam<NamingCase> {};
+
+TEST_P(OutputNames, FramesAreNumberedFromOneWithoutTheRingFrame) {
+  Scratch scratch;
+  ToolRun run = run_export({SUN, GetParam().pattern}, scratch);
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(scratch.files(), GetParam().expected);
+}
+
+std::vector<std::string> numbered(const std::string& before, int width, const std::string& after) {
+  std::vector<std::string> names;
+  for (int n = 1; n <= 10; n++) {
+    std::string digits = std::to_string(n);
+    if (static_cast<int>(digits.size()) < width) digits.insert(0, width - digits.size(), '0');
+    names.push_back(before + digits + after);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cli, OutputNames,
+                         ::testing::Values(NamingCase{"one.png", {"one.png"}},
+                                           NamingCase{"upper.PNG", {"upper.PNG"}},
+                                           NamingCase{"f%03d.png", numbered("f", 3, ".png")},
+                                           NamingCase{"f%d.png", numbered("f", 0, ".png")},
+                                           NamingCase{"%%%02d-x.png", numbered("%", 2, "-x.png")}));
+
+TEST(Cli, AFailedWriteLeavesNoFileAndNoTemporary) {
+  // A file size limit of 8 KiB makes every output of the 640 x 480 sample fail.
+  for (auto [output, named] : {std::pair{"dance.gif", "dance.gif"}, {"d%03d.png", "d001.png"}, {"d.png", "d.png"}}) {
+    Scratch scratch;
+    ToolRun run = run_export({data_file("dance-640x480.flc"), output}, scratch, 16);
+    EXPECT_EQ(run.status, 1) << output;
+    EXPECT_NE(run.err.find(std::string("moxflic-export: ") + named + ": cannot write: File too large"),
+              std::string::npos)
+        << run.err;
+    EXPECT_TRUE(scratch.files().empty()) << output;
+  }
+}
+
+TEST(Cli, AnExistingOutputIsReplacedWhole) {
+  Scratch scratch;
+  write_bytes(scratch.path("one.png"), std::vector<uint8_t>(100000, 'x'));
+  ASSERT_EQ(run_export({SUN, "one.png"}, scratch).status, 0);
+  PngImage image;
+  ASSERT_TRUE(read_png(scratch.path("one.png"), image));
+  EXPECT_EQ(image.width, 146);
+  EXPECT_EQ(image.height, 140);
+}
+
+}  // namespace

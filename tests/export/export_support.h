@@ -1,0 +1,69 @@
+// Helpers for the converter's tests: running the program, a scratch directory, and
+// reading back PNG and GIF files through libpng and giflib.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// The program's exit status and what it printed.
+struct ToolRun {
+  int status;  // exit code, or 128 + signal
+  std::string out;
+  std::string err;
+};
+
+// A directory of its own for one test, removed afterwards.
+struct Scratch {
+  std::string dir;
+  Scratch();
+  ~Scratch();
+  std::string path(const std::string& name) const { return dir + "/" + name; }
+  std::vector<std::string> files() const;  // names in the directory, sorted
+};
+
+// Runs moxflic-export with args; with a file size limit (in 512-byte blocks) when given.
+ToolRun run_export(const std::vector<std::string>& args, const Scratch& scratch, int size_limit_blocks = 0);
+// Runs a shell command line; the exit status.
+int run_shell(const std::string& command);
+// Whether a program can be run (an oracle such as ffmpeg).
+bool have_program(const std::string& command);
+
+// A file in the test data folder, and file helpers.
+std::string data_file(const std::string& name);
+std::vector<uint8_t> read_bytes(const std::string& path);
+void write_bytes(const std::string& path, const std::vector<uint8_t>& bytes);
+bool file_exists(const std::string& path);
+
+// A picture read back from a PNG: indices and palette when it has one, and always the
+// colours of every pixel.
+struct PngImage {
+  int width = 0;
+  int height = 0;
+  bool indexed = false;
+  std::vector<uint8_t> indices;  // width * height, when indexed
+  std::vector<uint8_t> palette;  // 3 bytes an entry, when indexed
+  std::vector<uint8_t> rgb;      // width * height * 3
+};
+// Reads a PNG; false when it is not one.
+bool read_png(const std::string& path, PngImage& image);
+
+// An animated GIF read back with giflib.
+struct GifFrame {
+  int left, top, width, height;
+  int delay_cs;
+  bool local_map;
+  std::vector<uint8_t> rgb;  // the whole canvas after this frame, 3 bytes a pixel
+};
+struct GifAnimation {
+  int width = 0;
+  int height = 0;
+  bool loops_forever = false;
+  std::vector<GifFrame> frames;
+};
+bool read_gif(const std::string& path, GifAnimation& gif);
+
+// Every "key: value" line of a text.
+std::vector<std::pair<std::string, std::string>> key_values(const std::string& text);
+// The value of one key, or "(absent)".
+std::string value_of(const std::string& text, const std::string& key);

@@ -1,0 +1,280 @@
+// --info and --check: the facts of a file, and what counts as damage.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "tests/export/export_support.h"
+#include "tests/export/made_files.h"
+
+namespace {
+
+constexpr int W = 32;
+constexpr int H = 24;
+
+std::string save(const Scratch& scratch, const FlicWriter& w, const std::string& name) {
+  std::string path = scratch.path(name);
+  EXPECT_TRUE(fw_save(w, path));
+  return path;
+}
+
+TEST(Info, CountsEveryChunkTypeOfAMadeFile) {
+  Scratch scratch;
+  // A prefix record, then a postage stamp (which the decoder skips) before the colours.
+  FlicWriter with_stamp;
+  fw_begin(with_stamp, FW_FLC, W, H, 70);
+  fw_begin_prefix(with_stamp);
+  fw_end_frame(with_stamp);
+  std::vector<uint8_t> p = made_pixels(W, H, 0, 40);
+  fw_begin_frame(with_stamp);
+  fw_chunk(with_stamp, FW_CHUNK_STAMP, {1, 2, 3, 4});
+  fw_palette(with_stamp, FW_CHUNK_COLOUR_256, made_palette(40).data());
+  fw_byte_run(with_stamp, p.data());
+  fw_end_frame(with_stamp);
+  fw_begin_frame(with_stamp);
+  fw_black(with_stamp);
+  fw_end_frame(with_stamp);
+  fw_begin_frame(with_stamp);
+  fw_uncompressed(with_stamp, p.data());
+  fw_end_frame(with_stamp);
+  fw_finish(with_stamp, 2);
+
+  ToolRun run = run_export({"--info", save(scratch, with_stamp, "stamp.flc")}, scratch);
+  ASSERT_EQ(run.status, 0) << run.err;
+  std::vector<std::pair<std::string, std::string>> expected = {
+      {"format", "FLC"},         {"width", "32"},           {"height", "24"},
+      {"frames", "2"},           {"speed", "70"},           {"delay_ms", "70"},
+      {"delay_ticks", "1"},      {"file_size", std::to_string(with_stamp.bytes.size())},
+      {"frame_records", "3"},    {"prefix_records", "1"},   {"chunks_type_4", "1"},
+      {"chunks_type_13", "1"},   {"chunks_type_15", "1"},   {"chunks_type_16", "1"},
+      {"chunks_type_18", "1"},   {"damage", "none"}};
+  EXPECT_EQ(key_values(run.out), expected);
+}
+
+struct DelayCase {
+  uint16_t magic;
+  uint32_t speed;
+  const char* format;
+  const char* ms;
+  const char* ticks;
+};
+
+void PrintTo(const DelayCase& c, std::ostream* os) { *os << c.format << " speed " << c.speed; }
+
+class FrameDelay : public ::testing::TestWithParam<DelayCase> {};
+
+TEST_P(FrameDelay, InMillisecondsAndViewerTicks) {
+  Scratch scratch;
+  const DelayCase& c = GetParam();
+  ToolRun run = run_export({"--info", save(scratch, made_animation(c.magic, W, H, 1, c.speed, 8), "d.fli")}, scratch);
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(value_of(run.out, "format"), c.format);
+  EXPECT_EQ(value_of(run.out, "speed"), std::to_string(c.speed));
+  EXPECT_EQ(value_of(run.out, "delay_ms"), c.ms);
+  EXPECT_EQ(value_of(run.out, "delay_ticks"), c.ticks);
+}
+
+INSTANTIATE_TEST_SUITE_P(Info, FrameDelay,
+                         ::testing::Values(DelayCase{FW_FLI, 5, "FLI", "71.429", "1"},
+                                           DelayCase{FW_FLI, 70, "FLI", "1000", "18"},
+                                           DelayCase{FW_FLI, 3, "FLI", "42.857", "0"},
+                                           DelayCase{FW_FLC, 54, "FLC", "54", "0"},
+                                           DelayCase{FW_FLC, 110, "FLC", "110", "2"}));
+
+TEST(Info, DescribesTheSampleAnimations) {
+  Scratch scratch;
+  struct Expect {
+    const char* file;
+    const char* format;
+    const char* size[2];
+    const char* frames;
+    const char* speed;
+    const char* chunk_key;  // a chunk type the sample is known to hold
+  };
+  for (const Expect& e : {Expect{"walk-320x200.fli", "FLI", {"320", "200"}, "19", "5", "chunks_type_12"},
+                          Expect{"sun-146x140.flc", "FLC", {"146", "140"}, "10", "5", "chunks_type_7"},
+                          Expect{"text-321x74.flc", "FLC", {"321", "74"}, "1", "71", "chunks_type_18"},
+                          Expect{"cycle-320x200.fli", "FLI", {"320", "200"}, "90", "3", "chunks_type_11"}}) {
+    ToolRun run = run_export({"--info", data_file(e.file)}, scratch);
+    ASSERT_EQ(run.status, 0) << e.file << run.err;
+    EXPECT_EQ(value_of(run.out, "format"), e.format) << e.file;
+    EXPECT_EQ(value_of(run.out, "width"), e.size[0]) << e.file;
+    EXPECT_EQ(value_of(run.out, "height"), e.size[1]) << e.file;
+    EXPECT_EQ(value_of(run.out, "frames"), e.frames) << e.file;
+    EXPECT_EQ(value_of(run.out, "speed"), e.speed) << e.file;
+    EXPECT_EQ(value_of(run.out, "frame_records"), std::to_string(std::atoi(e.frames) + 1)) << e.file;
+    EXPECT_NE(value_of(run.out, e.chunk_key), "(absent)") << e.file;
+    EXPECT_EQ(value_of(run.out, "damage"), "none") << e.file;
+  }
+}
+
+TEST(Info, DescribesPcxPictures) {
+  Scratch scratch;
+  struct Expect {
+    const char* file;
+    std::vector<std::pair<std::string, std::string>> keys;
+  };
+  for (const Expect& e :
+       {Expect{"testcard-160x120-8bit.pcx",
+               {{"format", "PCX"}, {"width", "160"}, {"height", "120"}, {"version", "5"},
+                {"bits_per_pixel", "8"}, {"planes", "1"}, {"palette_block", "yes"}, {"damage", "none"}}},
+        Expect{"testcard-160x120-1bit.pcx",
+               {{"version", "2"}, {"bits_per_pixel", "1"}, {"bytes_per_line", "20"}, {"palette_block", "no"}}},
+        Expect{"marbles-141x99-8bit.pcx",
+               {{"width", "141"}, {"height", "99"}, {"bytes_per_line", "142"}, {"min_x", "0"}, {"max_x", "140"}}},
+        Expect{"tiny-3x3-4plane.pcx", {{"width", "3"}, {"planes", "4"}, {"version", "3"}}}}) {
+    ToolRun run = run_export({"--info", data_file(e.file)}, scratch);
+    ASSERT_EQ(run.status, 0) << e.file << run.err;
+    for (const auto& [key, value] : e.keys) EXPECT_EQ(value_of(run.out, key), value) << e.file << " " << key;
+  }
+}
+
+// --check ------------------------------------------------------------------------------
+
+struct CheckCase {
+  const char* name;
+  std::function<std::vector<uint8_t>()> make;
+  int status;
+  const char* reason;  // part of the error line; empty for a sound file
+  int frames;          // frames decoded, -1 when not fixed
+};
+
+std::vector<uint8_t> sample(const char* name) { return read_bytes(data_file(name)); }
+
+std::vector<uint8_t> cut(std::vector<uint8_t> bytes, size_t size) {
+  bytes.resize(size);
+  return bytes;
+}
+
+std::vector<uint8_t> made(int frames) { return made_animation(FW_FLC, W, H, frames, 70, 40).bytes; }
+
+std::vector<uint8_t> without_ring_frame() {
+  FlicWriter w = made_animation(FW_FLC, W, H, 3, 70, 40);
+  fw_finish(w, 4);  // the header now counts the ring frame as a frame
+  return w.bytes;
+}
+
+std::vector<uint8_t> chunk_past_its_frame() {
+  FlicWriter w = made_animation(FW_FLC, W, H, 2, 70, 40);
+  fw_begin_frame(w);
+  fw_chunk_sized(w, 5000, FW_CHUNK_STAMP, {0, 0, 0, 0});
+  fw_end_frame(w);
+  fw_finish(w, 2);
+  return w.bytes;
+}
+
+std::vector<uint8_t> record_smaller_than_its_header() {
+  FlicWriter w = made_animation(FW_FLC, W, H, 2, 70, 40);
+  std::vector<uint8_t> record;
+  fw_put32(record, 8);
+  fw_put16(record, FW_FRAME_TYPE);
+  fw_put16(record, 0);
+  fw_raw(w, record);
+  fw_finish(w, 2);
+  return w.bytes;
+}
+
+std::vector<uint8_t> run_length_data_past_its_chunk() {
+  // The run-length chunk holds two rows' worth of packets for a 24-row frame, so the
+  // decoder reads past the chunk's size.
+  FlicWriter w;
+  fw_begin(w, FW_FLC, W, H, 70);
+  fw_begin_frame(w);
+  fw_palette(w, FW_CHUNK_COLOUR_256, made_palette(40).data());
+  fw_chunk(w, FW_CHUNK_BYTE_RUN, {1, W, 7, 1, W, 8});
+  fw_end_frame(w);
+  for (int k = 0; k < 3; k++) {
+    fw_begin_frame(w);
+    fw_black(w);
+    fw_end_frame(w);
+  }
+  fw_finish(w, 3);
+  return w.bytes;
+}
+
+void PrintTo(const CheckCase& c, std::ostream* os) { *os << c.name; }
+
+class Check : public ::testing::TestWithParam<CheckCase> {};
+
+TEST_P(Check, ExitsByWhetherEveryRecordDecodes) {
+  Scratch scratch;
+  std::string input = scratch.path("input.flc");
+  write_bytes(input, GetParam().make());
+  ToolRun run = run_export({"--check", input}, scratch);
+  EXPECT_EQ(run.status, GetParam().status) << run.err;
+  if (GetParam().frames >= 0) {
+    EXPECT_EQ(value_of(run.out, "frames"), std::to_string(GetParam().frames));
+  }
+  std::string seconds = value_of(run.out, "decode_seconds");
+  char* end = nullptr;
+  double s = std::strtod(seconds.c_str(), &end);
+  EXPECT_TRUE(end && *end == '\0' && s >= 0 && s < 60) << seconds;
+  if (GetParam().status == 0) {
+    EXPECT_TRUE(run.err.empty()) << run.err;
+  } else {
+    EXPECT_NE(run.err.find(input + ": damaged: "), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find(GetParam().reason), std::string::npos) << run.err;
+  }
+  EXPECT_EQ(scratch.files(), std::vector<std::string>{"input.flc"});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Check, Check,
+    ::testing::Values(
+        CheckCase{"MadeFile", [] { return made(3); }, 0, "", 4},
+        CheckCase{"Walk", [] { return sample("walk-320x200.fli"); }, 0, "", 20},
+        CheckCase{"Sun", [] { return sample("sun-146x140.flc"); }, 0, "", 11},
+        CheckCase{"Text", [] { return sample("text-321x74.flc"); }, 0, "", 2},
+        // Its uncompressed chunk holds 194 of the 196 bytes of a 14 x 14 frame.
+        CheckCase{"BulletWithAShortChunk", [] { return sample("bullet-14x14.flc"); }, 1, "frame 1 stops decoding", 0},
+        CheckCase{"Dance", [] { return sample("dance-640x480.flc"); }, 0, "", 101},
+        CheckCase{"Cycle", [] { return sample("cycle-320x200.fli"); }, 0, "", 91},
+        CheckCase{"EmptyAnimation", [] { return sample("empty-0x0.flc"); }, 0, "", 0},
+        CheckCase{"NoRingFrame", without_ring_frame, 1, "and a ring frame", 4},
+        CheckCase{"SunCutInAFrame", [] { return cut(sample("sun-146x140.flc"), 30000); }, 1,
+                  "runs past the end of the file", -1},
+        CheckCase{"SunCutInARecordHeader",
+                  [] {
+                    std::vector<uint8_t> b = sample("sun-146x140.flc");
+                    return cut(b, b.size() - 1);
+                  },
+                  1, "runs past the end of the file", -1},
+        CheckCase{"ChunkPastItsFrame", chunk_past_its_frame, 1, "runs past the end of its frame record", -1},
+        CheckCase{"RecordSmallerThanItsHeader", record_smaller_than_its_header, 1, "less than its 16-byte header",
+                  3},
+        CheckCase{"DecoderReadsPastAChunk", run_length_data_past_its_chunk, 1, "frame 1 stops decoding", 0}),
+    [](const auto& p) { return std::string(p.param.name); });
+
+TEST(Check, PcxPictures) {
+  Scratch scratch;
+  std::string whole = data_file("testcard-160x120-8bit.pcx");
+  ToolRun good = run_export({"--check", whole}, scratch);
+  EXPECT_EQ(good.status, 0) << good.err;
+  EXPECT_EQ(value_of(good.out, "frames"), "1");
+
+  std::vector<uint8_t> bytes = read_bytes(data_file("testcard-160x120-1bit.pcx"));
+  std::string cut_file = scratch.path("cut.pcx");
+  write_bytes(cut_file, cut(bytes, 128 + (bytes.size() - 128) / 2));
+  ToolRun bad = run_export({"--check", cut_file}, scratch);
+  EXPECT_EQ(bad.status, 1);
+  EXPECT_NE(bad.err.find("damaged: the image data ends after"), std::string::npos) << bad.err;
+}
+
+TEST(Export, AFileWithFewerFramesExportsWhatDecodesAndSaysSo) {
+  Scratch scratch;
+  std::string input = scratch.path("cut.flc");
+  write_bytes(input, cut(sample("sun-146x140.flc"), 30000));
+  ToolRun check = run_export({"--check", input}, scratch);
+  int decodable = std::atoi(value_of(check.out, "frames").c_str());
+  ASSERT_GT(decodable, 0);
+  ASSERT_LT(decodable, 10);
+  ToolRun run = run_export({input, "f%02d.png"}, scratch);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.err.find("holds only " + std::to_string(decodable) + " of the 10 frames"), std::string::npos)
+      << run.err;
+  EXPECT_EQ(scratch.files().size(), static_cast<size_t>(decodable) + 1);
+}
+
+}  // namespace

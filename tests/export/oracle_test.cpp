@@ -1,0 +1,190 @@
+// The converter's lossless output (--palette=file) against independent decoders:
+// ffmpeg for FLIC animations, Pillow for PCX pictures.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "tests/export/export_support.h"
+
+namespace {
+
+const char* const PILLOW = "/usr/bin/python3";
+
+std::vector<std::string> flic_samples() {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(MOXFLIC_TEST_DATA)) {
+    std::string ext = entry.path().extension().string();
+    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
+    if (ext != ".fli" && ext != ".flc") continue;
+    // A file whose header gives no frame has nothing to compare.
+    std::vector<uint8_t> header = read_bytes(entry.path().string());
+    if (header.size() >= 8 && (header[6] | header[7]) != 0) names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::string frame_name(const std::string& prefix, int n) {
+  char digits[16];
+  std::snprintf(digits, sizeof digits, "%04d", n);
+  return prefix + digits + ".png";
+}
+
+// Pixels where two frames' indices differ, as "x,y: ours/theirs" for the first few.
+std::string index_differences(const PngImage& ours, const PngImage& theirs) {
+  std::string text;
+  int count = 0;
+  for (size_t i = 0; i < ours.indices.size(); i++) {
+    if (ours.indices[i] == theirs.indices[i]) continue;
+    if (++count <= 5)
+      text += std::to_string(i % ours.width) + "," + std::to_string(i / ours.width) + ": " +
+              std::to_string(ours.indices[i]) + "/" + std::to_string(theirs.indices[i]) + "  ";
+  }
+  return count == 0 ? "" : std::to_string(count) + " pixels differ; " + text;
+}
+
+// Frames where ffmpeg 5.1 is known to decode otherwise, with the expectation made by
+// hand from the file's bytes.
+struct KnownDifference {
+  const char* file;
+  int frame;
+  const char* why;
+  std::vector<uint8_t> (*indices)();
+};
+
+std::vector<uint8_t> bullet_first_frame() {
+  // The uncompressed chunk's data starts at offset 1260 (frame record at 200, then a
+  // 260-byte stamp chunk and a 778-byte colour chunk) and holds 194 bytes; the decoder
+  // reads the frame's 196 bytes, the last two from the ring frame's record header.
+  std::vector<uint8_t> bytes = read_bytes(data_file("bullet-14x14.flc"));
+  return std::vector<uint8_t>(bytes.begin() + 1260, bytes.begin() + 1260 + 14 * 14);
+}
+
+const KnownDifference KNOWN_DIFFERENCES[] = {
+    {"bullet-14x14.flc", 1,
+     "ffmpeg skips an uncompressed chunk whose size is not that of rows padded to 4 bytes, "
+     "leaving the frame black",
+     bullet_first_frame},
+};
+
+const KnownDifference* known_difference(const std::string& file, int frame) {
+  for (const KnownDifference& d : KNOWN_DIFFERENCES)
+    if (file == d.file && frame == d.frame) return &d;
+  return nullptr;
+}
+
+class AgainstFfmpeg : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(AgainstFfmpeg, EveryFrameHasTheSamePaletteIndices) {
+  if (!have_program("ffmpeg -version")) GTEST_SKIP() << "ffmpeg is not installed";
+  Scratch scratch;
+  std::string input = data_file(GetParam());
+  ToolRun info = run_export({"--info", input}, scratch);
+  ASSERT_EQ(info.status, 0) << info.err;
+  int frames = std::atoi(value_of(info.out, "frames").c_str());
+  // 6-bit colours are widened differently by the two programs: compare colours only
+  // for files whose colour chunks all have 8-bit components.
+  bool eight_bit_colours = value_of(info.out, "chunks_type_11") == "(absent)";
+
+  ToolRun ours = run_export({"--palette=file", input, "ours%04d.png"}, scratch);
+  ASSERT_EQ(ours.status, 0) << ours.err;
+  ASSERT_EQ(run_shell("cd '" + scratch.dir + "' && ffmpeg -nostdin -v error -i '" + input +
+                      "' -f image2 ff%04d.png"),
+            0);
+  for (int n = 1; n <= frames; n++) {
+    SCOPED_TRACE("frame " + std::to_string(n));
+    PngImage a, b;
+    ASSERT_TRUE(read_png(scratch.path(frame_name("ours", n)), a));
+    ASSERT_TRUE(read_png(scratch.path(frame_name("ff", n)), b));
+    ASSERT_TRUE(a.indexed && b.indexed);
+    ASSERT_EQ(a.width, b.width);
+    ASSERT_EQ(a.height, b.height);
+    if (const KnownDifference* known = known_difference(GetParam(), n)) {
+      SCOPED_TRACE(known->why);
+      EXPECT_EQ(a.indices, known->indices());
+      continue;
+    }
+    EXPECT_EQ(index_differences(a, b), "");
+    if (eight_bit_colours) {
+      EXPECT_TRUE(a.rgb == b.rgb);
+    }
+  }
+  EXPECT_FALSE(file_exists(scratch.path(frame_name("ours", frames + 1)))) << "the ring frame is not exported";
+}
+
+INSTANTIATE_TEST_SUITE_P(Samples, AgainstFfmpeg, ::testing::ValuesIn(flic_samples()), [](const auto& p) {
+  std::string name = p.param;
+  for (char& c : name)
+    if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+  return name;
+});
+
+// Pillow's reading of a PCX file, saved as RGB or grey PNG.
+bool pillow_png(const std::string& input, const std::string& output, const char* mode) {
+  return run_shell(std::string(PILLOW) + " -c 'import sys; from PIL import Image; "
+                                         "Image.open(sys.argv[1]).convert(sys.argv[3]).save(sys.argv[2])' '" +
+                   input + "' '" + output + "' " + mode + " 2>/dev/null") == 0;
+}
+
+bool have_pillow() { return have_program(std::string(PILLOW) + " -c 'import PIL'"); }
+
+struct PcxCase {
+  const char* file;
+  bool colours;  // compare colours; otherwise compare which pixels share a value
+};
+
+void PrintTo(const PcxCase& c, std::ostream* os) { *os << c.file; }
+
+class AgainstPillow : public ::testing::TestWithParam<PcxCase> {};
+
+TEST_P(AgainstPillow, EveryPixelMatches) {
+  if (!have_pillow()) GTEST_SKIP() << "Pillow is not installed";
+  Scratch scratch;
+  std::string input = data_file(GetParam().file);
+  ToolRun ours = run_export({"--palette=file", input, "ours.png"}, scratch);
+  ASSERT_EQ(ours.status, 0) << ours.err;
+  ASSERT_TRUE(pillow_png(input, scratch.path("pillow.png"), "RGB"));
+  PngImage a, b;
+  ASSERT_TRUE(read_png(scratch.path("ours.png"), a));
+  ASSERT_TRUE(read_png(scratch.path("pillow.png"), b));
+  ASSERT_EQ(a.width, b.width);
+  ASSERT_EQ(a.height, b.height);
+  size_t pixels = static_cast<size_t>(a.width) * a.height;
+  if (GetParam().colours) {
+    size_t differ = 0;
+    for (size_t i = 0; i < pixels * 3; i += 3)
+      differ += !std::equal(&a.rgb[i], &a.rgb[i] + 3, &b.rgb[i]);
+    EXPECT_EQ(differ, 0u);
+  } else {
+    // The same partition: a one-to-one pairing of our indices with Pillow's colours.
+    std::map<int, int> forward, backward;
+    size_t differ = 0;
+    for (size_t i = 0; i < pixels; i++) {
+      int mine = a.indices[i];
+      int theirs = b.rgb[i * 3] << 16 | b.rgb[i * 3 + 1] << 8 | b.rgb[i * 3 + 2];
+      auto f = forward.emplace(mine, theirs).first;
+      auto r = backward.emplace(theirs, mine).first;
+      differ += f->second != theirs || r->second != mine;
+    }
+    EXPECT_EQ(differ, 0u);
+    EXPECT_GE(forward.size(), 2u);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Samples, AgainstPillow,
+                         ::testing::Values(PcxCase{"testcard-160x120-8bit.pcx", true},
+                                           PcxCase{"marbles-141x99-8bit.pcx", true},
+                                           PcxCase{"testcard-160x120-1bit.pcx", false}),
+                         [](const auto& p) {
+                           std::string name = p.param.file;
+                           for (char& c : name)
+                             if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+                           return name;
+                         });
+
+}  // namespace
