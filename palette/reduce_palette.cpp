@@ -18,33 +18,46 @@ constexpr int COLOURS = GFX_COLOURS;
 constexpr int MERGES = COLOURS - PAL_FILE_COUNT;
 constexpr uint32_t NO_DISTANCE = 0xFFFFFFFF;
 constexpr int NO_PARTNER = -1;
+constexpr int BLOCK = 8;  // colours looked at together in the partner search
 
 struct Reduction {
-  int32_t red[COLOURS];
-  int32_t green[COLOURS];
-  int32_t blue[COLOURS];
-  uint32_t dead[COLOURS];  // NO_DISTANCE once merged, so that it never wins
+  alignas(32) int32_t red[COLOURS];
+  alignas(32) int32_t green[COLOURS];
+  alignas(32) int32_t blue[COLOURS];
+  alignas(32) uint32_t dead[COLOURS];  // NO_DISTANCE once merged, so that it never wins
   uint32_t partner_distance[COLOURS];
   int32_t partner[COLOURS];
 };
 
-// The nearest live colour above k, the highest of equally near ones.
+// The nearest live colour above k, the highest of equally near ones. The colours are
+// taken in blocks of 8 from the block that holds k + 1 (those at or below k masked
+// out), so that each step works on whole vectors.
 void find_partner(Reduction& r, int k) {
-  uint32_t distance[COLOURS];
+  alignas(32) uint32_t distance[COLOURS];
   const int32_t red = r.red[k], green = r.green[k], blue = r.blue[k];
-  for (int j = k + 1; j < COLOURS; ++j) {
-    const int32_t dr = r.red[j] - red, dg = r.green[j] - green, db = r.blue[j] - blue;
-    distance[j] = static_cast<uint32_t>(dr * dr + dg * dg + db * db) | r.dead[j];
-  }
+  const int first = (k + 1) / BLOCK * BLOCK;
   uint32_t least = NO_DISTANCE;
-  for (int j = k + 1; j < COLOURS; ++j) least = distance[j] < least ? distance[j] : least;
+  for (int b = first; b < COLOURS; b += BLOCK) {
+    for (int t = 0; t < BLOCK; ++t) {
+      const int j = b + t;
+      const int32_t dr = r.red[j] - red, dg = r.green[j] - green, db = r.blue[j] - blue;
+      const uint32_t below = j <= k ? NO_DISTANCE : 0;
+      distance[j] = static_cast<uint32_t>(dr * dr + dg * dg + db * db) | r.dead[j] | below;
+    }
+    for (int t = 0; t < BLOCK; ++t) least = distance[b + t] < least ? distance[b + t] : least;
+  }
   r.partner_distance[k] = least;
   r.partner[k] = NO_PARTNER;
   if (least == NO_DISTANCE) return;
-  for (int j = COLOURS - 1; j > k; --j) {
-    if (distance[j] == least) {
-      r.partner[k] = j;
-      return;
+  for (int b = COLOURS - BLOCK; b >= first; b -= BLOCK) {
+    bool here = false;
+    for (int t = 0; t < BLOCK; ++t) here |= distance[b + t] == least;
+    if (!here) continue;
+    for (int t = BLOCK - 1; t >= 0; --t) {
+      if (distance[b + t] == least) {
+        r.partner[k] = b + t;
+        return;
+      }
     }
   }
 }

@@ -1,0 +1,138 @@
+// The FLIC palette reduction: bit-identical to the literal algorithm on many palettes,
+// and the cases a viewer's user would see.
+#include <random>
+
+#include "tests/flic/flic_fixture.h"
+#include "tests/flic/reduce_palette_reference.h"
+
+namespace {
+
+using Palette = std::vector<uint8_t>;
+
+Palette random_palette(std::mt19937& rng, int levels) {
+  std::uniform_int_distribution<int> pick(0, levels - 1);
+  Palette p(768);
+  for (uint8_t& c : p) c = uint8_t(levels >= 256 ? pick(rng) : pick(rng) * 255 / std::max(levels - 1, 1));
+  return p;
+}
+
+// Many equal distances: colours on a lattice with a few steps.
+Palette grid_palette(int step) {
+  Palette p(768);
+  for (int k = 0; k < 256; ++k) {
+    p[3 * k] = uint8_t((k % 7) * step);
+    p[3 * k + 1] = uint8_t((k / 7 % 7) * step);
+    p[3 * k + 2] = uint8_t((k / 49) * step);
+  }
+  return p;
+}
+
+class ReducePalette : public Flic {
+ protected:
+  void reduce_both(const Palette& p) {
+    std::copy(p.begin(), p.end(), gfx_state.flic_file_palette);
+    result_ = gfx_reduce_palette(0);
+    reference_reduce_palette(p.data(), reference_);
+  }
+  void expect_same(const std::string& what) {
+    ASSERT_EQ(result_, gfx_state.work_palette) << what;
+    EXPECT_TRUE(std::equal(result_, result_ + 236 * 3, reference_.colours)) << what << ": colours differ";
+    EXPECT_TRUE(std::equal(gfx_state.flic_colour_map, gfx_state.flic_colour_map + 256, reference_.map))
+        << what << ": colour map differs";
+  }
+  const uint8_t* result_ = nullptr;
+  ReferenceReduction reference_{};
+};
+
+}  // namespace
+
+TEST_F(ReducePalette, MatchesTheLiteralAlgorithmOnRandomAndAdversarialPalettes) {
+  std::mt19937 rng(20240611);
+  std::vector<std::pair<std::string, Palette>> cases;
+  for (int n = 0; n < 40; ++n) cases.push_back({"random " + std::to_string(n), random_palette(rng, 256)});
+  for (int levels : {2, 3, 4, 6, 16})
+    for (int n = 0; n < 8; ++n) cases.push_back({"few values " + std::to_string(levels), random_palette(rng, levels)});
+  for (int step : {1, 2, 17, 40}) cases.push_back({"grid " + std::to_string(step), grid_palette(step)});
+  cases.push_back({"all identical", Palette(768, 77)});
+  cases.push_back({"all black", Palette(768, 0)});
+  Palette sixteen(768, 0);
+  for (int k = 0; k < 16; ++k)
+    for (int c = 0; c < 3; ++c) sixteen[3 * k + c] = pal_default_colours.rgb[2 + k][c];
+  cases.push_back({"16 colours + 240 black", sixteen});
+  for (int n = 0; n < 8; ++n) {  // duplicated colours scattered over a random palette
+    Palette p = random_palette(rng, 256);
+    for (int d = 0; d < 40; ++d) {
+      const int from = int(rng() % 256), to = int(rng() % 256);
+      std::copy_n(p.begin() + 3 * from, 3, p.begin() + 3 * to);
+    }
+    cases.push_back({"duplicates " + std::to_string(n), p});
+  }
+  Palette ramp(768);  // equal neighbour distances everywhere
+  for (int k = 0; k < 768; ++k) ramp[k] = uint8_t(k / 3);
+  cases.push_back({"grey ramp", ramp});
+  for (const auto& [what, palette] : cases) {
+    reduce_both(palette);
+    expect_same(what);
+  }
+}
+
+TEST_F(ReducePalette, IdenticalColoursMergeFromTheTopIntoColour255) {
+  reduce_both(Palette(768, 9));
+  const uint8_t* map = gfx_state.flic_colour_map;
+  for (int k = 0; k <= 234; ++k) EXPECT_EQ(map[k], 10 + k) << k;
+  for (int k = 235; k <= 255; ++k) EXPECT_EQ(map[k], 245) << k;
+  for (int k = 235; k <= 254; ++k) EXPECT_EQ(gfx_state.live_flags[k], 0) << k;
+}
+
+TEST_F(ReducePalette, SixteenColoursOverBlackKeepTheirEntries) {
+  Palette p(768, 0);
+  for (int k = 0; k < 16; ++k)
+    for (int c = 0; c < 3; ++c) p[3 * k + c] = pal_default_colours.rgb[2 + k][c];
+  reduce_both(p);
+  const uint8_t* map = gfx_state.flic_colour_map;
+  for (int k = 0; k < 16; ++k) {
+    EXPECT_EQ(map[k], 10 + k);
+    EXPECT_TRUE(std::equal(result_ + 3 * k, result_ + 3 * k + 3, p.begin() + 3 * k));
+  }
+  for (int k = 16; k <= 234; ++k) EXPECT_EQ(map[k], 10 + k);
+  for (int k = 235; k <= 255; ++k) EXPECT_EQ(map[k], 245);
+}
+
+TEST_F(ReducePalette, TheClosestPairMergesFirstLowerIntoHigher) {
+  Palette p(768);
+  for (int k = 0; k < 256; ++k) {  // far apart: distinct corners of a coarse lattice
+    p[3 * k] = uint8_t((k % 8) * 36);
+    p[3 * k + 1] = uint8_t((k / 8 % 8) * 36);
+    p[3 * k + 2] = uint8_t((k / 64) * 85);
+  }
+  // 40 and 200 one apart; the other 19 merges need larger distances.
+  std::copy_n(p.begin() + 3 * 200, 3, p.begin() + 3 * 40);
+  p[3 * 40] = uint8_t(p[3 * 40] + 1);
+  reduce_both(p);
+  expect_same("one close pair");
+  EXPECT_EQ(gfx_state.live_flags[40], 0);
+  EXPECT_EQ(gfx_state.live_flags[200], 1);
+  EXPECT_EQ(gfx_state.flic_colour_map[40], gfx_state.flic_colour_map[200]);
+}
+
+TEST_F(ReducePalette, NoReduceFlagKeepsIdentityMapAndLoadsColours10To245) {
+  std::mt19937 rng(7);
+  const Palette p = random_palette(rng, 256);
+  std::copy(p.begin(), p.end(), gfx_state.flic_file_palette);
+  const uint8_t* colours = gfx_reduce_palette(GFX_FLAG_NO_REDUCE);
+  EXPECT_EQ(colours, gfx_state.work_palette + 30);
+  EXPECT_TRUE(std::equal(colours, colours + 236 * 3, p.begin() + 30));
+  for (int k = 0; k < 256; ++k) {
+    EXPECT_EQ(gfx_state.flic_colour_map[k], k);
+    EXPECT_EQ(gfx_state.live_flags[k], 1);
+  }
+}
+
+TEST_F(ReducePalette, EachCallStartsAfreshFromTheFilePalette) {
+  std::mt19937 rng(11);
+  const Palette first = random_palette(rng, 4);
+  const Palette second = random_palette(rng, 256);
+  reduce_both(first);
+  reduce_both(second);
+  expect_same("second call");
+}
