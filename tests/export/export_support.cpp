@@ -187,6 +187,8 @@ bool read_gif(const std::string& path, GifAnimation& gif) {
     frame.delay_cs = control.DelayTime;
     frame.local_map = image.ImageDesc.ColorMap != nullptr;
     const ColorMapObject* map = frame.local_map ? image.ImageDesc.ColorMap : file->SColorMap;
+    for (int k = 0; map && k < map->ColorCount; k++)
+      frame.colours.insert(frame.colours.end(), {map->Colors[k].Red, map->Colors[k].Green, map->Colors[k].Blue});
     for (int y = 0; y < frame.height; y++) {
       for (int x = 0; x < frame.width; x++) {
         int k = image.RasterBits[y * frame.width + x];

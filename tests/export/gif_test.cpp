@@ -1,0 +1,95 @@
+// Animated GIF output: one image per frame, the frames' pictures as the PNG export shows
+// them, delays from the file's speed whose running total stays within half a hundredth
+// of a second of the true time, and looping forever.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "tests/export/export_support.h"
+
+namespace {
+
+struct GifCase {
+  const char* file;
+  const char* palette;
+};
+
+void PrintTo(const GifCase& c, std::ostream* os) { *os << c.file << " " << c.palette; }
+
+class GifExport : public ::testing::TestWithParam<GifCase> {};
+
+TEST_P(GifExport, ShowsEveryFrameAtTheFilesSpeedAndLoops) {
+  Scratch scratch;
+  std::string input = data_file(GetParam().file);
+  std::string palette = std::string("--palette=") + GetParam().palette;
+  ToolRun info = run_export({"--info", input}, scratch);
+  ASSERT_EQ(info.status, 0) << info.err;
+  int frames = std::atoi(value_of(info.out, "frames").c_str());
+  double frame_ms = std::atof(value_of(info.out, "delay_ms").c_str());
+
+  ASSERT_EQ(run_export({palette, input, "anim.gif"}, scratch).status, 0);
+  ASSERT_EQ(run_export({palette, input, "f%03d.png"}, scratch).status, 0);
+  GifAnimation gif;
+  ASSERT_TRUE(read_gif(scratch.path("anim.gif"), gif));
+  EXPECT_TRUE(gif.loops_forever);
+  ASSERT_EQ(static_cast<int>(gif.frames.size()), frames);
+
+  int total_cs = 0;
+  for (int n = 1; n <= frames; n++) {
+    SCOPED_TRACE("frame " + std::to_string(n));
+    const GifFrame& frame = gif.frames[n - 1];
+    total_cs += frame.delay_cs;
+    EXPECT_LE(std::fabs(total_cs * 10.0 - n * frame_ms), 5.0 + 1e-6);
+    char name[32];
+    std::snprintf(name, sizeof name, "f%03d.png", n);
+    PngImage png;
+    ASSERT_TRUE(read_png(scratch.path(name), png));
+    ASSERT_EQ(png.width, gif.width);
+    ASSERT_EQ(png.height, gif.height);
+    EXPECT_TRUE(frame.rgb == png.rgb);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Samples, GifExport,
+                         ::testing::Values(GifCase{"sun-146x140.flc", "screen"},   // 5 ms a frame
+                                           GifCase{"walk-320x200.fli", "screen"},  // 1/14 s a frame
+                                           GifCase{"walk-320x200.fli", "file"},
+                                           GifCase{"cycle-320x200.fli", "screen"},  // colours change each frame
+                                           GifCase{"text-321x74.flc", "file"}));
+
+TEST(GifExport, ColourChangesAreCarriedByLocalColourMaps) {
+  Scratch scratch;
+  ASSERT_EQ(run_export({data_file("cycle-320x200.fli"), "cycle.gif"}, scratch).status, 0);
+  GifAnimation gif;
+  ASSERT_TRUE(read_gif(scratch.path("cycle.gif"), gif));
+  int local = 0;
+  for (size_t n = 1; n < gif.frames.size(); n++) {
+    const GifFrame& f = gif.frames[n];
+    local += f.local_map;
+    if (f.colours == gif.frames[n - 1].colours) continue;
+    // Changed colours recolour the whole screen, so such a frame covers the picture.
+    SCOPED_TRACE("frame " + std::to_string(n + 1));
+    EXPECT_EQ(f.left, 0);
+    EXPECT_EQ(f.top, 0);
+    EXPECT_EQ(f.width, gif.width);
+    EXPECT_EQ(f.height, gif.height);
+  }
+  EXPECT_GT(local, 0);
+}
+
+TEST(GifExport, APictureBecomesASingleFrame) {
+  Scratch scratch;
+  ASSERT_EQ(run_export({data_file("testcard-160x120-8bit.pcx"), "card.gif"}, scratch).status, 0);
+  ASSERT_EQ(run_export({data_file("testcard-160x120-8bit.pcx"), "card.png"}, scratch).status, 0);
+  GifAnimation gif;
+  ASSERT_TRUE(read_gif(scratch.path("card.gif"), gif));
+  PngImage png;
+  ASSERT_TRUE(read_png(scratch.path("card.png"), png));
+  ASSERT_EQ(gif.frames.size(), 1u);
+  EXPECT_TRUE(gif.frames[0].rgb == png.rgb);
+}
+
+}  // namespace
