@@ -1,0 +1,11 @@
+# Runs a fuzzer for a bounded time on a fresh copy of its seed corpus (the PCX pictures
+# in the SEEDS folder).
+file(REMOVE_RECURSE ${CORPUS})
+file(MAKE_DIRECTORY ${CORPUS})
+file(GLOB seed_files ${SEEDS}/*.pcx)
+file(COPY ${seed_files} DESTINATION ${CORPUS})
+execute_process(COMMAND ${FUZZER} -max_total_time=${SECONDS} -max_len=16384 -timeout=10 -print_final_stats=1 ${CORPUS}
+                RESULT_VARIABLE result)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "${FUZZER} failed: ${result}")
+endif()
