@@ -1,0 +1,90 @@
+// Fuzz target: arbitrary bytes as a FLIC file, opened by name (an anonymous memory
+// file) and played through with flic_play, flic_skip and flic_show into buffers of a
+// few sizes; the same bytes then from the stream buffer (memory mode). The file's
+// last byte picks the buffer, the flags and the drawing position.
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "flic/flic.h"
+#include "gfx/gfx.h"
+#include "palette/palette.h"
+#include "platform/gdi.h"
+#include "platform/headless/headless.h"
+
+namespace {
+
+constexpr int BUFFER_KINDS = 3;
+const int32_t buffer_size[BUFFER_KINDS][2] = {{4, 4}, {37, 23}, {320, 200}};
+const int32_t positions[4][2] = {{0, 0}, {-7, -3}, {30, 15}, {-100000, 100000}};
+int32_t slots[BUFFER_KINDS];
+
+void start_library() {
+  hl_reset();
+  gfx_load_state();
+  gfx_set_dc(plat_get_dc(hl_window()));
+  gfx_realize_palette(gfx_default_palette());
+  gfx_init();
+  for (int k = 0; k < BUFFER_KINDS; ++k) slots[k] = vb_alloc(buffer_size[k][0], buffer_size[k][1]);
+}
+
+int memory_file(const uint8_t* data, size_t size) {
+  const int fd = memfd_create("flic_fuzz", MFD_CLOEXEC);
+  if (fd < 0) return -1;
+  size_t done = 0;
+  while (done < size) {
+    const ssize_t n = write(fd, data + done, size - done);
+    if (n <= 0) break;
+    done += static_cast<size_t>(n);
+  }
+  return fd;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static bool started = false;
+  if (!started) {
+    start_library();
+    started = true;
+  }
+  const uint8_t choice = size > 0 ? data[size - 1] : 0;
+  vb_open(slots[choice % BUFFER_KINDS]);
+  const uint32_t flags = (choice >> 2) & (GFX_FLAG_NO_PAUSE | GFX_FLAG_AT_POSITION | GFX_FLAG_NO_REDUCE);
+  gfx_state.draw_x = positions[(choice >> 5) & 3][0];
+  gfx_state.draw_y = positions[(choice >> 5) & 3][1];
+
+  const int fd = memory_file(data, size);
+  if (fd < 0) return 0;
+  const std::string name = "/proc/self/fd/" + std::to_string(fd);
+  FlicContext context{};
+  if (flic_open(name.c_str(), &context) == 0) {
+    flic_play(&context, 1, flags);
+    flic_play(&context, 2, flags);
+    flic_skip(&context, -1);
+    flic_skip(&context, 1);
+    flic_play(&context, -1, flags);
+    flic_skip(&context, -1);
+    flic_skip(&context, 3);
+    flic_play(&context, 1, flags);
+
+    // Memory mode on the same bytes.
+    const size_t held = std::min<size_t>(size, GFX_STREAM_BUFFER_SIZE);
+    std::memcpy(gfx_state.stream_buffer, data, held);
+    gfx_state.stream_size = static_cast<uint32_t>(held);
+    flic_skip(&context, -1);
+    flic_play(&context, 1, flags | GFX_FLAG_MEMORY);
+    flic_play(&context, -1, flags | GFX_FLAG_MEMORY);
+    gfx_state.stream_size = GFX_STREAM_BUFFER_SIZE;
+    flic_close(&context);
+
+    if (choice & 0x80) flic_show(name.c_str(), 2, flags | GFX_FLAG_NO_PAUSE);
+  }
+  close(fd);
+  return 0;
+}
