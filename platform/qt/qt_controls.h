@@ -26,6 +26,9 @@ std::string qtw_dialog_filter(const char* filter);
 
 // Runs the Qt event loop once (pending events only).
 void qtw_process_events();
+// Runs the event loop and dispatches queued messages and a due paint until none is
+// left; returns the number dispatched. Stops at the quit message.
+int32_t qtw_dispatch_pending();
 // The main window's client area as shown: its size and a pixel as 0xRRGGBB.
 int32_t qtw_client_width();
 int32_t qtw_client_height();

@@ -298,6 +298,25 @@ int32_t win_enable_menu_item(plat_menu menu, int32_t id, uint32_t state) {
 
 void qtw_process_events() { QCoreApplication::processEvents(); }
 
+int32_t qtw_dispatch_pending() {
+  QtSystem& s = qt_system();
+  int32_t count = 0;
+  for (;;) {
+    QCoreApplication::processEvents();
+    if (s.quit_posted) return count;
+    if (!s.queue.empty()) {
+      win_msg msg = s.queue.front();
+      s.queue.pop_front();
+      win_dispatch_message(&msg);
+    } else if (s.main != nullptr && s.main->needs_paint) {
+      win_send_message(s.main->screen, WIN_MSG_PAINT, 0, 0);
+    } else {
+      return count;
+    }
+    ++count;
+  }
+}
+
 std::string qtw_menu_text(int32_t id) {
   QtWindow* w = qt_system().main;
   if (w == nullptr) return {};

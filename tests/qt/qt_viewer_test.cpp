@@ -1,0 +1,238 @@
+// The viewer on the Qt window system, under the offscreen platform: the menu bar,
+// pictures in the client area in their own colours, palette changes, resizing,
+// Escape during Play, and the file dialog's name filter.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <string>
+#include <vector>
+
+#include "app/app.h"
+#include "gfx/gfx.h"
+#include "platform/common/screen_diag.h"
+#include "platform/input.h"
+#include "platform/qt/qt_controls.h"
+#include "resources/commands.h"
+#include "tools/writers/flic_writer.h"
+#include "tools/writers/pcx_writer.h"
+
+namespace {
+
+constexpr int W = 64;
+constexpr int H = 40;
+constexpr uint32_t RED = 0xE02020;
+constexpr uint32_t BLUE = 0x2030F0;
+constexpr uint32_t GREEN = 0x20D040;
+
+void set(uint8_t* rgb, int index, uint32_t colour) {
+  rgb[index * 3] = static_cast<uint8_t>(colour >> 16);
+  rgb[index * 3 + 1] = static_cast<uint8_t>(colour >> 8);
+  rgb[index * 3 + 2] = static_cast<uint8_t>(colour);
+}
+
+// Frame 1: left half index 1 (red), right half index 2 (blue). Later frames change
+// only the colour of index 1 (green, then red again), never a pixel.
+void write_colour_flic(const std::string& path, int frames, uint32_t speed_ms) {
+  uint8_t rgb[768] = {};
+  set(rgb, 1, RED);
+  set(rgb, 2, BLUE);
+  std::vector<uint8_t> pixels(W * H);
+  for (int y = 0; y < H; ++y) {
+    for (int x = 0; x < W; ++x) pixels[y * W + x] = x < W / 2 ? 1 : 2;
+  }
+  FlicWriter w;
+  fw_begin(w, FW_FLC, W, H, speed_ms);
+  fw_begin_frame(w);
+  fw_palette(w, FW_CHUNK_COLOUR_256, rgb);
+  fw_byte_run(w, pixels.data());
+  fw_end_frame(w);
+  for (int f = 1; f < frames; ++f) {
+    uint8_t one[3];
+    set(one, 0, f % 2 == 1 ? GREEN : RED);
+    fw_begin_frame(w);
+    fw_colour_chunk(w, FW_CHUNK_COLOUR_256, {FwColourPacket{1, std::vector<uint8_t>(one, one + 3)}});
+    fw_end_frame(w);
+  }
+  fw_finish(w);
+  ASSERT_TRUE(fw_save(w, path));
+}
+
+class QtViewer : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(dir_.isValid());
+    screen_reset();
+    gfx_load_state();
+    app_reset();
+    qtw_record_message_boxes(true);
+    app_start("", 0, WIN_SW_SHOWDEFAULT);
+    qtw_dispatch_pending();
+  }
+  void TearDown() override {
+    qtw_trigger(CMD_QUIT);
+    qtw_dispatch_pending();
+    EXPECT_EQ(app_run(), 0);
+    EXPECT_EQ(screen_live_objects(), 0);
+  }
+  std::string path(const char* name) const { return dir_.filePath(name).toStdString(); }
+  void open(const std::string& file) {
+    qtw_answer_dialog(file.c_str());
+    qtw_trigger(CMD_OPEN);
+    qtw_dispatch_pending();
+  }
+  uint32_t left() const { return qtw_client_rgb(qtw_client_width() / 4, qtw_client_height() / 2); }
+  uint32_t right() const { return qtw_client_rgb(3 * qtw_client_width() / 4, qtw_client_height() / 2); }
+
+  QTemporaryDir dir_;
+};
+
+TEST_F(QtViewer, MenuBarShowsTheItemsWithTheirTextsAndStates) {
+  std::vector<std::string> titles = qtw_menu_titles();
+  ASSERT_EQ(titles.size(), 3u);
+  EXPECT_EQ(titles[0], "&FLI/FLC");
+  EXPECT_EQ(titles[1], "&Quit");
+  EXPECT_EQ(titles[2], "Mox-FLIFLIC Player v0.4");
+  struct Item {
+    int32_t id;
+    const char* text;
+    bool before;
+  };
+  const Item items[] = {{CMD_OPEN, "&Open", true},   {CMD_PLAY, "&Play", false}, {CMD_FRAME, "&Frame", false},
+                        {CMD_RESET, "&Reset", false}, {CMD_INFO, "&Info", false}, {CMD_ABOUT, "&ABOUT", true}};
+  for (const Item& item : items) {
+    EXPECT_EQ(qtw_menu_text(item.id), item.text);
+    EXPECT_EQ(qtw_menu_enabled(item.id), item.before) << item.text;
+  }
+  std::string file = path("c.flc");
+  write_colour_flic(file, 3, 10);
+  open(file);
+  for (const Item& item : items) EXPECT_TRUE(qtw_menu_enabled(item.id)) << item.text;
+}
+
+TEST_F(QtViewer, OpenedFlicFillsTheClientAreaInItsOwnColours) {
+  ASSERT_GT(qtw_client_width(), 0);
+  std::string file = path("c.flc");
+  write_colour_flic(file, 3, 10);
+  open(file);
+  EXPECT_EQ(left(), RED);
+  EXPECT_EQ(right(), BLUE);
+  EXPECT_TRUE(qtw_message_boxes().empty());
+}
+
+TEST_F(QtViewer, PaletteChangeRecoloursTheShownPictureAtOnce) {
+  std::string file = path("c.flc");
+  write_colour_flic(file, 3, 10);
+  open(file);
+  qtw_trigger(CMD_FRAME);
+  qtw_dispatch_pending();
+  EXPECT_EQ(left(), GREEN);
+  EXPECT_EQ(right(), BLUE);
+  qtw_trigger(CMD_FRAME);
+  qtw_dispatch_pending();
+  EXPECT_EQ(left(), RED);
+}
+
+TEST_F(QtViewer, ResizedWindowIsPaintedOverItsNewClientArea) {
+  std::string file = path("c.flc");
+  write_colour_flic(file, 3, 10);
+  open(file);
+  qtw_resize_client(500, 300);
+  qtw_dispatch_pending();
+  ASSERT_EQ(qtw_client_width(), 500);
+  ASSERT_EQ(qtw_client_height(), 300);
+  EXPECT_EQ(qtw_client_rgb(10, 290), RED);
+  EXPECT_EQ(qtw_client_rgb(490, 10), BLUE);
+}
+
+TEST_F(QtViewer, AboutPictureIsShownInItsColours) {
+  uint8_t colours[768] = {};
+  set(colours, 1, 0xFFFF00);
+  std::vector<uint8_t> indices(320 * 200, 1);
+  PcxWriterHeader h = pcx_writer_header(320, 200, 8, 1);
+  std::vector<uint8_t> pcx;
+  pcx_writer_put_header(pcx, h);
+  pcx_writer_put_image(pcx, h, indices.data());
+  pcx_writer_put_palette_block(pcx, colours);
+  QString cwd = QDir::currentPath();
+  ASSERT_TRUE(QDir::setCurrent(dir_.path()));
+  ASSERT_TRUE(pcx_writer_save(pcx, "moxflic.res"));
+  qtw_trigger(CMD_ABOUT);
+  qtw_dispatch_pending();
+  QDir::setCurrent(cwd);
+  EXPECT_EQ(left(), 0xFFFF00u);
+  EXPECT_EQ(right(), 0xFFFF00u);
+  EXPECT_FALSE(qtw_menu_enabled(CMD_PLAY));
+}
+
+TEST_F(QtViewer, EscapeTappedDuringPlayEndsItAfterTheFrameShown) {
+  std::string file = path("long.flc");
+  write_colour_flic(file, 40, 50);  // two seconds when played through
+  open(file);
+  // A tap (press and release together) while Play runs, between two key polls.
+  QTimer::singleShot(300, [] { qtw_tap_key(PLAT_VK_ESCAPE); });
+  QElapsedTimer timer;
+  timer.start();
+  qtw_trigger(CMD_PLAY);
+  qtw_dispatch_pending();
+  EXPECT_GE(timer.elapsed(), 300);
+  EXPECT_LT(timer.elapsed(), 1000);
+  EXPECT_FALSE(qtw_input_held());
+}
+
+TEST_F(QtViewer, PlayKeepsTheFileSpeed) {
+  std::string file = path("timed.flc");
+  write_colour_flic(file, 10, 40);
+  open(file);
+  QElapsedTimer timer;
+  timer.start();
+  qtw_trigger(CMD_PLAY);
+  qtw_dispatch_pending();
+  EXPECT_GE(timer.elapsed(), 9 * 40);
+  EXPECT_LT(timer.elapsed(), 10 * 40 + 400);
+}
+
+TEST_F(QtViewer, InfoAndErrorsGoToMessageBoxes) {
+  std::string text = path("notes.txt");
+  QFile f(QString::fromStdString(text));
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  f.write(QByteArray(200, 'x'));
+  f.close();
+  open(text);
+  ASSERT_EQ(qtw_message_boxes().size(), 1u);
+  EXPECT_EQ(qtw_message_boxes()[0].text, "notes.txt is not an FLI or FLC file.");
+  EXPECT_EQ(qtw_message_boxes()[0].caption, "flic");
+}
+
+TEST(QtDialogFilter, FlicPatternsMatchEveryCaseOfTheExtensions) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const char* names[] = {"a.fli", "b.FLI", "c.flc", "d.FLC", "e.Flc", "f.fLi", "g.txt", "h.flx", "iflc"};
+  for (const char* name : names) {
+    QFile f(dir.filePath(name));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  }
+  const char filter[] = "flic files (*.FLI,*.FLC)\0*.FLI;*.FLC\0";
+  std::string qt_filter = qtw_dialog_filter(filter);
+  EXPECT_EQ(qt_filter, "flic files (*.FLI,*.FLC) (*.[Ff][Ll][Ii] *.[Ff][Ll][Cc])");
+  // The dialog matches names case-sensitively against the globs it is given.
+  QStringList globs = {"*.[Ff][Ll][Ii]", "*.[Ff][Ll][Cc]"};
+  QStringList shown = QDir(dir.path()).entryList(globs, QDir::Files | QDir::CaseSensitive, QDir::Name);
+  EXPECT_EQ(shown, QStringList({"a.fli", "b.FLI", "c.flc", "d.FLC", "e.Flc", "f.fLi"}));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  ::testing::InitGoogleTest(&argc, argv);
+  if (win_startup(&argc, argv) != 1) return 1;
+  int result = RUN_ALL_TESTS();
+  win_shutdown();
+  return result;
+}
