@@ -31,7 +31,10 @@ int32_t flic_size(const uint8_t* header, int32_t* width, int32_t* height);
 int32_t flic_open(const char* file_name, FlicContext* context);
 // Closes the context's file; 0.
 int32_t flic_close(FlicContext* context);
-// Decodes the next count frames into the active buffer; returns the frames decoded.
+// Decodes the next count frames (all when negative) into the active buffer; returns
+// the frames decoded. A frame cut off by the end of the data is not counted (what it
+// drew stays); a chunk that holds less than its decoder needs ends the call with one
+// frame less than were done, but not below 0.
 int32_t flic_play(FlicContext* context, int32_t count, uint32_t flags);
 // n < 0 rewinds to the first frame (0); n > 0 passes over n records (the number passed).
 int32_t flic_skip(FlicContext* context, int32_t n);
