@@ -74,16 +74,17 @@ TEST_P(FullPalette, TheScreenShowsOnlyTheFilesColours) {
   Scratch scratch;
   std::vector<PngImage> screen, file;
   export_both(scratch, data_file(GetParam()), screen, file);
+  auto rgb = [](const uint8_t* c) { return static_cast<uint32_t>(c[0] << 16 | c[1] << 8 | c[2]); };
   for (size_t n = 0; n < screen.size(); n++) {
     SCOPED_TRACE("frame " + std::to_string(n + 1));
-    std::set<std::vector<uint8_t>> file_colours;
-    for (size_t k = 0; k < file[n].palette.size(); k += 3)
-      file_colours.insert({file[n].palette[k], file[n].palette[k + 1], file[n].palette[k + 2]});
+    std::set<uint32_t> file_colours;
+    for (size_t k = 0; k < file[n].palette.size(); k += 3) file_colours.insert(rgb(&file[n].palette[k]));
+    // Every pixel's colour is one of the screen palette's, so checking the entries used suffices.
+    std::set<uint8_t> used(screen[n].indices.begin(), screen[n].indices.end());
     size_t foreign = 0, reserved = 0;
-    for (size_t i = 0; i < screen[n].indices.size(); i++) {
-      const uint8_t* c = &screen[n].rgb[i * 3];
-      foreign += !file_colours.count({c[0], c[1], c[2]});
-      reserved += screen[n].indices[i] < FIRST_FILE_ENTRY || screen[n].indices[i] > LAST_FILE_ENTRY;
+    for (uint8_t index : used) {
+      foreign += !file_colours.count(rgb(&screen[n].palette[index * 3]));
+      reserved += index < FIRST_FILE_ENTRY || index > LAST_FILE_ENTRY;
     }
     EXPECT_EQ(foreign, 0u);
     EXPECT_EQ(reserved, 0u);
