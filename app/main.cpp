@@ -5,7 +5,7 @@
 
 int main(int argc, char** argv) {
   if (win_startup(&argc, argv) != 1) {
-    std::fprintf(stderr, "moxflic: no display available\n");
+    std::fprintf(stderr, "moxflic: no display available (DISPLAY is not set); to turn a FLIC into pictures use: moxflic-export FILE out%%04d.png\n");
     return 1;
   }
   app_reset();

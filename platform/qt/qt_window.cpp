@@ -114,8 +114,16 @@ bool QtFrameWindow::event(QEvent* event) {
   return QMainWindow::event(event);
 }
 
+// Qt ends the process when its platform cannot reach a display, so that case is
+// answered here first: no platform chosen and no X or Wayland display named.
+static bool display_reachable() {
+  return qEnvironmentVariableIsSet("QT_QPA_PLATFORM") || qEnvironmentVariableIsSet("DISPLAY") ||
+         qEnvironmentVariableIsSet("WAYLAND_DISPLAY");
+}
+
 int32_t win_startup(int* argc, char** argv) {
   if (application != nullptr) return 1;
+  if (QCoreApplication::instance() == nullptr && !display_reachable()) return 0;
   if (QCoreApplication::instance() != nullptr) {
     application = qobject_cast<QApplication*>(QCoreApplication::instance());
   } else if (argc != nullptr && argv != nullptr) {
