@@ -6,6 +6,7 @@
 #include <set>
 
 #include "tests/pcx/pcx_support.h"
+#include "tests/pcx/reduce_image_colours_reference.h"
 
 namespace {
 
@@ -208,6 +209,63 @@ TEST_F(Fitting, NoActiveBufferChangesNothing) {
   std::vector<uint8_t> palette = distinct_colours();
   EXPECT_EQ(gfx_reduce_image_colours(10, 236, palette.data()), 0);
   EXPECT_EQ(palette, distinct_colours());
+}
+
+}  // namespace
+
+namespace {
+
+// The library's fitting against the plain step-by-step version, on pictures full of
+// ties: few distinct channel levels, repeated colours, counts that saturate.
+TEST_F(Fitting, SameResultAsThePlainVersion) {
+  struct Case {
+    const char* name;
+    int width, height;
+    int values;  // pixel values used
+    int levels;  // distinct levels per colour channel
+    int32_t start, count;
+  };
+  const Case cases[] = {
+      {"all 256 values, coarse colours", 64, 32, 256, 3, 10, 236},
+      {"all 256 values, fine colours", 64, 32, 256, 256, 10, 236},
+      {"a large picture whose counts saturate", 640, 480, 256, 4, 10, 236},
+      {"sixteen entries from 0", 32, 32, 200, 2, 0, 16},
+      {"one entry", 16, 16, 50, 5, 100, 1},
+      {"a range cut at 255", 16, 16, 256, 6, 200, 236},
+  };
+  uint32_t seed = 12345;
+  auto next = [&seed] {
+    seed = seed * 1103515245u + 12345u;
+    return seed >> 8;
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    close_buffer();
+    open_buffer(c.width, c.height);
+    std::vector<uint8_t> values(static_cast<size_t>(gfx_state.active_width) * gfx_state.active_height);
+    for (uint8_t& v : values) {
+      // Skewed, so that counts differ and some tie.
+      const uint32_t r = next() % c.values;
+      v = static_cast<uint8_t>(next() % 3 == 0 ? r / 4 : r);
+    }
+    std::vector<uint8_t> palette(768);
+    for (uint8_t& b : palette) b = static_cast<uint8_t>(next() % c.levels * (255 / std::max(c.levels - 1, 1)));
+
+    set_pixels(values);
+    std::vector<uint8_t> fast_palette = palette;
+    gfx_reduce_image_colours(c.start, c.count, fast_palette.data());
+    const auto fast_pixels = pixels();
+    const std::vector<uint16_t> fast_usage(gfx_state.colour_usage, gfx_state.colour_usage + 256);
+    const std::vector<uint8_t> fast_map(gfx_state.image_colour_map, gfx_state.image_colour_map + 256);
+
+    set_pixels(values);
+    std::vector<uint8_t> plain_palette = palette;
+    reference_reduce_image_colours(c.start, c.count, plain_palette.data());
+    EXPECT_EQ(fast_pixels, pixels());
+    EXPECT_EQ(fast_palette, plain_palette);
+    EXPECT_EQ(fast_usage, std::vector<uint16_t>(gfx_state.colour_usage, gfx_state.colour_usage + 256));
+    EXPECT_EQ(fast_map, std::vector<uint8_t>(gfx_state.image_colour_map, gfx_state.image_colour_map + 256));
+  }
 }
 
 }  // namespace
