@@ -1,6 +1,7 @@
 // Controls of the headless window system, for tests: what the window procedure was
 // sent, the menu as it stands, the message boxes shown, and answers for the
-// open-file dialog. The one window it creates is the headless backend's hl_window().
+// open-file dialog. The one window it creates is the headless backend's hl_window(),
+// whose client size (hl_set_client_size) stays as it is whatever size is asked for.
 #pragma once
 
 #include <cstdint>
