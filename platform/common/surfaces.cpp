@@ -1,6 +1,7 @@
 // The surface service of the shared screen: display object, surfaces, clipper, the
 // stretching copy into the windows' client areas, and the windows themselves.
 #include <algorithm>
+#include <cstring>
 #include <new>
 
 #include "platform/common/screen.h"
@@ -40,11 +41,22 @@ void stretch_into(plat_window window, const plat_surface_obj& src, const plat_re
   const int64_t x1 = std::min<int64_t>(window->client_width, left + dw);
   const int64_t y1 = std::min<int64_t>(window->client_height, top + dh);
   if (x0 >= x1 || y0 >= y1) return;
+  // The source column of every destination column, worked out once per copy.
+  std::vector<int32_t> columns(static_cast<size_t>(x1 - x0));
+  for (int64_t x = x0; x < x1; ++x)
+    columns[static_cast<size_t>(x - x0)] = static_cast<int32_t>(src_rect.left + ((x - left) * sw) / dw);
+  const int64_t pitch = window->client_width;
+  int64_t previous_sy = -1;
   for (int64_t y = y0; y < y1; ++y) {
     const int64_t sy = src_rect.top + ((y - top) * sh) / dh;
+    uint8_t* dest_row = window->client_pixels.data() + y * pitch + x0;
+    if (sy == previous_sy) {  // a row stretched from the same source row as the one above
+      std::memcpy(dest_row, dest_row - pitch, static_cast<size_t>(x1 - x0));
+      continue;
+    }
+    previous_sy = sy;
     const uint8_t* src_row = src.pixels.data() + sy * src.width;
-    uint8_t* dest_row = window->client_pixels.data() + y * window->client_width;
-    for (int64_t x = x0; x < x1; ++x) dest_row[x] = src_row[src_rect.left + ((x - left) * sw) / dw];
+    for (size_t i = 0; i < columns.size(); ++i) dest_row[i] = src_row[columns[i]];
   }
   backend_client_changed(window, plat_rect{static_cast<int32_t>(x0), static_cast<int32_t>(y0),
                                            static_cast<int32_t>(x1), static_cast<int32_t>(y1)});
