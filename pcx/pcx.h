@@ -39,11 +39,11 @@ int32_t pcx_extents(const uint8_t* header, int32_t* min_x, int32_t* max_x, int32
 int32_t pcx_set_position(int32_t x, int32_t y);
 // Reads a file's colours into palette (768 bytes): 256 or 16, -1 or -2.
 int32_t pcx_read_palette(const char* file_name, uint8_t* palette);
-// Draws a picture into the active buffer and installs its colours: 0, 1 (cannot be
-// opened) or 2 (short header, not a PCX, or scan lines too long for the scan-line buffer).
-// The picture is clipped at all four edges of the buffer.
-int32_t pcx_show(const char* file_name, uint32_t flags);
 // Puts a whole file into the stream buffer for pcx_show with GFX_FLAG_MEMORY: copies at
 // most GFX_STREAM_BUFFER_SIZE bytes and sets the stream buffer's size word to the count
 // copied, which it returns.
 uint32_t pcx_load_stream(const uint8_t* bytes, uint32_t count);
+// Draws a picture into the active buffer and installs its colours: 0, 1 (cannot be
+// opened) or 2 (short header, not a PCX, or scan lines too long for the scan-line buffer).
+// The picture is clipped at all four edges of the buffer.
+int32_t pcx_show(const char* file_name, uint32_t flags);
