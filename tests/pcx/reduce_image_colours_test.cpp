@@ -51,7 +51,7 @@ class Fitting : public PcxTest {
   std::vector<uint8_t> before_;
 };
 
-struct ColourSpec {
+struct ColourUse {
   int index;
   Rgb rgb;
   int count;
@@ -59,7 +59,7 @@ struct ColourSpec {
 
 struct MergeCase {
   const char* name;
-  std::vector<ColourSpec> colours;
+  std::vector<ColourUse> colours;
   int gives_way;
   int survivor;
 };
@@ -87,7 +87,7 @@ TEST_F(Fitting, OneMergeForOneColourTooMany) {
     open_buffer(32, 16);
     std::vector<uint8_t> palette = spread_palette();
     std::map<int, int> counts;
-    for (const ColourSpec& s : c.colours) {
+    for (const ColourUse& s : c.colours) {
       std::copy(s.rgb.begin(), s.rgb.end(), palette.begin() + 3 * s.index);
       counts[s.index] = s.count;
     }
