@@ -11,7 +11,6 @@ namespace {
 
 constexpr int32_t kDefaultClientWidth = 640;
 constexpr int32_t kDefaultClientHeight = 480;
-constexpr int64_t kMicrosecondsPerTickTimes182 = 10000000;  // one tick = 1e7 / 182 us
 
 struct Headless {
   plat_window window = nullptr;
@@ -118,26 +117,6 @@ int32_t plat_get_keyboard_state(uint8_t state[256]) {
 plat_window plat_get_active_window() {
   screen_count_call();
   return hl().active_set ? hl().active : hl_window();
-}
-
-int32_t plat_get_client_rect(plat_window window, plat_rect* out) {
-  screen_count_call();
-  if (window == nullptr || out == nullptr) return 0;
-  *out = plat_rect{0, 0, window->client_width, window->client_height};
-  return 1;
-}
-
-int32_t plat_client_to_screen(plat_window window, plat_point* point) {
-  screen_count_call();
-  if (window == nullptr || point == nullptr) return 0;
-  point->x += window->origin_x;
-  point->y += window->origin_y;
-  return 1;
-}
-
-uint32_t plat_tick_count() {
-  screen_count_call();
-  return static_cast<uint32_t>(read_clock() * 182 / kMicrosecondsPerTickTimes182);
 }
 
 int64_t plat_clock_us() {

@@ -240,34 +240,11 @@ plat_window plat_get_active_window() {
   return w != nullptr && w->shown ? w->screen : nullptr;
 }
 
-int32_t plat_get_client_rect(plat_window window, plat_rect* out) {
-  screen_count_call();
-  if (window == nullptr || out == nullptr) return 0;
-  *out = plat_rect{0, 0, window->client_width, window->client_height};
-  return 1;
-}
-
-// Client coordinates are used throughout: the client area's origin stays at 0, 0 on
-// the shared screen, so the conversion only adds that origin.
-int32_t plat_client_to_screen(plat_window window, plat_point* point) {
-  screen_count_call();
-  if (window == nullptr || point == nullptr) return 0;
-  point->x += window->origin_x;
-  point->y += window->origin_y;
-  return 1;
-}
-
 int64_t plat_clock_us() {
   screen_count_call();
   return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() -
                                                                 clock_start)
       .count();
-}
-
-uint32_t plat_tick_count() {
-  constexpr int64_t TICKS_PER_10S = 182;
-  constexpr int64_t US_PER_10S = 10000000;
-  return static_cast<uint32_t>(plat_clock_us() * TICKS_PER_10S / US_PER_10S);
 }
 
 // Waits with the event loop running: most of the time asleep in it, the last
