@@ -89,6 +89,14 @@ bool fetch_palette_block(bool memory, uint32_t data_length) {
          pcx_io_read(block, PCX_PALETTE_BLOCK_SIZE) == PCX_PALETTE_BLOCK_SIZE;
 }
 
+// Many monochrome files leave both of their header colours black, which would show the
+// whole picture black: such a picture is shown black on white, as it is meant to be.
+bool monochrome_without_colours(const uint8_t* header) {
+  const uint8_t* colours = header + PCX_AT_HEADER_PALETTE;
+  return header[PCX_AT_BITS_PER_PIXEL] == 1 && header[PCX_AT_PLANES] == 1 &&
+         std::memcmp(colours, colours + 3, 3) == 0;
+}
+
 void install_colours(uint32_t flags, bool memory, uint32_t data_length) {
   if (flags & GFX_FLAG_NO_PAUSE) return;
   const uint8_t* header = gfx_state.pcx_header;
@@ -100,7 +108,13 @@ void install_colours(uint32_t flags, bool memory, uint32_t data_length) {
     gfx_set_palette_range(PAL_FILE_FIRST, PAL_FILE_COUNT, colours + 3 * PAL_FILE_FIRST);
     return;
   }
-  gfx_set_palette_range(PAL_FILE_FIRST, PAL_HEADER_COUNT, header + PCX_AT_HEADER_PALETTE);
+  uint8_t colours[3 * PAL_HEADER_COUNT];
+  std::memcpy(colours, header + PCX_AT_HEADER_PALETTE, sizeof colours);
+  if (monochrome_without_colours(header)) {
+    std::memset(colours, 0, 3);
+    std::memset(colours + 3, 0xFF, 3);
+  }
+  gfx_set_palette_range(PAL_FILE_FIRST, PAL_HEADER_COUNT, colours);
 }
 
 // Everything after the lock: header, lines, colours.

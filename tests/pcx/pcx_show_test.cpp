@@ -252,6 +252,34 @@ TEST_F(Colours, HeaderColoursGoToEntries10To25) {
   }
 }
 
+TEST_F(Colours, MonochromeWithoutHeaderColoursShowsBlackOnWhite) {
+  const struct {
+    const char* name;
+    int bits, planes;
+    uint8_t colour0[3], colour1[3];
+    uint8_t shown0[3], shown1[3];
+  } cases[] = {
+      {"monochrome, both header colours black", 1, 1, {0, 0, 0}, {0, 0, 0}, {0, 0, 0}, {255, 255, 255}},
+      {"monochrome, both header colours grey", 1, 1, {9, 9, 9}, {9, 9, 9}, {0, 0, 0}, {255, 255, 255}},
+      {"monochrome with its own colours", 1, 1, {10, 20, 30}, {200, 100, 50}, {10, 20, 30}, {200, 100, 50}},
+      {"16 colours whose first two are equal", 4, 1, {0, 0, 0}, {0, 0, 0}, {0, 0, 0}, {0, 0, 0}},
+      {"four planes whose first two are equal", 1, 4, {0, 0, 0}, {0, 0, 0}, {0, 0, 0}, {0, 0, 0}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    hl_reset();
+    SetUp();
+    PcxWriterHeader h = header_of(16, 16, c.bits, c.planes, 2);
+    std::memcpy(h.header_palette, c.colour0, 3);
+    std::memcpy(h.header_palette + 3, c.colour1, 3);
+    std::vector<uint8_t> checks(16 * 16);
+    for (size_t i = 0; i < checks.size(); ++i) checks[i] = static_cast<uint8_t>((i + i / 16) & 1);
+    EXPECT_EQ(show(picture_file(h, checks), 0), 0);
+    EXPECT_EQ(entry(10), std::vector<uint8_t>(c.shown0, c.shown0 + 3));
+    EXPECT_EQ(entry(11), std::vector<uint8_t>(c.shown1, c.shown1 + 3));
+  }
+}
+
 TEST_F(Colours, VersionFourPixelsAreRaw) {
   const auto colours = distinct_colours();
   const auto indices = pattern_indices(16, 16);
