@@ -4,7 +4,9 @@
 // Internal to FLIC playback.
 #pragma once
 
+#include <bit>
 #include <cstdint>
+#include <cstring>
 
 // Record and chunk layout.
 constexpr uint16_t FLIC_PREFIX_TYPE = 0xF100;
@@ -40,6 +42,15 @@ struct FlicStream {
   bool overrun;        // a fetch wanted more than the chunk holds
 };
 
+// The current row as the row writer needs it. The packet decoders keep a copy in a
+// local while they work on a row, so that the pixels they store cannot be taken to
+// change it.
+struct FlicLine {
+  uint8_t* pixels;      // the row's column 0 in the buffer; null while the row lies outside it
+  int64_t width;        // the active buffer's width
+  const uint8_t* map;   // the FLIC colour map
+};
+
 // The working state of one flic_play call.
 struct FlicDecoder {
   FlicStream s;
@@ -48,6 +59,7 @@ struct FlicDecoder {
   int32_t width;     // the frame's size, from the context
   int32_t height;
   int64_t row;       // the current row of the buffer
+  FlicLine line;     // the same row, for the row writer (set by fd_set_row)
   uint32_t flags;    // the flags of the flic_play call
 };
 
@@ -58,6 +70,9 @@ void fs_start_file(FlicStream& s, int32_t fd);
 void fs_start_memory(FlicStream& s, uint32_t offset, uint32_t size);
 // True once a fetch has failed (end of data or chunk overrun).
 inline bool fs_stopped(const FlicStream& s) { return s.end_of_data || s.overrun; }
+// Makes bytes available for the next fetch: refills an empty stream buffer, or
+// records why no byte comes and returns false.
+bool fs_ensure(FlicStream& s);
 // The slow path of fs_byte: refill, or report why no byte comes.
 uint32_t fs_byte_refill(FlicStream& s);
 // The next byte, 0 to 255 (0 when none can be fetched).
@@ -78,17 +93,84 @@ inline uint32_t fs_long(FlicStream& s) {
   const uint32_t low = fs_word(s);
   return low | (fs_word(s) << 16);
 }
+// Bytes that can be taken straight from the stream buffer: neither a refill nor the
+// chunk's limit lies before them (0 once a fetch has failed).
+inline uint32_t fs_ready(const FlicStream& s) {
+  if (fs_stopped(s)) return 0;
+  return s.limit < s.left ? static_cast<uint32_t>(s.limit) : s.left;
+}
+// Passes over n bytes of the fs_ready ones.
+inline void fs_advance(FlicStream& s, uint32_t n) {
+  s.pos += n;
+  s.left -= n;
+  s.limit -= n;
+}
+// The bytes that fs_ready gives, read by a packet decoder from a local copy.
+struct FlicReady {
+  const uint8_t* pos;
+  uint32_t left;
+};
+inline FlicReady fs_take_ready(const FlicStream& s) { return {s.pos, fs_ready(s)}; }
+// Passes over the bytes of r that were used.
+inline void fs_give_back(FlicStream& s, const FlicReady& r) { fs_advance(s, static_cast<uint32_t>(r.pos - s.pos)); }
 // Copies up to n bytes into out; returns how many came.
 uint32_t fs_read(FlicStream& s, uint8_t* out, uint32_t n);
 // Passes over n bytes.
 void fs_skip(FlicStream& s, uint64_t n);
 
 // --- Row writer (rows.cpp) -------------------------------------------------------
-// Puts n pixel values at column x of the current row, through the FLIC colour map.
-// Rows and columns outside the active buffer are dropped.
-void fd_put(FlicDecoder& d, int64_t x, const uint8_t* values, int64_t n);
-// Puts n pixels of one value at column x of the current row.
-void fd_fill(FlicDecoder& d, int64_t x, uint8_t value, int64_t n);
+// Makes row the current row of the buffer.
+void fd_set_row(FlicDecoder& d, int64_t row);
+// Translates n pixel values through the colour map into to, 8 at a time while it can.
+inline void fd_translate(uint8_t* to, const uint8_t* values, int64_t n, const uint8_t* map) {
+  int64_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    uint64_t in, out = 0;
+    std::memcpy(&in, values + i, 8);
+    for (int b = 0; b < 8; ++b) out |= uint64_t{map[(in >> (8 * b)) & 0xFF]} << (8 * b);
+    std::memcpy(to + i, &out, 8);
+  }
+  for (; i < n; ++i) to[i] = map[values[i]];
+}
+// The slow paths of the writers below: rows and columns outside the buffer dropped.
+void fd_put_clipped(FlicLine line, int64_t x, const uint8_t* values, int64_t n);
+void fd_fill_clipped(FlicLine line, int64_t x, uint8_t value, int64_t n);
+void fd_fill_pairs_clipped(FlicLine line, int64_t x, uint8_t first, uint8_t second, int64_t pairs);
+// True when columns x to x + n - 1 of the row all lie in the buffer.
+inline bool fd_inside(const FlicLine& line, int64_t x, int64_t n) {
+  return line.pixels != nullptr && x >= 0 && n >= 0 && n <= line.width - x;
+}
+// Puts n pixel values at column x of the row, through the FLIC colour map. Rows and
+// columns outside the active buffer are dropped.
+inline void fd_put(const FlicLine& line, int64_t x, const uint8_t* values, int64_t n) {
+  if (fd_inside(line, x, n)) [[likely]]
+    fd_translate(line.pixels + x, values, n, line.map);
+  else
+    fd_put_clipped(line, x, values, n);
+}
+// Puts n pixels of one value at column x of the row.
+inline void fd_fill(const FlicLine& line, int64_t x, uint8_t value, int64_t n) {
+  if (fd_inside(line, x, n)) [[likely]]
+    std::memset(line.pixels + x, line.map[value], static_cast<size_t>(n));
+  else
+    fd_fill_clipped(line, x, value, n);
+}
+// Puts pairs copies of the two values first, second at column x of the row.
+inline void fd_fill_pairs(const FlicLine& line, int64_t x, uint8_t first, uint8_t second, int64_t pairs) {
+  if (fd_inside(line, x, 2 * pairs)) [[likely]] {
+    // The two pixels as one 16-bit word in memory order, built in a register.
+    const uint16_t a = line.map[first], b = line.map[second];
+    const uint16_t word = std::endian::native == std::endian::little ? a | b << 8 : b | a << 8;
+    uint8_t* to = line.pixels + x;
+    for (int64_t i = 0; i < pairs; ++i) std::memcpy(to + 2 * i, &word, 2);
+  } else {
+    fd_fill_pairs_clipped(line, x, first, second, pairs);
+  }
+}
+// Translates the next n stream bytes onto column x of the current row, writing only
+// the first most of them (less when the data or the chunk ends first); returns how
+// many bytes were passed over.
+uint32_t fd_put_from_stream(FlicDecoder& d, int64_t x, uint32_t n, int64_t most);
 
 // --- Chunk decoders (colour_chunks.cpp, frame_chunks.cpp, delta_chunks.cpp) ------
 void flic_colour_chunk(FlicDecoder& d, bool six_bit);

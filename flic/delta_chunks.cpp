@@ -1,5 +1,9 @@
 // Chunks that change parts of the previous frame: the byte-oriented line delta (12)
 // and the word-oriented line delta (7).
+//
+// A packet whose bytes all lie in the stream buffer, inside the chunk, is decoded
+// straight from there; any other packet goes through the stream reader byte by byte,
+// which refills the buffer and stops at the end of the data or of the chunk.
 #include "flic/decoder.h"
 #include "gfx/gfx.h"
 
@@ -10,43 +14,105 @@ constexpr uint32_t FLIC_WORD_SKIP_ROWS = 0xC000;  // the rows to move down, nega
 constexpr uint32_t FLIC_WORD_LAST_BYTE = 0x8000;  // the low byte goes into the last column
 constexpr int64_t FLIC_WORD_RANGE = 0x10000;
 constexpr uint32_t FLIC_LOW_BYTE = 0xFF;
+constexpr uint32_t FLIC_PACKET_HEADER = 2;  // column skip and count
+constexpr uint32_t FLIC_BYTE_RUN_PACKET = FLIC_PACKET_HEADER + 1;
+constexpr uint32_t FLIC_WORD_RUN_PACKET = FLIC_PACKET_HEADER + 2;
 
-// One packet of the byte delta: a literal for a count of 0 or more, else a run.
+// One packet of the byte delta, through the stream reader: a literal for a count of
+// 0 or more, else a run.
 void byte_delta_packet(FlicDecoder& d, int64_t& x) {
   FlicStream& s = d.s;
   x += fs_byte(s);
   const int32_t count = static_cast<int8_t>(fs_byte(s));
   if (count >= 0) {
-    const uint32_t got = fs_read(s, gfx_state.scan_line_buffer, static_cast<uint32_t>(count));
-    fd_put(d, x, gfx_state.scan_line_buffer, got);
+    fd_put_from_stream(d, x, static_cast<uint32_t>(count), count);
     x += count;
   } else {
     const uint8_t value = static_cast<uint8_t>(fs_byte(s));
-    if (!fs_stopped(s)) fd_fill(d, x, value, -count);
+    if (!fs_stopped(s)) fd_fill(d.line, x, value, -count);
     x += -count;
   }
 }
 
-// One packet of the word delta: count literal words, or one word repeated -count times.
+// One packet of the byte delta taken from ready bytes; false (nothing read) when its
+// bytes are not all there.
+inline bool byte_delta_packet_ready(const FlicLine& line, FlicReady& r, int64_t& x) {
+  if (r.left < FLIC_BYTE_RUN_PACKET) return false;
+  const uint8_t* p = r.pos;
+  const int32_t count = static_cast<int8_t>(p[1]);
+  uint32_t size = FLIC_BYTE_RUN_PACKET;
+  if (count >= 0) {
+    size = FLIC_PACKET_HEADER + static_cast<uint32_t>(count);
+    if (size > r.left) return false;
+    x += p[0];
+    fd_put(line, x, p + FLIC_PACKET_HEADER, count);
+    x += count;
+  } else {
+    x += p[0];
+    fd_fill(line, x, p[FLIC_PACKET_HEADER], -count);
+    x += -count;
+  }
+  r.pos += size;
+  r.left -= size;
+  return true;
+}
+
+// One packet of the word delta, through the stream reader: count literal words, or
+// one word repeated -count times.
 void word_delta_packet(FlicDecoder& d, int64_t& x) {
   FlicStream& s = d.s;
-  uint8_t* line = gfx_state.scan_line_buffer;
   x += fs_byte(s);
   const int32_t count = static_cast<int8_t>(fs_byte(s));
   if (count >= 0) {
-    const uint32_t got = fs_read(s, line, 2 * static_cast<uint32_t>(count));
-    fd_put(d, x, line, got);
+    fd_put_from_stream(d, x, 2 * static_cast<uint32_t>(count), 2 * count);
     x += 2 * count;
   } else {
     const uint8_t low = static_cast<uint8_t>(fs_byte(s));
     const uint8_t high = static_cast<uint8_t>(fs_byte(s));
     if (fs_stopped(s)) return;
-    for (int32_t i = 0; i < -count; ++i) {
-      line[2 * i] = low;
-      line[2 * i + 1] = high;
-    }
-    fd_put(d, x, line, 2 * -count);
+    fd_fill_pairs(d.line, x, low, high, -count);
     x += 2 * -count;
+  }
+}
+
+// One packet of the word delta taken from ready bytes; false (nothing read) when its
+// bytes are not all there.
+inline bool word_delta_packet_ready(const FlicLine& line, FlicReady& r, int64_t& x) {
+  if (r.left < FLIC_WORD_RUN_PACKET) return false;
+  const uint8_t* p = r.pos;
+  const int32_t count = static_cast<int8_t>(p[1]);
+  uint32_t size = FLIC_WORD_RUN_PACKET;
+  if (count >= 0) {
+    size = FLIC_PACKET_HEADER + 2 * static_cast<uint32_t>(count);
+    if (size > r.left) return false;
+    x += p[0];
+    fd_put(line, x, p + FLIC_PACKET_HEADER, 2 * count);
+    x += 2 * count;
+  } else {
+    x += p[0];
+    fd_fill_pairs(line, x, p[FLIC_PACKET_HEADER], p[FLIC_PACKET_HEADER + 1], -count);
+    x += 2 * -count;
+  }
+  r.pos += size;
+  r.left -= size;
+  return true;
+}
+
+// The packets of one row: as many as lie wholly in the ready bytes are taken from
+// there, the next through the stream reader, and so on.
+template <bool (*ready_packet)(const FlicLine&, FlicReady&, int64_t&), void (*packet)(FlicDecoder&, int64_t&)>
+void decode_line(FlicDecoder& d, uint32_t packets) {
+  FlicStream& s = d.s;
+  const FlicLine line = d.line;
+  int64_t x = d.origin_x;
+  uint32_t p = 0;
+  while (p < packets && !fs_stopped(s)) {
+    FlicReady r = fs_take_ready(s);
+    while (p < packets && ready_packet(line, r, x)) ++p;
+    fs_give_back(s, r);
+    if (p == packets) break;
+    packet(d, x);
+    ++p;
   }
 }
 
@@ -55,36 +121,32 @@ void word_delta_packet(FlicDecoder& d, int64_t& x) {
 // First line to change, the number of lines, then per line a packet count and packets.
 void flic_byte_delta_chunk(FlicDecoder& d) {
   FlicStream& s = d.s;
-  d.row = d.origin_y + fs_word(s);
+  fd_set_row(d, d.origin_y + fs_word(s));
   const uint32_t lines = fs_word(s);
-  for (uint32_t line = 0; line < lines && !fs_stopped(s); ++line, ++d.row) {
-    const uint32_t packets = fs_byte(s);
-    int64_t x = d.origin_x;
-    for (uint32_t p = 0; p < packets && !fs_stopped(s); ++p) byte_delta_packet(d, x);
-  }
+  for (uint32_t line = 0; line < lines && !fs_stopped(s); ++line, fd_set_row(d, d.row + 1))
+    decode_line<byte_delta_packet_ready, byte_delta_packet>(d, fs_byte(s));
 }
 
 // The number of lines with packets, then per line: skip-rows and last-byte words as
 // they come, a packet count, and the packets.
 void flic_word_delta_chunk(FlicDecoder& d) {
   FlicStream& s = d.s;
-  d.row = d.origin_y;
+  fd_set_row(d, d.origin_y);
   const uint32_t lines = fs_word(s);
   uint32_t done = 0;
   while (done < lines && !fs_stopped(s)) {
     const uint32_t word = fs_word(s);
     if (fs_stopped(s)) return;
     if ((word & FLIC_WORD_KIND_MASK) == FLIC_WORD_SKIP_ROWS) {
-      d.row += FLIC_WORD_RANGE - word;
+      fd_set_row(d, d.row + (FLIC_WORD_RANGE - word));
       continue;
     }
     if ((word & FLIC_WORD_KIND_MASK) == FLIC_WORD_LAST_BYTE) {
-      fd_fill(d, d.origin_x + d.width - 1, static_cast<uint8_t>(word & FLIC_LOW_BYTE), 1);
+      fd_fill(d.line, d.origin_x + d.width - 1, static_cast<uint8_t>(word & FLIC_LOW_BYTE), 1);
       continue;
     }
-    int64_t x = d.origin_x;
-    for (uint32_t p = 0; p < word && !fs_stopped(s); ++p) word_delta_packet(d, x);
-    ++d.row;
+    decode_line<word_delta_packet_ready, word_delta_packet>(d, word);
+    fd_set_row(d, d.row + 1);
     ++done;
   }
 }

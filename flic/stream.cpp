@@ -24,8 +24,10 @@ bool refill(FlicStream& s) {
   return true;
 }
 
+}  // namespace
+
 // Makes bytes available for the next fetch; false (with the reason recorded) if none.
-bool ensure(FlicStream& s) {
+bool fs_ensure(FlicStream& s) {
   if (fs_stopped(s)) return false;
   if (s.limit == 0) {
     s.overrun = true;
@@ -37,8 +39,6 @@ bool ensure(FlicStream& s) {
   }
   return true;
 }
-
-}  // namespace
 
 void fs_start_file(FlicStream& s, int32_t fd) {
   s = FlicStream{};
@@ -57,7 +57,7 @@ void fs_start_memory(FlicStream& s, uint32_t offset, uint32_t size) {
 }
 
 uint32_t fs_byte_refill(FlicStream& s) {
-  if (!ensure(s)) return 0;
+  if (!fs_ensure(s)) return 0;
   --s.left;
   --s.limit;
   return *s.pos++;
@@ -65,7 +65,7 @@ uint32_t fs_byte_refill(FlicStream& s) {
 
 uint32_t fs_read(FlicStream& s, uint8_t* out, uint32_t n) {
   uint32_t done = 0;
-  while (done < n && ensure(s)) {
+  while (done < n && fs_ensure(s)) {
     const uint32_t take = static_cast<uint32_t>(std::min<uint64_t>({n - done, s.left, s.limit}));
     std::memcpy(out + done, s.pos, take);
     s.pos += take;
@@ -77,7 +77,7 @@ uint32_t fs_read(FlicStream& s, uint8_t* out, uint32_t n) {
 }
 
 void fs_skip(FlicStream& s, uint64_t n) {
-  while (n > 0 && ensure(s)) {
+  while (n > 0 && fs_ensure(s)) {
     const uint32_t take = static_cast<uint32_t>(std::min<uint64_t>({n, s.left, s.limit}));
     s.pos += take;
     s.left -= take;
