@@ -45,7 +45,10 @@ inline bool byte_delta_packet_ready(const FlicLine& line, FlicReady& r, int64_t&
     size = FLIC_PACKET_HEADER + static_cast<uint32_t>(count);
     if (size > r.left) return false;
     x += p[0];
-    fd_put(line, x, p + FLIC_PACKET_HEADER, count);
+    if (count == 1 && fd_inside(line, x, 1))  // the most common packet: one pixel
+      line.pixels[x] = line.map[p[2]];
+    else
+      fd_put(line, x, p + FLIC_PACKET_HEADER, count);
     x += count;
   } else {
     x += p[0];
@@ -86,7 +89,13 @@ inline bool word_delta_packet_ready(const FlicLine& line, FlicReady& r, int64_t&
     size = FLIC_PACKET_HEADER + 2 * static_cast<uint32_t>(count);
     if (size > r.left) return false;
     x += p[0];
-    fd_put(line, x, p + FLIC_PACKET_HEADER, 2 * count);
+    if (count == 1 && fd_inside(line, x, 2)) {  // the most common packet: one word
+      const uint8_t a = line.map[p[2]], b = line.map[p[3]];
+      line.pixels[x] = a;
+      line.pixels[x + 1] = b;
+    } else {
+      fd_put(line, x, p + FLIC_PACKET_HEADER, 2 * count);
+    }
     x += 2 * count;
   } else {
     x += p[0];
