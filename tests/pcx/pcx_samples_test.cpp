@@ -62,7 +62,9 @@ class Samples : public PcxTest {
     return out;
   }
   std::string scratch(const char* suffix) {
-    return ::testing::TempDir() + "pcx_samples_" + std::to_string(scratch_++) + suffix;
+    // Tests run as separate processes side by side: the name is the test's own.
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    return ::testing::TempDir() + "pcx_samples_" + info->name() + "_" + std::to_string(scratch_++) + suffix;
   }
   int scratch_ = 0;
 };
