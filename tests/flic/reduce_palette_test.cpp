@@ -70,6 +70,37 @@ TEST_F(ReducePalette, MatchesTheLiteralAlgorithmOnRandomAndAdversarialPalettes) 
   Palette ramp(768);  // equal neighbour distances everywhere
   for (int k = 0; k < 768; ++k) ramp[k] = uint8_t(k / 3);
   cases.push_back({"grey ramp", ramp});
+  // Ties at distances too large for the first search's single-precision keys: the
+  // top four colours are corners of the colour cube two components apart.
+  for (int n = 0; n < 4; ++n) {
+    Palette p = random_palette(rng, n < 2 ? 256 : 2);
+    const uint8_t corners[4][3] = {{0, 0, 0}, {255, 255, 0}, {255, 0, 255}, {0, 255, 255}};
+    for (int k = 0; k < 4; ++k) std::copy_n(corners[(k + n) % 4], 3, p.begin() + 3 * (252 + k));
+    cases.push_back({"far corners on top " + std::to_string(n), p});
+  }
+  // One colour is the nearest of five colours below it, and is itself merged first
+  // (into its twin one step away): all five look for a new partner at once.
+  for (int n = 0; n < 4; ++n) {
+    Palette p(768);
+    for (uint8_t& c : p) c = uint8_t(rng() % 61);  // far from the middle of the cube
+    const int hub = 200 + n, twin = 210 + n;
+    const int around[5][3] = {{-40, 0, 0}, {0, 40, 0}, {0, -40, 0}, {0, 0, 40}, {0, 0, -40}};
+    for (int m = 0; m < 5; ++m)
+      for (int c = 0; c < 3; ++c) p[3 * (20 + 35 * m + n) + c] = uint8_t(128 + around[m][c]);
+    std::fill_n(p.begin() + 3 * hub, 3, uint8_t(128));
+    std::fill_n(p.begin() + 3 * twin, 3, uint8_t(128));
+    p[3 * twin] = 129;
+    cases.push_back({"hub merged first " + std::to_string(n), p});
+  }
+  // Equal distances to the two colours of one column pair, and to colours far apart.
+  for (int n = 0; n < 4; ++n) {
+    Palette p = random_palette(rng, 256);
+    for (int k = 1; k + 1 < 256; k += 2 + n) {
+      std::copy_n(p.begin() + 3 * k, 3, p.begin() + 3 * (k + 1));
+      p[3 * (k + 1)] = uint8_t(p[3 * k] ^ 1);
+    }
+    cases.push_back({"twins " + std::to_string(n), p});
+  }
   for (const auto& [what, palette] : cases) {
     reduce_both(palette);
     expect_same(what);
