@@ -40,6 +40,22 @@ inline bool byte_delta_packet_ready(const FlicLine& line, FlicReady& r, int64_t&
   if (r.left < FLIC_BYTE_RUN_PACKET) return false;
   const uint8_t* p = r.pos;
   const int32_t count = static_cast<int8_t>(p[1]);
+  // The commonest packets, one literal pixel or a run of one or four, are all 3 bytes
+  // long: taken without a branch on their kind (a run of four stores its value four
+  // times over, the others into a scrap word, before the first pixel is stored).
+  if ((count == 1 || count == -1 || count == -4) && fd_inside(line, x + p[0], 4)) {
+    uint8_t scrap[4];
+    const int64_t at = x + p[0];
+    const uint8_t colour = line.map[p[2]];
+    const uint32_t four = colour * 0x01010101u;
+    uint8_t* to = line.pixels + at;
+    std::memcpy(count == -4 ? to : scrap, &four, 4);
+    to[0] = colour;
+    x = at + (count == -4 ? 4 : 1);
+    r.pos += FLIC_BYTE_RUN_PACKET;
+    r.left -= FLIC_BYTE_RUN_PACKET;
+    return true;
+  }
   uint32_t size = FLIC_BYTE_RUN_PACKET;
   if (count >= 0) {
     size = FLIC_PACKET_HEADER + static_cast<uint32_t>(count);
@@ -84,6 +100,24 @@ inline bool word_delta_packet_ready(const FlicLine& line, FlicReady& r, int64_t&
   if (r.left < FLIC_WORD_RUN_PACKET) return false;
   const uint8_t* p = r.pos;
   const int32_t count = static_cast<int8_t>(p[1]);
+  // The commonest packets, one literal word or a run of one or two words, are all 4
+  // bytes long: taken without a branch on their kind (a run of two also stores its
+  // word a second time, into the next two columns; the others into a scrap word).
+  if ((count == 1 || count == -1 || count == -2) && fd_inside(line, x + p[0], 4)) {
+    uint8_t scrap[2];
+    const int64_t at = x + p[0];
+    const uint8_t a = line.map[p[2]], b = line.map[p[3]];
+    uint8_t* to = line.pixels + at;
+    to[0] = a;
+    to[1] = b;
+    uint8_t* again = count == -2 ? to + 2 : scrap;
+    again[0] = a;
+    again[1] = b;
+    x = at + (count == -2 ? 4 : 2);
+    r.pos += FLIC_WORD_RUN_PACKET;
+    r.left -= FLIC_WORD_RUN_PACKET;
+    return true;
+  }
   uint32_t size = FLIC_WORD_RUN_PACKET;
   if (count >= 0) {
     size = FLIC_PACKET_HEADER + 2 * static_cast<uint32_t>(count);
