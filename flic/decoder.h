@@ -121,15 +121,48 @@ void fs_skip(FlicStream& s, uint64_t n);
 // --- Row writer (rows.cpp) -------------------------------------------------------
 // Makes row the current row of the buffer.
 void fd_set_row(FlicDecoder& d, int64_t row);
-// Translates n pixel values through the colour map into to, 8 at a time while it can.
+// Translates width values at from into to, all looked up before one store.
+template <int width>
+inline void fd_translate_block(uint8_t* to, const uint8_t* from, const uint8_t* map) {
+  uint8_t out[width];
+  for (int b = 0; b < width; ++b) out[b] = map[from[b]];
+  std::memcpy(to, out, width);
+}
+// Translates n pixel values through the colour map into to: blocks of 8 (or 4), the
+// last block overlapping the one before it instead of a tail of single bytes.
 inline void fd_translate(uint8_t* to, const uint8_t* values, int64_t n, const uint8_t* map) {
-  int64_t i = 0;
-  for (; i + 8 <= n; i += 8) {
-    uint8_t out[8];  // all 8 looked up before the one store
-    for (int b = 0; b < 8; ++b) out[b] = map[values[i + b]];
-    std::memcpy(to + i, out, 8);
+  if (n >= 8) {
+    for (int64_t i = 0; i + 8 < n; i += 8) fd_translate_block<8>(to + i, values + i, map);
+    fd_translate_block<8>(to + n - 8, values + n - 8, map);
+  } else if (n >= 4) {
+    fd_translate_block<4>(to, values, map);
+    fd_translate_block<4>(to + n - 4, values + n - 4, map);
+  } else {
+    for (int64_t i = 0; i < n; ++i) to[i] = map[values[i]];
   }
-  for (; i < n; ++i) to[i] = map[values[i]];
+}
+// Runs up to this long are set by a few stores inline, longer ones by memset.
+constexpr int64_t FD_SHORT_FILL = 64;
+// Sets n bytes at to to colour: 8, 4 or 2 bytes a store, the last store overlapping
+// the one before it.
+inline void fd_set_bytes(uint8_t* to, uint8_t colour, int64_t n) {
+  if (n > FD_SHORT_FILL) {
+    std::memset(to, colour, static_cast<size_t>(n));
+    return;
+  }
+  const uint64_t pattern = colour * 0x0101010101010101u;
+  if (n >= 8) {
+    for (int64_t i = 0; i + 8 < n; i += 8) std::memcpy(to + i, &pattern, 8);
+    std::memcpy(to + n - 8, &pattern, 8);
+  } else if (n >= 4) {
+    std::memcpy(to, &pattern, 4);
+    std::memcpy(to + n - 4, &pattern, 4);
+  } else if (n >= 2) {
+    std::memcpy(to, &pattern, 2);
+    std::memcpy(to + n - 2, &pattern, 2);
+  } else if (n == 1) {
+    to[0] = colour;
+  }
 }
 // The slow paths of the writers below: rows and columns outside the buffer dropped.
 void fd_put_clipped(FlicLine line, int64_t x, const uint8_t* values, int64_t n);
@@ -147,27 +180,11 @@ inline void fd_put(const FlicLine& line, int64_t x, const uint8_t* values, int64
   else
     fd_put_clipped(line, x, values, n);
 }
-// Runs up to this long are filled inline, longer ones by memset.
-constexpr int64_t FD_SHORT_FILL = 16;
 // Puts n pixels of one value at column x of the row.
 inline void fd_fill(const FlicLine& line, int64_t x, uint8_t value, int64_t n) {
-  if (fd_inside(line, x, n)) [[likely]] {
-    const uint8_t colour = line.map[value];
-    uint8_t* to = line.pixels + x;
-    if (n > FD_SHORT_FILL) {
-      std::memset(to, colour, static_cast<size_t>(n));
-      return;
-    }
-    // Short runs, the most common, without a call: 4 and 2 bytes at a time.
-    const uint32_t pattern = colour * 0x01010101u;
-    int64_t i = 0;
-    for (; i + 4 <= n; i += 4) std::memcpy(to + i, &pattern, 4);
-    if (i + 2 <= n) {
-      std::memcpy(to + i, &pattern, 2);
-      i += 2;
-    }
-    if (i < n) to[i] = colour;
-  } else
+  if (fd_inside(line, x, n)) [[likely]]
+    fd_set_bytes(line.pixels + x, line.map[value], n);
+  else
     fd_fill_clipped(line, x, value, n);
 }
 // Puts pairs copies of the two values first, second at column x of the row.

@@ -38,7 +38,7 @@ void fd_put_clipped(FlicLine line, int64_t x, const uint8_t* values, int64_t n) 
 void fd_fill_clipped(FlicLine line, int64_t x, uint8_t value, int64_t n) {
   int64_t first, end;
   if (!visible(line, x, n, first, end)) return;
-  std::memset(line.pixels + first, line.map[value], static_cast<size_t>(end - first));
+  fd_set_bytes(line.pixels + first, line.map[value], end - first);
 }
 
 // Columns x, x + 2, ... take first and the columns between them second.
