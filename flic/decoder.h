@@ -113,8 +113,6 @@ struct FlicReady {
 inline FlicReady fs_take_ready(const FlicStream& s) { return {s.pos, fs_ready(s)}; }
 // Passes over the bytes of r that were used.
 inline void fs_give_back(FlicStream& s, const FlicReady& r) { fs_advance(s, static_cast<uint32_t>(r.pos - s.pos)); }
-// Copies up to n bytes into out; returns how many came.
-uint32_t fs_read(FlicStream& s, uint8_t* out, uint32_t n);
 // Passes over n bytes.
 void fs_skip(FlicStream& s, uint64_t n);
 

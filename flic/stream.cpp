@@ -63,19 +63,6 @@ uint32_t fs_byte_refill(FlicStream& s) {
   return *s.pos++;
 }
 
-uint32_t fs_read(FlicStream& s, uint8_t* out, uint32_t n) {
-  uint32_t done = 0;
-  while (done < n && fs_ensure(s)) {
-    const uint32_t take = static_cast<uint32_t>(std::min<uint64_t>({n - done, s.left, s.limit}));
-    std::memcpy(out + done, s.pos, take);
-    s.pos += take;
-    s.left -= take;
-    s.limit -= take;
-    done += take;
-  }
-  return done;
-}
-
 void fs_skip(FlicStream& s, uint64_t n) {
   while (n > 0 && fs_ensure(s)) {
     const uint32_t take = static_cast<uint32_t>(std::min<uint64_t>({n, s.left, s.limit}));
