@@ -30,7 +30,6 @@ constexpr int32_t APP_WINDOW_HEIGHT = 480;
 // Drawing colour set at window creation.
 constexpr int32_t APP_START_COLOUR = 25;
 // Header offset of the frame count.
-constexpr int APP_FRAME_COUNT_OFFSET = 6;
 
 // Name buffers: a full path and a bare file name, each with its terminating zero.
 constexpr size_t APP_NAME_SIZE = PATH_MAX;

@@ -6,14 +6,12 @@
 
 #include <bit>
 #include <cstdint>
+
+#include "flic/flic.h"
 #include <cstring>
 
 // Record and chunk layout.
-constexpr uint16_t FLIC_PREFIX_TYPE = 0xF100;
-constexpr uint32_t FLIC_RECORD_HEADER_SIZE = 16;
-constexpr uint32_t FLIC_RECORD_SIZE_AND_TYPE = 6;  // bytes of a record read before its type is known
 constexpr uint32_t FLIC_RECORD_RESERVED = 8;       // ignored bytes at the end of a frame header
-constexpr uint32_t FLIC_CHUNK_HEADER_SIZE = 6;
 
 // Chunk types.
 constexpr uint16_t FLIC_CHUNK_COLOUR_256 = 4;

@@ -9,6 +9,20 @@ constexpr uint16_t FLIC_MAGIC_FLI = 0xAF11;
 constexpr uint16_t FLIC_MAGIC_FLC = 0xAF12;
 constexpr int FLIC_HEADER_SIZE = 128;
 constexpr uint32_t FLIC_FIRST_FRAME_OFFSET = 128;
+constexpr int FLIC_MAGIC_OFFSET = 4;    // 16-bit
+constexpr int FLIC_FRAMES_OFFSET = 6;   // 16-bit frame count
+constexpr int FLIC_WIDTH_OFFSET = 8;    // 16-bit
+constexpr int FLIC_HEIGHT_OFFSET = 10;  // 16-bit
+constexpr int FLIC_SPEED_OFFSET = 16;   // FLI: 16-bit, in 1/70 s; FLC: 32-bit, in ms
+
+// Records (frames and prefix records) and their chunks.
+constexpr uint16_t FLIC_PREFIX_TYPE = 0xF100;
+constexpr uint32_t FLIC_RECORD_HEADER_SIZE = 16;
+constexpr uint32_t FLIC_RECORD_SIZE_AND_TYPE = 6;  // bytes of a record read before its type is known
+constexpr int FLIC_RECORD_TYPE_OFFSET = 4;         // 16-bit
+constexpr int FLIC_RECORD_CHUNKS_OFFSET = 6;       // 16-bit chunk count
+constexpr uint32_t FLIC_CHUNK_HEADER_SIZE = 6;
+constexpr int FLIC_CHUNK_TYPE_OFFSET = 4;          // 16-bit, after the 32-bit size
 
 // A playback context, filled by flic_open and owned by the caller.
 struct FlicContext {

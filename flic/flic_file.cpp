@@ -10,11 +10,6 @@
 
 namespace {
 
-constexpr int FLIC_MAGIC_OFFSET = 4;
-constexpr int FLIC_FRAMES_OFFSET = 6;
-constexpr int FLIC_WIDTH_OFFSET = 8;
-constexpr int FLIC_HEIGHT_OFFSET = 10;
-constexpr int FLIC_SPEED_OFFSET = 16;
 
 // Ticks of the 18.2 Hz timer: FLI speed * 1429 / 5500, FLC speed / 55.
 constexpr uint32_t FLI_TICK_NUMERATOR = 1429;

@@ -10,19 +10,6 @@
 
 namespace {
 
-constexpr int HEADER_MAGIC = 4;
-constexpr int HEADER_FRAMES = 6;
-constexpr int HEADER_WIDTH = 8;
-constexpr int HEADER_HEIGHT = 10;
-constexpr int HEADER_SPEED = 16;
-
-constexpr uint32_t RECORD_HEADER_SIZE = 16;
-constexpr uint32_t RECORD_SIZE_AND_TYPE = 6;
-constexpr int RECORD_TYPE = 4;
-constexpr int RECORD_CHUNKS = 6;
-constexpr uint16_t PREFIX_RECORD_TYPE = 0xF100;
-constexpr uint32_t CHUNK_HEADER_SIZE = 6;
-constexpr int CHUNK_TYPE = 4;
 constexpr size_t CHUNK_TYPES = 65536;
 
 std::string at(uint64_t offset) { return "at offset " + std::to_string(offset); }
@@ -34,17 +21,17 @@ void fault(FlicWalk& walk, const std::string& text) {
 
 // Walks the chunk headers of the frame record that spans [start, end).
 bool walk_chunks(const FileReader& file, FlicWalk& walk, uint64_t start, uint64_t end, uint16_t chunks) {
-  uint64_t offset = start + RECORD_HEADER_SIZE;
+  uint64_t offset = start + FLIC_RECORD_HEADER_SIZE;
   std::string frame = "frame " + std::to_string(walk.frame_records);
   for (uint32_t k = 1; k <= chunks; k++) {
     std::string chunk = "chunk " + std::to_string(k) + " of " + frame + " (" + at(offset) + ")";
-    uint8_t head[CHUNK_HEADER_SIZE];
-    if (end - offset < CHUNK_HEADER_SIZE || !reader_read(file, offset, head, CHUNK_HEADER_SIZE)) {
+    uint8_t head[FLIC_CHUNK_HEADER_SIZE];
+    if (end - offset < FLIC_CHUNK_HEADER_SIZE || !reader_read(file, offset, head, FLIC_CHUNK_HEADER_SIZE)) {
       fault(walk, chunk + " runs past the end of its frame record");
       return false;
     }
     uint32_t size = get_u32(head);
-    if (size < CHUNK_HEADER_SIZE) {
+    if (size < FLIC_CHUNK_HEADER_SIZE) {
       fault(walk, chunk + " has size " + std::to_string(size) + ", less than its 6-byte header");
       return false;
     }
@@ -52,7 +39,7 @@ bool walk_chunks(const FileReader& file, FlicWalk& walk, uint64_t start, uint64_
       fault(walk, chunk + " of size " + std::to_string(size) + " runs past the end of its frame record");
       return false;
     }
-    walk.chunk_counts[get_u16(head + CHUNK_TYPE)]++;
+    walk.chunk_counts[get_u16(head + FLIC_CHUNK_TYPE_OFFSET)]++;
     offset += size;
   }
   return true;
@@ -60,17 +47,17 @@ bool walk_chunks(const FileReader& file, FlicWalk& walk, uint64_t start, uint64_
 
 // Walks the record at offset; false when the walk cannot go on past it.
 bool walk_record(const FileReader& file, FlicWalk& walk, uint64_t& offset) {
-  uint8_t head[RECORD_HEADER_SIZE];
+  uint8_t head[FLIC_RECORD_HEADER_SIZE];
   std::string record = "the record " + at(offset);
-  if (!reader_read(file, offset, head, RECORD_SIZE_AND_TYPE)) {
+  if (!reader_read(file, offset, head, FLIC_RECORD_SIZE_AND_TYPE)) {
     fault(walk, record + " is cut short: the file ends " + std::to_string(file.size - offset) +
                     " bytes into its header");
     return false;
   }
   uint32_t size = get_u32(head);
-  uint16_t type = get_u16(head + RECORD_TYPE);
-  bool prefix = type == PREFIX_RECORD_TYPE;
-  uint32_t least = prefix ? RECORD_SIZE_AND_TYPE : RECORD_HEADER_SIZE;
+  uint16_t type = get_u16(head + FLIC_RECORD_TYPE_OFFSET);
+  bool prefix = type == FLIC_PREFIX_TYPE;
+  uint32_t least = prefix ? FLIC_RECORD_SIZE_AND_TYPE : FLIC_RECORD_HEADER_SIZE;
   if (size < least) {
     fault(walk, record + " has size " + std::to_string(size) + ", less than its " + std::to_string(least) +
                     "-byte header");
@@ -87,8 +74,8 @@ bool walk_record(const FileReader& file, FlicWalk& walk, uint64_t& offset) {
     walk.prefix_records++;
   } else {
     walk.frame_records++;
-    reader_read(file, offset, head, RECORD_HEADER_SIZE);
-    if (!walk_chunks(file, walk, offset, end, get_u16(head + RECORD_CHUNKS))) return false;
+    reader_read(file, offset, head, FLIC_RECORD_HEADER_SIZE);
+    if (!walk_chunks(file, walk, offset, end, get_u16(head + FLIC_RECORD_CHUNKS_OFFSET))) return false;
   }
   offset = end;
   return true;
@@ -107,12 +94,12 @@ bool flic_walk(const std::string& name, FlicWalk& walk, std::string& reason) {
     reader_close(file);
     return false;
   }
-  uint16_t magic = get_u16(header + HEADER_MAGIC);
+  uint16_t magic = get_u16(header + FLIC_MAGIC_OFFSET);
   walk.header.flc = magic == FLIC_MAGIC_FLC;
-  walk.header.frame_count = get_u16(header + HEADER_FRAMES);
-  walk.header.width = get_u16(header + HEADER_WIDTH);
-  walk.header.height = get_u16(header + HEADER_HEIGHT);
-  walk.header.speed = walk.header.flc ? get_u32(header + HEADER_SPEED) : get_u16(header + HEADER_SPEED);
+  walk.header.frame_count = get_u16(header + FLIC_FRAMES_OFFSET);
+  walk.header.width = get_u16(header + FLIC_WIDTH_OFFSET);
+  walk.header.height = get_u16(header + FLIC_HEIGHT_OFFSET);
+  walk.header.speed = walk.header.flc ? get_u32(header + FLIC_SPEED_OFFSET) : get_u16(header + FLIC_SPEED_OFFSET);
   walk.file_size = file.size;
   uint64_t offset = FLIC_FIRST_FRAME_OFFSET;
   while (offset < file.size && walk_record(file, walk, offset)) {

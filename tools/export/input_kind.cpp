@@ -8,7 +8,6 @@
 
 namespace {
 
-constexpr int FLIC_MAGIC_OFFSET = 4;
 constexpr uint32_t FLIC_MAGIC_END = FLIC_MAGIC_OFFSET + 2;
 
 }  // namespace
