@@ -46,8 +46,10 @@ uint32_t read_fully(int32_t fd, uint8_t* out, uint32_t n) {
 
 int32_t open_file(const char* file_name) {
   int32_t fd;
+  // Non-blocking, so that a named pipe without a writer gives a short read instead of
+  // a wait; regular files are not affected.
   do {
-    fd = open(file_name, O_RDONLY | O_CLOEXEC);
+    fd = open(file_name, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   } while (fd < 0 && errno == EINTR);
   gfx_state.io_handle = fd;
   return fd;
