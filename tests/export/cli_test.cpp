@@ -1,6 +1,7 @@
 // The converter's command line: exit codes, error lines that name the file, output
 // names, and that a failure leaves no file behind.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <string>
 #include <vector>
@@ -100,6 +101,20 @@ TEST(Cli, ADirectoryAsInputIsRefused) {
   ToolRun run = run_export({scratch.dir, "out.png"}, scratch);
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.err.find(scratch.dir + ": is a directory"), std::string::npos) << run.err;
+}
+
+// A named pipe nobody writes to is refused like any file that is not a regular one,
+// at once: the program must not sit in open waiting for a writer.
+TEST(Cli, ANamedPipeAsInputIsRefusedAtOnce) {
+  Scratch scratch;
+  const std::string pipe = scratch.path("pipe.flc");
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  for (const char* command : {"", "--info ", "--check "}) {
+    const int status = run_shell("cd '" + scratch.dir + "' && timeout 3 '" MOXFLIC_EXPORT_PROGRAM "' " + command +
+                                 "pipe.flc " + (command[0] ? "" : "out.png ") + "2>.run-err");
+    EXPECT_EQ(status, 1) << "\"" << command << "\" (124: still waiting after 3 s)";
+  }
+  EXPECT_EQ(scratch.files(), std::vector<std::string>{"pipe.flc"});
 }
 
 TEST(Cli, HelpAndVersionGoToStdout) {

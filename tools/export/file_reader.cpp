@@ -9,7 +9,9 @@
 #include <cstring>
 
 bool reader_open(FileReader& reader, const std::string& name, std::string& reason) {
-  reader.fd = open(name.c_str(), O_RDONLY);
+  // Non-blocking, so that a named pipe without a writer is refused below instead of
+  // waited on; reads of regular files are not affected.
+  reader.fd = open(name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   reader.size = 0;
   if (reader.fd < 0) {
     reason = std::strerror(errno);
