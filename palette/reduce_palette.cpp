@@ -38,7 +38,6 @@ struct Reduction {
   int32_t referrers[COLOURS];            // live colours whose partner this colour is
 };
 
-inline int32_t key(int32_t distance, int index) { return (distance << INDEX_BITS) + (INDEX_MASK - index); }
 inline int index_of(int32_t k) { return INDEX_MASK - (k & INDEX_MASK); }
 
 // The colour's key for the pair search, from its partner key.

@@ -16,50 +16,28 @@
 #include "palette/palette.h"
 #include "platform/gdi.h"
 #include "platform/headless/headless.h"
+#include "fuzz/fuzz_support.h"
 
 namespace {
 
-constexpr int BUFFER_KINDS = 3;
-const int32_t buffer_size[BUFFER_KINDS][2] = {{4, 4}, {37, 23}, {320, 200}};
 const int32_t positions[4][2] = {{0, 0}, {-7, -3}, {30, 15}, {-100000, 100000}};
-int32_t slots[BUFFER_KINDS];
-
-void start_library() {
-  hl_reset();
-  gfx_load_state();
-  gfx_set_dc(plat_get_dc(hl_window()));
-  gfx_realize_palette(gfx_default_palette());
-  gfx_init();
-  for (int k = 0; k < BUFFER_KINDS; ++k) slots[k] = vb_alloc(buffer_size[k][0], buffer_size[k][1]);
-}
-
-int memory_file(const uint8_t* data, size_t size) {
-  const int fd = memfd_create("flic_fuzz", MFD_CLOEXEC);
-  if (fd < 0) return -1;
-  size_t done = 0;
-  while (done < size) {
-    const ssize_t n = write(fd, data + done, size - done);
-    if (n <= 0) break;
-    done += static_cast<size_t>(n);
-  }
-  return fd;
-}
+int32_t slots[FUZZ_BUFFER_KINDS];
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static bool started = false;
   if (!started) {
-    start_library();
+    fuzz_start_library(slots);
     started = true;
   }
   const uint8_t choice = size > 0 ? data[size - 1] : 0;
-  vb_open(slots[choice % BUFFER_KINDS]);
+  vb_open(slots[choice % FUZZ_BUFFER_KINDS]);
   const uint32_t flags = (choice >> 2) & (GFX_FLAG_NO_PAUSE | GFX_FLAG_AT_POSITION | GFX_FLAG_NO_REDUCE);
   gfx_state.draw_x = positions[(choice >> 5) & 3][0];
   gfx_state.draw_y = positions[(choice >> 5) & 3][1];
 
-  const int fd = memory_file(data, size);
+  const int fd = fuzz_memory_file("flic_fuzz", data, size);
   if (fd < 0) return 0;
   const std::string name = "/proc/self/fd/" + std::to_string(fd);
   FlicContext context{};
