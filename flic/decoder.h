@@ -34,6 +34,8 @@ struct FlicStream {
   const uint8_t* pos;  // next unread byte in the stream buffer
   uint32_t left;       // bytes in the stream buffer not yet read
   uint64_t limit;      // bytes the current chunk may still give
+  uint64_t fetched;    // bytes read from the file so far (0 in memory mode)
+  uint64_t refills;    // times the stream buffer was filled or emptied by a move
   int32_t fd;          // the file being read (unused in memory mode)
   bool memory;         // the stream buffer holds all the data there is
   bool end_of_data;    // a fetch found the data at its end
@@ -113,6 +115,16 @@ inline FlicReady fs_take_ready(const FlicStream& s) { return {s.pos, fs_ready(s)
 inline void fs_give_back(FlicStream& s, const FlicReady& r) { fs_advance(s, static_cast<uint32_t>(r.pos - s.pos)); }
 // Passes over n bytes.
 void fs_skip(FlicStream& s, uint64_t n);
+// Where the reader stands, to come back to with fs_restore: the whole reader as it
+// was, flags and limit included.
+struct FlicMark {
+  FlicStream at;
+};
+inline FlicMark fs_mark(const FlicStream& s) { return {s}; }
+// Puts the reader back where the mark was taken, earlier or later in the data: from
+// the stream buffer when no refill came between, else by moving the file position
+// (a file that cannot be repositioned ends the data).
+void fs_restore(FlicStream& s, const FlicMark& mark);
 
 // --- Row writer (rows.cpp) -------------------------------------------------------
 // Makes row the current row of the buffer.

@@ -21,26 +21,52 @@ enum class RecordEnd {
   chunk_overrun,  // a chunk's decoder wanted more than the chunk holds
 };
 
-void decode_chunk(FlicDecoder& d, uint32_t type) {
+bool is_colour_chunk(uint32_t type) { return type == FLIC_CHUNK_COLOUR_256 || type == FLIC_CHUNK_COLOUR_64; }
+
+// Which chunks a pass over a frame decodes. A frame's colour chunks take effect for
+// the whole frame: when one comes after a pixel chunk, the frame's pixel chunks are
+// decoded again once all its colours are in (they only write values, so a second
+// pass writes the same pixels through the final colour map).
+enum class Pass {
+  all,     // every known chunk, in file order
+  pixels,  // the pixel chunks only, colour chunks passed over
+};
+
+// Decodes one chunk; true when it was a pixel chunk.
+bool decode_chunk(FlicDecoder& d, uint32_t type, Pass pass) {
   switch (type) {
-    case FLIC_CHUNK_COLOUR_256: flic_colour_chunk(d, false); break;
-    case FLIC_CHUNK_COLOUR_64: flic_colour_chunk(d, true); break;
-    case FLIC_CHUNK_WORD_DELTA: flic_word_delta_chunk(d); break;
-    case FLIC_CHUNK_BYTE_DELTA: flic_byte_delta_chunk(d); break;
-    case FLIC_CHUNK_BLACK: flic_black_chunk(d); break;
-    case FLIC_CHUNK_BYTE_RUN: flic_byte_run_chunk(d); break;
-    case FLIC_CHUNK_UNCOMPRESSED: flic_uncompressed_chunk(d); break;
-    default: break;  // skipped whole at the chunk's end
+    case FLIC_CHUNK_COLOUR_256:
+    case FLIC_CHUNK_COLOUR_64:
+      if (pass == Pass::all) flic_colour_chunk(d, type == FLIC_CHUNK_COLOUR_64);
+      return false;
+    case FLIC_CHUNK_WORD_DELTA: flic_word_delta_chunk(d); return true;
+    case FLIC_CHUNK_BYTE_DELTA: flic_byte_delta_chunk(d); return true;
+    case FLIC_CHUNK_BLACK: flic_black_chunk(d); return true;
+    case FLIC_CHUNK_BYTE_RUN: flic_byte_run_chunk(d); return true;
+    case FLIC_CHUNK_UNCOMPRESSED: flic_uncompressed_chunk(d); return true;
+    default: return false;  // skipped whole at the chunk's end
   }
 }
 
-// The chunks of a frame whose header has been read. Each chunk is held to its own
-// size, and no chunk reaches beyond the frame record: a chunk that claims more is
-// cut at the record's end, and a frame whose remaining bytes cannot hold a chunk
-// header has no more chunks, whatever its chunk count says.
-RecordEnd decode_chunks(FlicDecoder& d, uint32_t chunks, int64_t& frame_left) {
+// The chunks of a frame whose header has been read. A chunk's decoder may read on
+// past the chunk's size (some writers give sizes a few bytes short of the data they
+// wrote) but never past the frame record: the frame then counts as a chunk overrun.
+// A chunk that claims more than the record holds is cut at the record's end, and a
+// frame whose remaining bytes cannot hold a chunk header has no more chunks, whatever
+// its chunk count says.
+struct FrameWalk {
+  int64_t left;         // bytes of the record not yet covered by chunk sizes
+  uint32_t chunks;      // chunks to walk; on return, the chunks begun
+  bool colour_late;     // set when a colour chunk follows a pixel chunk
+};
+
+RecordEnd decode_chunks(FlicDecoder& d, FrameWalk& walk, Pass pass) {
   FlicStream& s = d.s;
+  int64_t& frame_left = walk.left;
+  const uint32_t chunks = walk.chunks;
+  bool pixels_drawn = false;
   for (uint32_t c = 0; c < chunks && frame_left >= FLIC_CHUNK_HEADER_SIZE; ++c) {
+    walk.chunks = c + 1;
     s.limit = FLIC_NO_LIMIT;
     const int64_t size = std::min<int64_t>(fs_long(s), frame_left);
     const uint32_t type = fs_word(s);
@@ -48,15 +74,37 @@ RecordEnd decode_chunks(FlicDecoder& d, uint32_t chunks, int64_t& frame_left) {
     // A size smaller than the chunk's own header leaves its data nowhere to be.
     if (size < FLIC_CHUNK_HEADER_SIZE) return RecordEnd::chunk_overrun;
     frame_left -= size;
-    s.limit = static_cast<uint64_t>(size - FLIC_CHUNK_HEADER_SIZE);
-    decode_chunk(d, type);
+    const uint64_t data = static_cast<uint64_t>(size - FLIC_CHUNK_HEADER_SIZE);
+    const uint64_t reach = data + static_cast<uint64_t>(frame_left);  // to the record's end
+    s.limit = reach;
+    if (pixels_drawn && is_colour_chunk(type)) walk.colour_late = true;
+    if (decode_chunk(d, type, pass)) pixels_drawn = true;
     if (s.end_of_data) return RecordEnd::cut_off;
-    if (s.overrun) return RecordEnd::chunk_overrun;
-    fs_skip(s, s.limit);  // padding, or whatever the decoder left
+    const uint64_t used = reach - s.limit;
+    if (s.overrun || used > data) return RecordEnd::chunk_overrun;
+    fs_skip(s, data - used);  // padding, or whatever the decoder left
     if (s.end_of_data) return RecordEnd::cut_off;
   }
   s.limit = FLIC_NO_LIMIT;
   return RecordEnd::frame;
+}
+
+// A frame's chunks: one pass in file order, and a second over the same chunks' pixel
+// chunks when a colour chunk came late. The reader is then left exactly where the
+// first pass left it.
+RecordEnd decode_frame_chunks(FlicDecoder& d, uint32_t chunks, int64_t& frame_left) {
+  const FlicMark start = fs_mark(d.s);
+  FrameWalk walk{frame_left, chunks, false};
+  const RecordEnd end = decode_chunks(d, walk, Pass::all);
+  if (walk.colour_late) {
+    const FlicMark finish = fs_mark(d.s);
+    fs_restore(d.s, start);
+    FrameWalk again{frame_left, walk.chunks, false};
+    decode_chunks(d, again, Pass::pixels);
+    fs_restore(d.s, finish);
+  }
+  frame_left = walk.left;
+  return end;
 }
 
 RecordEnd decode_record(FlicDecoder& d) {
@@ -78,7 +126,7 @@ RecordEnd decode_record(FlicDecoder& d) {
   const uint32_t chunks = fs_word(s);
   fs_skip(s, FLIC_RECORD_RESERVED);
   if (s.end_of_data) return RecordEnd::cut_off;
-  const RecordEnd end = decode_chunks(d, chunks, frame_left);
+  const RecordEnd end = decode_frame_chunks(d, chunks, frame_left);
   if (end != RecordEnd::frame) return end;
   fs_skip(s, static_cast<uint64_t>(frame_left));
   return s.end_of_data ? RecordEnd::cut_off : RecordEnd::frame;

@@ -21,6 +21,8 @@ bool refill(FlicStream& s) {
   if (got <= 0) return false;
   s.pos = gfx_state.stream_buffer;
   s.left = static_cast<uint32_t>(got);
+  s.fetched += static_cast<uint64_t>(got);
+  ++s.refills;
   return true;
 }
 
@@ -71,4 +73,22 @@ void fs_skip(FlicStream& s, uint64_t n) {
     s.limit -= take;
     n -= take;
   }
+}
+
+void fs_restore(FlicStream& s, const FlicMark& mark) {
+  if (s.memory || s.refills == mark.at.refills) {
+    s = mark.at;  // the stream buffer still holds the marked bytes
+    return;
+  }
+  // Both offsets count from where this reader started in the file.
+  const uint64_t consumed_then = mark.at.fetched - mark.at.left;
+  const off_t delta = static_cast<off_t>(consumed_then) - static_cast<off_t>(s.fetched);
+  const bool moved = lseek(s.fd, delta, SEEK_CUR) >= 0;
+  const uint64_t refills = s.refills + 1;
+  s = mark.at;
+  s.pos = gfx_state.stream_buffer;
+  s.left = 0;
+  s.fetched = consumed_then;
+  s.refills = refills;
+  if (!moved) s.end_of_data = true;
 }

@@ -20,16 +20,19 @@ std::vector<uint8_t> made_palette(int distinct) {
   return rgb;
 }
 
-FlicWriter made_animation(uint16_t magic, int width, int height, int frames, uint32_t speed, int colours) {
+FlicWriter made_animation(uint16_t magic, int width, int height, int frames, uint32_t speed, int colours,
+                          MadeColours where) {
   FlicWriter w;
   fw_begin(w, magic, static_cast<uint16_t>(width), static_cast<uint16_t>(height), speed);
   std::vector<uint8_t> first = made_pixels(width, height, 0, colours);
   std::vector<uint8_t> rgb = made_palette(colours);
   if (magic == FW_FLI)
     for (uint8_t& c : rgb) c = static_cast<uint8_t>(c & 0xFC);  // exact in 64 levels
+  const uint16_t colour_type = magic == FW_FLI ? FW_CHUNK_COLOUR_64 : FW_CHUNK_COLOUR_256;
   fw_begin_frame(w);
-  fw_palette(w, magic == FW_FLI ? FW_CHUNK_COLOUR_64 : FW_CHUNK_COLOUR_256, rgb.data());
+  if (where == MadeColours::first) fw_palette(w, colour_type, rgb.data());
   fw_byte_run(w, first.data());
+  if (where == MadeColours::after_pixels) fw_palette(w, colour_type, rgb.data());
   fw_end_frame(w);
   std::vector<uint8_t> prev = first;
   for (int k = 1; k <= frames; k++) {
@@ -39,6 +42,7 @@ FlicWriter made_animation(uint16_t magic, int width, int height, int frames, uin
       fw_byte_delta(w, prev.data(), next.data());
     else
       fw_word_delta(w, prev.data(), next.data());
+    if (k == 1 && where == MadeColours::in_frame_2) fw_palette(w, colour_type, rgb.data());
     fw_end_frame(w);
     prev = next;
   }

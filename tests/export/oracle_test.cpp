@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "tests/export/export_support.h"
+#include "tests/export/made_files.h"
 
 namespace {
 
@@ -59,7 +60,7 @@ struct KnownDifference {
 std::vector<uint8_t> bullet_first_frame() {
   // The uncompressed chunk's data starts at offset 1260 (frame record at 200, then a
   // 260-byte stamp chunk and a 778-byte colour chunk) and holds 194 bytes; the decoder
-  // reads the frame's 196 bytes, the last two from the ring frame's record header.
+  // reads on to 196 bytes, the last two from the end of the frame record.
   std::vector<uint8_t> bytes = read_bytes(data_file("bullet-14x14.flc"));
   return std::vector<uint8_t>(bytes.begin() + 1260, bytes.begin() + 1260 + 14 * 14);
 }
@@ -77,12 +78,9 @@ const KnownDifference* known_difference(const std::string& file, int frame) {
   return nullptr;
 }
 
-class AgainstFfmpeg : public ::testing::TestWithParam<std::string> {};
-
-TEST_P(AgainstFfmpeg, EveryFrameHasTheSamePaletteIndices) {
-  if (!have_program("ffmpeg -version")) GTEST_SKIP() << "ffmpeg is not installed";
-  Scratch scratch;
-  std::string input = data_file(GetParam());
+// Every frame of the lossless export against ffmpeg's indices (and colours, when the
+// file has only 8-bit colour chunks); known names the frames ffmpeg decodes otherwise.
+void expect_ffmpeg_indices(const std::string& input, const std::string& known_name, const Scratch& scratch) {
   ToolRun info = run_export({"--info", input}, scratch);
   ASSERT_EQ(info.status, 0) << info.err;
   int frames = std::atoi(value_of(info.out, "frames").c_str());
@@ -103,7 +101,7 @@ TEST_P(AgainstFfmpeg, EveryFrameHasTheSamePaletteIndices) {
     ASSERT_TRUE(a.indexed && b.indexed);
     ASSERT_EQ(a.width, b.width);
     ASSERT_EQ(a.height, b.height);
-    if (const KnownDifference* known = known_difference(GetParam(), n)) {
+    if (const KnownDifference* known = known_difference(known_name, n)) {
       SCOPED_TRACE(known->why);
       EXPECT_EQ(a.indices, known->indices());
       continue;
@@ -114,6 +112,30 @@ TEST_P(AgainstFfmpeg, EveryFrameHasTheSamePaletteIndices) {
     }
   }
   EXPECT_FALSE(file_exists(scratch.path(frame_name("ours", frames + 1)))) << "the ring frame is not exported";
+}
+
+class AgainstFfmpeg : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(AgainstFfmpeg, EveryFrameHasTheSamePaletteIndices) {
+  if (!have_program("ffmpeg -version")) GTEST_SKIP() << "ffmpeg is not installed";
+  Scratch scratch;
+  expect_ffmpeg_indices(data_file(GetParam()), GetParam(), scratch);
+}
+
+// Colour chunks after a frame's pixels, or first in a later frame, count for the
+// whole frame: the export keeps every file index from the first frame on.
+TEST(AgainstFfmpegMade, LateColourChunksKeepEveryIndex) {
+  if (!have_program("ffmpeg -version")) GTEST_SKIP() << "ffmpeg is not installed";
+  for (const uint16_t magic : {FW_FLC, FW_FLI}) {
+    for (const MadeColours where : {MadeColours::after_pixels, MadeColours::in_frame_2}) {
+      SCOPED_TRACE(std::string(magic == FW_FLI ? "FLI" : "FLC") +
+                   (where == MadeColours::after_pixels ? ", colours after frame 1's pixels" : ", colours in frame 2"));
+      Scratch scratch;
+      const std::string input = scratch.path(magic == FW_FLI ? "late.fli" : "late.flc");
+      write_bytes(input, made_animation(magic, 64, 48, 4, 5, 200, where).bytes);
+      expect_ffmpeg_indices(input, "", scratch);
+    }
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Samples, AgainstFfmpeg, ::testing::ValuesIn(flic_samples()), [](const auto& p) {

@@ -82,16 +82,16 @@ INSTANTIATE_TEST_SUITE_P(Samples, FfmpegSampleFrames,
                          });
 
 // ffmpeg wants uncompressed rows padded to a multiple of 4 and skips this file's
-// chunk (194 bytes of unpadded 14-pixel rows) altogether. The chunk is also 2 bytes
-// short of 14 x 14: the decoder draws the 194 bytes it holds, then reports the
-// overrun (no frame counted); the last two pixels keep the buffer's 0.
-TEST_F(FfmpegSamples, BulletUncompressedChunkShortByTwoBytesDrawsWhatItHolds) {
+// chunk (194 bytes of unpadded 14-pixel rows) altogether. The chunk's size is also 2
+// bytes short of 14 x 14, but the frame record holds the last two pixels: the decoder
+// reads on to draw the whole picture, then reports the overrun (no frame counted).
+TEST_F(FfmpegSamples, BulletUncompressedChunkShortByTwoBytesDrawsTheWholePicture) {
   open_sample("bullet-14x14.flc");
   std::ifstream in(data_file("bullet-14x14.flc"), std::ios::binary);
   const std::vector<uint8_t> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   constexpr size_t chunk_data = 200 + 16 + 260 + 778 + 6;  // frame, stamp and colour chunks before it
-  std::vector<uint8_t> expected(file.begin() + chunk_data, file.begin() + chunk_data + 194);
-  expected.resize(14 * 14, 0);
+  const std::vector<uint8_t> expected(file.begin() + chunk_data, file.begin() + chunk_data + 14 * 14);
+  fill_buffer(0xEE);
   EXPECT_EQ(flic_play(&context_, 1, RAW_INDICES), 0);
   EXPECT_EQ(picture(), expected);
   // The colour chunk before it still set the file palette and reached entries 10-245.

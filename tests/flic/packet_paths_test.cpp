@@ -232,6 +232,7 @@ struct Placement {
   uint32_t padding;  // bytes in a prefix record in front of the frame: moves the chunk against refills
   int cut;           // bytes of chunk data dropped from the end of the file (-1: none)
   int short_by;      // bytes the chunk's size field claims less than its data (0: none)
+  bool record_short = true;  // the frame record's size is short by as much (else it holds the data)
 };
 
 const Placement placements[] = {
@@ -247,6 +248,8 @@ const Placement placements[] = {
     {"file ends after a few bytes", 0, 0, 4050, 3, 0},
     {"chunk shorter than its packets", -4, 1, 3000, -1, 900},
     {"chunk shorter by one byte", 5, -2, 4096, -1, 1},
+    {"chunk shorter than its packets, all in the record", 2, 0, 3000, -1, 900, false},
+    {"chunk shorter by two bytes, all in the record", 0, 0, 4094, -1, 2, false},
 };
 
 // The placement's cut and shortfall, held to the data there is.
@@ -254,16 +257,24 @@ size_t cut_of(const Placement& at, const Bytes& data) { return at.cut < 0 ? data
 size_t short_of(const Placement& at, const Bytes& data) { return std::min(data.size(), size_t(at.short_by)); }
 
 // One file: header, a prefix record of the placement's size, and one frame holding
-// the chunk (its size field short_by less than its data), cut as the placement says.
+// the chunk (its size field, and the record's when the placement says so, short_by
+// less than its data), cut as the placement says.
 Bytes file_with(const Placement& at, uint16_t type, const Bytes& data) {
   FlicWriter w;
   fw_begin(w, FW_FLC, FRAME_W, FRAME_H, 0);
   fw_begin_prefix(w);
   fw_raw(w, Bytes(at.padding, 0));
   fw_end_frame(w);
+  const size_t record = w.bytes.size();
   fw_begin_frame(w);
   fw_chunk_sized(w, uint32_t(6 + data.size() - short_of(at, data)), type, data);
   fw_end_frame(w);
+  if (at.record_short) {
+    uint32_t size;
+    std::memcpy(&size, &w.bytes[record], 4);  // little-endian, as the machine
+    size -= uint32_t(short_of(at, data));
+    std::memcpy(&w.bytes[record], &size, 4);
+  }
   fw_finish(w);
   Bytes bytes = w.bytes;
   bytes.resize(bytes.size() - data.size() + cut_of(at, data));
@@ -275,8 +286,9 @@ class PacketPaths : public Flic {
   void check(const Placement& at, uint16_t type, const Bytes& data, const char* kind, int seed) {
     SCOPED_TRACE(std::string(kind) + ", " + at.name + ", stream " + std::to_string(seed));
     const Bytes file = file_with(at, type, data);
-    // The bytes the decoder may fetch: the chunk's own size and the file's end hold it.
-    const size_t usable = std::min(data.size() - short_of(at, data), cut_of(at, data));
+    // The bytes the decoder may fetch: the frame record's end and the file's end hold it.
+    const size_t in_record = at.record_short ? data.size() - short_of(at, data) : data.size();
+    const size_t usable = std::min(in_record, cut_of(at, data));
     const Bytes fetchable(data.begin(), data.begin() + long(usable));
 
     uint8_t map[256];

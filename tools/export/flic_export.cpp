@@ -6,6 +6,7 @@
 
 #include "flic/flic.h"
 #include "gfx/gfx.h"
+#include "palette/palette.h"
 #include "tools/export/export.h"
 #include "tools/export/file_reader.h"
 
@@ -85,6 +86,9 @@ int flic_export(const Options& options) {
     report_error(input + ": cannot be opened as a FLIC file");
     return EXIT_BAD_INPUT;
   }
+  // Without the reduction every pixel keeps its file index, also those decoded before
+  // the file's first colour chunk: the colour map starts as the identity.
+  if (options.palette == PaletteMode::file) gfx_reduce_palette(GFX_FLAG_NO_REDUCE);
   int wanted = output_wants_one_frame(options.output) ? 1 : context.frame_count;
   Output out;
   output_begin(out, options.output);
