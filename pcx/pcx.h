@@ -27,7 +27,7 @@ constexpr int PCX_BLOCK_COLOURS = 256;
 // Results of pcx_show (failures are positive).
 constexpr int32_t PCX_SHOWN = 0;
 constexpr int32_t PCX_CANNOT_OPEN = 1;
-constexpr int32_t PCX_NOT_A_PCX = 2;  // short header, not a PCX, or a line too long to decode
+constexpr int32_t PCX_NOT_A_PCX = 2;  // short header, not a PCX, or a line longer than four planes
 
 // Reads a file's 128-byte header into header: 0 for a PCX, -1 when it cannot be opened,
 // -2 when it is too short or its first byte is not 10.
@@ -44,6 +44,6 @@ int32_t pcx_read_palette(const char* file_name, uint8_t* palette);
 // copied, which it returns.
 uint32_t pcx_load_stream(const uint8_t* bytes, uint32_t count);
 // Draws a picture into the active buffer and installs its colours: 0, 1 (cannot be
-// opened) or 2 (short header, not a PCX, or scan lines too long for the scan-line buffer).
+// opened) or 2 (short header, not a PCX, or lines longer than four planes of 65,535 bytes).
 // The picture is clipped at all four edges of the buffer.
 int32_t pcx_show(const char* file_name, uint32_t flags);

@@ -21,5 +21,5 @@ struct PcxRowFormat {
 // Picks the conversion for a header's depth, drawing columns pixels of each row from
 // pixel first on.
 PcxRowFormat pcx_row_format(const uint8_t* header, int32_t first, int32_t columns);
-// Converts the line at the start of the scan-line buffer into one destination row.
+// Converts one decoded scan line into one destination row.
 void pcx_convert_row(const uint8_t* line, const PcxRowFormat& f, uint8_t* dest);

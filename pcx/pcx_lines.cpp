@@ -13,6 +13,11 @@ namespace {
 constexpr uint8_t RUN_FLAG = 0xC0;
 constexpr uint8_t RUN_COUNT_MASK = 0x3F;
 
+// The line being decoded and a run's surplus behind it. Sized for the longest line a
+// header can describe, so that wide sprite sheets decode as other programs show them;
+// pages never touched cost no memory.
+alignas(16) uint8_t line_scratch[PCX_MAX_LINE + PCX_MAX_RUN];
+
 bool refill(PcxReader& r) {
   if (!r.from_file) return false;
   r.unread = pcx_io_read(gfx_state.stream_buffer, GFX_STREAM_BUFFER_SIZE);
@@ -30,8 +35,9 @@ inline int next_byte(PcxReader& r) {
 }  // namespace
 
 bool pcx_lines_start(PcxLineDecoder& d, PcxReader reader, uint32_t line_length) {
-  if (line_length + PCX_MAX_RUN > GFX_SCAN_LINE_SIZE) return false;
+  if (line_length > PCX_MAX_LINE) return false;
   d.reader = reader;
+  d.line = line_scratch;
   d.line_length = line_length;
   d.carry = 0;
   d.ended = false;
@@ -40,7 +46,7 @@ bool pcx_lines_start(PcxLineDecoder& d, PcxReader reader, uint32_t line_length) 
 
 void pcx_next_line(PcxLineDecoder& d) {
   if (d.ended) return;
-  uint8_t* line = gfx_state.scan_line_buffer;
+  uint8_t* line = d.line;
   const uint32_t length = d.line_length;
   // The previous line's surplus moves to the front and begins this line.
   if (d.carry > 0) std::memmove(line, line + length, d.carry);

@@ -13,9 +13,10 @@ struct PcxReader {
 };
 
 // Decoding state of one picture. The current line is bytes 0 to line_length - 1 of
-// the scan-line buffer; the carry count bytes behind it belong to the following lines.
+// line; the carry count bytes behind it belong to the following lines.
 struct PcxLineDecoder {
   PcxReader reader;
+  uint8_t* line;         // the line scratch
   uint32_t line_length;  // planes x bytes per line
   uint32_t carry;
   bool ended;            // the data ran out; the last line stands for every later one
@@ -23,9 +24,12 @@ struct PcxLineDecoder {
 
 // The largest count one run can store.
 constexpr uint32_t PCX_MAX_RUN = 63;
+// The longest line a header can describe: four planes of 65,535 bytes.
+constexpr uint32_t PCX_MAX_PLANES = 4;
+constexpr uint32_t PCX_MAX_LINE = PCX_MAX_PLANES * 0xFFFF;
 
-// Starts a decoder; false when one line plus a run does not fit the scan-line buffer.
+// Starts a decoder; false when the line is longer than any PCX line can be.
 bool pcx_lines_start(PcxLineDecoder& d, PcxReader reader, uint32_t line_length);
-// Decodes the next scan line into the start of the scan-line buffer. When the data
-// ends inside a line, the rest of that line is zero and it stays for all later lines.
+// Decodes the next scan line into d.line. When the data ends inside a line, the rest
+// of that line is zero and it stays for all later lines.
 void pcx_next_line(PcxLineDecoder& d);

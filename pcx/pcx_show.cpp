@@ -71,7 +71,7 @@ void draw_rows(PcxLineDecoder& d, const Placement& p) {
   uint8_t* row = g.pixel_address + int64_t{p.top} * g.row_pitch + p.left;
   for (int64_t r = 0; r < p.rows; ++r, row += g.row_pitch) {
     pcx_next_line(d);
-    pcx_convert_row(g.scan_line_buffer, format, row);
+    pcx_convert_row(d.line, format, row);
   }
 }
 

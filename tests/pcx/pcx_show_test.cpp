@@ -97,8 +97,8 @@ TEST_F(Show, RefusedFilesDrawNothingAndKeepThePalette) {
   std::vector<uint8_t> short_header(good.begin(), good.begin() + 127);
   std::vector<uint8_t> not_pcx = good;
   not_pcx[0] = 11;
-  PcxWriterHeader too_long = header_of(4, 4, 8, 4);
-  too_long.bytes_per_line = 2545;  // 4 x 2545 + 63 > 10240
+  PcxWriterHeader too_long = header_of(4, 4, 8, 5);
+  too_long.bytes_per_line = 0xFFFF;  // five planes: longer than any line of four
   struct Case {
     const char* name;
     std::vector<uint8_t> bytes;
@@ -107,7 +107,7 @@ TEST_F(Show, RefusedFilesDrawNothingAndKeepThePalette) {
   const Case cases[] = {
       {"127-byte file", short_header, 2},
       {"first byte not 10", not_pcx, 2},
-      {"a line that with a run would not fit the scan-line buffer", file_of(too_long, {0xFF, 0x01}), 2},
+      {"a line longer than four planes of 65,535 bytes", file_of(too_long, {0xFF, 0x01}), 2},
   };
   for (const Case& c : cases) {
     for (bool memory : {false, true}) {
@@ -124,14 +124,16 @@ TEST_F(Show, RefusedFilesDrawNothingAndKeepThePalette) {
   EXPECT_EQ(pcx_show(nullptr, 0), 1);
 }
 
-TEST_F(Show, TheLongestLineThatFitsIsDecoded) {
-  open_buffer(4, 1, 0);
-  PcxWriterHeader h = header_of(4, 1, 8, 1);
-  h.bytes_per_line = GFX_SCAN_LINE_SIZE - 63;
+TEST_F(Show, TheLongestLineAHeaderCanDescribeIsDecoded) {
+  open_buffer(4, 2, 0);
+  PcxWriterHeader h = header_of(4, 2, 8, 4);
+  h.bytes_per_line = 0xFFFF;
   std::vector<uint8_t> stream;
-  for (int n = h.bytes_per_line; n > 0; n -= 63) pcx_writer_put_run(stream, 63, 0x42);
+  // Runs of 63 cross the plane and line ends; the second line begins with a surplus.
+  for (int n = 4 * h.bytes_per_line; n > 0; n -= 63) pcx_writer_put_run(stream, 63, 0x42);
+  for (int n = 4 * h.bytes_per_line; n > 0; n -= 63) pcx_writer_put_run(stream, 63, 0x43);
   EXPECT_EQ(show(file_of(h, stream), GFX_FLAG_NO_PAUSE), 0);
-  EXPECT_EQ(pixels(), std::vector<uint8_t>(4, 0x42));
+  EXPECT_EQ(pixels(), std::vector<uint8_t>({0x42, 0x42, 0x42, 0x42, 0x42, 0x42, 0x42, 0x43}));
 }
 
 TEST_F(Show, NoActiveBufferDoesNothing) {
