@@ -2,6 +2,7 @@
 // names, and that a failure leaves no file behind.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -172,6 +173,43 @@ TEST(Cli, AFailedWriteLeavesNoFileAndNoTemporary) {
         << run.err;
     EXPECT_TRUE(scratch.files().empty()) << output;
   }
+}
+
+// An output name that is the input through any path or link is refused before
+// anything is written, and the input stays as it was.
+TEST(Cli, AnOutputThatIsTheInputIsRefused) {
+  struct Case {
+    const char* name;
+    const char* link;  // made to point at the input
+    bool hard;
+    const char* output;
+  };
+  const Case cases[] = {
+      {"a symbolic link as the output", "out.png", false, "out.png"},
+      {"a hard link among the numbered frames", "f0003.png", true, "f%04d.png"},
+      {"a GIF through a symbolic link", "film.gif", false, "film.gif"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Scratch scratch;
+    const std::vector<uint8_t> original = read_bytes(SUN);
+    write_bytes(scratch.path("in.flc"), original);
+    const std::string target = scratch.path("in.flc"), link = scratch.path(c.link);
+    ASSERT_EQ(c.hard ? ::link(target.c_str(), link.c_str()) : ::symlink(target.c_str(), link.c_str()), 0);
+    ToolRun run = run_export({"in.flc", c.output}, scratch);
+    EXPECT_EQ(run.status, 2) << run.err;
+    EXPECT_NE(run.err.find("is the input file"), std::string::npos) << run.err;
+    EXPECT_TRUE(read_bytes(target) == original);
+    EXPECT_EQ(scratch.files().size(), 2u);
+  }
+}
+
+TEST(Cli, ControlCharactersInNamesAreShownEscaped) {
+  Scratch scratch;
+  ToolRun run = run_export({"a\x1b[2Jb.flc", "x.png"}, scratch);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("a\\x1B[2Jb.flc: "), std::string::npos) << run.err;
+  EXPECT_EQ(run.err.find('\x1b'), std::string::npos);
 }
 
 TEST(Cli, AnExistingOutputIsReplacedWhole) {

@@ -88,11 +88,13 @@ const char* usage_text() {
          "  NAME.gif        an animated GIF at the file's speed, looping forever\n"
          "Options:\n"
          "  --palette=screen  colours as the viewer shows them (default)\n"
-         "  --palette=file    every pixel in the colour the file gives it (lossless)\n"
+         "  --palette=file    every pixel in the colour the file gives it (lossless;\n"
+         "                    true-colour PCX pictures as RGB or RGBA PNG files)\n"
          "  --info            describe the file as key: value lines\n"
          "  --check           decode the whole file, report frames and decoding time;\n"
          "                    exit 1 when the file is damaged\n"
-         "Exit status: 0 success, 1 unreadable, unknown or damaged input, 2 usage error.\n";
+         "Exit status: 0 success, 1 unreadable, unknown, too large or damaged input (what\n"
+         "decodes is still written), 2 usage error (also an output that is the input).\n";
 }
 
 bool parse_args(int argc, char** argv, Options& options, std::string& error) {

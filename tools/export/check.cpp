@@ -60,16 +60,8 @@ int flic_check(const Options& options) {
     }
     screen_close();
   }
-  if (walk.damaged) return report(options, frames, seconds, walk.damage);
-  if (frames < walk.frame_records)
-    return report(options, frames, seconds,
-                  "frame " + std::to_string(frames + 1) + " stops decoding: a chunk's data runs past its size");
-  int expected = header.frame_count == 0 ? 0 : header.frame_count + 1;
-  if (walk.frame_records < expected)
-    return report(options, frames, seconds,
-                  "holds " + std::to_string(walk.frame_records) + " frames; its header gives " +
-                      std::to_string(header.frame_count) + " and a ring frame");
-  return report(options, frames, seconds, "");
+  std::printf("ring frame: %s\n", flic_has_ring_frame(walk) ? "present" : "none");
+  return report(options, frames, seconds, flic_damage(walk, frames));
 }
 
 int pcx_check(const Options& options) {
@@ -79,9 +71,11 @@ int pcx_check(const Options& options) {
     report_error(options.input + ": " + reason);
     return EXIT_BAD_INPUT;
   }
-  if (!screen_open(facts.max_x - facts.min_x + 1, facts.max_y - facts.min_y + 1)) {
+  const int32_t width = facts.max_x - facts.min_x + 1, height = facts.max_y - facts.min_y + 1;
+  if (!screen_open(width, height)) {
     screen_close();
-    report_error(options.input + ": the picture is too large to decode");
+    report_error(options.input + ": a picture of " + std::to_string(width) + " x " + std::to_string(height) +
+                 " pixels is too large to decode");
     return EXIT_BAD_INPUT;
   }
   pcx_set_position(0, 0);

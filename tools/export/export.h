@@ -45,6 +45,7 @@ struct Picture {
   int32_t height;
   std::vector<uint8_t> pixels;  // width * height palette indices, rows top first
   uint8_t palette[256][3];      // red, green, blue of every index
+  int32_t channels = 1;         // 1: palette indices; 3 or 4: red, green, blue (alpha) a pixel
 };
 
 // --- Headless screen (screen.cpp) ---------------------------------------------------
@@ -108,6 +109,9 @@ bool output_end(Output& out, std::string& error);
 void output_abandon(Output& out);
 // Whether the output takes only the first frame.
 bool output_wants_one_frame(const OutputName& name);
+// Whether one of the names the output would write for frames 1 to frames is the input
+// file itself (the same file through any path or link): true with that name in hit.
+bool output_hits_input(const OutputName& name, int frames, const std::string& input, std::string& hit);
 
 // --- Input recognition and description (input_kind.cpp, flic_walk.cpp, pcx_walk.cpp) -
 enum class InputKind { flic, pcx };
@@ -149,6 +153,12 @@ struct PcxFacts {
 bool input_classify(const std::string& name, InputKind& kind, std::string& reason);
 // Walks a FLIC file; false with reason when it cannot be read at all.
 bool flic_walk(const std::string& name, FlicWalk& walk, std::string& reason);
+// Why a walked file is damaged, given how many of its records the decoder finished
+// (the ring frame included), or empty when it is sound. A missing ring frame is not
+// damage.
+std::string flic_damage(const FlicWalk& walk, int records_decoded);
+// Whether a record follows the frames the header gives (the ring frame).
+bool flic_has_ring_frame(const FlicWalk& walk);
 // Reads a PCX header and looks for the colour block; false with reason.
 bool pcx_facts(const std::string& name, PcxFacts& facts, std::string& reason);
 // A reason why a PCX header is not one this program can show, or empty when it is.

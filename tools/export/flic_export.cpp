@@ -12,8 +12,6 @@
 
 namespace {
 
-constexpr int FLIC_FRAME_COUNT_OFFSET = 6;
-
 uint32_t decode_flags(PaletteMode palette) {
   return palette == PaletteMode::file ? GFX_FLAG_NO_PAUSE | GFX_FLAG_NO_REDUCE : GFX_FLAG_NO_PAUSE;
 }
@@ -25,28 +23,24 @@ void take_colours(Picture& picture, PaletteMode palette) {
     screen_take_palette(picture);
 }
 
-// Whether the first frame record lies in the file, so that the decoder drew into the
-// buffer even when it reports the frame as not decoded (a chunk's data runs past its
-// size, or the file ends inside the frame).
-bool first_frame_drawn(const std::string& input) {
-  FlicWalk walk;
-  std::string reason;
-  return flic_walk(input, walk, reason) && walk.frame_records_begun > 0;
-}
-
-// Decodes and writes up to wanted frames; false when writing failed. The viewer shows
-// its first frame whatever the decoder reports, and no frame after a damaged one.
-bool export_frames(const Options& options, FlicContext& context, int wanted, Output& out, std::string& error) {
+// Decodes and writes up to wanted frames; false when writing failed. decoded counts the
+// frames that decoded whole. The viewer shows its first frame whatever the decoder
+// reports (so does the export, when the first frame record was begun), and no frame
+// after a damaged one.
+bool export_frames(const Options& options, const FlicWalk& walk, FlicContext& context, int wanted, Output& out,
+                   int& decoded, std::string& error) {
   Picture picture{};
   picture.width = context.width;
   picture.height = context.height;
   uint32_t flags = decode_flags(options.palette);
+  decoded = 0;
   progress_begin(wanted);
   for (int n = 1; n <= wanted; n++) {
-    if (flic_play(&context, 1, flags) != 1) {
-      if (n > 1 || !first_frame_drawn(options.input)) break;
-      report_error(options.input + ": the first frame is damaged (its data runs past its chunk or the file);"
-                   " exported as the viewer shows it");
+    if (flic_play(&context, 1, flags) == 1) {
+      decoded++;
+    } else if (n > 1 || walk.frame_records_begun == 0) {
+      break;
+    } else {
       wanted = 1;
     }
     screen_take_pixels(picture);
@@ -58,17 +52,24 @@ bool export_frames(const Options& options, FlicContext& context, int wanted, Out
   return true;
 }
 
+// The records that decode after the exported frames (the ring frame), so that the
+// export judges a file as --check does.
+int decode_rest(FlicContext& context, const FlicWalk& walk, int decoded) {
+  while (decoded < walk.frame_records && flic_play(&context, 1, GFX_FLAG_NO_PAUSE) == 1) decoded++;
+  return decoded;
+}
+
 }  // namespace
 
 int flic_export(const Options& options) {
   const std::string& input = options.input;
-  uint8_t header[FLIC_HEADER_SIZE];
-  int32_t width = -1, height = -1;
-  if (flic_check_header(input.c_str(), header) != 0 || flic_size(header, &width, &height) != 0 || width < 0) {
-    report_error(input + ": cannot be opened as a FLIC file");
+  FlicWalk walk;
+  std::string reason;
+  if (!flic_walk(input, walk, reason)) {
+    report_error(input + ": " + reason);
     return EXIT_BAD_INPUT;
   }
-  uint16_t frame_count = get_u16(header + FLIC_FRAME_COUNT_OFFSET);
+  const int width = walk.header.width, height = walk.header.height, frame_count = walk.header.frame_count;
   if (frame_count == 0 || width == 0 || height == 0) {
     report_error(input + ": holds no frame to export (its header gives " + std::to_string(frame_count) +
                  " frames of " + std::to_string(width) + " x " + std::to_string(height) + " pixels)");
@@ -89,11 +90,16 @@ int flic_export(const Options& options) {
   // Without the reduction every pixel keeps its file index, also those decoded before
   // the file's first colour chunk: the colour map starts as the identity.
   if (options.palette == PaletteMode::file) gfx_reduce_palette(GFX_FLAG_NO_REDUCE);
-  int wanted = output_wants_one_frame(options.output) ? 1 : context.frame_count;
+  int wanted = output_wants_one_frame(options.output) ? 1 : frame_count;
   Output out;
   output_begin(out, options.output);
   std::string error;
-  bool written = export_frames(options, context, wanted, out, error);
+  int decoded = 0;
+  bool written = export_frames(options, walk, context, wanted, out, decoded, error);
+  // A full export judges the whole file as --check does; a single picture only its
+  // first frame.
+  const bool all_frames = wanted == frame_count;
+  if (written && all_frames && decoded == wanted) decoded = decode_rest(context, walk, decoded);
   flic_close(&context);
   screen_close();
   if (!written) {
@@ -110,8 +116,10 @@ int flic_export(const Options& options) {
     report_error(error);
     return EXIT_BAD_INPUT;
   }
-  if (out.frames_written < wanted)
-    report_error(input + ": holds only " + std::to_string(out.frames_written) + " of the " +
-                 std::to_string(wanted) + " frames its header gives; exported those");
-  return EXIT_OK;
+  const std::string damage = all_frames ? flic_damage(walk, decoded) : decoded == 0 ? flic_damage(walk, 0) : "";
+  if (damage.empty()) return EXIT_OK;
+  const int n = out.frames_written;
+  report_error(input + ": damaged: " + damage + "; wrote " +
+               (n == 1 ? "frame 1 as the viewer shows it" : "frames 1 to " + std::to_string(n) + " as the viewer shows them"));
+  return EXIT_BAD_INPUT;
 }

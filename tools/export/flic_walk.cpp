@@ -57,6 +57,8 @@ bool walk_record(const FileReader& file, FlicWalk& walk, uint64_t& offset) {
   uint32_t size = get_u32(head);
   uint16_t type = get_u16(head + FLIC_RECORD_TYPE_OFFSET);
   bool prefix = type == FLIC_PREFIX_TYPE;
+  record = prefix ? "the prefix record " + at(offset)
+                  : "frame " + std::to_string(walk.frame_records_begun + 1) + " (the record " + at(offset) + ")";
   uint32_t least = prefix ? FLIC_RECORD_SIZE_AND_TYPE : FLIC_RECORD_HEADER_SIZE;
   if (size < least) {
     fault(walk, record + " has size " + std::to_string(size) + ", less than its " + std::to_string(least) +
@@ -106,4 +108,20 @@ bool flic_walk(const std::string& name, FlicWalk& walk, std::string& reason) {
   }
   reader_close(file);
   return true;
+}
+
+std::string flic_damage(const FlicWalk& walk, int records_decoded) {
+  if (walk.damaged) return walk.damage;
+  if (records_decoded < walk.frame_records)
+    return "frame " + std::to_string(records_decoded + 1) + " stops decoding: a chunk's data runs past its size";
+  // Many writers end a file without the ring frame: only fewer frames than the header
+  // gives is damage.
+  if (walk.frame_records < walk.header.frame_count)
+    return "holds " + std::to_string(walk.frame_records) + " frames; its header gives " +
+           std::to_string(walk.header.frame_count);
+  return "";
+}
+
+bool flic_has_ring_frame(const FlicWalk& walk) {
+  return walk.header.frame_count > 0 && walk.frame_records > walk.header.frame_count;
 }

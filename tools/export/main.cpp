@@ -2,7 +2,20 @@
 #include <cstdio>
 #include <string>
 
+#include "flic/flic.h"
 #include "tools/export/export.h"
+#include "tools/export/file_reader.h"
+
+namespace {
+
+// The frames a FLIC header gives (0 when it cannot be read).
+int flic_frame_count(const std::string& input) {
+  uint8_t header[FLIC_HEADER_SIZE];
+  if (flic_check_header(input.c_str(), header) != 0) return 0;
+  return get_u16(header + FLIC_FRAMES_OFFSET);
+}
+
+}  // namespace
 
 #ifndef MOXFLIC_VERSION
 #define MOXFLIC_VERSION "unknown"
@@ -37,6 +50,19 @@ int main(int argc, char** argv) {
     case Command::check:
       return run_check(options, kind);
     default:
-      return kind == InputKind::flic ? flic_export(options) : pcx_export(options);
+      break;
+  }
+  // Nothing is written when any output name is the input itself.
+  std::string hit;
+  if (output_hits_input(options.output, kind == InputKind::flic ? flic_frame_count(options.input) : 1,
+                        options.input, hit)) {
+    report_error(hit + ": is the input file; choose another output name");
+    return EXIT_USAGE;
+  }
+  switch (kind) {
+    case InputKind::flic:
+      return flic_export(options);
+    case InputKind::pcx:
+      return pcx_export(options);
   }
 }

@@ -1,4 +1,6 @@
 // Where exported frames go: one PNG, a numbered PNG sequence or an animated GIF.
+#include <sys/stat.h>
+
 #include <string>
 
 #include "tools/export/export.h"
@@ -59,4 +61,19 @@ bool output_end(Output& out, std::string& error) {
 void output_abandon(Output& out) {
   if (out.name.kind == OutputKind::gif && out.gif_started) gif_abandon(out.gif);
   out.gif_started = false;
+}
+
+bool output_hits_input(const OutputName& name, int frames, const std::string& input, std::string& hit) {
+  struct stat in{};
+  if (stat(input.c_str(), &in) != 0) return false;
+  const int names = name.kind == OutputKind::png_sequence ? frames : 1;
+  for (int n = 1; n <= names; n++) {
+    const std::string candidate = output_frame_name(name, n);
+    struct stat out{};
+    if (stat(candidate.c_str(), &out) == 0 && out.st_dev == in.st_dev && out.st_ino == in.st_ino) {
+      hit = candidate;
+      return true;
+    }
+  }
+  return false;
 }

@@ -6,12 +6,14 @@
 #include "gfx/gfx.h"
 #include "palette/palette.h"
 #include "pcx/pcx.h"
+#include "pcx/pcx_io.h"
+#include "pcx/pcx_lines.h"
 #include "tools/export/export.h"
 
 namespace {
 
-constexpr int PCX_HEADER_COLOURS = 16;
-constexpr int PCX_BLOCK_COLOURS = 256;
+constexpr int PCX_TRUE_COLOUR_PLANES = 3;
+constexpr int PCX_ALPHA_PLANES = 4;
 
 // The file's own colours: the 256-colour block with the pixels as decoded, the header's
 // 16 colours with the pixels renumbered from 10 + index to index (black and white for a
@@ -38,6 +40,37 @@ void take_file_colours(const std::string& input, const PcxFacts& facts, Picture&
   }
 }
 
+// A picture of three or four 8-bit planes holds red, green, blue (and alpha) in its
+// planes: the library shows its first plane, but its own colours are true colours.
+bool true_colour(const PcxFacts& facts) {
+  return facts.bits_per_pixel == 8 && (facts.planes == PCX_TRUE_COLOUR_PLANES || facts.planes == PCX_ALPHA_PLANES);
+}
+
+// Decodes every plane of a true-colour picture into picture.pixels, pixel by pixel,
+// with the library's run-length line decoder; lines missing from the data repeat the
+// last one, as on screen.
+bool take_true_colours(const std::string& input, const PcxFacts& facts, Picture& picture) {
+  if (!pcx_io_open(input.c_str())) return false;
+  uint8_t header[PCX_HEADER_SIZE];
+  const bool have_header = pcx_io_read(header, PCX_HEADER_SIZE) == PCX_HEADER_SIZE;
+  const uint32_t plane = facts.bytes_per_line, planes = facts.planes;
+  PcxLineDecoder lines{};
+  if (!have_header || !pcx_lines_start(lines, PcxReader{gfx_state.stream_buffer, 0, true}, plane * planes)) {
+    pcx_io_close();
+    return false;
+  }
+  picture.channels = static_cast<int32_t>(planes);
+  picture.pixels.assign(static_cast<size_t>(picture.width) * picture.height * planes, 0);
+  uint8_t* out = picture.pixels.data();
+  for (int32_t y = 0; y < picture.height; y++) {
+    pcx_next_line(lines);
+    for (int32_t x = 0; x < picture.width; x++)
+      for (uint32_t p = 0; p < planes; p++) *out++ = lines.line[p * plane + static_cast<uint32_t>(x)];
+  }
+  pcx_io_close();
+  return true;
+}
+
 }  // namespace
 
 int pcx_export(const Options& options) {
@@ -58,21 +91,26 @@ int pcx_export(const Options& options) {
     return EXIT_BAD_INPUT;
   }
   bool file_colours = options.palette == PaletteMode::file;
+  if (file_colours && true_colour(facts) && options.output.kind == OutputKind::gif) {
+    // A GIF holds 256 colours a frame: the picture goes as the viewer shows it.
+    report_error(input + ": a GIF cannot hold this true-colour picture's colours; wrote it as the viewer shows it");
+    file_colours = false;
+  }
   pcx_set_position(0, 0);
   int32_t shown = pcx_show(input.c_str(), file_colours ? GFX_FLAG_AT_POSITION | GFX_FLAG_NO_REDUCE
                                                       : GFX_FLAG_AT_POSITION);
   screen_take_pixels(picture);
-  if (file_colours)
-    take_file_colours(input, facts, picture);
-  else
+  if (!file_colours)
     screen_take_palette(picture);
+  else if (!true_colour(facts))
+    take_file_colours(input, facts, picture);
+  else if (!take_true_colours(input, facts, picture))
+    shown = PCX_CANNOT_OPEN;
   screen_close();
   if (shown != 0) {
     report_error(input + ": the picture cannot be decoded");
     return EXIT_BAD_INPUT;
   }
-  std::string fault = pcx_data_fault(input, facts);
-  if (!fault.empty()) report_error(input + ": " + fault + "; the missing lines repeat the last one");
   Output out;
   output_begin(out, options.output);
   std::string error;
@@ -81,5 +119,8 @@ int pcx_export(const Options& options) {
     report_error(error);
     return EXIT_BAD_INPUT;
   }
-  return EXIT_OK;
+  const std::string fault = pcx_data_fault(input, facts);
+  if (fault.empty()) return EXIT_OK;
+  report_error(input + ": damaged: " + fault + "; wrote the picture as the viewer shows it, the missing lines repeating the last one");
+  return EXIT_BAD_INPUT;
 }

@@ -14,9 +14,30 @@ namespace {
 
 constexpr int PNG_BIT_DEPTH = 8;
 
+// The encoder writes through this, so that a failed write keeps the system's reason
+// (a full disk says so, rather than "the PNG encoder failed").
+struct Sink {
+  FILE* stream;
+  int write_error;  // errno of the first failed write
+};
+
+void sink_write(png_structp png, png_bytep data, png_size_t length) {
+  auto* sink = static_cast<Sink*>(png_get_io_ptr(png));
+  if (std::fwrite(data, 1, length, sink->stream) != length) {
+    sink->write_error = errno ? errno : EIO;
+    png_error(png, "write failed");
+  }
+}
+
+// Encoder errors end the write through its jump buffer; the message is made here.
+[[noreturn]] void quiet_error(png_structp png, png_const_charp) { png_longjmp(png, 1); }
+void quiet_warning(png_structp, png_const_charp) {}
+
+void sink_flush(png_structp png) { std::fflush(static_cast<Sink*>(png_get_io_ptr(png))->stream); }
+
 // Writes through a stdio stream on a duplicate of fd; false when anything failed.
 bool write_stream(FILE* stream, const Picture& picture, std::string& error) {
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, quiet_error, quiet_warning);
   png_infop info = png ? png_create_info_struct(png) : nullptr;
   if (!info) {
     png_destroy_write_struct(&png, nullptr);
@@ -29,19 +50,26 @@ bool write_stream(FILE* stream, const Picture& picture, std::string& error) {
     colours[i].green = picture.palette[i][1];
     colours[i].blue = picture.palette[i][2];
   }
+  Sink sink{stream, 0};
   if (setjmp(png_jmpbuf(png))) {
     png_destroy_write_struct(&png, &info);
-    error = "the PNG encoder failed";
+    error = sink.write_error ? std::string("cannot write: ") + std::strerror(sink.write_error)
+                             : "the PNG encoder failed";
     return false;
   }
-  png_init_io(png, stream);
+  errno = 0;
+  png_set_write_fn(png, &sink, sink_write, sink_flush);
+  const int colour_type = picture.channels == 4   ? PNG_COLOR_TYPE_RGB_ALPHA
+                          : picture.channels == 3 ? PNG_COLOR_TYPE_RGB
+                                                  : PNG_COLOR_TYPE_PALETTE;
   png_set_IHDR(png, info, static_cast<png_uint_32>(picture.width),
-               static_cast<png_uint_32>(picture.height), PNG_BIT_DEPTH, PNG_COLOR_TYPE_PALETTE,
+               static_cast<png_uint_32>(picture.height), PNG_BIT_DEPTH, colour_type,
                PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  png_set_PLTE(png, info, colours, 256);
+  if (colour_type == PNG_COLOR_TYPE_PALETTE) png_set_PLTE(png, info, colours, 256);
   png_write_info(png, info);
+  const size_t row_bytes = static_cast<size_t>(picture.width) * static_cast<size_t>(picture.channels);
   for (int32_t y = 0; y < picture.height; y++) {
-    png_write_row(png, picture.pixels.data() + static_cast<size_t>(y) * picture.width);
+    png_write_row(png, picture.pixels.data() + static_cast<size_t>(y) * row_bytes);
   }
   png_write_end(png, info);
   png_destroy_write_struct(&png, &info);

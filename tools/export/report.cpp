@@ -29,7 +29,20 @@ double seconds_since(Clock::time_point t) {
 
 void report_error(const std::string& text) {
   progress_end();
-  std::fprintf(stderr, "moxflic-export: %s\n", text.c_str());
+  // File names may hold control characters: shown escaped, they cannot move the
+  // cursor, clear the screen or forge another line.
+  std::string shown;
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F) {
+      char escape[8];
+      std::snprintf(escape, sizeof escape, "\\x%02X", byte);
+      shown += escape;
+    } else {
+      shown += c;
+    }
+  }
+  std::fprintf(stderr, "moxflic-export: %s\n", shown.c_str());
 }
 
 void progress_begin(int total) {
