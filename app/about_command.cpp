@@ -1,5 +1,6 @@
-// The about picture: "moxflic.res", from the current directory or else from the
-// program's own directory, shown in the application's buffer.
+// The about picture: "moxflic.res", from the current directory, else from the program's
+// own directory, else from ../share/moxflic beside it (an installed viewer), shown in the
+// application's buffer.
 #include <cstdio>
 #include <cstring>
 
@@ -10,15 +11,27 @@
 
 namespace {
 
-// Finds the picture and reads its header: 1 with path set, 0 when there is none.
-int32_t find_about_picture(char* path, size_t size, uint8_t* header) {
-  std::snprintf(path, size, "%s", APP_ABOUT_FILE);
-  if (pcx_check_header(path, header) >= 0) return 1;
-  char dir[APP_NAME_SIZE];
-  if (win_program_dir(dir, sizeof dir) != 1) return 0;
-  int n = std::snprintf(path, size, "%s/%s", dir, APP_ABOUT_FILE);
+// Where an installed viewer keeps its data, relative to the program's directory.
+constexpr const char* INSTALLED_DATA_DIR = "../share/moxflic";
+
+// Reads the header of dir/name (dir empty: name alone): 1 with path set, 0 otherwise.
+int32_t try_about_picture(char* path, size_t size, const char* dir, uint8_t* header) {
+  int n = dir[0] != '\0' ? std::snprintf(path, size, "%s/%s", dir, APP_ABOUT_FILE)
+                         : std::snprintf(path, size, "%s", APP_ABOUT_FILE);
   if (n < 0 || static_cast<size_t>(n) >= size) return 0;
   return pcx_check_header(path, header) >= 0 ? 1 : 0;
+}
+
+// Finds the picture and reads its header: 1 with path set, 0 when there is none.
+int32_t find_about_picture(char* path, size_t size, uint8_t* header) {
+  if (try_about_picture(path, size, "", header) == 1) return 1;
+  char dir[APP_NAME_SIZE];
+  if (win_program_dir(dir, sizeof dir) != 1) return 0;
+  if (try_about_picture(path, size, dir, header) == 1) return 1;
+  char data_dir[APP_NAME_SIZE];
+  int n = std::snprintf(data_dir, sizeof data_dir, "%s/%s", dir, INSTALLED_DATA_DIR);
+  if (n < 0 || static_cast<size_t>(n) >= sizeof data_dir) return 0;
+  return try_about_picture(path, size, data_dir, header);
 }
 
 }  // namespace

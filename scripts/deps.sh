@@ -1,14 +1,20 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages moxflic needs, when they are missing.
-# Usage: scripts/deps.sh [build|test]   (test adds the oracles and the X server for the tests)
+# Usage: scripts/deps.sh [build|test|package]
+#   test adds the oracles, the X server and the desktop file validators for the tests;
+#   package adds what cpack needs to make the Debian package.
 set -euo pipefail
 
 build_packages=(cmake ninja-build g++ pkg-config libpng-dev libgif-dev qt6-base-dev)
 test_packages=(clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev ffmpeg python3-pil
-               xvfb xauth xdotool imagemagick)
+               xvfb xauth xdotool imagemagick appstream desktop-file-utils man-db)
+package_packages=(dpkg-dev file)
 
 wanted=("${build_packages[@]}")
-if [ "${1:-build}" = test ]; then wanted+=("${test_packages[@]}"); fi
+case "${1:-build}" in
+  test) wanted+=("${test_packages[@]}") ;;
+  package) wanted+=("${package_packages[@]}") ;;
+esac
 
 missing=()
 for p in "${wanted[@]}"; do

@@ -132,6 +132,10 @@ int32_t win_startup(int* argc, char** argv) {
     application = new QApplication(app_argc, app_argv);
   }
   if (application == nullptr) return 0;
+#ifdef MOXFLIC_APP_ID
+  // The desktop entry's name, by which Wayland compositors find the window's icon.
+  QGuiApplication::setDesktopFileName(QStringLiteral(MOXFLIC_APP_ID));
+#endif
   QApplication::setQuitOnLastWindowClosed(false);
   qt_gate_install();
   qt_rebuild_lut();

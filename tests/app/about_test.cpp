@@ -1,4 +1,5 @@
 // The about picture "moxflic.res".
+#include <filesystem>
 #include <string>
 #include <unistd.h>
 
@@ -30,15 +31,15 @@ TEST_F(App, WithoutThePictureBothAboutItemsDoNothingAtAll) {
 
 TEST_F(App, AboutPictureFillsTheClientAreaInItsOwnColours) {
   struct Case {
-    const char* where;
-    bool in_program_dir;
+    const char* file;  // relative to the current directory; the program lies in bin/
   };
-  const Case cases[] = {{"current directory", false}, {"program's own directory", true}};
+  const Case cases[] = {{"moxflic.res"}, {"bin/moxflic.res"}, {"share/moxflic/moxflic.res"}};
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.where);
+    SCOPED_TRACE(c.file);
     TearDown();
     SetUp();
-    write_pcx(c.in_program_dir ? "bin/moxflic.res" : "moxflic.res", 320, 200);
+    std::filesystem::create_directories(path("share/moxflic"));
+    write_pcx(c.file, 320, 200);
     start();
     command(CMD_ABOUT_TITLE);
     EXPECT_EQ(gfx_state.active_width, 320);
@@ -52,12 +53,17 @@ TEST_F(App, AboutPictureFillsTheClientAreaInItsOwnColours) {
   }
 }
 
-TEST_F(App, PictureInTheCurrentDirectoryComesFirst) {
+TEST_F(App, PictureLookupOrderIsCurrentThenProgramThenInstalledData) {
+  std::filesystem::create_directories(path("share/moxflic"));
   write_pcx("moxflic.res", 320, 200);
   write_pcx("bin/moxflic.res", 160, 100);
+  write_pcx("share/moxflic/moxflic.res", 80, 50);
   start();
   command(CMD_ABOUT);
   EXPECT_EQ(gfx_state.active_width, 320);
+  std::filesystem::remove(path("moxflic.res"));
+  command(CMD_ABOUT);
+  EXPECT_EQ(gfx_state.active_width, 160);
 }
 
 TEST_F(App, AboutKeepsTheFlicForTheNextOpenButGreysItsItems) {

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -45,7 +46,10 @@ INSTANTIATE_TEST_SUITE_P(
                       UsageCase{"InfoWithoutFile", {"--info"}, "exactly one input"},
                       UsageCase{"CheckWithOutput", {"--check", SUN, "a.png"}, "exactly one input"},
                       UsageCase{"InfoAndCheck", {"--info", "--check", SUN}, "cannot be combined"},
-                      UsageCase{"PaletteWithCheck", {"--check", "--palette=file", SUN}, "--palette applies"}),
+                      UsageCase{"PaletteWithCheck", {"--check", "--palette=file", SUN}, "--palette applies"},
+                      UsageCase{"SizeZero", {"--size=0", SUN, "a.png"}, "--size takes a number"},
+                      UsageCase{"SizeWithoutNumber", {SUN, "a.png", "--size"}, "--size takes a number"},
+                      UsageCase{"SizeWithInfo", {"--info", "--size", "64", SUN}, "--size applies"}),
     [](const auto& p) { return std::string(p.param.name); });
 
 struct InputCase {
@@ -220,6 +224,43 @@ TEST(Cli, AnExistingOutputIsReplacedWhole) {
   ASSERT_TRUE(read_png(scratch.path("one.png"), image));
   EXPECT_EQ(image.width, 146);
   EXPECT_EQ(image.height, 140);
+}
+
+struct FitCase {
+  const char* file;
+  const char* size;
+  int width, height;  // of the thumbnail
+};
+
+// A thumbnail is the full-size picture sampled at the centre of each of its pixels:
+// scaled down to fit, its shape kept, never enlarged, in the colours the viewer shows.
+TEST(Cli, SizeScalesTheFirstPictureDownToFitKeepingItsShape) {
+  const FitCase cases[] = {{"walk-320x200.fli", "128", 128, 80},
+                           {"text-321x74.flc", "64", 64, 15},
+                           {"marbles-141x99-8bit.pcx", "100", 100, 70},
+                           {"cycle-320x200.fli", "1", 1, 1},
+                           {"sun-146x140.flc", "256", 146, 140}};
+  for (const FitCase& c : cases) {
+    SCOPED_TRACE(std::string(c.file) + " at " + c.size);
+    Scratch scratch;
+    ASSERT_EQ(run_export({data_file(c.file), "full.png"}, scratch).status, 0);
+    ToolRun run = run_export({"--size", c.size, data_file(c.file), "thumb.png"}, scratch);
+    ASSERT_EQ(run.status, 0) << run.err;
+    PngImage full, thumb;
+    ASSERT_TRUE(read_png(scratch.path("full.png"), full));
+    ASSERT_TRUE(read_png(scratch.path("thumb.png"), thumb));
+    ASSERT_EQ(thumb.width, c.width);
+    ASSERT_EQ(thumb.height, c.height);
+    int wrong = 0;
+    for (int y = 0; y < thumb.height; y++) {
+      for (int x = 0; x < thumb.width; x++) {
+        size_t sx = (2 * x + 1) * full.width / (2 * thumb.width);
+        size_t sy = (2 * y + 1) * full.height / (2 * thumb.height);
+        wrong += std::memcmp(&thumb.rgb[(y * thumb.width + x) * 3], &full.rgb[(sy * full.width + sx) * 3], 3) != 0;
+      }
+    }
+    EXPECT_EQ(wrong, 0);
+  }
 }
 
 }  // namespace

@@ -9,6 +9,21 @@ namespace {
 
 // Widest zero-padded frame number accepted in an output name.
 constexpr int MAX_NUMBER_WIDTH = 9;
+// Largest --size: more than any thumbnail, and a whole screen.
+constexpr int MAX_FIT_SIZE = 16384;
+
+// The value of --size: a whole number from 1 to MAX_FIT_SIZE.
+bool parse_size(const std::string& text, int& size, std::string& error) {
+  size = 0;
+  bool ok = !text.empty() && text.size() <= 5;
+  for (char c : text) ok = ok && c >= '0' && c <= '9';
+  if (ok) size = std::stoi(text);
+  if (!ok || size < 1 || size > MAX_FIT_SIZE) {
+    error = "--size takes a number of pixels from 1 to " + std::to_string(MAX_FIT_SIZE) + ", not \"" + text + "\"";
+    return false;
+  }
+  return true;
+}
 
 bool ends_with_nocase(const std::string& text, const char* tail) {
   size_t n = std::strlen(tail);
@@ -62,7 +77,7 @@ bool split_number(const std::string& text, OutputName& name, std::string& error)
 }
 
 bool parse_output(const std::string& text, OutputName& name, std::string& error) {
-  name = OutputName{OutputKind::png_single, "", "", 0, false};
+  name = OutputName{OutputKind::png_single, "", "", 0, false, 0};
   if (ends_with_nocase(text, ".gif")) {
     name.kind = OutputKind::gif;
     name.prefix = text;
@@ -76,7 +91,7 @@ bool parse_output(const std::string& text, OutputName& name, std::string& error)
 }  // namespace
 
 const char* usage_text() {
-  return "Usage: moxflic-export [--palette=screen|file] INPUT OUTPUT\n"
+  return "Usage: moxflic-export [--palette=screen|file] [--size=N] INPUT OUTPUT\n"
          "       moxflic-export --info INPUT\n"
          "       moxflic-export --check INPUT\n"
          "       moxflic-export --help | --version\n"
@@ -90,6 +105,7 @@ const char* usage_text() {
          "  --palette=screen  colours as the viewer shows them (default)\n"
          "  --palette=file    every pixel in the colour the file gives it (lossless;\n"
          "                    true-colour PCX pictures as RGB or RGBA PNG files)\n"
+         "  --size=N          scale pictures down to at most N pixels on the longer side\n"
          "  --info            describe the file as key: value lines\n"
          "  --check           decode the whole file, report frames and decoding time;\n"
          "                    exit 1 when the file is damaged\n"
@@ -101,6 +117,7 @@ bool parse_args(int argc, char** argv, Options& options, std::string& error) {
   options = Options{Command::export_file, PaletteMode::screen, "", {}};
   std::vector<std::string> names;
   bool palette_given = false;
+  int size = 0;
   bool info = false, check = false, help = false, version = false;
   bool options_end = false;
   for (int i = 1; i < argc; i++) {
@@ -112,6 +129,15 @@ bool parse_args(int argc, char** argv, Options& options, std::string& error) {
     } else if (arg == "--palette=screen" || arg == "--palette=file") {
       options.palette = arg == "--palette=file" ? PaletteMode::file : PaletteMode::screen;
       palette_given = true;
+    } else if (arg == "--size" || arg.rfind("--size=", 0) == 0) {
+      // Both --size=N and --size N, as thumbnailer command lines are written either way.
+      std::string value;
+      if (arg.size() > 6) {
+        value = arg.substr(7);
+      } else if (i + 1 < argc) {
+        value = argv[++i];
+      }
+      if (!parse_size(value, size, error)) return false;
     } else if (arg == "--info") {
       info = true;
     } else if (arg == "--check") {
@@ -138,8 +164,8 @@ bool parse_args(int argc, char** argv, Options& options, std::string& error) {
   }
   if (info || check) {
     options.command = info ? Command::info : Command::check;
-    if (palette_given) {
-      error = "--palette applies to exporting, not to --info or --check";
+    if (palette_given || size != 0) {
+      error = std::string(palette_given ? "--palette" : "--size") + " applies to exporting, not to --info or --check";
       return false;
     }
     if (names.size() != 1) {
@@ -154,7 +180,9 @@ bool parse_args(int argc, char** argv, Options& options, std::string& error) {
     return false;
   }
   options.input = names[0];
-  return parse_output(names[1], options.output, error);
+  if (!parse_output(names[1], options.output, error)) return false;
+  options.output.max_side = size;
+  return true;
 }
 
 std::string output_frame_name(const OutputName& name, int n) {

@@ -23,6 +23,7 @@ struct OutputName {
   std::string suffix;  // text after it
   int number_width;    // minimum digits (0: as many as needed)
   bool zero_pad;
+  int max_side;        // --size: pictures scaled down to fit this many pixels (0: as decoded)
 };
 
 struct Options {
@@ -47,6 +48,11 @@ struct Picture {
   uint8_t palette[256][3];      // red, green, blue of every index
   int32_t channels = 1;         // 1: palette indices; 3 or 4: red, green, blue (alpha) a pixel
 };
+
+// Scales a picture down, keeping its aspect ratio, so that its longer side is max_side
+// pixels; each pixel is the one under the centre of its cell, as the viewer stretches.
+// A picture that already fits is copied unchanged.
+void picture_fit(const Picture& in, int max_side, Picture& out);
 
 // --- Headless screen (screen.cpp) ---------------------------------------------------
 // Starts the library as the viewer does and makes a buffer of the picture's size active:

@@ -31,7 +31,10 @@ void output_begin(Output& out, const OutputName& name) {
 
 bool output_wants_one_frame(const OutputName& name) { return name.kind == OutputKind::png_single; }
 
-bool output_frame(Output& out, const Picture& picture, uint32_t frame_us, std::string& error) {
+bool output_frame(Output& out, const Picture& decoded, uint32_t frame_us, std::string& error) {
+  Picture fitted;
+  if (out.name.max_side > 0) picture_fit(decoded, out.name.max_side, fitted);
+  const Picture& picture = out.name.max_side > 0 ? fitted : decoded;
   bool ok = true;
   switch (out.name.kind) {
     case OutputKind::png_single:

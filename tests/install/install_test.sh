@@ -1,0 +1,74 @@
+#!/usr/bin/env bash
+# Installs the build into a temporary prefix and checks the tree: every file in its
+# place, the desktop entry and metadata valid, the manual pages rendering without
+# warnings, and the thumbnailer's own command making a PNG of the right size.
+# Usage: install_test.sh BUILD_DIR SAMPLE_320x200.fli APP_ID
+set -euo pipefail
+
+build=$1
+sample=$2
+id=$3
+prefix=$(mktemp -d)
+trap 'rm -rf "$prefix"' EXIT
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+cmake --install "$build" --prefix "$prefix" >/dev/null
+
+share=$prefix/share
+expected=(bin/moxflic bin/moxflic-export share/moxflic/moxflic.res share/moxflic/demo.flc
+          "share/applications/$id.desktop" "share/metainfo/$id.metainfo.xml"
+          share/thumbnailers/moxflic.thumbnailer share/man/man1/moxflic.1.gz
+          share/man/man1/moxflic-export.1.gz share/doc/moxflic/copyright)
+for size in 16 24 32 48 64 128 256; do expected+=("share/icons/hicolor/${size}x${size}/apps/$id.png"); done
+for f in "${expected[@]}"; do [ -s "$prefix/$f" ] || fail "$f is not installed"; done
+
+# Width and height of a PNG, from its header.
+png_size() { od -An -tu1 -j16 -N8 "$1" | awk '{ printf "%dx%d", $3 * 256 + $4, $7 * 256 + $8 }'; }
+for size in 16 48 256; do
+  got=$(png_size "$share/icons/hicolor/${size}x${size}/apps/$id.png")
+  [ "$got" = "${size}x${size}" ] || fail "the ${size}x${size} icon is $got"
+done
+
+if command -v desktop-file-validate >/dev/null; then
+  # Hints count too: the entry is kept free of them.
+  out=$(desktop-file-validate "$share/applications/$id.desktop" 2>&1 || true)
+  [ -z "$out" ] || fail "desktop entry: $out"
+else
+  echo "note: desktop-file-validate is not installed; desktop entry not validated"
+fi
+if command -v appstreamcli >/dev/null; then
+  appstreamcli validate --no-net --pedantic "$share/metainfo/$id.metainfo.xml" >/dev/null \
+    || fail "metadata: $(appstreamcli validate --no-net --pedantic "$share/metainfo/$id.metainfo.xml" 2>&1)"
+else
+  echo "note: appstreamcli is not installed; metadata not validated"
+fi
+version=$("$prefix/bin/moxflic-export" --version | awk '{ print $2 }')
+grep -q "<release version=\"$version\"" "$share/metainfo/$id.metainfo.xml" \
+  || fail "the metadata has no release entry for version $version"
+
+if command -v man >/dev/null; then
+  for page in moxflic moxflic-export; do
+    warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$share/man/man1/$page.1.gz" 2>&1 >/dev/null)
+    [ -z "$warnings" ] || fail "$page.1: $warnings"
+    LC_ALL=C.UTF-8 MANWIDTH=80 man -l "$share/man/man1/$page.1.gz" 2>/dev/null | grep -q "^EXIT STATUS" \
+      || fail "$page.1 does not render an EXIT STATUS section"
+  done
+else
+  echo "note: man is not installed; manual pages not rendered"
+fi
+
+# The thumbnailer's command as a file manager runs it: %s size, %i input, %o output.
+exec_line=$(sed -n 's/^Exec=//p' "$share/thumbnailers/moxflic.thumbnailer")
+read -r -a words <<<"$exec_line"
+command=()
+for w in "${words[@]}"; do
+  w=${w//%s/96}
+  w=${w//%i/$sample}
+  command+=("${w//%o/$prefix/thumb.png}")
+done
+PATH="$prefix/bin:$PATH" "${command[@]}" || fail "the thumbnailer command failed: ${command[*]}"
+got=$(png_size "$prefix/thumb.png" 2>/dev/null || true)
+[ "$got" = 96x60 ] || fail "the thumbnail of a 320 x 200 animation at 96 is $got, not 96x60"
+
+[ "$failures" -eq 0 ] && echo "installed tree checked" || exit 1
