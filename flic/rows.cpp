@@ -14,7 +14,7 @@ namespace {
 
 // Bytes of a frame read at once by fd_put_frame_directly: small enough to be
 // translated while still in the cache.
-constexpr uint64_t FD_DIRECT_BATCH = 65536;
+constexpr uint64_t FD_DIRECT_BATCH = 262144;
 
 // The part [first, end) of columns x to x + n - 1 that lies in the buffer; the row
 // itself must lie in the buffer too. False when nothing is visible.
