@@ -42,7 +42,10 @@ INSTANTIATE_TEST_SUITE_P(
                       UsageCase{"ConversionOtherThanNumber", {SUN, "a%s.png"}, "only %d"},
                       UsageCase{"TwoFrameNumbers", {SUN, "a%d-%d.png"}, "more than one frame number"},
                       UsageCase{"InfoWithoutFile", {"--info"}, "exactly one input"},
-                      UsageCase{"CheckWithOutput", {"--check", SUN, "a.png"}, "exactly one input"},
+                      UsageCase{"CheckWithOutputFolder", {"--check", "--output-dir", "d", SUN}, "--output-dir applies"},
+                      UsageCase{"NoJobs", {"--check", "--jobs", "0", SUN}, "--jobs takes"},
+                      UsageCase{"UnknownOutputKind", {SUN, "--output-dir", "d", "--as", ".bmp"}, "--as takes"},
+                      UsageCase{"JsonForOneExport", {"--json", SUN, "a.png"}, "need --check"},
                       UsageCase{"InfoAndCheck", {"--info", "--check", SUN}, "cannot be combined"},
                       UsageCase{"PaletteWithCheck", {"--check", "--palette=file", SUN}, "--palette applies"}),
     [](const auto& p) { return std::string(p.param.name); });
