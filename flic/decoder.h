@@ -125,6 +125,11 @@ inline FlicMark fs_mark(const FlicStream& s) { return {s}; }
 // the stream buffer when no refill came between, else by moving the file position
 // (a file that cannot be repositioned ends the data).
 void fs_restore(FlicStream& s, const FlicMark& mark);
+// Reads the file straight into count pieces of memory, one after the other, in as few
+// reads as it takes; the stream buffer must be empty, and the pieces no more than the
+// chunk's limit. Returns the bytes delivered: less than the pieces hold when the file
+// ends first (end_of_data is then set). Not in memory mode.
+uint64_t fs_read_pieces(FlicStream& s, struct iovec* pieces, int count);
 
 // --- Row writer (rows.cpp) -------------------------------------------------------
 // Makes row the current row of the buffer.
@@ -136,10 +141,22 @@ inline void fd_translate_block(uint8_t* to, const uint8_t* from, const uint8_t* 
   for (int b = 0; b < width; ++b) out[b] = map[from[b]];
   std::memcpy(to, out, width);
 }
-// Translates n pixel values through the colour map into to: blocks of 8 (or 4), the
-// last block overlapping the one before it instead of a tail of single bytes.
+// Translates n pixel values through the colour map into to, which is either values
+// itself or apart from it: with vector instructions where the processor has them
+// (translate.cpp). The portable form is there too, for the tests to compare.
+using FdTranslateRun = void (*)(uint8_t* to, const uint8_t* values, int64_t n, const uint8_t* map);
+extern FdTranslateRun fd_translate_run;
+extern const FdTranslateRun fd_translate_portable;
+extern const FdTranslateRun fd_translate_vector;  // null where the processor has none
+// Runs at least this long go to fd_translate_run.
+constexpr int64_t FD_LONG_RUN = 64;
+// Translates n pixel values through the colour map into to: long runs as above, short
+// ones in blocks of 8 (or 4), the last block overlapping the one before it instead of
+// a tail of single bytes.
 inline void fd_translate(uint8_t* to, const uint8_t* values, int64_t n, const uint8_t* map) {
-  if (n >= 8) {
+  if (n >= FD_LONG_RUN) {
+    fd_translate_run(to, values, n, map);
+  } else if (n >= 8) {
     for (int64_t i = 0; i + 8 < n; i += 8) fd_translate_block<8>(to + i, values + i, map);
     fd_translate_block<8>(to + n - 8, values + n - 8, map);
   } else if (n >= 4) {
@@ -220,6 +237,11 @@ inline void fd_fill_pairs(const FlicLine& line, int64_t x, uint8_t first, uint8_
 // the first most of them (less when the data or the chunk ends first); returns how
 // many bytes were passed over.
 uint32_t fd_put_from_stream(FlicDecoder& d, int64_t x, uint32_t n, int64_t most);
+// An uncompressed frame (width by height bytes from the stream) put into the buffer
+// with the file read straight into its rows, when the frame lies wholly inside the
+// buffer and its bytes are more than the stream buffer holds, all within the chunk;
+// false (nothing done) otherwise.
+bool fd_put_frame_directly(FlicDecoder& d);
 
 // --- Chunk decoders (colour_chunks.cpp, frame_chunks.cpp, delta_chunks.cpp) ------
 void flic_colour_chunk(FlicDecoder& d, bool six_bit);

@@ -62,8 +62,10 @@ void flic_black_chunk(FlicDecoder& d) {
   }
 }
 
-// Rows of width bytes, translated straight from the stream buffer.
+// Rows of width bytes, translated straight from the stream buffer (or read straight
+// into the buffer's rows when the frame is large).
 void flic_uncompressed_chunk(FlicDecoder& d) {
+  if (fd_put_frame_directly(d)) return;
   const uint32_t width = static_cast<uint32_t>(d.width);
   for (int32_t y = 0; y < d.height && !fs_stopped(d.s); ++y) {
     fd_set_row(d, d.origin_y + y);

@@ -2,6 +2,8 @@
 // buffer through the FLIC colour map, clipped to the buffer on every side. The
 // writers in decoder.h test once whether a whole run of pixels lies inside; the runs
 // that do not are clipped here.
+#include <sys/uio.h>
+
 #include <algorithm>
 #include <cstring>
 
@@ -9,6 +11,10 @@
 #include "gfx/gfx.h"
 
 namespace {
+
+// Bytes of a frame read at once by fd_put_frame_directly: small enough to be
+// translated while still in the cache.
+constexpr uint64_t FD_DIRECT_BATCH = 262144;
 
 // The part [first, end) of columns x to x + n - 1 that lies in the buffer; the row
 // itself must lie in the buffer too. False when nothing is visible.
@@ -66,4 +72,63 @@ uint32_t fd_put_from_stream(FlicDecoder& d, int64_t x, uint32_t n, int64_t most)
     done += take;
   }
   return done;
+}
+
+// The bytes the stream buffer holds go into the rows first; the rest is read from the
+// file into the rows, a batch of at most BATCH bytes (in up to PIECES runs of memory)
+// a read, and each batch is translated in place while it is still in the cache.
+bool fd_put_frame_directly(FlicDecoder& d) {
+  constexpr int PIECES = 512;
+  FlicStream& s = d.s;
+  const GfxState& g = gfx_state;
+  const int64_t width = d.width, height = d.height;
+  if (s.memory || fs_stopped(s) || width <= 0 || height <= 0) return false;
+  const uint64_t total = static_cast<uint64_t>(width) * static_cast<uint64_t>(height);
+  if (total <= s.left || s.limit < total) return false;
+  if (d.origin_x < 0 || d.origin_y < 0 || d.origin_x + width > g.active_width ||
+      d.origin_y + height > g.active_height)
+    return false;
+  uint8_t* const first = g.pixel_address + d.origin_y * g.row_pitch + d.origin_x;
+  const auto place = [&](uint64_t at) { return first + static_cast<int64_t>(at / width) * g.row_pitch + at % width; };
+  // Translates the bytes from..end of the frame, in place.
+  const auto translate = [&](uint64_t from, uint64_t end) {
+    while (from < end) {
+      const uint64_t length = std::min<uint64_t>(width - from % width, end - from);
+      uint8_t* const to = place(from);
+      fd_translate_run(to, to, static_cast<int64_t>(length), g.flic_colour_map);
+      from += length;
+    }
+  };
+
+  uint64_t done = 0;
+  while (done < s.left) {
+    const uint64_t take = std::min<uint64_t>(width - done % width, s.left - done);
+    std::memcpy(place(done), s.pos + done, take);
+    done += take;
+  }
+  fs_advance(s, s.left);
+  translate(0, done);
+  while (done < total) {
+    iovec pieces[PIECES];
+    int count = 0;
+    uint64_t end = done;
+    while (end < total && end - done < FD_DIRECT_BATCH) {
+      const uint64_t length = std::min<uint64_t>({width - end % width, total - end, FD_DIRECT_BATCH - (end - done)});
+      uint8_t* const to = place(end);
+      // Rows that follow on in memory (no padding between) make one piece.
+      if (count > 0 && static_cast<uint8_t*>(pieces[count - 1].iov_base) + pieces[count - 1].iov_len == to) {
+        pieces[count - 1].iov_len += length;
+      } else {
+        if (count == PIECES) break;
+        pieces[count++] = {to, length};
+      }
+      end += length;
+    }
+    const uint64_t want = end - done;
+    const uint64_t got = fs_read_pieces(s, pieces, count);
+    translate(done, done + got);
+    done += got;
+    if (got < want) break;
+  }
+  return true;
 }

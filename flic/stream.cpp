@@ -1,4 +1,5 @@
 // The frame decoder's stream reader over the library's stream buffer.
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -91,4 +92,33 @@ void fs_restore(FlicStream& s, const FlicMark& mark) {
   s.fetched = consumed_then;
   s.refills = refills;
   if (!moved) s.end_of_data = true;
+}
+
+uint64_t fs_read_pieces(FlicStream& s, iovec* pieces, int count) {
+  uint64_t delivered = 0;
+  while (count > 0) {
+    const ssize_t got = readv(s.fd, pieces, count);
+    if (got < 0 && errno == EINTR) continue;
+    gfx_state.bytes_read = got > 0 ? static_cast<uint32_t>(got) : 0;
+    if (got <= 0) {
+      s.end_of_data = true;
+      break;
+    }
+    delivered += static_cast<uint64_t>(got);
+    s.limit -= static_cast<uint64_t>(got);
+    s.fetched += static_cast<uint64_t>(got);
+    ++s.refills;  // the file moved on without the stream buffer
+    // Pass over the pieces filled, and the filled part of the next.
+    size_t rest = static_cast<size_t>(got);
+    while (count > 0 && rest >= pieces->iov_len) {
+      rest -= pieces->iov_len;
+      ++pieces;
+      --count;
+    }
+    if (count > 0) {
+      pieces->iov_base = static_cast<uint8_t*>(pieces->iov_base) + rest;
+      pieces->iov_len -= rest;
+    }
+  }
+  return delivered;
 }

@@ -1,53 +1,21 @@
 // FLIC palette reduction: the file's 256 colours are merged, closest pair first, down
-// to the 236 entries 10 to 245, and the FLIC colour map is rebuilt.
-//
-// Each of the 20 merges takes the pair of live colours (i < j) at the least squared
-// RGB distance; among equal pairs the last in (i, j) scan order wins, that is the
-// highest i and for it the highest j. Colour i is merged into j. Distances never
-// change, only which colours are live, so each colour keeps its nearest live partner
-// above it (ties to the highest), and after a merge only the colours whose partner
-// was the merged one look again.
-//
-// A colour's partner is held as one number, distance * 256 + (255 - partner), so
-// that the least number names the nearest partner and, among equally near ones, the
-// highest; the smallest of those numbers over all colours, with the colour's own index
-// in place of the partner's, names the pair to merge. All the searches are then plain
-// minimum searches, which the compiler turns into vector code. Distances are worked
-// out in single precision: every value involved is an integer below 2^24, so each
-// product and sum is exact.
+// to the 236 entries 10 to 245, and the FLIC colour map is rebuilt. The searches are
+// in reduction.h; this file holds their portable form and the merging around them.
 #include <cstring>
 
 #include "gfx/gfx.h"
 #include "palette/palette.h"
+#include "palette/reduction.h"
 
+namespace reduction {
 namespace {
 
-constexpr int COLOURS = GFX_COLOURS;
 constexpr int MERGES = COLOURS - PAL_FILE_COUNT;
-constexpr int32_t NONE = INT32_MAX;  // no partner, or a merged colour: never the least
-constexpr int INDEX_BITS = 8;        // the low bits of a key hold 255 - index
-constexpr int32_t INDEX_MASK = COLOURS - 1;
 
-struct Reduction {
-  alignas(16) float red[COLOURS];
-  alignas(16) float green[COLOURS];
-  alignas(16) float blue[COLOURS];
-  alignas(16) int32_t dead[COLOURS];     // NONE once merged, else 0
-  alignas(16) int32_t partner[COLOURS];  // each colour's nearest live colour above it, as a key
-  alignas(16) int32_t pair[COLOURS];     // the same distance with the colour's own index; NONE if dead
-  int32_t referrers[COLOURS];            // live colours whose partner this colour is
-};
-
-inline int index_of(int32_t k) { return INDEX_MASK - (k & INDEX_MASK); }
-
-// The colour's key for the pair search, from its partner key.
-inline int32_t pair_key(const Reduction& r, int k) {
-  if (r.dead[k] != 0 || r.partner[k] == NONE) return NONE;
-  return (r.partner[k] & ~INDEX_MASK) | (INDEX_MASK - k);
-}
-
-// The nearest live colour above k, the highest of equally near ones.
-void find_partner(Reduction& r, int k) {
+// The nearest live colour above k, the highest of equally near ones. Distances are
+// worked out in single precision: every value involved is an integer below 2^24, so
+// each product and sum is exact.
+int32_t find_partner(const Record& r, int k) {
   const float red = r.red[k], green = r.green[k], blue = r.blue[k];
   int32_t least = NONE;
   for (int j = k + 1; j < COLOURS; ++j) {
@@ -56,8 +24,7 @@ void find_partner(Reduction& r, int k) {
                       r.dead[j];
     least = c < least ? c : least;
   }
-  r.partner[k] = least;
-  r.pair[k] = pair_key(r, k);
+  return least;
 }
 
 // The first search, all colours live, works in single precision on colours scaled
@@ -72,8 +39,9 @@ constexpr float FAR = 1073741824.0f;       // 2^30: above every key
 
 // Every colour's nearest partner above it, all colours live. Taken two columns at a
 // time (j and j + 1 against all i below j), so that the inner loop runs over whole
-// vectors and loads each colour once for two distances.
-void find_all_partners(Reduction& r) {
+// vectors where the compiler vectorises it, and loads each colour once for two
+// distances.
+void find_all_partners(Record& r) {
   alignas(16) float red[COLOURS], green[COLOURS], blue[COLOURS], least[COLOURS];
   for (int k = 0; k < COLOURS; ++k) {
     red[k] = r.red[k] * SCALE;
@@ -102,76 +70,85 @@ void find_all_partners(Reduction& r) {
       least[j] = k < least[j] ? k : least[j];
     }
   }
-  for (int k = 0; k < COLOURS; ++k) {
-    if (least[k] < EXACT_KEYS)
-      r.partner[k] = static_cast<int32_t>(least[k]);
-    else
-      find_partner(r, k);
-  }
+  for (int k = 0; k < COLOURS; ++k)
+    r.partner[k] = least[k] < EXACT_KEYS ? static_cast<int32_t>(least[k]) : find_partner(r, k);
 }
 
-// The live colour whose partner is nearest, the highest of equal ones; -1 if none.
-int closest_pair(const Reduction& r) {
+int32_t closest_pair(const Record& r) {
   int32_t least = NONE;
   for (int k = 0; k < COLOURS; ++k) least = r.pair[k] < least ? r.pair[k] : least;
-  return least == NONE ? -1 : index_of(least);
+  return least;
 }
 
 }  // namespace
 
+const Kernels portable_kernels = {find_all_partners, find_partner, closest_pair};
+
+}  // namespace reduction
+
+const reduction::Kernels* pal_reduction_kernels = pal_best_reduction_kernels();
+
 const uint8_t* gfx_reduce_palette(uint32_t flags) {
+  using namespace reduction;
   GfxState& g = gfx_state;
   uint8_t* map = g.flic_colour_map;
   std::memcpy(g.work_palette, g.flic_file_palette, sizeof g.work_palette);
   std::memset(g.live_flags, 1, sizeof g.live_flags);
-  for (int k = 0; k < COLOURS; ++k) map[k] = static_cast<uint8_t>(k);
-  if (flags & GFX_FLAG_NO_REDUCE) return g.work_palette + 3 * PAL_FILE_FIRST;
+  if (flags & GFX_FLAG_NO_REDUCE) {
+    for (int k = 0; k < COLOURS; ++k) map[k] = static_cast<uint8_t>(k);
+    return g.work_palette + 3 * PAL_FILE_FIRST;
+  }
+  const Kernels& kernels = *pal_reduction_kernels;
 
-  Reduction r;
+  Record r;
   for (int k = 0; k < COLOURS; ++k) {
     r.red[k] = g.work_palette[3 * k];
     r.green[k] = g.work_palette[3 * k + 1];
     r.blue[k] = g.work_palette[3 * k + 2];
     r.dead[k] = 0;
   }
-  find_all_partners(r);
+  kernels.all_partners(r);
+  int32_t referrers[COLOURS] = {};  // live colours whose partner this colour is
   for (int k = 0; k < COLOURS; ++k) {
     r.pair[k] = pair_key(r, k);
-    r.referrers[k] = 0;
+    if (r.partner[k] != NONE) ++referrers[index_of(r.partner[k])];
   }
-  for (int k = 0; k < COLOURS; ++k)
-    if (r.partner[k] != NONE) ++r.referrers[index_of(r.partner[k])];
 
+  uint8_t into[COLOURS];  // the colour each merged colour was merged into; a live one names itself
+  for (int k = 0; k < COLOURS; ++k) into[k] = static_cast<uint8_t>(k);
   for (int merge = 0; merge < MERGES; ++merge) {
-    const int i = closest_pair(r);
-    if (i < 0) break;  // cannot happen while more than one colour lives
+    const int32_t least = kernels.closest_pair(r);
+    if (least == NONE) break;  // cannot happen while more than one colour lives
+    const int i = index_of(least);
     const int j = index_of(r.partner[i]);
-    const uint8_t from = static_cast<uint8_t>(i), to = static_cast<uint8_t>(j);
-    for (int k = 0; k < COLOURS; ++k) map[k] = map[k] == from ? to : map[k];
+    into[i] = static_cast<uint8_t>(j);
     g.live_flags[i] = 0;
     r.dead[i] = NONE;
     r.pair[i] = NONE;
-    --r.referrers[j];
+    --referrers[j];
     // The colours that had i as their partner look again.
-    for (int k = 0, left = r.referrers[i]; k < i && left > 0; ++k) {
+    for (int k = 0, left = referrers[i]; k < i && left > 0; ++k) {
       if (r.dead[k] != 0 || r.partner[k] == NONE || index_of(r.partner[k]) != i) continue;
-      find_partner(r, k);
-      if (r.partner[k] != NONE) ++r.referrers[index_of(r.partner[k])];
+      r.partner[k] = kernels.partner(r, k);
+      r.pair[k] = pair_key(r, k);
+      if (r.partner[k] != NONE) ++referrers[index_of(r.partner[k])];
       --left;
     }
   }
 
-  // Compact the survivors to the front, in file order.
+  // Compact the survivors to the front, in file order; each one's map entry is its
+  // place. A colour is always merged into one above it, so from the top down every
+  // merged colour finds the place of the colour it was merged into already set (a
+  // live colour names itself). Written without branches: which colours are merged is
+  // all but random.
   int m = 0;
   for (int k = 0; k < COLOURS; ++k) {
-    if (!g.live_flags[k]) continue;
-    map[k] = static_cast<uint8_t>(m);
-    for (int c = 0; c < 3; ++c) g.work_palette[3 * m + c] = g.work_palette[3 * k + c];
-    ++m;
+    const int live = g.live_flags[k];
+    const int to = live ? m : k;
+    map[k] = static_cast<uint8_t>(m + PAL_FILE_FIRST);
+    for (int c = 0; c < 3; ++c) g.work_palette[3 * to + c] = g.work_palette[3 * k + c];
+    m += live;
   }
-  // A merged colour names a live one, whose entry now holds its compacted place.
-  for (int k = 0; k < COLOURS; ++k)
-    if (!g.live_flags[k]) map[k] = map[map[k]];
-  for (int k = 0; k < COLOURS; ++k) map[k] = static_cast<uint8_t>(map[k] + PAL_FILE_FIRST);
+  for (int k = COLOURS - 1; k >= 0; --k) map[k] = map[into[k]];
   return g.work_palette;
 }

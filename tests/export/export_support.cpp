@@ -193,7 +193,7 @@ bool read_gif(const std::string& path, GifAnimation& gif) {
       for (int x = 0; x < frame.width; x++) {
         int k = image.RasterBits[y * frame.width + x];
         size_t at = (static_cast<size_t>(frame.top + y) * gif.width + frame.left + x) * 3;
-        if (!map || k >= map->ColorCount || at + 3 > canvas.size()) continue;
+        if (!map || k >= map->ColorCount || k == control.TransparentColor || at + 3 > canvas.size()) continue;
         canvas[at] = map->Colors[k].Red;
         canvas[at + 1] = map->Colors[k].Green;
         canvas[at + 2] = map->Colors[k].Blue;

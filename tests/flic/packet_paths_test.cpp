@@ -6,6 +6,7 @@
 #include <cstring>
 #include <random>
 
+#include "flic/decoder.h"
 #include "tests/flic/flic_fixture.h"
 
 namespace {
@@ -378,4 +379,72 @@ TEST_F(PacketPaths, EveryPacketBoundaryMeetsARefillAndTheChunkEnd) {
       check(at, types[k], streams[k], kinds[k], short_by);
     }
   }
+}
+
+// Uncompressed frames larger than the stream buffer are read straight into the
+// buffer's rows: the pixels and the file position after each frame must be those of
+// the byte-at-a-time reference, with rows in memory one after another or apart, with
+// either form of the colour map translation, and when the file ends inside a frame.
+TEST_F(PacketPaths, LargeUncompressedFramesDecodeAlikeReadStraightIntoTheRows) {
+  struct Shape {
+    int buffer_w, buffer_h, frame_w, frame_h, x, y;
+  };
+  const Shape shapes[] = {{152, 70, 152, 70, 0, 0}, {150, 70, 141, 61, 4, 3}, {149, 50, 149, 50, 0, 0}};
+  std::vector<FdTranslateRun> forms = {fd_translate_portable};
+  if (fd_translate_vector != nullptr) forms.push_back(fd_translate_vector);
+  std::mt19937 rng(99);
+  start(1, 1);
+  for (const Shape& shape : shapes) {
+    ASSERT_EQ(vb_open(vb_alloc(shape.buffer_w, shape.buffer_h)), 0);
+    const size_t frame_bytes = size_t(shape.frame_w) * shape.frame_h;
+    std::vector<Bytes> frames(3, Bytes(frame_bytes));
+    for (Bytes& f : frames)
+      for (uint8_t& b : f) b = uint8_t(rng());
+    for (uint32_t padding : {6u, 1000u, 4090u}) {
+      FlicWriter w;
+      fw_begin(w, FW_FLC, uint16_t(shape.frame_w), uint16_t(shape.frame_h), 0);
+      fw_begin_prefix(w);
+      fw_raw(w, Bytes(padding, 0));
+      fw_end_frame(w);
+      std::vector<size_t> data_at;  // where each frame's pixels begin in the file
+      for (const Bytes& f : frames) {
+        fw_begin_frame(w);
+        data_at.push_back(w.bytes.size() + FW_CHUNK_HEADER_SIZE);
+        fw_uncompressed(w, f.data());
+        fw_end_frame(w);
+      }
+      fw_finish(w);
+      for (long cut : {-1L, 1L, 5000L, long(frame_bytes) - 1}) {  // file cut inside the second frame's pixels
+        Bytes file = w.bytes;
+        if (cut >= 0) file.resize(data_at[1] + size_t(cut));
+        for (size_t form = 0; form < forms.size(); ++form) {
+          SCOPED_TRACE("frame " + std::to_string(shape.frame_w) + " x " + std::to_string(shape.frame_h) +
+                       ", padding " + std::to_string(padding) + ", cut " + std::to_string(cut) + ", form " +
+                       std::to_string(form));
+          fd_translate_run = forms[form];
+          uint8_t map[256];
+          for (uint8_t& m : map) m = uint8_t(rng());
+          std::memcpy(gfx_state.flic_colour_map, map, 256);
+          Bytes expected(gfx_state.buffer_size, 0xEE);  // rows a pitch apart
+          fill_buffer(0xEE);
+          gfx_state.draw_x = shape.x;
+          gfx_state.draw_y = shape.y;
+          open(save_bytes(file));
+          for (size_t f = 0; f < frames.size(); ++f) {
+            const size_t arrived = std::min(frame_bytes, file.size() > data_at[f] ? file.size() - data_at[f] : 0);
+            for (size_t b = 0; b < arrived; ++b)
+              expected[size_t(shape.y + int(b) / shape.frame_w) * size_t(gfx_state.row_pitch) + size_t(shape.x) +
+                       b % size_t(shape.frame_w)] = map[frames[f][b]];
+            const int32_t decoded = flic_play(&context_, 1, GFX_FLAG_NO_PAUSE | GFX_FLAG_AT_POSITION);
+            EXPECT_EQ(decoded, arrived == frame_bytes ? 1 : 0) << "frame " << f;
+            ASSERT_EQ(pixels(), expected) << "frame " << f;
+            if (arrived < frame_bytes) break;
+          }
+          flic_close(&context_);
+          opened_ = false;
+        }
+      }
+    }
+  }
+  fd_translate_run = forms.back();  // the best there is, as at start
 }

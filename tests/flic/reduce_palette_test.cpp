@@ -1,7 +1,8 @@
 // The FLIC palette reduction: bit-identical to the literal algorithm on many palettes,
-// and the cases a viewer's user would see.
+// in its portable form and its AVX2 form, and the cases a viewer's user would see.
 #include <random>
 
+#include "palette/reduction.h"
 #include "tests/flic/flic_fixture.h"
 #include "tests/flic/reduce_palette_reference.h"
 
@@ -27,8 +28,20 @@ Palette grid_palette(int step) {
   return p;
 }
 
+// The forms of the searches this processor can run, with their names.
+std::vector<std::pair<std::string, const reduction::Kernels*>> kernels_here() {
+  std::vector<std::pair<std::string, const reduction::Kernels*>> all = {{"portable", &reduction::portable_kernels}};
+  if (pal_best_reduction_kernels() == reduction::avx2_kernels && reduction::avx2_kernels != nullptr)
+    all.push_back({"avx2", reduction::avx2_kernels});
+  return all;
+}
+
 class ReducePalette : public Flic {
  protected:
+  void TearDown() override {
+    pal_reduction_kernels = pal_best_reduction_kernels();
+    Flic::TearDown();
+  }
   void reduce_both(const Palette& p) {
     std::copy(p.begin(), p.end(), gfx_state.flic_file_palette);
     result_ = gfx_reduce_palette(0);
@@ -101,9 +114,41 @@ TEST_F(ReducePalette, MatchesTheLiteralAlgorithmOnRandomAndAdversarialPalettes) 
     }
     cases.push_back({"twins " + std::to_string(n), p});
   }
-  for (const auto& [what, palette] : cases) {
-    reduce_both(palette);
-    expect_same(what);
+  for (const auto& [form, kernels] : kernels_here()) {
+    pal_reduction_kernels = kernels;
+    for (const auto& [what, palette] : cases) {
+      reduce_both(palette);
+      expect_same(form + ", " + what);
+    }
+  }
+}
+
+// The AVX2 searches against the portable ones on many more palettes than the literal
+// algorithm has time for: random ones, few distinct values, near twins and far ones.
+TEST_F(ReducePalette, Avx2FormMatchesThePortableFormOnManyPalettes) {
+  if (kernels_here().size() < 2) GTEST_SKIP() << "no AVX2 on this processor";
+  std::mt19937 rng(777);
+  for (int n = 0; n < 3000; ++n) {
+    const int kind = n % 4;
+    Palette p = random_palette(rng, kind == 0 ? 256 : kind == 1 ? 2 + n % 7 : 256);
+    if (kind == 2)  // near twins everywhere
+      for (int k = 0; k + 1 < 256; k += 1 + int(rng() % 5)) {
+        std::copy_n(p.begin() + 3 * k, 3, p.begin() + 3 * (k + 1));
+        p[3 * (k + 1) + rng() % 3] ^= uint8_t(1 << (rng() % 3));
+      }
+    if (kind == 3)  // colours in a few far corners, so that the first search is inexact
+      for (uint8_t& c : p) c = (c & 1) ? 255 - c % 3 : c % 3;
+    uint8_t colours[2][236 * 3], map[2][256], live[2][256];
+    for (int form = 0; form < 2; ++form) {
+      pal_reduction_kernels = form == 0 ? &reduction::portable_kernels : reduction::avx2_kernels;
+      std::copy(p.begin(), p.end(), gfx_state.flic_file_palette);
+      std::copy_n(gfx_reduce_palette(0), 236 * 3, colours[form]);
+      std::copy_n(gfx_state.flic_colour_map, 256, map[form]);
+      std::copy_n(gfx_state.live_flags, 256, live[form]);
+    }
+    ASSERT_TRUE(std::equal(colours[0], colours[0] + 236 * 3, colours[1])) << "palette " << n;
+    ASSERT_TRUE(std::equal(map[0], map[0] + 256, map[1])) << "palette " << n;
+    ASSERT_TRUE(std::equal(live[0], live[0] + 256, live[1])) << "palette " << n;
   }
 }
 

@@ -1,4 +1,7 @@
 // Command-line parsing and the names of numbered output files.
+#include <sys/stat.h>
+
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -76,6 +79,8 @@ bool split_number(const std::string& text, OutputName& name, std::string& error)
   return true;
 }
 
+}  // namespace
+
 bool parse_output(const std::string& text, OutputName& name, std::string& error) {
   name = OutputName{OutputKind::png_single, "", "", 0, false, 0};
   if (ends_with_nocase(text, ".gif")) {
@@ -88,12 +93,61 @@ bool parse_output(const std::string& text, OutputName& name, std::string& error)
   return false;
 }
 
+namespace {
+
+bool is_folder(const std::string& name) {
+  struct stat st;
+  return stat(name.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// The options of many-file runs, as --name VALUE or --name=VALUE: true when argv[i] is
+// one (i then past its value), with error set when its value is wrong.
+bool batch_option(int argc, char** argv, int& i, Options& options, std::string& value, std::string& error) {
+  const std::string arg = argv[i];
+  static const char* const with_value[] = {"--jobs", "--output-dir", "--as"};
+  if (arg == "--json") {
+    options.json = true;
+    return true;
+  }
+  for (const char* name : with_value) {
+    const std::string n = name;
+    if (arg == n) {
+      if (i + 1 >= argc) {
+        error = n + " needs a value";
+        return true;
+      }
+      value = argv[++i];
+    } else if (arg.rfind(n + "=", 0) == 0) {
+      value = arg.substr(n.size() + 1);
+    } else {
+      continue;
+    }
+    if (n == "--jobs") {
+      char* end = nullptr;
+      const long jobs = std::strtol(value.c_str(), &end, 10);
+      if (value.empty() || *end != '\0' || jobs < 1 || jobs > 256)
+        error = "--jobs takes a number from 1 to 256, not \"" + value + "\"";
+      else
+        options.jobs = static_cast<int>(jobs);
+    } else if (n == "--output-dir") {
+      if (value.empty()) error = "--output-dir needs a folder";
+      options.output_dir = value;
+    } else {
+      options.output_pattern = value;
+    }
+    return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 const char* usage_text() {
   return "Usage: moxflic-export [--palette=screen|file] [--size=N] INPUT OUTPUT\n"
          "       moxflic-export --info INPUT\n"
          "       moxflic-export --check INPUT\n"
+         "       moxflic-export --check|--info [--jobs N] [--json] PATH...\n"
+         "       moxflic-export [--palette=...] [--jobs N] [--json] INPUT... --output-dir DIR [--as EXT]\n"
          "       moxflic-export --help | --version\n"
          "\n"
          "INPUT is a FLI/FLC animation or a PCX picture, recognised by its contents.\n"
@@ -109,6 +163,11 @@ const char* usage_text() {
          "  --info            describe the file as key: value lines\n"
          "  --check           decode the whole file, report frames and decoding time;\n"
          "                    exit 1 when the file is damaged\n"
+         "Many files at once (folders are walked; files are recognised by their contents):\n"
+         "  --jobs N          worker processes (default: one per processor)\n"
+         "  --json            one JSON object per file, and a summary object last\n"
+         "  --output-dir DIR  export every INPUT to DIR/NAME.png, or as --as says:\n"
+         "  --as EXT          .png, .gif, or a frame pattern such as %04d.png\n"
          "Exit status: 0 success, 1 unreadable, unknown, too large or damaged input (what\n"
          "decodes is still written), 2 usage error (also an output that is the input).\n";
 }
@@ -120,10 +179,15 @@ bool parse_args(int argc, char** argv, Options& options, std::string& error) {
   int size = 0;
   bool info = false, check = false, help = false, version = false;
   bool options_end = false;
+  bool many = false;  // an option that only many-file runs take
   for (int i = 1; i < argc; i++) {
     std::string arg = argv[i];
+    std::string value;
     if (options_end || arg.size() < 2 || arg[0] != '-') {
       names.push_back(arg);
+    } else if (batch_option(argc, argv, i, options, value, error)) {
+      if (!error.empty()) return false;
+      many = true;
     } else if (arg == "--") {
       options_end = true;
     } else if (arg == "--palette=screen" || arg == "--palette=file") {
@@ -168,12 +232,37 @@ bool parse_args(int argc, char** argv, Options& options, std::string& error) {
       error = std::string(palette_given ? "--palette" : "--size") + " applies to exporting, not to --info or --check";
       return false;
     }
+    if (!options.output_dir.empty()) {
+      error = "--output-dir applies to exporting, not to --info or --check";
+      return false;
+    }
+    if (many || names.size() > 1 || (names.size() == 1 && is_folder(names[0]))) {
+      options.batch = true;
+      options.inputs = names;
+      if (names.empty()) error = std::string(info ? "--info" : "--check") + " needs a file or folder";
+      return error.empty();
+    }
     if (names.size() != 1) {
       error = std::string(info ? "--info" : "--check") + " takes exactly one input file";
       return false;
     }
     options.input = names[0];
     return true;
+  }
+  if (!options.output_dir.empty()) {
+    options.batch = true;
+    options.inputs = names;
+    if (names.empty()) error = "no input file given";
+    if (!error.empty()) return false;
+    if (!parse_output("NAME" + options.output_pattern, options.output, error)) {
+      error = "--as takes .png, .gif or a frame number pattern such as %04d.png, not \"" + options.output_pattern + "\"";
+      return false;
+    }
+    return true;
+  }
+  if (many) {
+    error = "--jobs, --json and --as need --check, --info or --output-dir";
+    return false;
   }
   if (names.size() != 2) {
     error = names.empty() ? "no input file given" : "give one input file and one output name";

@@ -31,10 +31,20 @@ struct Options {
   PaletteMode palette;
   std::string input;
   OutputName output;
+  // Many inputs at once (batch.cpp): files and folders, worker processes, JSON lines,
+  // and for export the folder the outputs go to and what they are.
+  bool batch = false;
+  std::vector<std::string> inputs;
+  int jobs = 0;  // 0: one per processor
+  bool json = false;
+  std::string output_dir;
+  std::string output_pattern = ".png";  // .png, .gif or a frame number pattern such as %04d.png
 };
 
 // Parses argv into options; on a usage error returns false with a message in error.
 bool parse_args(int argc, char** argv, Options& options, std::string& error);
+// Parses an output name (.png, numbered .png or .gif); false with a message in error.
+bool parse_output(const std::string& text, OutputName& name, std::string& error);
 // The text of --help.
 const char* usage_text();
 // The file name of frame number n (from 1) of a numbered output.
@@ -177,6 +187,8 @@ int flic_export(const Options& options);
 int pcx_export(const Options& options);
 int run_info(const Options& options, InputKind kind);
 int run_check(const Options& options, InputKind kind);
+// --check, --info or export of many files and folders (batch.cpp).
+int run_batch(const Options& options);
 
 // --- Messages and progress (report.cpp) -----------------------------------------------
 // One line on stderr: "moxflic-export: <text>".

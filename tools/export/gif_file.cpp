@@ -1,13 +1,16 @@
 // Animated GIF output through giflib: the first frame's colours as the global colour
 // map, a local map for any frame whose colours differ, only the changed rectangle of a
-// frame whose colours stayed, delays carried in 1/100 s so the total time stays right,
-// and the application block that makes viewers loop forever.
+// frame whose colours stayed, with its unchanged pixels sent as a transparent index
+// (the previous frame shows through, and long runs of one index compress well),
+// delays carried in 1/100 s so the total time stays right, and the application block
+// that makes viewers loop forever.
 #include <gif_lib.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "tools/export/export.h"
 
@@ -86,6 +89,22 @@ void changed_rectangle(const Picture& before, const Picture& now, int32_t& left,
   if (right < 0) left = top = right = bottom = 0;
 }
 
+// An index that no changed pixel of the rectangle uses, to mark the unchanged ones;
+// NO_TRANSPARENT_COLOR when the changed pixels use all 256.
+int unused_index(const Picture& before, const Picture& now, int32_t left, int32_t top, int32_t right,
+                 int32_t bottom) {
+  bool used[GIF_COLOURS] = {};
+  for (int32_t y = top; y <= bottom; y++) {
+    const uint8_t* a = before.pixels.data() + static_cast<size_t>(y) * now.width;
+    const uint8_t* b = now.pixels.data() + static_cast<size_t>(y) * now.width;
+    for (int32_t x = left; x <= right; x++)
+      if (a[x] != b[x]) used[b[x]] = true;
+  }
+  for (int k = 0; k < GIF_COLOURS; k++)
+    if (!used[k]) return k;
+  return NO_TRANSPARENT_COLOR;
+}
+
 bool put_loop_block(GifFileType* gif) {
   const unsigned char loop_forever[3] = {LOOP_SUB_BLOCK_ID, 0, 0};
   return EGifPutExtensionLeader(gif, APPLICATION_EXT_FUNC_CODE) == GIF_OK &&
@@ -136,13 +155,16 @@ bool gif_add_frame(GifOut& out, const Picture& picture, uint32_t frame_us, std::
   if (delay > GIF_MAX_DELAY_CS) delay = GIF_MAX_DELAY_CS;
   out.emitted_cs += delay;
 
-  GraphicsControlBlock control{DISPOSE_DO_NOT, false, static_cast<int>(delay), NO_TRANSPARENT_COLOR};
-  GifByteType control_bytes[GCB_SIZE];
-  EGifGCBToExtension(&control, control_bytes);
-
   bool palette_kept = out.have_previous && same_palette(out.previous, picture);
   int32_t left = 0, top = 0, right = picture.width - 1, bottom = picture.height - 1;
-  if (palette_kept) changed_rectangle(out.previous, picture, left, top, right, bottom);
+  int transparent = NO_TRANSPARENT_COLOR;
+  if (palette_kept) {
+    changed_rectangle(out.previous, picture, left, top, right, bottom);
+    transparent = unused_index(out.previous, picture, left, top, right, bottom);
+  }
+  GraphicsControlBlock control{DISPOSE_DO_NOT, false, static_cast<int>(delay), transparent};
+  GifByteType control_bytes[GCB_SIZE];
+  EGifGCBToExtension(&control, control_bytes);
   // A frame whose colours changed is written whole, since a palette change recolours
   // every pixel on screen; one whose colours are not the global map carries its own.
   bool global_colours = std::memcmp(out.global_palette, picture.palette, sizeof picture.palette) == 0;
@@ -150,9 +172,17 @@ bool gif_add_frame(GifOut& out, const Picture& picture, uint32_t frame_us, std::
 
   bool ok = EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, GCB_SIZE, control_bytes) == GIF_OK &&
             EGifPutImageDesc(gif, left, top, right - left + 1, bottom - top + 1, false, local) == GIF_OK;
+  std::vector<GifPixelType> line(static_cast<size_t>(right - left + 1));
   for (int32_t y = top; ok && y <= bottom; y++) {
-    auto* row = const_cast<GifPixelType*>(picture.pixels.data() + static_cast<size_t>(y) * picture.width + left);
-    ok = EGifPutLine(gif, row, right - left + 1) == GIF_OK;
+    const size_t at = static_cast<size_t>(y) * picture.width + left;
+    const uint8_t* now = picture.pixels.data() + at;
+    if (transparent == NO_TRANSPARENT_COLOR) {
+      std::memcpy(line.data(), now, line.size());
+    } else {
+      const uint8_t* before = out.previous.pixels.data() + at;
+      for (size_t x = 0; x < line.size(); x++) line[x] = now[x] == before[x] ? transparent : now[x];
+    }
+    ok = EGifPutLine(gif, line.data(), static_cast<int>(line.size())) == GIF_OK;
   }
   GifFreeMapObject(local);
   if (!ok) {

@@ -37,6 +37,7 @@ int main(int argc, char** argv) {
     std::printf("moxflic-export %s\n", MOXFLIC_VERSION);
     return EXIT_OK;
   }
+  if (options.batch) return run_batch(options);
   InputKind kind;
   std::string reason;
   if (!input_classify(options.input, kind, reason)) {

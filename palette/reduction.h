@@ -1,0 +1,67 @@
+// The FLIC palette reduction's working record and its three searches, which come in
+// a portable form and, on processors that have them, in AVX2 instructions. Internal
+// to the palette manager (and to the tests that compare the two forms).
+//
+// Each of the 20 merges takes the pair of live colours (i < j) at the least squared
+// RGB distance; among equal pairs the last in (i, j) scan order wins, that is the
+// highest i and for it the highest j. Colour i is merged into j. Distances never
+// change, only which colours are live, so each colour keeps its nearest live partner
+// above it (ties to the highest), and after a merge only the colours whose partner
+// was the merged one look again.
+//
+// A colour's partner is held as one number, distance * 256 + (255 - partner), so
+// that the least number names the nearest partner and, among equally near ones, the
+// highest; the smallest of those numbers over all colours, with the colour's own index
+// in place of the partner's, names the pair to merge. All the searches are then plain
+// minimum searches.
+#pragma once
+
+#include <cstdint>
+
+#include "gfx/gfx.h"
+
+namespace reduction {
+
+constexpr int COLOURS = GFX_COLOURS;
+constexpr int32_t NONE = INT32_MAX;  // no partner, or a merged colour: never the least
+constexpr int INDEX_BITS = 8;        // the low bits of a key hold 255 - index
+constexpr int32_t INDEX_MASK = COLOURS - 1;
+
+struct Record {
+  alignas(32) float red[COLOURS];
+  alignas(32) float green[COLOURS];
+  alignas(32) float blue[COLOURS];
+  alignas(32) int32_t dead[COLOURS];     // NONE once merged, else 0
+  alignas(32) int32_t partner[COLOURS];  // each colour's nearest live colour above it, as a key
+  alignas(32) int32_t pair[COLOURS];     // the same distance with the colour's own index; NONE if dead
+};
+
+inline int index_of(int32_t key) { return INDEX_MASK - (key & INDEX_MASK); }
+
+// The colour's key for the pair search, from its partner key.
+inline int32_t pair_key(const Record& r, int k) {
+  if (r.dead[k] != 0 || r.partner[k] == NONE) return NONE;
+  return (r.partner[k] & ~INDEX_MASK) | (INDEX_MASK - k);
+}
+
+// The three searches. all_partners: every colour's partner key, all colours live.
+// partner: colour k's partner key among the live colours above it. closest_pair: the
+// least pair key, NONE if there is none.
+struct Kernels {
+  void (*all_partners)(Record& r);
+  int32_t (*partner)(const Record& r, int k);
+  int32_t (*closest_pair)(const Record& r);
+};
+
+extern const Kernels portable_kernels;
+// Null when this build has no AVX2 form.
+extern const Kernels* const avx2_kernels;
+
+}  // namespace reduction
+
+// The searches the reduction uses: the AVX2 ones when the processor has AVX2 and FMA,
+// else the portable ones. Tests may set either (the AVX2 ones only where available)
+// and must set them back.
+extern const reduction::Kernels* pal_reduction_kernels;
+// The kernels chosen for this processor.
+const reduction::Kernels* pal_best_reduction_kernels();
