@@ -38,11 +38,19 @@ void qtw_resize_client(int32_t width, int32_t height);
 // The menu as Qt shows it: an item's text ("&" kept), whether it can be chosen, and
 // the top-level titles in order.
 std::string qtw_menu_text(int32_t id);
+// The key shown beside an item ("Ctrl+O"), or empty.
+std::string qtw_menu_key(int32_t id);
 bool qtw_menu_enabled(int32_t id);
 std::vector<std::string> qtw_menu_titles();
 // Chooses a menu item as a click would: the command is queued for the message loop.
 void qtw_trigger(int32_t id);
-// Delivers a key press and release to the main window (a virtual-key code).
-void qtw_tap_key(int32_t virtual_key);
+// Delivers a key press and release to the main window (a virtual-key code and the
+// WIN_MOD_* modifiers held).
+void qtw_tap_key(int32_t virtual_key, uint32_t modifiers = 0);
+// Drags a file over the main window and drops it there as a file manager does
+// (a URL, possibly not a local one); true when the window took the drag.
+bool qtw_drop_url(const char* url);
+// Asks to close the main window as the window manager does for its close box.
+void qtw_request_close();
 // True while a command runs and user input is held back.
 bool qtw_input_held();

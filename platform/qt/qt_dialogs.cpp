@@ -98,9 +98,14 @@ int32_t win_get_open_file_name(win_open_file* dialog) {
     chosen = dialog_answers.front();
     dialog_answers.pop_front();
   } else {
+    const QString folder = dialog->initial_dir != nullptr && dialog->initial_dir[0] != '\0'
+                               ? QString::fromUtf8(dialog->initial_dir)
+                               : QDir::currentPath();
     QFileDialog box(owner_widget(dialog->owner), QString::fromUtf8(dialog->title != nullptr ? dialog->title : ""),
-                    QString::fromUtf8(dialog->initial_dir != nullptr ? dialog->initial_dir : ""));
+                    folder);
     box.setOption(QFileDialog::DontUseNativeDialog, true);
+    // The filter reads as the program names it; the caseless globs behind it stay hidden.
+    box.setOption(QFileDialog::HideNameFilterDetails, true);
     box.setFileMode(QFileDialog::ExistingFile);
     box.setAcceptMode(QFileDialog::AcceptOpen);
     QStringList filters = QString::fromStdString(qtw_dialog_filter(dialog->filter)).split(";;", Qt::SkipEmptyParts);
