@@ -15,7 +15,8 @@ struct QtwMessageBox {
   uint32_t type;
 };
 
-// From now on message boxes are recorded instead of shown (true), or shown again (false).
+// From now on message boxes are recorded instead of shown (true; the record starts
+// empty), or shown again (false).
 void qtw_record_message_boxes(bool record);
 const std::vector<QtwMessageBox>& qtw_message_boxes();
 // Answers for the next open-file dialogs, in order (an empty path cancels). With
@@ -27,7 +28,8 @@ std::string qtw_dialog_filter(const char* filter);
 // Runs the Qt event loop once (pending events only).
 void qtw_process_events();
 // Runs the event loop and dispatches queued messages and a due paint until none is
-// left; returns the number dispatched. Stops at the quit message.
+// left, turning accelerator keys into commands as the program's loop does; returns
+// the number dispatched. Stops at the quit message.
 int32_t qtw_dispatch_pending();
 // The main window's client area as shown: its size and a pixel as 0xRRGGBB.
 int32_t qtw_client_width();

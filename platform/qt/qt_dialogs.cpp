@@ -142,6 +142,9 @@ int32_t win_program_dir(char* out, size_t size) {
   return copy_fitting(out, size, exe) ? 1 : 0;
 }
 
-void qtw_record_message_boxes(bool record) { record_boxes = record; }
+void qtw_record_message_boxes(bool record) {
+  record_boxes = record;
+  if (record) recorded_boxes.clear();
+}
 const std::vector<QtwMessageBox>& qtw_message_boxes() { return recorded_boxes; }
 void qtw_answer_dialog(const char* path) { dialog_answers.push_back(path != nullptr ? path : ""); }

@@ -45,6 +45,7 @@ struct QtWindow {
   plat_window screen = nullptr;  // the shared screen's window (client picture)
   win_proc proc = nullptr;
   uint32_t class_style = 0;
+  const win_accel_table* accelerators = nullptr;  // the class's, for the test controls
   QtFrameWindow* frame = nullptr;
   QtClientWidget* client = nullptr;
   QImage image;  // the client picture in colour

@@ -239,6 +239,7 @@ plat_window win_create(const char* class_name, const char* title, int32_t width,
   QtWindow* w = new QtWindow;
   w->proc = window_class->proc;
   w->class_style = window_class->style;
+  w->accelerators = window_class->accelerators;
   w->frame = new QtFrameWindow;
   w->frame->setWindowTitle(QString::fromUtf8(title != nullptr ? title : ""));
   w->frame->setAcceptDrops(true);
@@ -393,7 +394,9 @@ int32_t qtw_dispatch_pending() {
     if (!s.queue.empty()) {
       win_msg msg = s.queue.front();
       s.queue.pop_front();
-      win_dispatch_message(&msg);
+      if (s.main == nullptr || win_translate_accelerator(s.main->screen, s.main->accelerators, &msg) == 0) {
+        win_dispatch_message(&msg);
+      }
     } else if (s.main != nullptr && s.main->needs_paint) {
       win_send_message(s.main->screen, WIN_MSG_PAINT, 0, 0);
     } else {
