@@ -5,7 +5,7 @@ set -euo pipefail
 
 build_packages=(cmake ninja-build g++ pkg-config libpng-dev libgif-dev qt6-base-dev)
 test_packages=(clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev ffmpeg python3-pil
-               xvfb xauth xdotool imagemagick)
+               xvfb xauth xdotool wmctrl openbox imagemagick)
 
 wanted=("${build_packages[@]}")
 if [ "${1:-build}" = test ]; then wanted+=("${test_packages[@]}"); fi
