@@ -5,6 +5,7 @@
 #include <climits>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 
 #include "flic/flic.h"
 #include "platform/types.h"
@@ -19,8 +20,9 @@ constexpr const char* APP_FLIC_FILTER_PATTERN = "*.FLI;*.FLC";
 constexpr const char* APP_NOT_FLIC_FORMAT = "%s is not an FLI or FLC file.";
 constexpr const char* APP_INFO_FORMAT = "%s\n%dx%d pixels\n%d frames";
 constexpr const char* APP_CANNOT_SHOW_FORMAT = "%s cannot be shown: its picture is %dx%d pixels.";
-constexpr const char* APP_NAME_TOO_LONG_FORMAT =
-    "The file name on the command line is too long: %zu characters, at most %d.";
+constexpr const char* APP_NAME_TOO_LONG_FORMAT = "The file name is too long: %zu characters, at most %d.";
+constexpr const char* APP_HELP_OPTION = "--help";
+constexpr const char* APP_VERSION_OPTION = "--version";
 constexpr const char* APP_ERROR_CAPTION = "flic";
 constexpr const char* APP_INFO_CAPTION = "FLI/FLC";
 
@@ -29,7 +31,6 @@ constexpr int32_t APP_WINDOW_WIDTH = 640;
 constexpr int32_t APP_WINDOW_HEIGHT = 480;
 // Drawing colour set at window creation.
 constexpr int32_t APP_START_COLOUR = 25;
-// Header offset of the frame count.
 
 // Name buffers: a full path and a bare file name, each with its terminating zero.
 constexpr size_t APP_NAME_SIZE = PATH_MAX;
@@ -43,6 +44,7 @@ struct AppState {
   plat_dc window_dc;
   plat_palette palette;
   plat_menu menu;
+  const win_accel_table* accelerators;
   int32_t client_width;
   int32_t client_height;
   int32_t buffer_slot;
@@ -68,14 +70,22 @@ extern AppState app_state;
 void app_reset();
 
 // --- Entry ----------------------------------------------------------------------------
+// The options --help and --version, each alone on the command line: the usage text or
+// the version goes to out and the answer is 1 (the program then ends with 0, needing
+// no display). Any other command line answers 0: it names a file.
+int32_t app_option(int argc, char** argv, FILE* out);
 // Joins the program's arguments after the program name with single spaces into out:
 // the length of the whole tail (out holds it only when that is below size).
 size_t app_command_tail(int argc, char** argv, char* out, size_t size);
 // Registers the class, creates and shows the window, brings up the library with a
 // 640 x 480 buffer, paints, and opens the file named by tail (may be empty).
 void app_start(const char* tail, size_t tail_length, int32_t show_state);
-// Runs the message loop until the quit message; returns its exit code.
+// Runs the message loop until the quit message, turning the accelerator keys into
+// their commands; returns the quit message's exit code.
 int32_t app_run();
+// Loads a file by a name given whole (command line, dropped file) as command 308 does,
+// with no dialog title. A name longer than the name buffer is refused with a message.
+void app_load_named(const char* name, size_t length);
 
 // --- Window procedure -----------------------------------------------------------------
 intptr_t app_window_proc(plat_window window, uint32_t message, uintptr_t wparam, intptr_t lparam);

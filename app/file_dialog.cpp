@@ -24,6 +24,14 @@ int32_t app_file_dialog(const char* description, const char* pattern) {
   dialog.file_title = title;
   dialog.file_title_size = sizeof title;
   dialog.default_ext = pattern_length >= 2 ? pattern + 2 : nullptr;
+  // The dialog opens in the folder of the FLIC shown last (null: the current folder).
+  char folder[APP_NAME_SIZE] = {};
+  const char* slash = std::strrchr(app_state.loaded_name, '/');
+  if (slash != nullptr) {
+    const size_t length = slash == app_state.loaded_name ? 1 : static_cast<size_t>(slash - app_state.loaded_name);
+    std::memcpy(folder, app_state.loaded_name, length);
+    dialog.initial_dir = folder;
+  }
   if (win_get_open_file_name(&dialog) != 1) return -1;
 
   std::memcpy(app_state.file_name, file, sizeof file);

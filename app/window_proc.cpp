@@ -1,5 +1,5 @@
 // The main window's procedure: creation and destruction of the library's display
-// resources, size, focus, paint, and the menu commands.
+// resources, size, focus, paint, the menu commands and files dropped on the window.
 #include "app/app.h"
 #include "gfx/gfx.h"
 #include "palette/palette.h"
@@ -44,6 +44,16 @@ void on_paint(plat_window window) {
   vb_blit_scaled(0, gfx_max_x(), 0, gfx_max_y(), 0, app_state.client_width - 1, 0,
                  app_state.client_height - 1);
   win_end_paint(window);
+}
+
+// The first file of a drop is opened as a name given on the command line is.
+void on_drop(plat_drop drop) {
+  char name[APP_NAME_SIZE];
+  const int64_t length = win_drag_query_file(drop, 0, name, sizeof name);
+  win_drag_finish(drop);
+  if (length < 0) return;
+  // A name too long for the buffer was not copied; the length alone gets it refused.
+  app_load_named(name, static_cast<size_t>(length));
 }
 
 // The whole first parameter names the command, not only its low 16 bits.
@@ -93,6 +103,9 @@ intptr_t app_window_proc(plat_window window, uint32_t message, uintptr_t wparam,
     case WIN_MSG_COMMAND:
       if (on_command(window, wparam)) return 0;
       break;
+    case WIN_MSG_DROP_FILES:
+      on_drop(reinterpret_cast<plat_drop>(wparam));
+      return 0;
     default:
       break;
   }

@@ -61,17 +61,17 @@ int32_t flic_show(const char* file_name, int32_t loops, uint32_t flags) {
 
   const int32_t max_x = gfx_max_x();
   const int32_t max_y = gfx_max_y();
-  plat_rect client{};
-  plat_get_client_rect(plat_get_active_window(), &client);
-  const int32_t client_right = client.right - 1;
-  const int32_t client_bottom = client.bottom - 1;
 
   const bool until_escape = loops <= 0;
   bool rewound = false;
   int64_t shown_in_pass = 0;
   for (;;) {
     if (flic_play(&context, 1, flags) != 0) {
-      vb_blit_scaled(0, max_x, 0, max_y, 0, client_right, 0, client_bottom);
+      // The window may have been resized since the last frame: each frame fills the
+      // client area as it is now.
+      plat_rect client{};
+      plat_get_client_rect(plat_get_active_window(), &client);
+      vb_blit_scaled(0, max_x, 0, max_y, 0, client.right - 1, 0, client.bottom - 1);
       ++shown_in_pass;
       if (gfx_key_down(FLIC_ESCAPE_SCAN_CODE) == 1) break;
       continue;

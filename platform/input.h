@@ -6,12 +6,26 @@
 // Map types for plat_map_virtual_key.
 constexpr uint32_t PLAT_MAPVK_VSC_TO_VK = 1;
 
-// Virtual-key codes the system uses.
+// Virtual-key codes the system uses. Letters and digits are their upper-case ASCII codes.
 constexpr int32_t PLAT_VK_LBUTTON = 0x01;
 constexpr int32_t PLAT_VK_RBUTTON = 0x02;
 constexpr int32_t PLAT_VK_MBUTTON = 0x04;
+constexpr int32_t PLAT_VK_BACK = 0x08;
+constexpr int32_t PLAT_VK_TAB = 0x09;
+constexpr int32_t PLAT_VK_RETURN = 0x0D;
+constexpr int32_t PLAT_VK_SHIFT = 0x10;
+constexpr int32_t PLAT_VK_CONTROL = 0x11;
+constexpr int32_t PLAT_VK_MENU = 0x12;  // Alt
 constexpr int32_t PLAT_VK_CAPITAL = 0x14;
 constexpr int32_t PLAT_VK_ESCAPE = 0x1B;
+constexpr int32_t PLAT_VK_SPACE = 0x20;
+constexpr int32_t PLAT_VK_END = 0x23;
+constexpr int32_t PLAT_VK_HOME = 0x24;
+constexpr int32_t PLAT_VK_LEFT = 0x25;
+constexpr int32_t PLAT_VK_UP = 0x26;
+constexpr int32_t PLAT_VK_RIGHT = 0x27;
+constexpr int32_t PLAT_VK_DOWN = 0x28;
+constexpr int32_t PLAT_VK_F1 = 0x70;  // F2 to F12 follow
 
 // Scan codes.
 constexpr uint32_t PLAT_SCAN_ESCAPE = 1;

@@ -29,6 +29,17 @@ constexpr uint32_t WIN_MSG_CLOSE = 0x0010;
 constexpr uint32_t WIN_MSG_QUIT = 0x0012;
 // A menu item was chosen (or a command was sent): wparam holds the command number.
 constexpr uint32_t WIN_MSG_COMMAND = 0x0111;
+// A key was pressed in the window: wparam its virtual-key code (platform/input.h),
+// lparam the modifier keys held (WIN_MOD_*).
+constexpr uint32_t WIN_MSG_KEY_DOWN = 0x0100;
+// Files were dropped on the window: wparam is a plat_drop to read with
+// win_drag_query_file; the receiver ends it with win_drag_finish.
+constexpr uint32_t WIN_MSG_DROP_FILES = 0x0233;
+
+// Modifier keys of WIN_MSG_KEY_DOWN and of accelerators.
+constexpr uint32_t WIN_MOD_SHIFT = 0x1;
+constexpr uint32_t WIN_MOD_CTRL = 0x2;
+constexpr uint32_t WIN_MOD_ALT = 0x4;
 
 // Packs and unpacks the size message's second parameter.
 inline intptr_t win_size_param(int32_t width, int32_t height) {
@@ -106,6 +117,21 @@ inline int32_t win_icon_index(const win_icon* icon, int32_t x, int32_t y) {
 struct plat_menu_obj;
 using plat_menu = plat_menu_obj*;
 
+// --- Keyboard accelerators ------------------------------------------------------------
+// A key with its modifiers that stands for a command.
+struct win_accel {
+  uint32_t modifiers;  // WIN_MOD_*, all of them and no others held
+  int32_t virtual_key;
+  int32_t command;
+};
+
+// A named accelerator table.
+struct win_accel_table {
+  const char* name;
+  const win_accel* items;
+  int32_t count;
+};
+
 // --- Window class and window ----------------------------------------------------------
 // Class styles: redraw the whole client area when its width or height changes.
 constexpr uint32_t WIN_CS_VREDRAW = 0x0001;
@@ -121,6 +147,9 @@ struct win_class {
   const win_icon* icon;       // may be null
   const win_menu* menu;       // the class menu every window of the class gets; may be null
   const char* class_name;
+  // Keys shown beside the menu items of their commands; may be null. They act only
+  // through win_translate_accelerator in the message loop.
+  const win_accel_table* accelerators;
 };
 
 // Registers a window class; 1 on success, 0 when the class is incomplete or already known.
@@ -139,6 +168,13 @@ void win_update(plat_window window);
 void win_begin_paint(plat_window window);
 void win_end_paint(plat_window window);
 // Sends a message straight to the window procedure and returns its answer.
+//
+// While a command runs (WIN_MSG_COMMAND, sent or dispatched, until the procedure
+// returns) the user's input is held back: key presses, menu choices and dropped files
+// are dropped. A close request is kept instead: from then on the Escape key reads as
+// down to plat_get_async_key_state, so that playback ends after the frame on show, and
+// WIN_MSG_CLOSE is posted when the command returns. Message boxes and the open-file
+// dialog take input as usual.
 intptr_t win_send_message(plat_window window, uint32_t message, uintptr_t wparam, intptr_t lparam);
 // Puts a message at the end of the queue; 1 on success.
 int32_t win_post_message(plat_window window, uint32_t message, uintptr_t wparam, intptr_t lparam);
@@ -156,6 +192,22 @@ int32_t win_get_message(win_msg* out);
 intptr_t win_dispatch_message(const win_msg* msg);
 // Posts the quit message with an exit code.
 void win_post_quit(int32_t exit_code);
+// A key-down message for window that matches an accelerator of table is sent to the
+// window as that accelerator's command: 1. Anything else is left for dispatch: 0.
+int32_t win_translate_accelerator(plat_window window, const win_accel_table* table, const win_msg* msg);
+// The name of a key with modifiers as menus show it ("Ctrl+O", "Space", "F1"): its
+// length, written with its terminating zero into out when it fits.
+size_t win_key_name(uint32_t modifiers, int32_t virtual_key, char* out, size_t size);
+
+// --- Dropped files --------------------------------------------------------------------
+struct plat_drop_obj;
+using plat_drop = plat_drop_obj*;
+
+// The name of file index (from 0) of a drop: its length, written with its terminating
+// zero into out when it fits; -1 when the drop holds no such file.
+int64_t win_drag_query_file(plat_drop drop, int32_t index, char* out, size_t size);
+// Frees a drop; the handle is dead afterwards.
+void win_drag_finish(plat_drop drop);
 
 // --- Menu -----------------------------------------------------------------------------
 // The window's menu, or null.
@@ -184,7 +236,7 @@ struct win_open_file {
   size_t file_size;
   char* file_title;        // receives the bare file name; may be null
   size_t file_title_size;
-  const char* initial_dir; // may be null
+  const char* initial_dir; // the folder shown first; null for the current folder
   const char* title;       // may be null
   const char* default_ext; // may be null
 };

@@ -1,6 +1,8 @@
-// The main window's menu: the "&FLI/FLC" drop-down, then two top-level items.
+// The main window's menu: the "&FLI/FLC" drop-down, then two top-level items; and the
+// keys that stand for its items.
 #include <cstring>
 
+#include "platform/input.h"
 #include "resources/commands.h"
 #include "resources/resources.h"
 
@@ -22,8 +24,21 @@ constexpr win_menu_item menu_rows[] = {
 constexpr win_menu main_menu = {RES_MENU_NAME, menu_rows,
                                 static_cast<int32_t>(sizeof menu_rows / sizeof menu_rows[0])};
 
+constexpr win_accel accel_rows[] = {
+    {WIN_MOD_CTRL, 'O', CMD_OPEN},  {0, PLAT_VK_SPACE, CMD_PLAY}, {0, PLAT_VK_RIGHT, CMD_FRAME},
+    {0, PLAT_VK_HOME, CMD_RESET},   {0, 'I', CMD_INFO},           {0, PLAT_VK_F1, CMD_ABOUT},
+    {WIN_MOD_CTRL, 'Q', CMD_QUIT},
+};
+
+constexpr win_accel_table main_accelerators = {
+    RES_ACCEL_NAME, accel_rows, static_cast<int32_t>(sizeof accel_rows / sizeof accel_rows[0])};
+
 }  // namespace
 
 const win_menu* res_find_menu(const char* name) {
   return name != nullptr && std::strcmp(name, main_menu.name) == 0 ? &main_menu : nullptr;
+}
+
+const win_accel_table* res_find_accelerators(const char* name) {
+  return name != nullptr && std::strcmp(name, main_accelerators.name) == 0 ? &main_accelerators : nullptr;
 }

@@ -5,8 +5,10 @@
 
 // Resource names.
 constexpr const char* RES_MENU_NAME = "FGIMAGE";
+constexpr const char* RES_ACCEL_NAME = "FGIMAGE";
 constexpr const char* RES_ICON_NAME = "FGICON";
 
-// The menu or icon of that name, or null.
+// The menu, accelerator table or icon of that name, or null.
 const win_menu* res_find_menu(const char* name);
+const win_accel_table* res_find_accelerators(const char* name);
 const win_icon* res_find_icon(const char* name);

@@ -4,6 +4,7 @@
 
 #include "platform/common/screen.h"
 #include "platform/common/screen_diag.h"
+#include "platform/headless/window_internal.h"
 #include "platform/input.h"
 #include "platform/system.h"
 
@@ -103,7 +104,9 @@ int16_t plat_get_async_key_state(int32_t virtual_key) {
   screen_count_call();
   Headless& h = hl();
   if (h.key_poll_hook != nullptr) h.key_poll_hook(++h.polls);
-  return (h.keys[virtual_key & 0xFF] & PLAT_KEY_DOWN) ? static_cast<int16_t>(0x8000) : 0;
+  const bool down = (h.keys[virtual_key & 0xFF] & PLAT_KEY_DOWN) != 0 ||
+                    (virtual_key == PLAT_VK_ESCAPE && hlw_close_held());
+  return down ? static_cast<int16_t>(0x8000) : 0;
 }
 
 int32_t plat_get_keyboard_state(uint8_t state[256]) {

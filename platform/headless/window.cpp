@@ -9,8 +9,10 @@
 #include <vector>
 
 #include "platform/common/screen.h"
+#include "platform/common/window_input.h"
 #include "platform/headless/headless.h"
 #include "platform/headless/window_controls.h"
+#include "platform/headless/window_internal.h"
 #include "platform/system.h"
 #include "platform/window.h"
 
@@ -46,6 +48,8 @@ struct HlwState {
   std::deque<Answer> answers;
   bool program_dir_set = false;
   std::string program_dir;
+  int command_depth = 0;  // commands running now (a command may send another)
+  bool close_held = false;
 };
 
 HlwState hlw;
@@ -77,6 +81,19 @@ bool copy_fitting(char* out, size_t size, const std::string& text) {
   if (out == nullptr || size == 0 || text.size() >= size) return false;
   std::memcpy(out, text.c_str(), text.size() + 1);
   return true;
+}
+
+// Drops the window's queued messages, with the file lists they carry.
+void forget_queued(plat_window window) {
+  std::deque<win_msg> kept;
+  for (const win_msg& msg : hlw.queue) {
+    if (msg.window != window) {
+      kept.push_back(msg);
+    } else if (msg.message == WIN_MSG_DROP_FILES) {
+      win_drag_finish(reinterpret_cast<plat_drop>(msg.wparam));
+    }
+  }
+  hlw.queue.swap(kept);
 }
 
 }  // namespace
@@ -134,7 +151,14 @@ void win_end_paint(plat_window) {}
 intptr_t win_send_message(plat_window window, uint32_t message, uintptr_t wparam, intptr_t lparam) {
   if (!is_our_window(window) || hlw.proc == nullptr) return 0;
   hlw.messages.push_back({message, wparam, lparam});
-  return hlw.proc(window, message, wparam, lparam);
+  if (message != WIN_MSG_COMMAND) return hlw.proc(window, message, wparam, lparam);
+  ++hlw.command_depth;
+  intptr_t answer = hlw.proc(window, message, wparam, lparam);
+  if (--hlw.command_depth == 0 && hlw.close_held) {
+    hlw.close_held = false;
+    win_post_message(window, WIN_MSG_CLOSE, 0, 0);
+  }
+  return answer;
 }
 
 int32_t win_post_message(plat_window window, uint32_t message, uintptr_t wparam, intptr_t lparam) {
@@ -158,11 +182,8 @@ void win_destroy(plat_window window) {
   hlw.paint_pending = false;
   hlw.has_menu = false;
   hlw.menu.rows.clear();
-  std::deque<win_msg> kept;
-  for (const win_msg& msg : hlw.queue) {
-    if (msg.window != window) kept.push_back(msg);
-  }
-  hlw.queue.swap(kept);
+  hlw.close_held = false;
+  forget_queued(window);
 }
 
 // With nothing queued, nothing will ever arrive in a headless run: the loop ends as if
@@ -213,7 +234,8 @@ int32_t win_message_box(plat_window owner, const char* text, const char* caption
 int32_t win_get_open_file_name(win_open_file* dialog) {
   if (dialog == nullptr) return 0;
   HlwDialog asked{dialog->owner, "", "", dialog->default_ext != nullptr ? dialog->default_ext : "",
-                  dialog->file_size, dialog->file_title_size};
+                  dialog->file_size, dialog->file_title_size,
+                  dialog->initial_dir != nullptr ? dialog->initial_dir : ""};
   if (dialog->filter != nullptr) {
     asked.description = dialog->filter;
     asked.patterns = dialog->filter + asked.description.size() + 1;
@@ -249,7 +271,35 @@ int32_t win_program_dir(char* out, size_t size) {
   return copy_fitting(out, size, dir) ? 1 : 0;
 }
 
-void hlw_reset() { hlw = HlwState(); }
+void hlw_reset() {
+  for (const win_msg& msg : hlw.queue) {
+    if (msg.message == WIN_MSG_DROP_FILES) win_drag_finish(reinterpret_cast<plat_drop>(msg.wparam));
+  }
+  hlw = HlwState();
+}
+
+bool hlw_close_held() { return hlw.close_held; }
+
+void hlw_press_key(int32_t virtual_key, uint32_t modifiers) {
+  if (hlw.window == nullptr || hlw.command_depth > 0) return;
+  win_post_message(hlw.window, WIN_MSG_KEY_DOWN, static_cast<uintptr_t>(virtual_key),
+                   static_cast<intptr_t>(modifiers));
+}
+
+void hlw_drop_file(const char* path) {
+  if (hlw.window == nullptr || hlw.command_depth > 0) return;
+  plat_drop drop = window_drop_create({path != nullptr ? path : ""});
+  win_post_message(hlw.window, WIN_MSG_DROP_FILES, reinterpret_cast<uintptr_t>(drop), 0);
+}
+
+void hlw_request_close() {
+  if (hlw.window == nullptr) return;
+  if (hlw.command_depth > 0) {
+    hlw.close_held = true;
+  } else {
+    win_post_message(hlw.window, WIN_MSG_CLOSE, 0, 0);
+  }
+}
 
 void hlw_answer_dialog(const char* path, const char* title) {
   std::string chosen = path != nullptr ? path : "";

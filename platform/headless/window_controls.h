@@ -33,6 +33,7 @@ struct HlwDialog {
   std::string default_ext;
   size_t file_size;
   size_t file_title_size;
+  std::string initial_dir;  // empty: the current folder
 };
 
 // Forgets classes, the window, the queue, every record and every queued answer.
@@ -42,6 +43,13 @@ void hlw_reset();
 // name of the path. With no answer queued the dialog is cancelled.
 void hlw_answer_dialog(const char* path, const char* title = nullptr);
 void hlw_cancel_dialog();
+
+// The user's input, held back while a command runs as platform/window.h describes: a
+// key pressed (WIN_MSG_KEY_DOWN), a file dropped on the window (WIN_MSG_DROP_FILES),
+// and the window manager's close request (WIN_MSG_CLOSE).
+void hlw_press_key(int32_t virtual_key, uint32_t modifiers = 0);
+void hlw_drop_file(const char* path);
+void hlw_request_close();
 
 // The program's own directory as win_program_dir reports it (empty: not found).
 void hlw_set_program_dir(const char* dir);

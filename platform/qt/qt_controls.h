@@ -15,7 +15,8 @@ struct QtwMessageBox {
   uint32_t type;
 };
 
-// From now on message boxes are recorded instead of shown (true), or shown again (false).
+// From now on message boxes are recorded instead of shown (true; the record starts
+// empty), or shown again (false).
 void qtw_record_message_boxes(bool record);
 const std::vector<QtwMessageBox>& qtw_message_boxes();
 // Answers for the next open-file dialogs, in order (an empty path cancels). With
@@ -27,7 +28,8 @@ std::string qtw_dialog_filter(const char* filter);
 // Runs the Qt event loop once (pending events only).
 void qtw_process_events();
 // Runs the event loop and dispatches queued messages and a due paint until none is
-// left; returns the number dispatched. Stops at the quit message.
+// left, turning accelerator keys into commands as the program's loop does; returns
+// the number dispatched. Stops at the quit message.
 int32_t qtw_dispatch_pending();
 // The main window's client area as shown: its size and a pixel as 0xRRGGBB.
 int32_t qtw_client_width();
@@ -38,11 +40,19 @@ void qtw_resize_client(int32_t width, int32_t height);
 // The menu as Qt shows it: an item's text ("&" kept), whether it can be chosen, and
 // the top-level titles in order.
 std::string qtw_menu_text(int32_t id);
+// The key shown beside an item ("Ctrl+O"), or empty.
+std::string qtw_menu_key(int32_t id);
 bool qtw_menu_enabled(int32_t id);
 std::vector<std::string> qtw_menu_titles();
 // Chooses a menu item as a click would: the command is queued for the message loop.
 void qtw_trigger(int32_t id);
-// Delivers a key press and release to the main window (a virtual-key code).
-void qtw_tap_key(int32_t virtual_key);
+// Delivers a key press and release to the main window (a virtual-key code and the
+// WIN_MOD_* modifiers held).
+void qtw_tap_key(int32_t virtual_key, uint32_t modifiers = 0);
+// Drags a file over the main window and drops it there as a file manager does
+// (a URL, possibly not a local one); true when the window took the drag.
+bool qtw_drop_url(const char* url);
+// Asks to close the main window as the window manager does for its close box.
+void qtw_request_close();
 // True while a command runs and user input is held back.
 bool qtw_input_held();

@@ -98,9 +98,14 @@ int32_t win_get_open_file_name(win_open_file* dialog) {
     chosen = dialog_answers.front();
     dialog_answers.pop_front();
   } else {
+    const QString folder = dialog->initial_dir != nullptr && dialog->initial_dir[0] != '\0'
+                               ? QString::fromUtf8(dialog->initial_dir)
+                               : QDir::currentPath();
     QFileDialog box(owner_widget(dialog->owner), QString::fromUtf8(dialog->title != nullptr ? dialog->title : ""),
-                    QString::fromUtf8(dialog->initial_dir != nullptr ? dialog->initial_dir : ""));
+                    folder);
     box.setOption(QFileDialog::DontUseNativeDialog, true);
+    // The filter reads as the program names it; the caseless globs behind it stay hidden.
+    box.setOption(QFileDialog::HideNameFilterDetails, true);
     box.setFileMode(QFileDialog::ExistingFile);
     box.setAcceptMode(QFileDialog::AcceptOpen);
     QStringList filters = QString::fromStdString(qtw_dialog_filter(dialog->filter)).split(";;", Qt::SkipEmptyParts);
@@ -137,6 +142,9 @@ int32_t win_program_dir(char* out, size_t size) {
   return copy_fitting(out, size, exe) ? 1 : 0;
 }
 
-void qtw_record_message_boxes(bool record) { record_boxes = record; }
+void qtw_record_message_boxes(bool record) {
+  record_boxes = record;
+  if (record) recorded_boxes.clear();
+}
 const std::vector<QtwMessageBox>& qtw_message_boxes() { return recorded_boxes; }
 void qtw_answer_dialog(const char* path) { dialog_answers.push_back(path != nullptr ? path : ""); }

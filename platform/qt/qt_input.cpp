@@ -1,9 +1,11 @@
 // Keyboard, clocks and the input gate of the Qt window system.
 //
 // While a command runs, the gate holds back all user input: Escape presses are
-// latched for the key poll (so a tap between two polls counts), everything else that
-// could start another command or close the window is swallowed. Paint, expose and
-// resize events still pass, and the key poll and the frame wait run the event loop.
+// latched for the key poll (so a tap between two polls counts), a close request of
+// the main window is held (Escape then reads as down, and the close message is posted
+// when the command ends), everything else that could start another command is
+// swallowed. Paint, expose and resize events still pass, and the key poll and the
+// frame wait run the event loop.
 #include <QApplication>
 #include <QCoreApplication>
 #include <QEvent>
@@ -12,6 +14,7 @@
 #include <QObject>
 #include <QThread>
 #include <QTimer>
+#include <QWindow>
 
 #include <chrono>
 #include <cstring>
@@ -24,19 +27,6 @@
 
 namespace {
 
-// Virtual-key codes beyond those in platform/input.h.
-constexpr int32_t VK_BACK = 0x08;
-constexpr int32_t VK_TAB = 0x09;
-constexpr int32_t VK_RETURN = 0x0D;
-constexpr int32_t VK_SHIFT = 0x10;
-constexpr int32_t VK_CONTROL = 0x11;
-constexpr int32_t VK_MENU = 0x12;
-constexpr int32_t VK_SPACE = 0x20;
-constexpr int32_t VK_LEFT = 0x25;
-constexpr int32_t VK_UP = 0x26;
-constexpr int32_t VK_RIGHT = 0x27;
-constexpr int32_t VK_DOWN = 0x28;
-constexpr int32_t VK_F1 = 0x70;
 constexpr int16_t KEY_IS_DOWN = static_cast<int16_t>(0x8000);
 
 // Scan codes (first keyboard set) of the keys that have one here, by virtual key.
@@ -47,17 +37,18 @@ struct ScanKey {
 constexpr ScanKey scan_keys[] = {
     {PLAT_SCAN_ESCAPE, PLAT_VK_ESCAPE}, {0x02, '1'}, {0x03, '2'}, {0x04, '3'}, {0x05, '4'},
     {0x06, '5'}, {0x07, '6'}, {0x08, '7'}, {0x09, '8'}, {0x0A, '9'}, {0x0B, '0'},
-    {0x0E, VK_BACK}, {0x0F, VK_TAB}, {0x10, 'Q'}, {0x11, 'W'}, {0x12, 'E'}, {0x13, 'R'},
+    {0x0E, PLAT_VK_BACK}, {0x0F, PLAT_VK_TAB}, {0x10, 'Q'}, {0x11, 'W'}, {0x12, 'E'}, {0x13, 'R'},
     {0x14, 'T'}, {0x15, 'Y'}, {0x16, 'U'}, {0x17, 'I'}, {0x18, 'O'}, {0x19, 'P'},
-    {0x1C, VK_RETURN}, {0x1D, VK_CONTROL}, {0x1E, 'A'}, {0x1F, 'S'}, {0x20, 'D'}, {0x21, 'F'},
-    {0x22, 'G'}, {0x23, 'H'}, {0x24, 'J'}, {0x25, 'K'}, {0x26, 'L'}, {0x2A, VK_SHIFT},
+    {0x1C, PLAT_VK_RETURN}, {0x1D, PLAT_VK_CONTROL}, {0x1E, 'A'}, {0x1F, 'S'}, {0x20, 'D'}, {0x21, 'F'},
+    {0x22, 'G'}, {0x23, 'H'}, {0x24, 'J'}, {0x25, 'K'}, {0x26, 'L'}, {0x2A, PLAT_VK_SHIFT},
     {0x2C, 'Z'}, {0x2D, 'X'}, {0x2E, 'C'}, {0x2F, 'V'}, {0x30, 'B'}, {0x31, 'N'}, {0x32, 'M'},
-    {0x38, VK_MENU}, {0x39, VK_SPACE}, {0x3A, PLAT_VK_CAPITAL},
+    {0x38, PLAT_VK_MENU}, {0x39, PLAT_VK_SPACE}, {0x3A, PLAT_VK_CAPITAL},
 };
 
 struct Gate {
   int depth = 0;
   bool escape_latched = false;
+  bool close_held = false;
   uint8_t keys[256] = {};
 };
 
@@ -77,10 +68,20 @@ bool is_user_input(QEvent::Type type) {
     case QEvent::ContextMenu:
     case QEvent::TouchBegin:
     case QEvent::TabletPress:
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::Drop:
       return true;
     default:
       return false;
   }
+}
+
+// The main window's frame, as a widget or as the window the window manager closes.
+bool is_main_frame(const QObject* target) {
+  const QtWindow* w = qt_system().main;
+  return w != nullptr && w->frame != nullptr && !w->destroying &&
+         (target == w->frame || target == w->frame->windowHandle());
 }
 
 int32_t mouse_key(Qt::MouseButton button) {
@@ -109,6 +110,7 @@ class QtInputGate : public QObject {
       int32_t vk = mouse_key(static_cast<QMouseEvent*>(event)->button());
       if (vk != 0) qt_key_event(vk, type == QEvent::MouseButtonPress);
     }
+    if (gate.depth > 0 && type == QEvent::Close && is_main_frame(target)) gate.close_held = true;
     if (gate.depth > 0 && is_user_input(type)) return true;
     return QObject::eventFilter(target, event);
   }
@@ -135,16 +137,23 @@ void qt_gate_enter() {
   if (gate.depth++ == 0) gate.escape_latched = false;
 }
 
-// Input that came while the command ran is handled (and swallowed) before the gate opens.
+// Input that came while the command ran is handled (and swallowed) before the gate
+// opens; a close request held meanwhile is then posted.
 void qt_gate_leave() {
+  bool close = false;
   if (gate.depth == 1) {
     pump();
     gate.escape_latched = false;
+    close = gate.close_held;
+    gate.close_held = false;
   }
   if (gate.depth > 0) --gate.depth;
+  QtWindow* w = qt_system().main;
+  if (close && w != nullptr && w->screen != nullptr) win_post_message(w->screen, WIN_MSG_CLOSE, 0, 0);
 }
 
 bool qt_gate_closed() { return gate.depth > 0; }
+bool qt_gate_close_held() { return gate.close_held; }
 bool qtw_input_held() { return qt_gate_closed(); }
 
 int qt_gate_suspend() {
@@ -169,35 +178,39 @@ void qt_key_event(int32_t virtual_key, bool down) {
 int32_t qt_virtual_key(int qt_key) {
   if (qt_key >= Qt::Key_A && qt_key <= Qt::Key_Z) return 'A' + (qt_key - Qt::Key_A);
   if (qt_key >= Qt::Key_0 && qt_key <= Qt::Key_9) return '0' + (qt_key - Qt::Key_0);
-  if (qt_key >= Qt::Key_F1 && qt_key <= Qt::Key_F12) return VK_F1 + (qt_key - Qt::Key_F1);
+  if (qt_key >= Qt::Key_F1 && qt_key <= Qt::Key_F12) return PLAT_VK_F1 + (qt_key - Qt::Key_F1);
   switch (qt_key) {
     case Qt::Key_Escape:
       return PLAT_VK_ESCAPE;
     case Qt::Key_Backspace:
-      return VK_BACK;
+      return PLAT_VK_BACK;
     case Qt::Key_Tab:
-      return VK_TAB;
+      return PLAT_VK_TAB;
     case Qt::Key_Return:
     case Qt::Key_Enter:
-      return VK_RETURN;
+      return PLAT_VK_RETURN;
     case Qt::Key_Shift:
-      return VK_SHIFT;
+      return PLAT_VK_SHIFT;
     case Qt::Key_Control:
-      return VK_CONTROL;
+      return PLAT_VK_CONTROL;
     case Qt::Key_Alt:
-      return VK_MENU;
+      return PLAT_VK_MENU;
     case Qt::Key_Space:
-      return VK_SPACE;
+      return PLAT_VK_SPACE;
     case Qt::Key_CapsLock:
       return PLAT_VK_CAPITAL;
+    case Qt::Key_Home:
+      return PLAT_VK_HOME;
+    case Qt::Key_End:
+      return PLAT_VK_END;
     case Qt::Key_Left:
-      return VK_LEFT;
+      return PLAT_VK_LEFT;
     case Qt::Key_Up:
-      return VK_UP;
+      return PLAT_VK_UP;
     case Qt::Key_Right:
-      return VK_RIGHT;
+      return PLAT_VK_RIGHT;
     case Qt::Key_Down:
-      return VK_DOWN;
+      return PLAT_VK_DOWN;
     default:
       return 0;
   }
@@ -212,13 +225,14 @@ uint32_t plat_map_virtual_key(uint32_t code, uint32_t map_type) {
   return 0;
 }
 
-// Down now, or (for Escape) pressed since the last poll while a command runs.
+// Down now, or (for Escape) pressed since the last poll while a command runs, or a
+// close request waiting for the command to end.
 int16_t plat_get_async_key_state(int32_t virtual_key) {
   screen_count_call();
   pump();
   if (virtual_key <= 0 || virtual_key > 255) return 0;
   bool down = (gate.keys[virtual_key] & PLAT_KEY_DOWN) != 0;
-  if (virtual_key == PLAT_VK_ESCAPE && gate.escape_latched) {
+  if (virtual_key == PLAT_VK_ESCAPE && (gate.escape_latched || gate.close_held)) {
     down = true;
     gate.escape_latched = false;
   }
@@ -269,13 +283,24 @@ void plat_wait_until_us(int64_t due) {
   }
 }
 
-void qtw_tap_key(int32_t virtual_key) {
+uint32_t qt_modifiers(Qt::KeyboardModifiers held) {
+  return (held & Qt::ShiftModifier ? WIN_MOD_SHIFT : 0) | (held & Qt::ControlModifier ? WIN_MOD_CTRL : 0) |
+         (held & Qt::AltModifier ? WIN_MOD_ALT : 0);
+}
+
+void qtw_tap_key(int32_t virtual_key, uint32_t modifiers) {
   QtWindow* w = qt_system().main;
   if (w == nullptr) return;
   int qt_key = 0;
-  if (virtual_key == PLAT_VK_ESCAPE) qt_key = Qt::Key_Escape;
-  else if (virtual_key >= 'A' && virtual_key <= 'Z') qt_key = Qt::Key_A + (virtual_key - 'A');
+  for (int k : {Qt::Key_Escape, Qt::Key_Space, Qt::Key_Home, Qt::Key_Right, Qt::Key_F1}) {
+    if (qt_virtual_key(k) == virtual_key) qt_key = k;
+  }
+  if (virtual_key >= 'A' && virtual_key <= 'Z') qt_key = Qt::Key_A + (virtual_key - 'A');
   if (qt_key == 0) return;
-  QCoreApplication::postEvent(w->client, new QKeyEvent(QEvent::KeyPress, qt_key, Qt::NoModifier));
-  QCoreApplication::postEvent(w->client, new QKeyEvent(QEvent::KeyRelease, qt_key, Qt::NoModifier));
+  Qt::KeyboardModifiers held = Qt::NoModifier;
+  if (modifiers & WIN_MOD_SHIFT) held |= Qt::ShiftModifier;
+  if (modifiers & WIN_MOD_CTRL) held |= Qt::ControlModifier;
+  if (modifiers & WIN_MOD_ALT) held |= Qt::AltModifier;
+  QCoreApplication::postEvent(w->client, new QKeyEvent(QEvent::KeyPress, qt_key, held));
+  QCoreApplication::postEvent(w->client, new QKeyEvent(QEvent::KeyRelease, qt_key, held));
 }

@@ -26,7 +26,8 @@ class QtClientWidget : public QWidget {
   void resizeEvent(QResizeEvent* event) override;
 };
 
-// The frame around it: title, menu bar, close box and activation.
+// The frame around it: title, menu bar, close box, activation, the keys pressed in
+// the window and the files dropped on it.
 class QtFrameWindow : public QMainWindow {
  public:
   QtFrameWindow();
@@ -34,12 +35,17 @@ class QtFrameWindow : public QMainWindow {
  protected:
   void closeEvent(QCloseEvent* event) override;
   bool event(QEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragMoveEvent(QDragMoveEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 };
 
 struct QtWindow {
   plat_window screen = nullptr;  // the shared screen's window (client picture)
   win_proc proc = nullptr;
   uint32_t class_style = 0;
+  const win_accel_table* accelerators = nullptr;  // the class's, for the test controls
   QtFrameWindow* frame = nullptr;
   QtClientWidget* client = nullptr;
   QImage image;  // the client picture in colour
@@ -75,14 +81,19 @@ void qt_sync_image(QtWindow* w);
 // A client size change: the shared screen, the image and the size message.
 void qt_client_resized(QtWindow* w, int width, int height);
 
-// The input gate: installed once; closed while a command runs.
+// The input gate: installed once; closed while a command runs. A close request that
+// comes while it is closed is held and acted on when it opens.
 void qt_gate_install();
 void qt_gate_enter();
 void qt_gate_leave();
 bool qt_gate_closed();
+bool qt_gate_close_held();
 // Lets dialogs take input while a command runs; returns the depth to restore.
 int qt_gate_suspend();
 void qt_gate_resume(int depth);
 // Records key presses and releases seen by the gate (virtual-key codes).
 void qt_key_event(int32_t virtual_key, bool down);
+// A Qt key as a virtual-key code (0 for a key the system has no code for), and Qt's
+// keyboard modifiers as WIN_MOD_* bits.
 int32_t qt_virtual_key(int qt_key);
+uint32_t qt_modifiers(Qt::KeyboardModifiers held);

@@ -3,15 +3,24 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QEvent>
+#include <QFile>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPixmap>
+#include <QUrl>
+#include <QWindow>
 
 #include <cstring>
 #include <string>
 
+#include "platform/common/window_input.h"
+#include "platform/qt/qt_controls.h"
 #include "platform/qt/qt_internal.h"
 
 namespace {
@@ -44,8 +53,24 @@ QIcon make_icon(const win_icon* icon) {
   return QIcon(QPixmap::fromImage(image));
 }
 
-QAction* add_item(QtWindow* w, QWidget* menu, const win_menu_item& row) {
-  QAction* action = new QAction(QString::fromUtf8(row.text), menu);
+// The key of the item's command in the class's accelerators, or empty.
+QString key_text(const win_accel_table* accelerators, int32_t id) {
+  if (accelerators == nullptr) return {};
+  for (int32_t i = 0; i < accelerators->count; ++i) {
+    const win_accel& a = accelerators->items[i];
+    if (a.command != id) continue;
+    char name[32];
+    if (win_key_name(a.modifiers, a.virtual_key, name, sizeof name) < sizeof name) return QString::fromUtf8(name);
+  }
+  return {};
+}
+
+// An item's key is shown after a tab, which a drop-down menu puts in its own column.
+QAction* add_item(QtWindow* w, QWidget* menu, const win_menu_item& row, const win_accel_table* accelerators) {
+  QString text = QString::fromUtf8(row.text);
+  QString key = key_text(accelerators, row.id);
+  if (!key.isEmpty()) text += '\t' + key;
+  QAction* action = new QAction(text, menu);
   action->setEnabled((row.state & WIN_MF_GRAYED) == 0);
   const int32_t id = row.id;
   QObject::connect(action, &QAction::triggered, action, [w, id]() {
@@ -56,7 +81,7 @@ QAction* add_item(QtWindow* w, QWidget* menu, const win_menu_item& row) {
 }
 
 // Builds the menu bar from a menu table: drop-downs and top-level items in order.
-void build_menu(QtWindow* w, const win_menu* menu) {
+void build_menu(QtWindow* w, const win_menu* menu, const win_accel_table* accelerators) {
   QMenuBar* bar = w->frame->menuBar();
   QMenu* popup = nullptr;
   for (int32_t i = 0; i < menu->count; ++i) {
@@ -70,9 +95,9 @@ void build_menu(QtWindow* w, const win_menu* menu) {
         break;
       case WinMenuKind::item:
         if (popup != nullptr) {
-          popup->addAction(add_item(w, popup, row));
+          popup->addAction(add_item(w, popup, row, accelerators));
         } else {
-          bar->addAction(add_item(w, bar, row));
+          bar->addAction(add_item(w, bar, row, accelerators));
         }
         break;
     }
@@ -80,6 +105,29 @@ void build_menu(QtWindow* w, const win_menu* menu) {
 }
 
 bool is_command(uint32_t message) { return message == WIN_MSG_COMMAND; }
+
+// The local files a drag carries, as the file system names them.
+std::vector<std::string> local_files(const QMimeData* mime) {
+  std::vector<std::string> names;
+  if (mime == nullptr || !mime->hasUrls()) return names;
+  for (const QUrl& url : mime->urls()) {
+    if (url.isLocalFile()) names.push_back(QFile::encodeName(url.toLocalFile()).toStdString());
+  }
+  return names;
+}
+
+// Drops the window's queued messages, with the file lists they carry.
+void forget_queued(plat_window window) {
+  std::deque<win_msg> kept;
+  for (const win_msg& msg : qt_system().queue) {
+    if (msg.window != window) {
+      kept.push_back(msg);
+    } else if (msg.message == WIN_MSG_DROP_FILES) {
+      win_drag_finish(reinterpret_cast<plat_drop>(msg.wparam));
+    }
+  }
+  qt_system().queue.swap(kept);
+}
 
 }  // namespace
 
@@ -112,6 +160,39 @@ bool QtFrameWindow::event(QEvent* event) {
     win_post_message(w->screen, WIN_MSG_SET_FOCUS, 0, 0);
   }
   return QMainWindow::event(event);
+}
+
+// Keys reach the frame from the client area (which has the focus) when it leaves them.
+void QtFrameWindow::keyPressEvent(QKeyEvent* event) {
+  QtWindow* w = qt_system().main;
+  int32_t vk = qt_virtual_key(event->key());
+  if (w == nullptr || w->screen == nullptr || vk == 0) {
+    QMainWindow::keyPressEvent(event);
+    return;
+  }
+  win_post_message(w->screen, WIN_MSG_KEY_DOWN, static_cast<uintptr_t>(vk),
+                   static_cast<intptr_t>(qt_modifiers(event->modifiers())));
+  event->accept();
+}
+
+void QtFrameWindow::dragEnterEvent(QDragEnterEvent* event) {
+  if (local_files(event->mimeData()).empty()) return;
+  event->acceptProposedAction();
+}
+
+void QtFrameWindow::dragMoveEvent(QDragMoveEvent* event) {
+  if (local_files(event->mimeData()).empty()) return;
+  event->acceptProposedAction();
+}
+
+// The drop is handed over through the queue, so the file manager is not kept waiting
+// while the file loads.
+void QtFrameWindow::dropEvent(QDropEvent* event) {
+  QtWindow* w = qt_system().main;
+  std::vector<std::string> names = local_files(event->mimeData());
+  if (w == nullptr || w->screen == nullptr || names.empty()) return;
+  event->acceptProposedAction();
+  win_post_message(w->screen, WIN_MSG_DROP_FILES, reinterpret_cast<uintptr_t>(window_drop_create(names)), 0);
 }
 
 // Qt ends the process when its platform cannot reach a display, so that case is
@@ -162,14 +243,16 @@ plat_window win_create(const char* class_name, const char* title, int32_t width,
   QtWindow* w = new QtWindow;
   w->proc = window_class->proc;
   w->class_style = window_class->style;
+  w->accelerators = window_class->accelerators;
   w->frame = new QtFrameWindow;
   w->frame->setWindowTitle(QString::fromUtf8(title != nullptr ? title : ""));
+  w->frame->setAcceptDrops(true);
   w->client = new QtClientWidget(w->frame);
   w->frame->setCentralWidget(w->client);
   if (window_class->icon != nullptr) w->frame->setWindowIcon(make_icon(window_class->icon));
   qt_system().main = w;
   qt_system().menu.owner = w;
-  if (window_class->menu != nullptr) build_menu(w, window_class->menu);
+  if (window_class->menu != nullptr) build_menu(w, window_class->menu, window_class->accelerators);
   w->frame->resize(width, height);
   w->screen = screen_window_create(0, 0);
   w->screen->backend = w;
@@ -242,11 +325,7 @@ void win_destroy(plat_window window) {
   if (w == nullptr || w->destroying) return;
   w->destroying = true;
   w->proc(window, WIN_MSG_DESTROY, 0, 0);
-  std::deque<win_msg> kept;
-  for (const win_msg& msg : qt_system().queue) {
-    if (msg.window != window) kept.push_back(msg);
-  }
-  qt_system().queue.swap(kept);
+  forget_queued(window);
   w->frame->hide();
   w->frame->deleteLater();
   w->screen->backend = nullptr;
@@ -319,7 +398,9 @@ int32_t qtw_dispatch_pending() {
     if (!s.queue.empty()) {
       win_msg msg = s.queue.front();
       s.queue.pop_front();
-      win_dispatch_message(&msg);
+      if (s.main == nullptr || win_translate_accelerator(s.main->screen, s.main->accelerators, &msg) == 0) {
+        win_dispatch_message(&msg);
+      }
     } else if (s.main != nullptr && s.main->needs_paint) {
       win_send_message(s.main->screen, WIN_MSG_PAINT, 0, 0);
     } else {
@@ -333,7 +414,16 @@ std::string qtw_menu_text(int32_t id) {
   QtWindow* w = qt_system().main;
   if (w == nullptr) return {};
   for (auto& [item, action] : w->actions) {
-    if (item == id) return action->text().toStdString();
+    if (item == id) return action->text().section('\t', 0, 0).toStdString();
+  }
+  return {};
+}
+
+std::string qtw_menu_key(int32_t id) {
+  QtWindow* w = qt_system().main;
+  if (w == nullptr) return {};
+  for (auto& [item, action] : w->actions) {
+    if (item == id) return action->text().section('\t', 1).toStdString();
   }
   return {};
 }
@@ -351,7 +441,9 @@ std::vector<std::string> qtw_menu_titles() {
   std::vector<std::string> titles;
   QtWindow* w = qt_system().main;
   if (w == nullptr) return titles;
-  for (QAction* action : w->frame->menuBar()->actions()) titles.push_back(action->text().toStdString());
+  for (QAction* action : w->frame->menuBar()->actions()) {
+    titles.push_back(action->text().section('\t', 0, 0).toStdString());
+  }
   return titles;
 }
 
@@ -361,6 +453,25 @@ void qtw_trigger(int32_t id) {
   for (auto& [item, action] : w->actions) {
     if (item == id) action->trigger();
   }
+}
+
+bool qtw_drop_url(const char* url) {
+  QtWindow* w = qt_system().main;
+  if (w == nullptr) return false;
+  QMimeData mime;
+  mime.setUrls({QUrl(QString::fromUtf8(url))});
+  const QPoint at = w->client->geometry().center();
+  QDragEnterEvent enter(at, Qt::CopyAction | Qt::LinkAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(w->frame, &enter);
+  if (!enter.isAccepted()) return false;
+  QDropEvent drop(QPointF(at), enter.dropAction(), &mime, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(w->frame, &drop);
+  return drop.isAccepted();
+}
+
+void qtw_request_close() {
+  QtWindow* w = qt_system().main;
+  if (w != nullptr && w->frame->windowHandle() != nullptr) w->frame->windowHandle()->close();
 }
 
 void qtw_resize_client(int32_t width, int32_t height) {

@@ -4,6 +4,8 @@ check_shot.py SHOT FRAME X Y W H: the window's client area (below the menu bar)
 shows FRAME stretched over it: nearly every pixel has one of FRAME's colours, and
 FRAME's main colours are all there.
 check_shot.py --differs SHOT OTHER X Y W H: the window area differs between the two.
+check_shot.py --filled SHOT X Y W H: the window area has no black band (no row or
+column of it more than half black).
 """
 import sys
 
@@ -21,6 +23,17 @@ def main(argv):
         changed = sum(1 for p, q in zip(a.getdata(), b.getdata()) if p != q)
         print("changed pixels:", changed)
         return 0 if changed > a.width * a.height // 50 else 1
+    if argv[0] == "--filled":
+        # A picture stretched into a stale, smaller rectangle leaves whole rows and
+        # columns black; outlines in the picture never blacken half a row or column.
+        area = window(argv[1], *map(int, argv[2:6]))
+        px = area.load()
+        black_rows = sum(1 for y in range(area.height)
+                         if sum(px[x, y] == (0, 0, 0) for x in range(area.width)) * 2 > area.width)
+        black_columns = sum(1 for x in range(area.width)
+                            if sum(px[x, y] == (0, 0, 0) for y in range(area.height)) * 2 > area.height)
+        print("rows more than half black: %d, columns: %d" % (black_rows, black_columns))
+        return 0 if black_rows == 0 and black_columns == 0 else 1
     shot = window(argv[0], *map(int, argv[2:6]))
     frame = Image.open(argv[1]).convert("RGB")
     want = {}

@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
-# One run of the real viewer under Xvfb: open the demo from the command line, check
-# the picture on screen, play it and end Play with Escape, ask for Info, quit from
-# the menu. Exit 77 (skipped) when Xvfb or the X tools are missing.
+# The real viewer under Xvfb with a window manager: --help without a display; open the
+# demo from the command line, check the picture on screen, play it from the menu and
+# end Play with Escape, ask for Info, play it with Space and resize the window meanwhile,
+# quit from the menu; then close the window from the window manager during Play.
+# Exit 77 (skipped) when Xvfb or the X tools are missing.
 # Usage: viewer_e2e.sh PROGRAM DEMO_FLC
 set -euo pipefail
 
 program=$1
 demo=$2
-for tool in xvfb-run xdotool import ffmpeg; do
+for tool in xvfb-run xdotool wmctrl openbox import ffmpeg; do
   if ! command -v "$tool" >/dev/null 2>&1; then
     echo "SKIP: $tool is not installed"
     exit 77
@@ -23,6 +25,11 @@ trap 'rm -rf "$work"' EXIT
 cp "$demo" "$work/demo.flc"
 here=$(cd "$(dirname "$0")" && pwd)
 
+# Help needs no display.
+env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$program" --help > "$work/help.txt" \
+  || { echo "FAIL: --help exited with $?"; exit 1; }
+grep -q '^Usage: moxflic' "$work/help.txt" || { echo "FAIL: --help printed no usage"; exit 1; }
+
 # The demo's first frame as an independent decoder sees it.
 ffmpeg -loglevel error -y -i "$work/demo.flc" -frames:v 1 "$work/frame0.png"
 
@@ -31,6 +38,7 @@ set -euo pipefail
 cd "$work"
 title="MOX Flic-Fli File Viewer v0.4"
 fail() { echo "FAIL: \$*"; kill "\$pid" 2>/dev/null || true; exit 1; }
+state() { kill -0 "\$pid" 2>/dev/null && echo "the program runs" || echo "the program has ended"; }
 wait_window() {  # name, tenths of a second
   for _ in \$(seq "\$2"); do
     if xdotool search --name "^\$1\\\$" >/dev/null 2>&1; then return 0; fi
@@ -38,20 +46,32 @@ wait_window() {  # name, tenths of a second
   done
   return 1
 }
+# The running program's main window, once it is on screen.
+main_window() {
+  for _ in \$(seq 100); do
+    found=\$(xdotool search --onlyvisible --pid "\$pid" --name "^\$title\\\$" 2>/dev/null | head -1)
+    if [ -n "\$found" ]; then echo "\$found"; return 0; fi
+    sleep 0.1
+  done
+  return 1
+}
+
+openbox >/dev/null 2>&1 &
+for _ in \$(seq 50); do wmctrl -m >/dev/null 2>&1 && break; sleep 0.1; done
 
 start=\$(date +%s%N)
 "$program" "$work/demo.flc" &
 pid=\$!
-wait_window "\$title" 100 || fail "the main window did not appear"
-win=\$(xdotool search --name "^\$title\\\$" | head -1)
+win=\$(main_window) || fail "the main window did not appear (\$(state))"
 shown=\$(( (\$(date +%s%N) - start) / 1000000 ))
 echo "window shown after \${shown} ms"
 sleep 0.5
 xdotool windowfocus --sync "\$win" 2>/dev/null || xdotool windowfocus "\$win"
+# Shots are of the window alone: a reparenting window manager moves it inside its frame.
 eval "\$(xdotool getwindowgeometry --shell "\$win")"
-echo "window at \$X,\$Y size \${WIDTH}x\${HEIGHT}"
-import -window root shot-start.png
-/usr/bin/python3 "$here/check_shot.py" shot-start.png frame0.png "\$X" "\$Y" "\$WIDTH" "\$HEIGHT" \
+echo "window size \${WIDTH}x\${HEIGHT}"
+import -window "\$win" shot-start.png
+/usr/bin/python3 "$here/check_shot.py" shot-start.png frame0.png 0 0 "\$WIDTH" "\$HEIGHT" \
   || fail "the first frame is not on screen"
 
 # Play, then Escape after a while; Play must end long before the demo's five seconds.
@@ -59,8 +79,8 @@ xdotool key --window "\$win" alt+f
 sleep 0.3
 xdotool key --window "\$win" p
 sleep 1.0
-import -window root shot-play.png
-/usr/bin/python3 "$here/check_shot.py" --differs shot-play.png shot-start.png "\$X" "\$Y" "\$WIDTH" "\$HEIGHT" \
+import -window "\$win" shot-play.png
+/usr/bin/python3 "$here/check_shot.py" --differs shot-play.png shot-start.png 0 0 "\$WIDTH" "\$HEIGHT" \
   || fail "the picture does not move during Play"
 xdotool key --window "\$win" Escape
 sleep 0.4
@@ -77,9 +97,26 @@ xdotool key Return
 sleep 0.5
 if xdotool search --name "^FLI/FLC\\\$" >/dev/null 2>&1; then fail "the Info box did not close"; fi
 
+# Play with Space; a resize meanwhile: the frames fill the new client area.
 xdotool windowfocus "\$win" 2>/dev/null || true
-# The window goes away at the press, so the releases may find no window.
+xdotool key --window "\$win" space
+sleep 0.5
+wmctrl -r "\$title" -e 0,20,20,900,660
+sleep 0.6
+eval "\$(xdotool getwindowgeometry --shell "\$win")"
+echo "resized during Play to \${WIDTH}x\${HEIGHT}"
+import -window "\$win" shot-resized.png
+[ "\$WIDTH" -ge 800 ] || fail "the window was not resized"
+/usr/bin/python3 "$here/check_shot.py" --filled shot-resized.png 0 0 "\$WIDTH" "\$HEIGHT" \
+  || fail "a black area is left in the window resized during Play"
+xdotool key --window "\$win" Escape
+sleep 0.4
+
+xdotool windowfocus "\$win" 2>/dev/null || true
+# The window goes away at the press, so the releases may find no window: the keys are
+# let go of here, or the server's key repeat would quit the next program too.
 xdotool key --window "\$win" alt+q 2>/dev/null || true
+xdotool keyup alt q 2>/dev/null || true
 for _ in \$(seq 50); do
   if ! kill -0 "\$pid" 2>/dev/null; then break; fi
   sleep 0.1
@@ -87,6 +124,27 @@ done
 if kill -0 "\$pid" 2>/dev/null; then fail "Quit did not end the program"; fi
 wait "\$pid" || fail "the program exited with \$?"
 echo "quit from the menu: exit code 0"
+
+# The window manager's close request during Play ends Play and the program at once.
+"$program" "$work/demo.flc" &
+pid=\$!
+win=\$(main_window) || fail "the main window did not appear again (\$(state))"
+sleep 0.5
+xdotool windowfocus "\$win" 2>/dev/null || true
+xdotool key --window "\$win" space
+sleep 0.5
+asked=\$(date +%s%N)
+wmctrl -c "\$title"
+for _ in \$(seq 100); do
+  if ! kill -0 "\$pid" 2>/dev/null; then break; fi
+  sleep 0.05
+done
+if kill -0 "\$pid" 2>/dev/null; then fail "the close request during Play was lost"; fi
+ended=\$(( (\$(date +%s%N) - asked) / 1000000 ))
+echo "closed during Play: the program ended \${ended} ms after the request"
+[ "\$ended" -lt 2000 ] || fail "the close request waited for Play to end"
+wait "\$pid" || fail "the program exited with \$?"
 INNER
 
-xvfb-run -a -s "-screen 0 1024x768x24" bash "$work/inner.sh"
+# A server number of its own, away from other runs on the same machine.
+xvfb-run -a -n $((100 + $$ % 800)) -s "-screen 0 1024x768x24" bash "$work/inner.sh"

@@ -121,6 +121,20 @@ TEST_F(Playback, EscapeEndsShowAfterTheFrameBeingShown) {
   EXPECT_EQ(open_descriptors(), descriptors);
 }
 
+TEST_F(Playback, EveryFrameFillsTheClientAreaAsItIsWhenTheFrameIsShown) {
+  hl_set_key_poll_hook([](int32_t poll) {
+    if (poll == 2) hl_set_client_size(300, 200);
+  });
+  EXPECT_EQ(flic_show(save(animation(3)).c_str(), 1, GFX_FLAG_NO_PAUSE), 0);
+  const std::vector<HlBlit>& blits = hl_blits();
+  ASSERT_EQ(blits.size(), 4u);
+  for (size_t i = 0; i < blits.size(); ++i) {
+    const plat_rect& d = blits[i].dest;
+    EXPECT_EQ(d.right - d.left, i < 2 ? 640 : 300) << "frame " << i + 1;
+    EXPECT_EQ(d.bottom - d.top, i < 2 ? 480 : 200) << "frame " << i + 1;
+  }
+}
+
 TEST_F(Playback, ShowReturnsTheOpenFailure) {
   EXPECT_EQ(flic_show((dir_ + "/missing.flc").c_str(), 1, 0), -1);
   EXPECT_EQ(flic_show(save_bytes(std::vector<uint8_t>(200, 1)).c_str(), 1, 0), -2);

@@ -1,6 +1,7 @@
 // The viewer on the Qt window system, under the offscreen platform: the menu bar,
 // pictures in the client area in their own colours, palette changes, resizing,
-// Escape during Play, and the file dialog's name filter.
+// Escape and a close request during Play, keys, dropped files, and the file dialog's
+// name filter.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -9,6 +10,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QUrl>
 
 #include <string>
 #include <vector>
@@ -183,6 +185,70 @@ TEST_F(QtViewer, EscapeTappedDuringPlayEndsItAfterTheFrameShown) {
   EXPECT_GE(timer.elapsed(), 300);
   EXPECT_LT(timer.elapsed(), 1500);
   EXPECT_FALSE(qtw_input_held());
+}
+
+TEST_F(QtViewer, CloseRequestDuringPlayEndsItAndClosesTheWindowAndKeysPressedMeanwhileAreDropped) {
+  std::string file = path("long.flc");
+  write_colour_flic(file, 40, 50);  // two seconds when played through
+  open(file);
+  QTimer::singleShot(300, [] {
+    qtw_tap_key(PLAT_VK_SPACE);  // would play the file again after the first Play
+    qtw_request_close();
+  });
+  QElapsedTimer timer;
+  timer.start();
+  qtw_trigger(CMD_PLAY);
+  qtw_dispatch_pending();
+  EXPECT_LT(timer.elapsed(), 1500);
+  EXPECT_EQ(app_state.window, nullptr) << "the window is closed";
+  EXPECT_TRUE(qtw_menu_titles().empty());
+}
+
+TEST_F(QtViewer, KeysShownBesideTheMenuItemsRunThemAndDroppedFilesOpen) {
+  const std::pair<int32_t, const char*> keys[] = {{CMD_OPEN, "Ctrl+O"}, {CMD_PLAY, "Space"}, {CMD_FRAME, "Right"},
+                                                  {CMD_RESET, "Home"},  {CMD_INFO, "I"},     {CMD_ABOUT, "F1"},
+                                                  {CMD_QUIT, "Ctrl+Q"}};
+  for (const auto& [id, key] : keys) EXPECT_EQ(qtw_menu_key(id), key) << id;
+  EXPECT_EQ(qtw_menu_key(CMD_ABOUT_TITLE), "");
+
+  std::string file = path("c.flc");
+  write_colour_flic(file, 3, 10);
+  qtw_answer_dialog(file.c_str());
+  qtw_tap_key('O', WIN_MOD_CTRL);
+  qtw_dispatch_pending();
+  EXPECT_EQ(left(), RED);
+  qtw_tap_key(PLAT_VK_RIGHT);
+  qtw_dispatch_pending();
+  EXPECT_EQ(left(), GREEN);
+  qtw_tap_key(PLAT_VK_HOME);
+  qtw_dispatch_pending();
+  EXPECT_EQ(left(), RED);
+  qtw_tap_key('I');
+  qtw_dispatch_pending();
+  ASSERT_EQ(qtw_message_boxes().size(), 1u);
+  EXPECT_EQ(qtw_message_boxes()[0].caption, "FLI/FLC");
+
+  // Dropped: only local files are taken; one that is not a FLIC is refused as a name
+  // from the command line is, and a FLIC replaces the picture.
+  std::string notes = path("notes.txt");
+  QFile f(QString::fromStdString(notes));
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  f.write(QByteArray(200, 'x'));
+  f.close();
+  EXPECT_FALSE(qtw_drop_url("https://example.com/c.flc"));
+  EXPECT_TRUE(qtw_drop_url(QUrl::fromLocalFile(QString::fromStdString(notes)).toString().toUtf8().constData()));
+  qtw_dispatch_pending();
+  ASSERT_EQ(qtw_message_boxes().size(), 2u);
+  EXPECT_EQ(qtw_message_boxes()[1].text, "notes.txt is not an FLI or FLC file.");
+  std::string other = path("d.flc");
+  write_colour_flic(other, 2, 10);
+  qtw_tap_key(PLAT_VK_RIGHT);
+  qtw_dispatch_pending();
+  EXPECT_EQ(left(), GREEN);
+  EXPECT_TRUE(qtw_drop_url(QUrl::fromLocalFile(QString::fromStdString(other)).toString().toUtf8().constData()));
+  qtw_dispatch_pending();
+  EXPECT_EQ(left(), RED);
+  EXPECT_EQ(app_state.loaded_name, other);
 }
 
 TEST_F(QtViewer, PlayKeepsTheFileSpeed) {
