@@ -195,7 +195,7 @@ bool parse_args(int argc, char** argv, Options& options, std::string& error) {
       palette_given = true;
     } else if (arg == "--size" || arg.rfind("--size=", 0) == 0) {
       // Both --size=N and --size N, as thumbnailer command lines are written either way.
-      std::string value;
+      value.clear();
       if (arg.size() > 6) {
         value = arg.substr(7);
       } else if (i + 1 < argc) {
