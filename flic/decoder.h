@@ -51,6 +51,14 @@ struct FlicLine {
   const uint8_t* map;   // the FLIC colour map
 };
 
+// How regular the packets of a delta row are: its packets, and those of the shapes
+// the portable decoder takes without a branch on their kind (one pixel or word, or a
+// run of one, or of four pixels or two words).
+struct FdPattern {
+  uint32_t packets;
+  uint32_t regular;
+};
+
 // The working state of one flic_play call.
 struct FlicDecoder {
   FlicStream s;
@@ -61,6 +69,7 @@ struct FlicDecoder {
   int64_t row;       // the current row of the buffer
   FlicLine line;     // the same row, for the row writer (set by fd_set_row)
   uint32_t flags;    // the flags of the flic_play call
+  FdPattern pattern;  // of the last delta row with packets (delta_chunks.cpp)
 };
 
 // --- Stream reader (stream.cpp) -------------------------------------------------
@@ -242,6 +251,20 @@ uint32_t fd_put_from_stream(FlicDecoder& d, int64_t x, uint32_t n, int64_t most)
 // buffer and its bytes are more than the stream buffer holds, all within the chunk;
 // false (nothing done) otherwise.
 bool fd_put_frame_directly(FlicDecoder& d);
+
+// Decodes packets of a byte (or word) delta row taken from ready bytes, as many as
+// come one after another, up to most: it stops before a packet that is not wholly in
+// r, not wholly inside the row, or longer than 64 pixels, which the portable
+// decoders then take. Returns the packets decoded, and adds those of the regular
+// shapes (see FdPattern) to regular. With vector instructions where
+// the processor has them (delta_vector.cpp); null otherwise, and the tests may set
+// them to null to compare.
+using FdDeltaPackets = uint32_t (*)(const FlicLine& line, FlicReady& r, int64_t& x, uint32_t most,
+                                    uint32_t& regular);
+extern FdDeltaPackets fd_byte_delta_packets;
+extern FdDeltaPackets fd_word_delta_packets;
+extern const FdDeltaPackets fd_byte_delta_vector;  // null where the processor has none
+extern const FdDeltaPackets fd_word_delta_vector;
 
 // --- Chunk decoders (colour_chunks.cpp, frame_chunks.cpp, delta_chunks.cpp) ------
 void flic_colour_chunk(FlicDecoder& d, bool six_bit);
