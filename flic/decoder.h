@@ -30,13 +30,15 @@ constexpr uint64_t FLIC_NO_LIMIT = UINT64_MAX;
 // past the current limit (the bytes left in the chunk being decoded). A fetch that
 // cannot be served returns 0, consumes nothing and sets end_of_data or overrun;
 // every later fetch then returns 0 at once.
+struct FlicBulk;
 struct FlicStream {
-  const uint8_t* pos;  // next unread byte in the stream buffer
+  const uint8_t* pos;  // next unread byte in the stream buffer (or in the bulk buffer)
   uint32_t left;       // bytes in the stream buffer not yet read
   uint64_t limit;      // bytes the current chunk may still give
   uint64_t fetched;    // bytes read from the file so far (0 in memory mode)
   uint64_t refills;    // times the stream buffer was filled or emptied by a move
   int32_t fd;          // the file being read (unused in memory mode)
+  FlicBulk* bulk;      // where a chunk's bulk is read (see fs_start_file); may be null
   bool memory;         // the stream buffer holds all the data there is
   bool end_of_data;    // a fetch found the data at its end
   bool overrun;        // a fetch wanted more than the chunk holds
@@ -73,8 +75,22 @@ struct FlicDecoder {
 };
 
 // --- Stream reader (stream.cpp) -------------------------------------------------
-// Starts reading a file at its current position, with an empty stream buffer.
-void fs_start_file(FlicStream& s, int32_t fd);
+// A chunk whose bytes, to the end of its frame record, are more than the stream
+// buffer holds is read on with larger reads, into a buffer of its own held for one
+// flic_play call: up to FS_BULK_MOST bytes a read, never past the frame record, so
+// that the file position the call leaves is as with the stream buffer alone.
+constexpr uint32_t FS_BULK_MOST = 1u << 20;
+struct FlicBulk {
+  uint8_t* bytes = nullptr;
+  uint32_t size = 0;
+  FlicBulk() = default;
+  FlicBulk(const FlicBulk&) = delete;
+  FlicBulk& operator=(const FlicBulk&) = delete;
+  ~FlicBulk() { delete[] bytes; }
+};
+// Starts reading a file at its current position, with an empty stream buffer; bulk
+// (if not null) serves the larger reads.
+void fs_start_file(FlicStream& s, int32_t fd, FlicBulk* bulk);
 // Starts reading the stream buffer's first size bytes from offset on.
 void fs_start_memory(FlicStream& s, uint32_t offset, uint32_t size);
 // True once a fetch has failed (end of data or chunk overrun).
