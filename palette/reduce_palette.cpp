@@ -2,6 +2,7 @@
 // to the 236 entries 10 to 245, and the FLIC colour map is rebuilt. The searches are
 // in reduction.h; this file holds their portable form and the merging around them.
 #include <cstring>
+#include <utility>
 
 #include "gfx/gfx.h"
 #include "palette/palette.h"
@@ -87,6 +88,70 @@ const Kernels portable_kernels = {find_all_partners, find_partner, closest_pair}
 }  // namespace reduction
 
 const reduction::Kernels* pal_reduction_kernels = pal_best_reduction_kernels();
+bool pal_reuse_reductions = true;
+
+namespace reduction {
+namespace {
+
+// A reduction kept: the file palette and the searches it was made from, and what it
+// left in the work palette, the live flags and the colour map.
+struct Kept {
+  const Kernels* kernels;  // null: an empty place
+  uint8_t file[COLOURS * 3];
+  uint8_t work[COLOURS * 3];
+  uint8_t live[COLOURS];
+  uint8_t map[COLOURS];
+};
+
+constexpr int SETS = 64;
+constexpr int WAYS = 2;  // the set's most recently used reduction first
+
+// Memory that only speeds up the reduction: what it holds never changes a result.
+Kept kept[SETS][WAYS];
+
+int set_of(const uint8_t* palette) {
+  // Four independent multiply-xor chains over the palette's 96 eight-byte words.
+  constexpr uint64_t MULTIPLIER = 0x9E3779B97F4A7C15u;
+  uint64_t lanes[4] = {1, 2, 3, 4};
+  for (int w = 0; w < COLOURS * 3 / 8; w += 4) {
+    for (int l = 0; l < 4; ++l) {
+      uint64_t word;
+      std::memcpy(&word, palette + 8 * (w + l), 8);
+      lanes[l] = (lanes[l] ^ word) * MULTIPLIER;
+    }
+  }
+  const uint64_t h = (lanes[0] ^ (lanes[1] >> 7) ^ (lanes[2] >> 13) ^ (lanes[3] >> 29)) * MULTIPLIER;
+  return static_cast<int>(h >> 58);  // the top 6 bits: 64 sets
+}
+
+// Puts a kept reduction of the file palette back into the state; false if none.
+bool reuse(GfxState& g, const Kernels* kernels, int set) {
+  Kept* ways = kept[set];
+  for (int w = 0; w < WAYS; ++w) {
+    Kept& k = ways[w];
+    if (k.kernels != kernels || std::memcmp(k.file, g.flic_file_palette, sizeof k.file) != 0) continue;
+    std::memcpy(g.work_palette, k.work, sizeof k.work);
+    std::memcpy(g.live_flags, k.live, sizeof k.live);
+    std::memcpy(g.flic_colour_map, k.map, sizeof k.map);
+    if (w > 0) std::swap(ways[0], ways[w]);
+    return true;
+  }
+  return false;
+}
+
+void keep(const GfxState& g, const Kernels* kernels, int set) {
+  Kept* ways = kept[set];
+  for (int w = WAYS - 1; w > 0; --w) ways[w] = ways[w - 1];
+  Kept& k = ways[0];
+  k.kernels = kernels;
+  std::memcpy(k.file, g.flic_file_palette, sizeof k.file);
+  std::memcpy(k.work, g.work_palette, sizeof k.work);
+  std::memcpy(k.live, g.live_flags, sizeof k.live);
+  std::memcpy(k.map, g.flic_colour_map, sizeof k.map);
+}
+
+}  // namespace
+}  // namespace reduction
 
 const uint8_t* gfx_reduce_palette(uint32_t flags) {
   using namespace reduction;
@@ -99,6 +164,8 @@ const uint8_t* gfx_reduce_palette(uint32_t flags) {
     return g.work_palette + 3 * PAL_FILE_FIRST;
   }
   const Kernels& kernels = *pal_reduction_kernels;
+  const int set = pal_reuse_reductions ? set_of(g.flic_file_palette) : -1;
+  if (set >= 0 && reuse(g, &kernels, set)) return g.work_palette;
 
   Record r;
   for (int k = 0; k < COLOURS; ++k) {
@@ -150,5 +217,6 @@ const uint8_t* gfx_reduce_palette(uint32_t flags) {
     m += live;
   }
   for (int k = COLOURS - 1; k >= 0; --k) map[k] = map[into[k]];
+  if (set >= 0) keep(g, &kernels, set);
   return g.work_palette;
 }

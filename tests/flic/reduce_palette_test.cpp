@@ -212,3 +212,32 @@ TEST_F(ReducePalette, EachCallStartsAfreshFromTheFilePalette) {
   reduce_both(second);
   expect_same("second call");
 }
+
+// A file palette that comes back (colour cycling) has its reduction given again from
+// those kept: the same colours, colour map and live flags as reducing it afresh.
+TEST_F(ReducePalette, AReductionGivenAgainIsTheSameAsAFreshOne) {
+  std::mt19937 rng(31);
+  std::vector<Palette> cycle;
+  for (int n = 0; n < 100; ++n) cycle.push_back(random_palette(rng, n % 3 == 0 ? 5 : 256));
+  for (const auto& [form, kernels] : kernels_here()) {
+    pal_reduction_kernels = kernels;
+    for (int pass = 0; pass < 2; ++pass) {  // the second pass finds most of them kept
+      for (size_t n = 0; n < cycle.size(); ++n) {
+        Palette fresh(768 + 256 + 256);
+        pal_reuse_reductions = false;
+        std::copy(cycle[n].begin(), cycle[n].end(), gfx_state.flic_file_palette);
+        std::copy_n(gfx_reduce_palette(0), 768, fresh.begin());
+        std::copy_n(gfx_state.flic_colour_map, 256, fresh.begin() + 768);
+        std::copy_n(gfx_state.live_flags, 256, fresh.begin() + 1024);
+        pal_reuse_reductions = true;
+        std::fill_n(gfx_state.flic_colour_map, 256, 0);
+        std::fill_n(gfx_state.live_flags, 256, 0);
+        Palette again(768 + 256 + 256);
+        std::copy_n(gfx_reduce_palette(0), 768, again.begin());
+        std::copy_n(gfx_state.flic_colour_map, 256, again.begin() + 768);
+        std::copy_n(gfx_state.live_flags, 256, again.begin() + 1024);
+        ASSERT_EQ(again, fresh) << form << ", pass " << pass << ", palette " << n;
+      }
+    }
+  }
+}
