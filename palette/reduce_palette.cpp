@@ -1,6 +1,7 @@
 // FLIC palette reduction: the file's 256 colours are merged, closest pair first, down
 // to the 236 entries 10 to 245, and the FLIC colour map is rebuilt. The searches are
 // in reduction.h; this file holds their portable form and the merging around them.
+#include <algorithm>
 #include <cstring>
 #include <utility>
 
@@ -83,7 +84,16 @@ int32_t closest_pair(const Record& r) {
 
 }  // namespace
 
-const Kernels portable_kernels = {find_all_partners, find_partner, closest_pair};
+void load(Record& r, const uint8_t* palette) {
+  for (int k = 0; k < COLOURS; ++k) {
+    r.red[k] = palette[3 * k];
+    r.green[k] = palette[3 * k + 1];
+    r.blue[k] = palette[3 * k + 2];
+    r.dead[k] = 0;
+  }
+}
+
+const Kernels portable_kernels = {load, find_all_partners, find_partner, closest_pair};
 
 }  // namespace reduction
 
@@ -168,12 +178,7 @@ const uint8_t* gfx_reduce_palette(uint32_t flags) {
   if (set >= 0 && reuse(g, &kernels, set)) return g.work_palette;
 
   Record r;
-  for (int k = 0; k < COLOURS; ++k) {
-    r.red[k] = g.work_palette[3 * k];
-    r.green[k] = g.work_palette[3 * k + 1];
-    r.blue[k] = g.work_palette[3 * k + 2];
-    r.dead[k] = 0;
-  }
+  kernels.load(r, g.work_palette);
   kernels.all_partners(r);
   int32_t referrers[COLOURS] = {};  // live colours whose partner this colour is
   for (int k = 0; k < COLOURS; ++k) {
@@ -181,13 +186,15 @@ const uint8_t* gfx_reduce_palette(uint32_t flags) {
     if (r.partner[k] != NONE) ++referrers[index_of(r.partner[k])];
   }
 
-  uint8_t into[COLOURS];  // the colour each merged colour was merged into; a live one names itself
-  for (int k = 0; k < COLOURS; ++k) into[k] = static_cast<uint8_t>(k);
-  for (int merge = 0; merge < MERGES; ++merge) {
+  uint8_t merged[MERGES];  // the colours merged, in turn
+  uint8_t into[COLOURS];   // the colour each merged colour was merged into
+  int merges = 0;
+  for (; merges < MERGES; ++merges) {
     const int32_t least = kernels.closest_pair(r);
     if (least == NONE) break;  // cannot happen while more than one colour lives
     const int i = index_of(least);
     const int j = index_of(r.partner[i]);
+    merged[merges] = static_cast<uint8_t>(i);
     into[i] = static_cast<uint8_t>(j);
     g.live_flags[i] = 0;
     r.dead[i] = NONE;
@@ -204,19 +211,22 @@ const uint8_t* gfx_reduce_palette(uint32_t flags) {
   }
 
   // Compact the survivors to the front, in file order; each one's map entry is its
-  // place. A colour is always merged into one above it, so from the top down every
-  // merged colour finds the place of the colour it was merged into already set (a
-  // live colour names itself). Written without branches: which colours are merged is
-  // all but random.
-  int m = 0;
-  for (int k = 0; k < COLOURS; ++k) {
-    const int live = g.live_flags[k];
-    const int to = live ? m : k;
-    map[k] = static_cast<uint8_t>(m + PAL_FILE_FIRST);
-    for (int c = 0; c < 3; ++c) g.work_palette[3 * to + c] = g.work_palette[3 * k + c];
-    m += live;
+  // place. The survivors lie in runs between the merged colours: each run moves down
+  // by the merged colours below it, in one move. A colour is always merged into one
+  // above it, so from the top down every merged colour finds the entry of the colour
+  // it was merged into already set.
+  std::sort(merged, merged + merges);
+  int m = 0, from = 0;
+  for (int d = 0; d <= merges; ++d) {
+    const int end = d < merges ? merged[d] : COLOURS;
+    if (m != from)
+      std::memmove(g.work_palette + 3 * m, g.work_palette + 3 * from, static_cast<size_t>(3 * (end - from)));
+    const int shift = from - m - PAL_FILE_FIRST;
+    for (int k = from; k < end; ++k) map[k] = static_cast<uint8_t>(k - shift);
+    m += end - from;
+    from = end + 1;
   }
-  for (int k = COLOURS - 1; k >= 0; --k) map[k] = map[into[k]];
+  for (int d = merges - 1; d >= 0; --d) map[merged[d]] = map[into[merged[d]]];
   if (set >= 0) keep(g, &kernels, set);
   return g.work_palette;
 }

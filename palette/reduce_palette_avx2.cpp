@@ -127,7 +127,42 @@ MOXFLIC_AVX2 int32_t closest_pair(const Record& r) {
   return least_of(least);
 }
 
-const Kernels kernels = {find_all_partners, find_partner, closest_pair};
+// The byte shuffles that take channel c of sixteen RGB triples out of the three
+// 16-byte blocks they span; a lane whose byte lies in another block takes 0.
+struct Shuffles {
+  alignas(16) int8_t from[3][3][16];  // [channel][block][lane]
+  constexpr Shuffles() : from{} {
+    for (int c = 0; c < 3; ++c)
+      for (int b = 0; b < 3; ++b)
+        for (int t = 0; t < 16; ++t) {
+          const int at = 3 * t + c - 16 * b;
+          from[c][b][t] = static_cast<int8_t>(at >= 0 && at < 16 ? at : -128);
+        }
+  }
+};
+constexpr Shuffles SHUFFLES{};
+
+MOXFLIC_AVX2 void load(Record& r, const uint8_t* palette) {
+  float* const channels[3] = {r.red, r.green, r.blue};
+  for (int k = 0; k < COLOURS; k += 16) {
+    const uint8_t* p = palette + 3 * k;
+    const __m128i blocks[3] = {_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)),
+                               _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16)),
+                               _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 32))};
+    for (int c = 0; c < 3; ++c) {
+      __m128i bytes = _mm_setzero_si128();
+      for (int b = 0; b < 3; ++b)
+        bytes = _mm_or_si128(
+            bytes, _mm_shuffle_epi8(blocks[b], _mm_load_si128(reinterpret_cast<const __m128i*>(SHUFFLES.from[c][b]))));
+      _mm256_store_ps(channels[c] + k, _mm256_cvtepi32_ps(_mm256_cvtepu8_epi32(bytes)));
+      _mm256_store_ps(channels[c] + k + 8, _mm256_cvtepi32_ps(_mm256_cvtepu8_epi32(_mm_srli_si128(bytes, 8))));
+    }
+    _mm256_store_si256(reinterpret_cast<__m256i*>(r.dead + k), _mm256_setzero_si256());
+    _mm256_store_si256(reinterpret_cast<__m256i*>(r.dead + k + 8), _mm256_setzero_si256());
+  }
+}
+
+const Kernels kernels = {load, find_all_partners, find_partner, closest_pair};
 
 }  // namespace
 

@@ -44,10 +44,12 @@ inline int32_t pair_key(const Record& r, int k) {
   return (r.partner[k] & ~INDEX_MASK) | (INDEX_MASK - k);
 }
 
-// The three searches. all_partners: every colour's partner key, all colours live.
-// partner: colour k's partner key among the live colours above it. closest_pair: the
-// least pair key, NONE if there is none.
+// The three searches, and the record's set-up. load: the colours of a palette (256
+// RGB triples) into the record, all live. all_partners: every colour's partner key,
+// all colours live. partner: colour k's partner key among the live colours above it.
+// closest_pair: the least pair key, NONE if there is none.
 struct Kernels {
+  void (*load)(Record& r, const uint8_t* palette);
   void (*all_partners)(Record& r);
   int32_t (*partner)(const Record& r, int k);
   int32_t (*closest_pair)(const Record& r);
