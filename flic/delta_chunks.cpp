@@ -35,8 +35,9 @@ void byte_delta_packet(FlicDecoder& d, int64_t& x) {
 }
 
 // One packet of the byte delta taken from ready bytes; false (nothing read) when its
-// bytes are not all there.
-[[gnu::always_inline]] inline bool byte_delta_packet_ready(const FlicLine& line, FlicReady& r, int64_t& x, uint32_t& regular) {
+// bytes are not all there. Counts the packets of the regular shapes in regular.
+[[gnu::always_inline]] inline bool byte_delta_packet_ready(const FlicLine& line, FlicReady& r, int64_t& x,
+                                                           uint32_t& regular) {
   if (r.left < FLIC_BYTE_RUN_PACKET) return false;
   const uint8_t* p = r.pos;
   const int32_t count = static_cast<int8_t>(p[1]);
@@ -96,8 +97,9 @@ void word_delta_packet(FlicDecoder& d, int64_t& x) {
 }
 
 // One packet of the word delta taken from ready bytes; false (nothing read) when its
-// bytes are not all there.
-[[gnu::always_inline]] inline bool word_delta_packet_ready(const FlicLine& line, FlicReady& r, int64_t& x, uint32_t& regular) {
+// bytes are not all there. Counts the packets of the regular shapes in regular.
+[[gnu::always_inline]] inline bool word_delta_packet_ready(const FlicLine& line, FlicReady& r, int64_t& x,
+                                                           uint32_t& regular) {
   if (r.left < FLIC_WORD_RUN_PACKET) return false;
   const uint8_t* p = r.pos;
   const int32_t count = static_cast<int8_t>(p[1]);
