@@ -93,7 +93,13 @@ void load(Record& r, const uint8_t* palette) {
   }
 }
 
-const Kernels portable_kernels = {load, find_all_partners, find_partner, closest_pair};
+int next_referrer(const Record& r, int i, int k) {
+  for (; k < i; ++k)
+    if (r.dead[k] == 0 && r.partner[k] != NONE && index_of(r.partner[k]) == i) return k;
+  return i;
+}
+
+const Kernels portable_kernels = {load, find_all_partners, find_partner, closest_pair, next_referrer};
 
 }  // namespace reduction
 
@@ -201,8 +207,7 @@ const uint8_t* gfx_reduce_palette(uint32_t flags) {
     r.pair[i] = NONE;
     --referrers[j];
     // The colours that had i as their partner look again.
-    for (int k = 0, left = referrers[i]; k < i && left > 0; ++k) {
-      if (r.dead[k] != 0 || r.partner[k] == NONE || index_of(r.partner[k]) != i) continue;
+    for (int k = 0, left = referrers[i]; left > 0 && (k = kernels.next_referrer(r, i, k)) < i; ++k) {
       r.partner[k] = kernels.partner(r, k);
       r.pair[k] = pair_key(r, k);
       if (r.partner[k] != NONE) ++referrers[index_of(r.partner[k])];

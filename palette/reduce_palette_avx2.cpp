@@ -162,7 +162,26 @@ MOXFLIC_AVX2 void load(Record& r, const uint8_t* palette) {
   }
 }
 
-const Kernels kernels = {load, find_all_partners, find_partner, closest_pair};
+// A dead colour's NONE, like a partner key of NONE, has 255 in its low byte, which
+// names colour 0: no colour below i names it.
+MOXFLIC_AVX2 int next_referrer(const Record& r, int i, int k) {
+  const __m256i wanted = _mm256_set1_epi32(INDEX_MASK - i);
+  const __m256i low = _mm256_set1_epi32(INDEX_MASK);
+  for (int base = k & ~(LANES - 1); base < i; base += LANES) {
+    const __m256i keys = _mm256_or_si256(_mm256_load_si256(reinterpret_cast<const __m256i*>(r.partner + base)),
+                                         _mm256_load_si256(reinterpret_cast<const __m256i*>(r.dead + base)));
+    const __m256i hit = _mm256_cmpeq_epi32(_mm256_and_si256(keys, low), wanted);
+    uint32_t lanes = static_cast<uint32_t>(_mm256_movemask_ps(_mm256_castsi256_ps(hit)));
+    lanes &= ~0u << (k > base ? k - base : 0);  // not below k
+    if (lanes != 0) {
+      const int found = base + __builtin_ctz(lanes);
+      return found < i ? found : i;
+    }
+  }
+  return i;
+}
+
+const Kernels kernels = {load, find_all_partners, find_partner, closest_pair, next_referrer};
 
 }  // namespace
 

@@ -47,12 +47,14 @@ inline int32_t pair_key(const Record& r, int k) {
 // The three searches, and the record's set-up. load: the colours of a palette (256
 // RGB triples) into the record, all live. all_partners: every colour's partner key,
 // all colours live. partner: colour k's partner key among the live colours above it.
-// closest_pair: the least pair key, NONE if there is none.
+// closest_pair: the least pair key, NONE if there is none. next_referrer: the first
+// live colour from k on, below i, whose partner is i; i if there is none.
 struct Kernels {
   void (*load)(Record& r, const uint8_t* palette);
   void (*all_partners)(Record& r);
   int32_t (*partner)(const Record& r, int k);
   int32_t (*closest_pair)(const Record& r);
+  int (*next_referrer)(const Record& r, int i, int k);
 };
 
 extern const Kernels portable_kernels;
