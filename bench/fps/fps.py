@@ -4,10 +4,11 @@ single-thread decode of the same files (its user plus system time). Each side is
 of a few runs, taken in turns so that both see the same load on a shared machine; ratio is
 ffmpeg's time over ours (above 1: we are faster).
 
-Usage: bench/fps/fps.py BUILD_DIR [RUNS] [--before PROGRAM]
+Usage: bench/fps/fps.py BUILD_DIR [RUNS] [--before PROGRAM] [--only WORD]
   (or: cmake --build BUILD_DIR --target fps)
 --before PROGRAM also times another moxflic-export (an earlier build) in the same turns,
-and gives its ratio to ffmpeg beside ours.
+and gives its ratio to ffmpeg beside ours. --only WORD times only the files whose names
+hold WORD.
 """
 import os
 import re
@@ -51,13 +52,15 @@ def ffmpeg_fps(path):
 
 def main():
     args = sys.argv[1:]
-    before = None
-    if "--before" in args:
-        at = args.index("--before")
-        if at + 1 >= len(args):
-            raise SystemExit(__doc__.strip())
-        before = args[at + 1]
-        del args[at:at + 2]
+    options = {}
+    for name in ("--before", "--only"):
+        if name in args:
+            at = args.index(name)
+            if at + 1 >= len(args):
+                raise SystemExit(__doc__.strip())
+            options[name] = args[at + 1]
+            del args[at:at + 2]
+    before, only = options.get("--before"), options.get("--only")
     if len(args) not in (1, 2):
         raise SystemExit(__doc__.strip())
     build = args[0]
@@ -69,6 +72,7 @@ def main():
     work = tempfile.mkdtemp(prefix="moxflic-fps-")
     subprocess.run([maker, work], check=True, stdout=subprocess.DEVNULL)
     files = [os.path.join(samples, f) for f in SAMPLES] + [os.path.join(work, f) for f in MADE]
+    files = [f for f in files if only is None or only in os.path.basename(f)]
 
     print(f"{'file':26} {'frames':>7} {'ours fps':>10} {'ffmpeg fps':>11} {'ratio':>7}" +
           (f" {'before':>7}" if before else ""))
