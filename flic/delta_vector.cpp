@@ -59,9 +59,10 @@ MOXFLIC_DELTA_TARGET uint32_t delta_packets(const FlicLine& line, FlicReady& r, 
     const uint64_t store = _bzhi_u64(~uint64_t{0}, n);
     const uint64_t load = store ^ ((store ^ run_load) & run);
     const __m512i v = _mm512_maskz_loadu_epi8(load, pos + 2);
+    const __mmask64 top = _mm512_movepi8_mask(v);  // as in translate.cpp
     const __m512i low = _mm512_permutex2var_epi8(map0, v, map1);
-    const __m512i high = _mm512_permutex2var_epi8(map2, v, map3);
-    const __m512i values = _mm512_mask_blend_epi8(_mm512_movepi8_mask(v), low, high);
+    const __m512i high = _mm512_mask_permutex2var_epi8(map2, top, v, map3);
+    const __m512i values = _mm512_mask_mov_epi8(low, top, high);
     const __m512i order = _mm512_mask_blend_epi8(run, literal_order, run_order);
     _mm512_mask_storeu_epi8(pixels + at, store, _mm512_permutex2var_epi8(values, order, values));
     x = at + n;
