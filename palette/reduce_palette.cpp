@@ -14,18 +14,44 @@ namespace {
 
 constexpr int MERGES = COLOURS - PAL_FILE_COUNT;
 
+// Four floats, and the lanes of a comparison (all ones where it holds), as generic
+// vectors of the compiler.
+constexpr int FLOAT_LANES = 4;
+typedef float Floats __attribute__((vector_size(4 * FLOAT_LANES)));
+typedef int32_t Lanes __attribute__((vector_size(4 * FLOAT_LANES)));
+inline Floats pick(Lanes where, Floats yes, Floats no) {
+  return reinterpret_cast<Floats>((reinterpret_cast<Lanes>(yes) & where) | (reinterpret_cast<Lanes>(no) & ~where));
+}
+
 // The nearest live colour above k, the highest of equally near ones. Distances are
 // worked out in single precision: every value involved is an integer below 2^24, so
-// each product and sum is exact.
+// each product and sum is exact. Single colours up to a multiple of four, then four
+// at a time in generic vectors.
 int32_t find_partner(const Record& r, int k) {
   const float red = r.red[k], green = r.green[k], blue = r.blue[k];
   int32_t least = NONE;
-  for (int j = k + 1; j < COLOURS; ++j) {
+  int j = k + 1;
+  for (; j < COLOURS && j % FLOAT_LANES != 0; ++j) {
     const float dr = r.red[j] - red, dg = r.green[j] - green, db = r.blue[j] - blue;
     const int32_t c = ((static_cast<int32_t>(dr * dr + dg * dg + db * db) << INDEX_BITS) + (INDEX_MASK - j)) |
                       r.dead[j];
     least = c < least ? c : least;
   }
+  const Floats rk = red - Floats{}, gk = green - Floats{}, bk = blue - Floats{};
+  Lanes tags = INDEX_MASK - j - Lanes{0, 1, 2, 3};
+  Lanes lanes = NONE - Lanes{};
+  for (; j < COLOURS; j += FLOAT_LANES, tags -= FLOAT_LANES) {
+    Floats rj, gj, bj;
+    Lanes dead;
+    std::memcpy(&rj, r.red + j, sizeof rj);
+    std::memcpy(&gj, r.green + j, sizeof gj);
+    std::memcpy(&bj, r.blue + j, sizeof bj);
+    std::memcpy(&dead, r.dead + j, sizeof dead);
+    const Floats dr = rj - rk, dg = gj - gk, db = bj - bk;
+    const Lanes c = ((__builtin_convertvector(dr * dr + dg * dg + db * db, Lanes) << INDEX_BITS) + tags) | dead;
+    lanes = (c & (c < lanes)) | (lanes & ~(c < lanes));
+  }
+  for (int l = 0; l < FLOAT_LANES; ++l) least = lanes[l] < least ? lanes[l] : least;
   return least;
 }
 
@@ -41,8 +67,7 @@ constexpr float FAR = 1073741824.0f;       // 2^30: above every key
 
 // Every colour's nearest partner above it, all colours live. Taken two columns at a
 // time (j and j + 1 against all i below j), so that the inner loop runs over whole
-// vectors where the compiler vectorises it, and loads each colour once for two
-// distances.
+// vectors, and loads each colour once for two distances.
 void find_all_partners(Record& r) {
   alignas(16) float red[COLOURS], green[COLOURS], blue[COLOURS], least[COLOURS];
   for (int k = 0; k < COLOURS; ++k) {
@@ -59,7 +84,26 @@ void find_all_partners(Record& r) {
     const int j1 = j + 1 < COLOURS ? j + 1 : j;
     const float red0 = red[j], green0 = green[j], blue0 = blue[j], tag0 = static_cast<float>(INDEX_MASK - j);
     const float red1 = red[j1], green1 = green[j1], blue1 = blue[j1], tag1 = static_cast<float>(INDEX_MASK - j1);
-    for (int i = 0; i < j; ++i) {
+    int i = 0;
+    // Four colours i at a time in the compiler's generic vectors (which it keeps whole
+    // in every build type), the same operations as the single ones below.
+    const Floats r0 = red0 - Floats{}, g0 = green0 - Floats{}, b0 = blue0 - Floats{}, t0 = tag0 - Floats{};
+    const Floats r1 = red1 - Floats{}, g1 = green1 - Floats{}, b1 = blue1 - Floats{}, t1 = tag1 - Floats{};
+    for (; i + FLOAT_LANES <= j; i += FLOAT_LANES) {
+      Floats ri, gi, bi, li;
+      std::memcpy(&ri, red + i, sizeof ri);
+      std::memcpy(&gi, green + i, sizeof gi);
+      std::memcpy(&bi, blue + i, sizeof bi);
+      std::memcpy(&li, least + i, sizeof li);
+      const Floats dr0 = ri - r0, dg0 = gi - g0, db0 = bi - b0;
+      const Floats dr1 = ri - r1, dg1 = gi - g1, db1 = bi - b1;
+      const Floats k0 = dr0 * dr0 + dg0 * dg0 + db0 * db0 + t0;
+      const Floats k1 = dr1 * dr1 + dg1 * dg1 + db1 * db1 + t1;
+      const Floats k = pick(k0 < k1, k0, k1);
+      li = pick(k < li, k, li);
+      std::memcpy(least + i, &li, sizeof li);
+    }
+    for (; i < j; ++i) {
       const float dr0 = red[i] - red0, dg0 = green[i] - green0, db0 = blue[i] - blue0;
       const float dr1 = red[i] - red1, dg1 = green[i] - green1, db1 = blue[i] - blue1;
       const float k0 = dr0 * dr0 + dg0 * dg0 + db0 * db0 + tag0;
