@@ -60,11 +60,15 @@ struct Kernels {
 extern const Kernels portable_kernels;
 // Null when this build has no AVX2 form.
 extern const Kernels* const avx2_kernels;
+// The forms this processor runs: null when this build or this processor has none.
+// The second takes its first search in AVX-512 VNNI, its others from the first.
+const Kernels* avx2_kernels_here();
+const Kernels* vnni_kernels_here();
 
 }  // namespace reduction
 
-// The searches the reduction uses: the AVX2 ones when the processor has AVX2 and FMA,
-// else the portable ones. Tests may set either (the AVX2 ones only where available)
+// The searches the reduction uses: the AVX-512 VNNI ones, else the AVX2 ones, where the
+// processor has them, else the portable ones. Tests may set any this processor runs,
 // and must set them back.
 extern const reduction::Kernels* pal_reduction_kernels;
 // The kernels chosen for this processor.
