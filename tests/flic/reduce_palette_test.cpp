@@ -148,9 +148,10 @@ TEST_F(ReducePalette, VectorFormsMatchThePortableFormOnManyPalettes) {
       std::copy_n(gfx_state.live_flags, 256, live[form]);
     }
     for (size_t form = 1; form < forms.size(); ++form) {
-      ASSERT_TRUE(std::equal(colours[0], colours[0] + 236 * 3, colours[form])) << forms[form].first << ", palette " << n;
-      ASSERT_TRUE(std::equal(map[0], map[0] + 256, map[form])) << forms[form].first << ", palette " << n;
-      ASSERT_TRUE(std::equal(live[0], live[0] + 256, live[form])) << forms[form].first << ", palette " << n;
+      const std::string what = forms[form].first + ", palette " + std::to_string(n);
+      ASSERT_TRUE(std::equal(colours[0], colours[0] + 236 * 3, colours[form])) << what;
+      ASSERT_TRUE(std::equal(map[0], map[0] + 256, map[form])) << what;
+      ASSERT_TRUE(std::equal(live[0], live[0] + 256, live[form])) << what;
     }
   }
 }
