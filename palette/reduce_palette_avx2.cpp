@@ -236,8 +236,8 @@ MOXFLIC_VNNI void find_all_partners_vnni(Record& r) {
     _mm256_store_si256(reinterpret_cast<__m256i*>(p.blue + k), times(blue, 16));
     _mm256_store_si256(reinterpret_cast<__m256i*>(p.red_green_j + k), pair(times(red, -32), times(green, -32)));
     _mm256_store_si256(reinterpret_cast<__m256i*>(p.blue_j + k), _mm256_and_si256(times(blue, -32), low16));
-    const __m256i square = _mm256_add_epi32(_mm256_add_epi32(_mm256_mullo_epi32(red, red), _mm256_mullo_epi32(green, green)),
-                                            _mm256_mullo_epi32(blue, blue));
+    const __m256i red_green = _mm256_add_epi32(_mm256_mullo_epi32(red, red), _mm256_mullo_epi32(green, green));
+    const __m256i square = _mm256_add_epi32(red_green, _mm256_mullo_epi32(blue, blue));
     const __m256i own = _mm256_slli_epi32(square, INDEX_BITS);
     _mm256_store_si256(reinterpret_cast<__m256i*>(p.own + k), own);
     _mm256_store_si256(reinterpret_cast<__m256i*>(p.rest_j + k), _mm256_add_epi32(own, tags_from(k)));
