@@ -63,6 +63,17 @@ void BM_ReducePalettePortable(benchmark::State& state) {
   pal_reduction_kernels = pal_best_reduction_kernels();
 }
 
+// The AVX2 form, where the processor runs it (the best form may be another).
+void BM_ReducePaletteAvx2(benchmark::State& state) {
+  if (reduction::avx2_kernels_here() == nullptr) {
+    state.SkipWithError("no AVX2 on this processor");
+    return;
+  }
+  pal_reduction_kernels = reduction::avx2_kernels_here();
+  BM_ReducePalette(state);
+  pal_reduction_kernels = pal_best_reduction_kernels();
+}
+
 void BM_ReducePaletteLiteral(benchmark::State& state) {
   const std::vector<uint8_t> p = palette_of(int(state.range(0)));
   ReferenceReduction out;
@@ -77,5 +88,6 @@ void BM_ReducePaletteLiteral(benchmark::State& state) {
 
 BENCHMARK(BM_ReducePalette)->DenseRange(0, 3)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ReducePaletteKept)->DenseRange(0, 3)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ReducePaletteAvx2)->DenseRange(0, 3)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ReducePalettePortable)->DenseRange(0, 3)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ReducePaletteLiteral)->DenseRange(0, 3)->Unit(benchmark::kMicrosecond);
