@@ -33,10 +33,10 @@ constexpr uint64_t FLIC_NO_LIMIT = UINT64_MAX;
 struct FlicBulk;
 struct FlicStream {
   const uint8_t* pos;  // next unread byte in the stream buffer (or in the bulk buffer)
-  uint32_t left;       // bytes in the stream buffer not yet read
+  uint32_t left;       // bytes there not yet read
   uint64_t limit;      // bytes the current chunk may still give
   uint64_t fetched;    // bytes read from the file so far (0 in memory mode)
-  uint64_t refills;    // times the stream buffer was filled or emptied by a move
+  uint64_t refills;    // times the buffers were filled or emptied by a move
   int32_t fd;          // the file being read (unused in memory mode)
   FlicBulk* bulk;      // where a chunk's bulk is read (see fs_start_file); may be null
   bool memory;         // the stream buffer holds all the data there is
@@ -272,9 +272,9 @@ bool fd_put_frame_directly(FlicDecoder& d);
 // come one after another, up to most: it stops before a packet that is not wholly in
 // r, not wholly inside the row, or longer than 64 pixels, which the portable
 // decoders then take. Returns the packets decoded, and adds those of the regular
-// shapes (see FdPattern) to regular. With vector instructions where
-// the processor has them (delta_vector.cpp); null otherwise, and the tests may set
-// them to null to compare.
+// shapes (see FdPattern) to regular. With vector instructions where the processor has
+// them (delta_vector.cpp); null otherwise, and the tests may set them to null to
+// compare.
 using FdDeltaPackets = uint32_t (*)(const FlicLine& line, FlicReady& r, int64_t& x, uint32_t most,
                                     uint32_t& regular);
 extern FdDeltaPackets fd_byte_delta_packets;

@@ -3,7 +3,8 @@
 // word) are loaded under a mask, translated through the colour map by byte permutes,
 // spread over the run for a run packet, and stored under a mask of the packet's
 // length. Packets longer than 64 pixels, packets cut by the buffer's edge and packets
-// not wholly in the ready bytes are left to the portable decoders (delta_chunks.cpp).
+// not wholly in the ready bytes are left to the portable decoders (delta_chunks.cpp),
+// which also choose the rows that come here.
 #include "flic/decoder.h"
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -14,7 +15,7 @@
 namespace {
 
 #ifdef MOXFLIC_VECTOR_DELTAS
-#define MOXFLIC_DELTA_TARGET __attribute__((target("avx512f,avx512bw,avx512vbmi,avx512vl,bmi2")))
+#define MOXFLIC_DELTA_TARGET __attribute__((target("avx512f,avx512bw,avx512vbmi,bmi2")))
 
 constexpr int LANES = 64;
 
@@ -97,5 +98,4 @@ const FdDeltaPackets fd_byte_delta_vector = nullptr;
 const FdDeltaPackets fd_word_delta_vector = nullptr;
 #endif
 FdDeltaPackets fd_byte_delta_packets = fd_byte_delta_vector;
-
 FdDeltaPackets fd_word_delta_packets = fd_word_delta_vector;
