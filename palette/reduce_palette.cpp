@@ -126,8 +126,6 @@ int32_t closest_pair(const Record& r) {
   return least;
 }
 
-}  // namespace
-
 void load(Record& r, const uint8_t* palette) {
   for (int k = 0; k < COLOURS; ++k) {
     r.red[k] = palette[3 * k];
@@ -142,6 +140,8 @@ int next_referrer(const Record& r, int i, int k) {
     if (r.dead[k] == 0 && r.partner[k] != NONE && index_of(r.partner[k]) == i) return k;
   return i;
 }
+
+}  // namespace
 
 const Kernels portable_kernels = {load, find_all_partners, find_partner, closest_pair, next_referrer};
 
