@@ -30,13 +30,15 @@ constexpr uint64_t FLIC_NO_LIMIT = UINT64_MAX;
 // past the current limit (the bytes left in the chunk being decoded). A fetch that
 // cannot be served returns 0, consumes nothing and sets end_of_data or overrun;
 // every later fetch then returns 0 at once.
+struct FlicBulk;
 struct FlicStream {
-  const uint8_t* pos;  // next unread byte in the stream buffer
-  uint32_t left;       // bytes in the stream buffer not yet read
+  const uint8_t* pos;  // next unread byte in the stream buffer (or in the bulk buffer)
+  uint32_t left;       // bytes there not yet read
   uint64_t limit;      // bytes the current chunk may still give
   uint64_t fetched;    // bytes read from the file so far (0 in memory mode)
-  uint64_t refills;    // times the stream buffer was filled or emptied by a move
+  uint64_t refills;    // times the buffers were filled or emptied by a move
   int32_t fd;          // the file being read (unused in memory mode)
+  FlicBulk* bulk;      // where a chunk's bulk is read (see fs_start_file); may be null
   bool memory;         // the stream buffer holds all the data there is
   bool end_of_data;    // a fetch found the data at its end
   bool overrun;        // a fetch wanted more than the chunk holds
@@ -51,6 +53,14 @@ struct FlicLine {
   const uint8_t* map;   // the FLIC colour map
 };
 
+// How regular the packets of a delta row are: its packets, and those of the shapes
+// the portable decoder takes without a branch on their kind (one pixel or word, or a
+// run of one, or of four pixels or two words).
+struct FdPattern {
+  uint32_t packets;
+  uint32_t regular;
+};
+
 // The working state of one flic_play call.
 struct FlicDecoder {
   FlicStream s;
@@ -61,11 +71,26 @@ struct FlicDecoder {
   int64_t row;       // the current row of the buffer
   FlicLine line;     // the same row, for the row writer (set by fd_set_row)
   uint32_t flags;    // the flags of the flic_play call
+  FdPattern pattern;  // of the last delta row with packets (delta_chunks.cpp)
 };
 
 // --- Stream reader (stream.cpp) -------------------------------------------------
-// Starts reading a file at its current position, with an empty stream buffer.
-void fs_start_file(FlicStream& s, int32_t fd);
+// A chunk whose bytes, to the end of its frame record, are more than the stream
+// buffer holds is read on with larger reads, into a buffer of its own held for one
+// flic_play call: up to FS_BULK_MOST bytes a read, never past the frame record, so
+// that the file position the call leaves is as with the stream buffer alone.
+constexpr uint32_t FS_BULK_MOST = 1u << 20;
+struct FlicBulk {
+  uint8_t* bytes = nullptr;
+  uint32_t size = 0;
+  FlicBulk() = default;
+  FlicBulk(const FlicBulk&) = delete;
+  FlicBulk& operator=(const FlicBulk&) = delete;
+  ~FlicBulk() { delete[] bytes; }
+};
+// Starts reading a file at its current position, with an empty stream buffer; bulk
+// (if not null) serves the larger reads.
+void fs_start_file(FlicStream& s, int32_t fd, FlicBulk* bulk);
 // Starts reading the stream buffer's first size bytes from offset on.
 void fs_start_memory(FlicStream& s, uint32_t offset, uint32_t size);
 // True once a fetch has failed (end of data or chunk overrun).
@@ -242,6 +267,20 @@ uint32_t fd_put_from_stream(FlicDecoder& d, int64_t x, uint32_t n, int64_t most)
 // buffer and its bytes are more than the stream buffer holds, all within the chunk;
 // false (nothing done) otherwise.
 bool fd_put_frame_directly(FlicDecoder& d);
+
+// Decodes packets of a byte (or word) delta row taken from ready bytes, as many as
+// come one after another, up to most: it stops before a packet that is not wholly in
+// r, not wholly inside the row, or longer than 64 pixels, which the portable
+// decoders then take. Returns the packets decoded, and adds those of the regular
+// shapes (see FdPattern) to regular. With vector instructions where the processor has
+// them (delta_vector.cpp); null otherwise, and the tests may set them to null to
+// compare.
+using FdDeltaPackets = uint32_t (*)(const FlicLine& line, FlicReady& r, int64_t& x, uint32_t most,
+                                    uint32_t& regular);
+extern FdDeltaPackets fd_byte_delta_packets;
+extern FdDeltaPackets fd_word_delta_packets;
+extern const FdDeltaPackets fd_byte_delta_vector;  // null where the processor has none
+extern const FdDeltaPackets fd_word_delta_vector;
 
 // --- Chunk decoders (colour_chunks.cpp, frame_chunks.cpp, delta_chunks.cpp) ------
 void flic_colour_chunk(FlicDecoder& d, bool six_bit);

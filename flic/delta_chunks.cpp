@@ -35,8 +35,9 @@ void byte_delta_packet(FlicDecoder& d, int64_t& x) {
 }
 
 // One packet of the byte delta taken from ready bytes; false (nothing read) when its
-// bytes are not all there.
-inline bool byte_delta_packet_ready(const FlicLine& line, FlicReady& r, int64_t& x) {
+// bytes are not all there. Counts the packets of the regular shapes in regular.
+[[gnu::always_inline]] inline bool byte_delta_packet_ready(const FlicLine& line, FlicReady& r, int64_t& x,
+                                                           uint32_t& regular) {
   if (r.left < FLIC_BYTE_RUN_PACKET) return false;
   const uint8_t* p = r.pos;
   const int32_t count = static_cast<int8_t>(p[1]);
@@ -52,6 +53,7 @@ inline bool byte_delta_packet_ready(const FlicLine& line, FlicReady& r, int64_t&
     std::memcpy(count == -4 ? to : scrap, &four, 4);
     to[0] = colour;
     x = at + (count == -4 ? 4 : 1);
+    ++regular;
     r.pos += FLIC_BYTE_RUN_PACKET;
     r.left -= FLIC_BYTE_RUN_PACKET;
     return true;
@@ -95,8 +97,9 @@ void word_delta_packet(FlicDecoder& d, int64_t& x) {
 }
 
 // One packet of the word delta taken from ready bytes; false (nothing read) when its
-// bytes are not all there.
-inline bool word_delta_packet_ready(const FlicLine& line, FlicReady& r, int64_t& x) {
+// bytes are not all there. Counts the packets of the regular shapes in regular.
+[[gnu::always_inline]] inline bool word_delta_packet_ready(const FlicLine& line, FlicReady& r, int64_t& x,
+                                                           uint32_t& regular) {
   if (r.left < FLIC_WORD_RUN_PACKET) return false;
   const uint8_t* p = r.pos;
   const int32_t count = static_cast<int8_t>(p[1]);
@@ -114,6 +117,7 @@ inline bool word_delta_packet_ready(const FlicLine& line, FlicReady& r, int64_t&
     again[0] = a;
     again[1] = b;
     x = at + (count == -2 ? 4 : 2);
+    ++regular;
     r.pos += FLIC_WORD_RUN_PACKET;
     r.left -= FLIC_WORD_RUN_PACKET;
     return true;
@@ -141,21 +145,51 @@ inline bool word_delta_packet_ready(const FlicLine& line, FlicReady& r, int64_t&
   return true;
 }
 
+// Which decoder takes a delta row. The vector decoder goes through packets without
+// branching on their kinds and lengths; the portable one branches, and runs ahead on
+// the processor's guesses, which is the faster where the packets come in a regular
+// pattern. So a row goes to the portable decoder alone when half or more of the last
+// row's packets were of the few shapes it takes without a branch on their kind.
+bool vector_row(const FlicDecoder& d) { return 2 * d.pattern.regular < d.pattern.packets; }
+
 // The packets of one row: as many as lie wholly in the ready bytes are taken from
-// there, the next through the stream reader, and so on.
-template <bool (*ready_packet)(const FlicLine&, FlicReady&, int64_t&), void (*packet)(FlicDecoder&, int64_t&)>
-void decode_line(FlicDecoder& d, uint32_t packets) {
+// there, the next through the stream reader, and so on. Where the vector decoder
+// takes the row, it takes the ready packets it can, the portable one the next, and
+// so on.
+template <bool (*ready_packet)(const FlicLine&, FlicReady&, int64_t&, uint32_t&),
+          void (*packet)(FlicDecoder&, int64_t&)>
+void decode_line(FlicDecoder& d, uint32_t packets, FdDeltaPackets vector) {
   FlicStream& s = d.s;
   const FlicLine line = d.line;
+  if (line.pixels == nullptr || vector == nullptr || packets == 0 || !vector_row(d)) vector = nullptr;
   int64_t x = d.origin_x;
-  uint32_t p = 0;
+  uint32_t p = 0, regular = 0;
   while (p < packets && !fs_stopped(s)) {
-    FlicReady r = fs_take_ready(s);
-    while (p < packets && ready_packet(line, r, x)) ++p;
-    fs_give_back(s, r);
+    if (vector == nullptr) {
+      FlicReady r = fs_take_ready(s);
+      while (p < packets && ready_packet(line, r, x, regular)) ++p;
+      fs_give_back(s, r);
+    } else {
+      // Apart from the loop above, so that its reader and column stay in registers.
+      FlicReady r = fs_take_ready(s);
+      int64_t column = x;
+      uint32_t counted = regular;
+      for (;;) {
+        p += vector(line, r, column, packets - p, counted);
+        if (p == packets || !ready_packet(line, r, column, counted)) break;
+        ++p;
+      }
+      fs_give_back(s, r);
+      x = column;
+      regular = counted;
+    }
     if (p == packets) break;
     packet(d, x);
     ++p;
+  }
+  if (p > 0) {
+    d.pattern.regular = regular;
+    d.pattern.packets = p;
   }
 }
 
@@ -167,7 +201,7 @@ void flic_byte_delta_chunk(FlicDecoder& d) {
   fd_set_row(d, d.origin_y + fs_word(s));
   const uint32_t lines = fs_word(s);
   for (uint32_t line = 0; line < lines && !fs_stopped(s); ++line, fd_set_row(d, d.row + 1))
-    decode_line<byte_delta_packet_ready, byte_delta_packet>(d, fs_byte(s));
+    decode_line<byte_delta_packet_ready, byte_delta_packet>(d, fs_byte(s), fd_byte_delta_packets);
 }
 
 // The number of lines with packets, then per line: skip-rows and last-byte words as
@@ -188,7 +222,7 @@ void flic_word_delta_chunk(FlicDecoder& d) {
       fd_fill(d.line, d.origin_x + d.width - 1, static_cast<uint8_t>(word & FLIC_LOW_BYTE), 1);
       continue;
     }
-    decode_line<word_delta_packet_ready, word_delta_packet>(d, word);
+    decode_line<word_delta_packet_ready, word_delta_packet>(d, word, fd_word_delta_packets);
     fd_set_row(d, d.row + 1);
     ++done;
   }

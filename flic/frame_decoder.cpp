@@ -166,13 +166,14 @@ int32_t decode_frames(FlicContext* context, int32_t count, uint32_t flags) {
     d.origin_y = g.draw_y;
   }
   fd_set_row(d, d.origin_y);
+  FlicBulk bulk;
   const bool memory = (flags & GFX_FLAG_MEMORY) != 0;
   const uint32_t memory_size = std::min(g.stream_size, GFX_STREAM_BUFFER_SIZE);
   if (memory) {
     if (context->next_offset >= memory_size) return 0;
     fs_start_memory(d.s, context->next_offset, memory_size);
   } else {
-    fs_start_file(d.s, context->handle);
+    fs_start_file(d.s, context->handle, &bulk);
   }
 
   int32_t frames = 0;

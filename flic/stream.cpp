@@ -5,22 +5,47 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <new>
 
 #include "flic/decoder.h"
 #include "gfx/gfx.h"
 
 namespace {
 
-// Fills the stream buffer from the file; false when the file gives nothing more.
+// Where the next refill reads to, and how much: the stream buffer, or within a chunk
+// that reaches further than the stream buffer holds, the bulk buffer (grown to what
+// the chunk needs, up to FS_BULK_MOST) when it can be had.
+uint8_t* refill_place(FlicStream& s, uint32_t& size) {
+  size = GFX_STREAM_BUFFER_SIZE;
+  if (s.bulk == nullptr || s.limit == FLIC_NO_LIMIT || s.limit <= GFX_STREAM_BUFFER_SIZE)
+    return gfx_state.stream_buffer;
+  FlicBulk& bulk = *s.bulk;
+  const uint32_t want = static_cast<uint32_t>(std::min<uint64_t>(s.limit, FS_BULK_MOST));
+  if (bulk.size < want) {
+    // Nothing points into the old bytes: the buffers are empty at a refill, and a mark
+    // taken before it is restored by moving the file position.
+    delete[] bulk.bytes;
+    bulk.bytes = new (std::nothrow) uint8_t[want];
+    bulk.size = bulk.bytes != nullptr ? want : 0;
+    if (bulk.bytes == nullptr) return gfx_state.stream_buffer;
+  }
+  size = want;
+  return bulk.bytes;
+}
+
+// Fills the stream buffer (or the bulk buffer) from the file; false when the file
+// gives nothing more.
 bool refill(FlicStream& s) {
   if (s.memory) return false;
+  uint32_t size;
+  uint8_t* const place = refill_place(s, size);
   ssize_t got;
   do {
-    got = read(s.fd, gfx_state.stream_buffer, GFX_STREAM_BUFFER_SIZE);
+    got = read(s.fd, place, size);
   } while (got < 0 && errno == EINTR);
   gfx_state.bytes_read = got > 0 ? static_cast<uint32_t>(got) : 0;
   if (got <= 0) return false;
-  s.pos = gfx_state.stream_buffer;
+  s.pos = place;
   s.left = static_cast<uint32_t>(got);
   s.fetched += static_cast<uint64_t>(got);
   ++s.refills;
@@ -43,11 +68,12 @@ bool fs_ensure(FlicStream& s) {
   return true;
 }
 
-void fs_start_file(FlicStream& s, int32_t fd) {
+void fs_start_file(FlicStream& s, int32_t fd, FlicBulk* bulk) {
   s = FlicStream{};
   s.pos = gfx_state.stream_buffer;
   s.limit = FLIC_NO_LIMIT;
   s.fd = fd;
+  s.bulk = bulk;
 }
 
 void fs_start_memory(FlicStream& s, uint32_t offset, uint32_t size) {

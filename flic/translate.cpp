@@ -23,10 +23,13 @@ struct Table {
   __m512i part[4];
 };
 
+// The top half of the table is looked up only in the lanes whose value has the top bit
+// set, and merged into the bottom half's: measured the faster way to the same bytes.
 MOXFLIC_PERMUTE inline __m512i lookup(const Table& t, __m512i v) {
+  const __mmask64 top = _mm512_movepi8_mask(v);
   const __m512i low = _mm512_permutex2var_epi8(t.part[0], v, t.part[1]);
-  const __m512i high = _mm512_permutex2var_epi8(t.part[2], v, t.part[3]);
-  return _mm512_mask_blend_epi8(_mm512_movepi8_mask(v), low, high);
+  const __m512i high = _mm512_mask_permutex2var_epi8(t.part[2], top, v, t.part[3]);
+  return _mm512_mask_mov_epi8(low, top, high);
 }
 
 MOXFLIC_PERMUTE void translate_permute(uint8_t* to, const uint8_t* values, int64_t n, const uint8_t* map) {

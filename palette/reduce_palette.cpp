@@ -1,7 +1,9 @@
 // FLIC palette reduction: the file's 256 colours are merged, closest pair first, down
 // to the 236 entries 10 to 245, and the FLIC colour map is rebuilt. The searches are
 // in reduction.h; this file holds their portable form and the merging around them.
+#include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "gfx/gfx.h"
 #include "palette/palette.h"
@@ -12,18 +14,44 @@ namespace {
 
 constexpr int MERGES = COLOURS - PAL_FILE_COUNT;
 
+// Four floats, and the lanes of a comparison (all ones where it holds), as generic
+// vectors of the compiler.
+constexpr int FLOAT_LANES = 4;
+typedef float Floats __attribute__((vector_size(4 * FLOAT_LANES)));
+typedef int32_t Lanes __attribute__((vector_size(4 * FLOAT_LANES)));
+inline Floats pick(Lanes where, Floats yes, Floats no) {
+  return reinterpret_cast<Floats>((reinterpret_cast<Lanes>(yes) & where) | (reinterpret_cast<Lanes>(no) & ~where));
+}
+
 // The nearest live colour above k, the highest of equally near ones. Distances are
 // worked out in single precision: every value involved is an integer below 2^24, so
-// each product and sum is exact.
+// each product and sum is exact. Single colours up to a multiple of four, then four
+// at a time in generic vectors.
 int32_t find_partner(const Record& r, int k) {
   const float red = r.red[k], green = r.green[k], blue = r.blue[k];
   int32_t least = NONE;
-  for (int j = k + 1; j < COLOURS; ++j) {
+  int j = k + 1;
+  for (; j < COLOURS && j % FLOAT_LANES != 0; ++j) {
     const float dr = r.red[j] - red, dg = r.green[j] - green, db = r.blue[j] - blue;
     const int32_t c = ((static_cast<int32_t>(dr * dr + dg * dg + db * db) << INDEX_BITS) + (INDEX_MASK - j)) |
                       r.dead[j];
     least = c < least ? c : least;
   }
+  const Floats rk = red - Floats{}, gk = green - Floats{}, bk = blue - Floats{};
+  Lanes tags = INDEX_MASK - j - Lanes{0, 1, 2, 3};
+  Lanes lanes = NONE - Lanes{};
+  for (; j < COLOURS; j += FLOAT_LANES, tags -= FLOAT_LANES) {
+    Floats rj, gj, bj;
+    Lanes dead;
+    std::memcpy(&rj, r.red + j, sizeof rj);
+    std::memcpy(&gj, r.green + j, sizeof gj);
+    std::memcpy(&bj, r.blue + j, sizeof bj);
+    std::memcpy(&dead, r.dead + j, sizeof dead);
+    const Floats dr = rj - rk, dg = gj - gk, db = bj - bk;
+    const Lanes c = ((__builtin_convertvector(dr * dr + dg * dg + db * db, Lanes) << INDEX_BITS) + tags) | dead;
+    lanes = (c & (c < lanes)) | (lanes & ~(c < lanes));
+  }
+  for (int l = 0; l < FLOAT_LANES; ++l) least = lanes[l] < least ? lanes[l] : least;
   return least;
 }
 
@@ -39,8 +67,7 @@ constexpr float FAR = 1073741824.0f;       // 2^30: above every key
 
 // Every colour's nearest partner above it, all colours live. Taken two columns at a
 // time (j and j + 1 against all i below j), so that the inner loop runs over whole
-// vectors where the compiler vectorises it, and loads each colour once for two
-// distances.
+// vectors, and loads each colour once for two distances.
 void find_all_partners(Record& r) {
   alignas(16) float red[COLOURS], green[COLOURS], blue[COLOURS], least[COLOURS];
   for (int k = 0; k < COLOURS; ++k) {
@@ -57,7 +84,26 @@ void find_all_partners(Record& r) {
     const int j1 = j + 1 < COLOURS ? j + 1 : j;
     const float red0 = red[j], green0 = green[j], blue0 = blue[j], tag0 = static_cast<float>(INDEX_MASK - j);
     const float red1 = red[j1], green1 = green[j1], blue1 = blue[j1], tag1 = static_cast<float>(INDEX_MASK - j1);
-    for (int i = 0; i < j; ++i) {
+    int i = 0;
+    // Four colours i at a time in the compiler's generic vectors (which it keeps whole
+    // in every build type), the same operations as the single ones below.
+    const Floats r0 = red0 - Floats{}, g0 = green0 - Floats{}, b0 = blue0 - Floats{}, t0 = tag0 - Floats{};
+    const Floats r1 = red1 - Floats{}, g1 = green1 - Floats{}, b1 = blue1 - Floats{}, t1 = tag1 - Floats{};
+    for (; i + FLOAT_LANES <= j; i += FLOAT_LANES) {
+      Floats ri, gi, bi, li;
+      std::memcpy(&ri, red + i, sizeof ri);
+      std::memcpy(&gi, green + i, sizeof gi);
+      std::memcpy(&bi, blue + i, sizeof bi);
+      std::memcpy(&li, least + i, sizeof li);
+      const Floats dr0 = ri - r0, dg0 = gi - g0, db0 = bi - b0;
+      const Floats dr1 = ri - r1, dg1 = gi - g1, db1 = bi - b1;
+      const Floats k0 = dr0 * dr0 + dg0 * dg0 + db0 * db0 + t0;
+      const Floats k1 = dr1 * dr1 + dg1 * dg1 + db1 * db1 + t1;
+      const Floats k = pick(k0 < k1, k0, k1);
+      li = pick(k < li, k, li);
+      std::memcpy(least + i, &li, sizeof li);
+    }
+    for (; i < j; ++i) {
       const float dr0 = red[i] - red0, dg0 = green[i] - green0, db0 = blue[i] - blue0;
       const float dr1 = red[i] - red1, dg1 = green[i] - green1, db1 = blue[i] - blue1;
       const float k0 = dr0 * dr0 + dg0 * dg0 + db0 * db0 + tag0;
@@ -80,13 +126,92 @@ int32_t closest_pair(const Record& r) {
   return least;
 }
 
+void load(Record& r, const uint8_t* palette) {
+  for (int k = 0; k < COLOURS; ++k) {
+    r.red[k] = palette[3 * k];
+    r.green[k] = palette[3 * k + 1];
+    r.blue[k] = palette[3 * k + 2];
+    r.dead[k] = 0;
+  }
+}
+
+int next_referrer(const Record& r, int i, int k) {
+  for (; k < i; ++k)
+    if (r.dead[k] == 0 && r.partner[k] != NONE && index_of(r.partner[k]) == i) return k;
+  return i;
+}
+
 }  // namespace
 
-const Kernels portable_kernels = {find_all_partners, find_partner, closest_pair};
+const Kernels portable_kernels = {load, find_all_partners, find_partner, closest_pair, next_referrer};
 
 }  // namespace reduction
 
 const reduction::Kernels* pal_reduction_kernels = pal_best_reduction_kernels();
+bool pal_reuse_reductions = true;
+
+namespace reduction {
+namespace {
+
+// A reduction kept: the file palette and the searches it was made from, and what it
+// left in the work palette, the live flags and the colour map.
+struct Kept {
+  const Kernels* kernels;  // null: an empty place
+  uint8_t file[COLOURS * 3];
+  uint8_t work[COLOURS * 3];
+  uint8_t live[COLOURS];
+  uint8_t map[COLOURS];
+};
+
+constexpr int SETS = 64;
+constexpr int WAYS = 2;  // the set's most recently used reduction first
+
+// Memory that only speeds up the reduction: what it holds never changes a result.
+Kept kept[SETS][WAYS];
+
+int set_of(const uint8_t* palette) {
+  // Four independent multiply-xor chains over the palette's 96 eight-byte words.
+  constexpr uint64_t MULTIPLIER = 0x9E3779B97F4A7C15u;
+  uint64_t lanes[4] = {1, 2, 3, 4};
+  for (int w = 0; w < COLOURS * 3 / 8; w += 4) {
+    for (int l = 0; l < 4; ++l) {
+      uint64_t word;
+      std::memcpy(&word, palette + 8 * (w + l), 8);
+      lanes[l] = (lanes[l] ^ word) * MULTIPLIER;
+    }
+  }
+  const uint64_t h = (lanes[0] ^ (lanes[1] >> 7) ^ (lanes[2] >> 13) ^ (lanes[3] >> 29)) * MULTIPLIER;
+  return static_cast<int>(h >> 58);  // the top 6 bits: 64 sets
+}
+
+// Puts a kept reduction of the file palette back into the state; false if none.
+bool reuse(GfxState& g, const Kernels* kernels, int set) {
+  Kept* ways = kept[set];
+  for (int w = 0; w < WAYS; ++w) {
+    Kept& k = ways[w];
+    if (k.kernels != kernels || std::memcmp(k.file, g.flic_file_palette, sizeof k.file) != 0) continue;
+    std::memcpy(g.work_palette, k.work, sizeof k.work);
+    std::memcpy(g.live_flags, k.live, sizeof k.live);
+    std::memcpy(g.flic_colour_map, k.map, sizeof k.map);
+    if (w > 0) std::swap(ways[0], ways[w]);
+    return true;
+  }
+  return false;
+}
+
+void keep(const GfxState& g, const Kernels* kernels, int set) {
+  Kept* ways = kept[set];
+  for (int w = WAYS - 1; w > 0; --w) ways[w] = ways[w - 1];
+  Kept& k = ways[0];
+  k.kernels = kernels;
+  std::memcpy(k.file, g.flic_file_palette, sizeof k.file);
+  std::memcpy(k.work, g.work_palette, sizeof k.work);
+  std::memcpy(k.live, g.live_flags, sizeof k.live);
+  std::memcpy(k.map, g.flic_colour_map, sizeof k.map);
+}
+
+}  // namespace
+}  // namespace reduction
 
 const uint8_t* gfx_reduce_palette(uint32_t flags) {
   using namespace reduction;
@@ -99,14 +224,11 @@ const uint8_t* gfx_reduce_palette(uint32_t flags) {
     return g.work_palette + 3 * PAL_FILE_FIRST;
   }
   const Kernels& kernels = *pal_reduction_kernels;
+  const int set = pal_reuse_reductions ? set_of(g.flic_file_palette) : -1;
+  if (set >= 0 && reuse(g, &kernels, set)) return g.work_palette;
 
   Record r;
-  for (int k = 0; k < COLOURS; ++k) {
-    r.red[k] = g.work_palette[3 * k];
-    r.green[k] = g.work_palette[3 * k + 1];
-    r.blue[k] = g.work_palette[3 * k + 2];
-    r.dead[k] = 0;
-  }
+  kernels.load(r, g.work_palette);
   kernels.all_partners(r);
   int32_t referrers[COLOURS] = {};  // live colours whose partner this colour is
   for (int k = 0; k < COLOURS; ++k) {
@@ -114,21 +236,22 @@ const uint8_t* gfx_reduce_palette(uint32_t flags) {
     if (r.partner[k] != NONE) ++referrers[index_of(r.partner[k])];
   }
 
-  uint8_t into[COLOURS];  // the colour each merged colour was merged into; a live one names itself
-  for (int k = 0; k < COLOURS; ++k) into[k] = static_cast<uint8_t>(k);
-  for (int merge = 0; merge < MERGES; ++merge) {
+  uint8_t merged[MERGES];  // the colours merged, in turn
+  uint8_t into[COLOURS];   // the colour each merged colour was merged into
+  int merges = 0;
+  for (; merges < MERGES; ++merges) {
     const int32_t least = kernels.closest_pair(r);
     if (least == NONE) break;  // cannot happen while more than one colour lives
     const int i = index_of(least);
     const int j = index_of(r.partner[i]);
+    merged[merges] = static_cast<uint8_t>(i);
     into[i] = static_cast<uint8_t>(j);
     g.live_flags[i] = 0;
     r.dead[i] = NONE;
     r.pair[i] = NONE;
     --referrers[j];
     // The colours that had i as their partner look again.
-    for (int k = 0, left = referrers[i]; k < i && left > 0; ++k) {
-      if (r.dead[k] != 0 || r.partner[k] == NONE || index_of(r.partner[k]) != i) continue;
+    for (int k = 0, left = referrers[i]; left > 0 && (k = kernels.next_referrer(r, i, k)) < i; ++k) {
       r.partner[k] = kernels.partner(r, k);
       r.pair[k] = pair_key(r, k);
       if (r.partner[k] != NONE) ++referrers[index_of(r.partner[k])];
@@ -137,18 +260,22 @@ const uint8_t* gfx_reduce_palette(uint32_t flags) {
   }
 
   // Compact the survivors to the front, in file order; each one's map entry is its
-  // place. A colour is always merged into one above it, so from the top down every
-  // merged colour finds the place of the colour it was merged into already set (a
-  // live colour names itself). Written without branches: which colours are merged is
-  // all but random.
-  int m = 0;
-  for (int k = 0; k < COLOURS; ++k) {
-    const int live = g.live_flags[k];
-    const int to = live ? m : k;
-    map[k] = static_cast<uint8_t>(m + PAL_FILE_FIRST);
-    for (int c = 0; c < 3; ++c) g.work_palette[3 * to + c] = g.work_palette[3 * k + c];
-    m += live;
+  // place. The survivors lie in runs between the merged colours: each run moves down
+  // by the merged colours below it, in one move. A colour is always merged into one
+  // above it, so from the top down every merged colour finds the entry of the colour
+  // it was merged into already set.
+  std::sort(merged, merged + merges);
+  int m = 0, from = 0;
+  for (int d = 0; d <= merges; ++d) {
+    const int end = d < merges ? merged[d] : COLOURS;
+    if (m != from)
+      std::memmove(g.work_palette + 3 * m, g.work_palette + 3 * from, static_cast<size_t>(3 * (end - from)));
+    const int shift = from - m - PAL_FILE_FIRST;
+    for (int k = from; k < end; ++k) map[k] = static_cast<uint8_t>(k - shift);
+    m += end - from;
+    from = end + 1;
   }
-  for (int k = COLOURS - 1; k >= 0; --k) map[k] = map[into[k]];
+  for (int d = merges - 1; d >= 0; --d) map[merged[d]] = map[into[merged[d]]];
+  if (set >= 0) keep(g, &kernels, set);
   return g.work_palette;
 }

@@ -1,5 +1,6 @@
 // The palette reduction's searches in AVX2 and FMA instructions, eight colours at a
-// time, for processors that have them; the choice is made when the program starts.
+// time, for processors that have them, and a first search with AVX-512 VNNI dot
+// products for those that have them too; the choice is made when the program starts.
 // They give exactly the keys of the portable searches (reduce_palette.cpp).
 #include "palette/reduction.h"
 
@@ -127,17 +128,174 @@ MOXFLIC_AVX2 int32_t closest_pair(const Record& r) {
   return least_of(least);
 }
 
-const Kernels kernels = {find_all_partners, find_partner, closest_pair};
+// The byte shuffles that take channel c of sixteen RGB triples out of the three
+// 16-byte blocks they span; a lane whose byte lies in another block takes 0.
+struct Shuffles {
+  alignas(16) int8_t from[3][3][16];  // [channel][block][lane]
+  constexpr Shuffles() : from{} {
+    for (int c = 0; c < 3; ++c)
+      for (int b = 0; b < 3; ++b)
+        for (int t = 0; t < 16; ++t) {
+          const int at = 3 * t + c - 16 * b;
+          from[c][b][t] = static_cast<int8_t>(at >= 0 && at < 16 ? at : -128);
+        }
+  }
+};
+constexpr Shuffles SHUFFLES{};
+
+MOXFLIC_AVX2 void load(Record& r, const uint8_t* palette) {
+  float* const channels[3] = {r.red, r.green, r.blue};
+  for (int k = 0; k < COLOURS; k += 16) {
+    const uint8_t* p = palette + 3 * k;
+    const __m128i blocks[3] = {_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)),
+                               _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16)),
+                               _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 32))};
+    for (int c = 0; c < 3; ++c) {
+      __m128i bytes = _mm_setzero_si128();
+      for (int b = 0; b < 3; ++b)
+        bytes = _mm_or_si128(
+            bytes, _mm_shuffle_epi8(blocks[b], _mm_load_si128(reinterpret_cast<const __m128i*>(SHUFFLES.from[c][b]))));
+      _mm256_store_ps(channels[c] + k, _mm256_cvtepi32_ps(_mm256_cvtepu8_epi32(bytes)));
+      _mm256_store_ps(channels[c] + k + 8, _mm256_cvtepi32_ps(_mm256_cvtepu8_epi32(_mm_srli_si128(bytes, 8))));
+    }
+    _mm256_store_si256(reinterpret_cast<__m256i*>(r.dead + k), _mm256_setzero_si256());
+    _mm256_store_si256(reinterpret_cast<__m256i*>(r.dead + k + 8), _mm256_setzero_si256());
+  }
+}
+
+// A dead colour's NONE, like a partner key of NONE, has 255 in its low byte, which
+// names colour 0: no colour below i names it.
+MOXFLIC_AVX2 int next_referrer(const Record& r, int i, int k) {
+  const __m256i wanted = _mm256_set1_epi32(INDEX_MASK - i);
+  const __m256i low = _mm256_set1_epi32(INDEX_MASK);
+  for (int base = k & ~(LANES - 1); base < i; base += LANES) {
+    const __m256i keys = _mm256_or_si256(_mm256_load_si256(reinterpret_cast<const __m256i*>(r.partner + base)),
+                                         _mm256_load_si256(reinterpret_cast<const __m256i*>(r.dead + base)));
+    const __m256i hit = _mm256_cmpeq_epi32(_mm256_and_si256(keys, low), wanted);
+    uint32_t lanes = static_cast<uint32_t>(_mm256_movemask_ps(_mm256_castsi256_ps(hit)));
+    lanes &= ~0u << (k > base ? k - base : 0);  // not below k
+    if (lanes != 0) {
+      const int found = base + __builtin_ctz(lanes);
+      return found < i ? found : i;
+    }
+  }
+  return i;
+}
+
+const Kernels kernels = {load, find_all_partners, find_partner, closest_pair, next_referrer};
+
+// The first search in integers, with the 16-bit dot products of AVX-512 VNNI, on
+// processors that have them. Squared distances are expanded, |ci|^2 + |cj|^2 - 2 ci.cj,
+// and the key 256 * distance + 255 - j is exact in 32 bits whatever the distance:
+// 256 |ci|^2 is the same for all j and is added once at the end, and the rest,
+// 256 |cj|^2 + 255 - j - 512 ci.cj, takes two dot products of pairs of 16-bit
+// numbers a colour j: (16 r_i, 16 g_i) with (-32 r_j, -32 g_j), and (16 b_i, 0) with
+// (-32 b_j, 0). So no colour is searched again.
+#define MOXFLIC_VNNI __attribute__((target("avx2,fma,avx512f,avx512vl,avx512vnni")))
+
+struct Packed {
+  alignas(32) int32_t red_green[COLOURS];  // colour i's side
+  alignas(32) int32_t blue[COLOURS];
+  alignas(32) int32_t red_green_j[COLOURS];  // colour j's side
+  alignas(32) int32_t blue_j[COLOURS];
+  alignas(32) int32_t rest_j[COLOURS];  // 256 |cj|^2 + 255 - j
+  alignas(32) int32_t own[COLOURS];     // 256 |ci|^2
+};
+
+// The keys of colours i (eight lanes: red-green pairs rg, blue b) against colour j,
+// less 256 |ci|^2.
+MOXFLIC_VNNI inline __m256i dot_key(__m256i rg, __m256i b, const Packed& p, int j) {
+  __m256i key = _mm256_set1_epi32(p.rest_j[j]);
+  key = _mm256_dpwssd_epi32(key, rg, _mm256_set1_epi32(p.red_green_j[j]));
+  return _mm256_dpwssd_epi32(key, b, _mm256_set1_epi32(p.blue_j[j]));
+}
+
+// Two 16-bit numbers in a 32-bit lane, the low one first.
+MOXFLIC_VNNI inline __m256i pair(__m256i low, __m256i high) {
+  return _mm256_or_si256(_mm256_and_si256(low, _mm256_set1_epi32(0xFFFF)), _mm256_slli_epi32(high, 16));
+}
+
+MOXFLIC_VNNI inline __m256i times(__m256i v, int n) { return _mm256_mullo_epi32(v, _mm256_set1_epi32(n)); }
+
+// A colour's key from the least over j, or NONE where no colour lies above it.
+MOXFLIC_VNNI inline void finish(Record& r, const Packed& p, __m256i least, int from) {
+  const __m256i none = _mm256_set1_epi32(NONE);
+  const __m256i key = _mm256_add_epi32(least, _mm256_load_si256(reinterpret_cast<const __m256i*>(p.own + from)));
+  _mm256_store_si256(reinterpret_cast<__m256i*>(r.partner + from),
+                     _mm256_blendv_epi8(key, none, _mm256_cmpeq_epi32(least, none)));
+}
+
+MOXFLIC_VNNI void find_all_partners_vnni(Record& r) {
+  Packed p;
+  for (int k = 0; k < COLOURS; k += LANES) {
+    const __m256i red = _mm256_cvttps_epi32(_mm256_load_ps(r.red + k));
+    const __m256i green = _mm256_cvttps_epi32(_mm256_load_ps(r.green + k));
+    const __m256i blue = _mm256_cvttps_epi32(_mm256_load_ps(r.blue + k));
+    const __m256i low16 = _mm256_set1_epi32(0xFFFF);
+    _mm256_store_si256(reinterpret_cast<__m256i*>(p.red_green + k), pair(times(red, 16), times(green, 16)));
+    _mm256_store_si256(reinterpret_cast<__m256i*>(p.blue + k), times(blue, 16));
+    _mm256_store_si256(reinterpret_cast<__m256i*>(p.red_green_j + k), pair(times(red, -32), times(green, -32)));
+    _mm256_store_si256(reinterpret_cast<__m256i*>(p.blue_j + k), _mm256_and_si256(times(blue, -32), low16));
+    const __m256i red_green = _mm256_add_epi32(_mm256_mullo_epi32(red, red), _mm256_mullo_epi32(green, green));
+    const __m256i square = _mm256_add_epi32(red_green, _mm256_mullo_epi32(blue, blue));
+    const __m256i own = _mm256_slli_epi32(square, INDEX_BITS);
+    _mm256_store_si256(reinterpret_cast<__m256i*>(p.own + k), own);
+    _mm256_store_si256(reinterpret_cast<__m256i*>(p.rest_j + k), _mm256_add_epi32(own, tags_from(k)));
+  }
+  const __m256i lane = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+  const __m256i none = _mm256_set1_epi32(NONE);
+  // Sixteen colours i at a time, as in find_all_partners above.
+  for (int i = 0; i < COLOURS; i += 2 * LANES) {
+    const int ib = i + LANES;
+    const __m256i rga = _mm256_load_si256(reinterpret_cast<const __m256i*>(p.red_green + i));
+    const __m256i ba = _mm256_load_si256(reinterpret_cast<const __m256i*>(p.blue + i));
+    const __m256i rgb = _mm256_load_si256(reinterpret_cast<const __m256i*>(p.red_green + ib));
+    const __m256i bb = _mm256_load_si256(reinterpret_cast<const __m256i*>(p.blue + ib));
+    __m256i a0 = none, a1 = none, b0 = none, b1 = none;
+    // Colours j inside a block: only the lanes below j count.
+    for (int j = i + 1; j < ib; ++j) {
+      const __m256i below = _mm256_cmpgt_epi32(_mm256_set1_epi32(j - i), lane);
+      a0 = _mm256_min_epi32(a0, _mm256_blendv_epi8(none, dot_key(rga, ba, p, j), below));
+    }
+    for (int j = ib; j < ib + LANES; ++j) {
+      const __m256i below = _mm256_cmpgt_epi32(_mm256_set1_epi32(j - ib), lane);
+      a1 = _mm256_min_epi32(a1, dot_key(rga, ba, p, j));
+      b1 = _mm256_min_epi32(b1, _mm256_blendv_epi8(none, dot_key(rgb, bb, p, j), below));
+    }
+    for (int j = ib + LANES; j < COLOURS; j += 2) {
+      a0 = _mm256_min_epi32(a0, dot_key(rga, ba, p, j));
+      b0 = _mm256_min_epi32(b0, dot_key(rgb, bb, p, j));
+      a1 = _mm256_min_epi32(a1, dot_key(rga, ba, p, j + 1));
+      b1 = _mm256_min_epi32(b1, dot_key(rgb, bb, p, j + 1));
+    }
+    finish(r, p, _mm256_min_epi32(a0, a1), i);
+    finish(r, p, _mm256_min_epi32(b0, b1), ib);
+  }
+}
+
+const Kernels vnni_kernels = {load, find_all_partners_vnni, find_partner, closest_pair, next_referrer};
+
+bool has_avx2() {
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+}
+
+bool has_vnni() {
+  return has_avx2() && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl") &&
+         __builtin_cpu_supports("avx512vnni");
+}
 
 }  // namespace
 
 const Kernels* const avx2_kernels = &kernels;
+const Kernels* avx2_kernels_here() { return has_avx2() ? &kernels : nullptr; }
+const Kernels* vnni_kernels_here() { return has_vnni() ? &vnni_kernels : nullptr; }
 
 }  // namespace reduction
 
 const reduction::Kernels* pal_best_reduction_kernels() {
-  __builtin_cpu_init();
-  if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma")) return reduction::avx2_kernels;
+  if (const reduction::Kernels* best = reduction::vnni_kernels_here()) return best;
+  if (const reduction::Kernels* good = reduction::avx2_kernels_here()) return good;
   return &reduction::portable_kernels;
 }
 
@@ -145,7 +303,9 @@ const reduction::Kernels* pal_best_reduction_kernels() {
 
 namespace reduction {
 const Kernels* const avx2_kernels = nullptr;
-}
+const Kernels* avx2_kernels_here() { return nullptr; }
+const Kernels* vnni_kernels_here() { return nullptr; }
+}  // namespace reduction
 
 const reduction::Kernels* pal_best_reduction_kernels() { return &reduction::portable_kernels; }
 

@@ -44,24 +44,38 @@ inline int32_t pair_key(const Record& r, int k) {
   return (r.partner[k] & ~INDEX_MASK) | (INDEX_MASK - k);
 }
 
-// The three searches. all_partners: every colour's partner key, all colours live.
-// partner: colour k's partner key among the live colours above it. closest_pair: the
-// least pair key, NONE if there is none.
+// The three searches, and the record's set-up. load: the colours of a palette (256
+// RGB triples) into the record, all live. all_partners: every colour's partner key,
+// all colours live. partner: colour k's partner key among the live colours above it.
+// closest_pair: the least pair key, NONE if there is none. next_referrer: the first
+// live colour from k on, below i, whose partner is i; i if there is none.
 struct Kernels {
+  void (*load)(Record& r, const uint8_t* palette);
   void (*all_partners)(Record& r);
   int32_t (*partner)(const Record& r, int k);
   int32_t (*closest_pair)(const Record& r);
+  int (*next_referrer)(const Record& r, int i, int k);
 };
 
 extern const Kernels portable_kernels;
 // Null when this build has no AVX2 form.
 extern const Kernels* const avx2_kernels;
+// The forms this processor runs: null when this build or this processor has none.
+// The second takes its first search in AVX-512 VNNI, its others from the first.
+const Kernels* avx2_kernels_here();
+const Kernels* vnni_kernels_here();
 
 }  // namespace reduction
 
-// The searches the reduction uses: the AVX2 ones when the processor has AVX2 and FMA,
-// else the portable ones. Tests may set either (the AVX2 ones only where available)
+// The searches the reduction uses: the AVX-512 VNNI ones, else the AVX2 ones, where the
+// processor has them, else the portable ones. Tests may set any this processor runs,
 // and must set them back.
 extern const reduction::Kernels* pal_reduction_kernels;
 // The kernels chosen for this processor.
 const reduction::Kernels* pal_best_reduction_kernels();
+
+// Reductions are kept and given again when the same file palette comes back (as it
+// does in colour cycling), with the same searches: the last 128 different ones, in
+// 64 sets of two by a hash of the palette. The result is the same as reducing again.
+// Tests and benchmarks that time the reduction itself turn this off, and back on.
+extern bool pal_reuse_reductions;

@@ -4,7 +4,11 @@ single-thread decode of the same files (its user plus system time). Each side is
 of a few runs, taken in turns so that both see the same load on a shared machine; ratio is
 ffmpeg's time over ours (above 1: we are faster).
 
-Usage: bench/fps/fps.py BUILD_DIR [RUNS]   (or: cmake --build BUILD_DIR --target fps)
+Usage: bench/fps/fps.py BUILD_DIR [RUNS] [--before PROGRAM] [--only WORD]
+  (or: cmake --build BUILD_DIR --target fps)
+--before PROGRAM also times another moxflic-export (an earlier build) in the same turns,
+and gives its ratio to ffmpeg beside ours. --only WORD times only the files whose names
+hold WORD.
 """
 import os
 import re
@@ -47,10 +51,20 @@ def ffmpeg_fps(path):
 
 
 def main():
-    if len(sys.argv) not in (2, 3):
+    args = sys.argv[1:]
+    options = {}
+    for name in ("--before", "--only"):
+        if name in args:
+            at = args.index(name)
+            if at + 1 >= len(args):
+                raise SystemExit(__doc__.strip())
+            options[name] = args[at + 1]
+            del args[at:at + 2]
+    before, only = options.get("--before"), options.get("--only")
+    if len(args) not in (1, 2):
         raise SystemExit(__doc__.strip())
-    build = sys.argv[1]
-    runs = int(sys.argv[2]) if len(sys.argv) == 3 else RUNS
+    build = args[0]
+    runs = int(args[1]) if len(args) == 2 else RUNS
     here = os.path.dirname(os.path.abspath(__file__))
     samples = os.path.join(here, "..", "..", "tests", "data")
     program = os.path.join(build, "tools", "export", "moxflic-export")
@@ -58,11 +72,17 @@ def main():
     work = tempfile.mkdtemp(prefix="moxflic-fps-")
     subprocess.run([maker, work], check=True, stdout=subprocess.DEVNULL)
     files = [os.path.join(samples, f) for f in SAMPLES] + [os.path.join(work, f) for f in MADE]
+    files = [f for f in files if only is None or only in os.path.basename(f)]
 
-    print(f"{'file':26} {'frames':>7} {'ours fps':>10} {'ffmpeg fps':>11} {'ratio':>7}")
+    print(f"{'file':26} {'frames':>7} {'ours fps':>10} {'ffmpeg fps':>11} {'ratio':>7}" +
+          (f" {'before':>7}" if before else ""))
     for path in files:
-        ours_best, theirs_best = None, None
-        for _ in range(runs):  # in turns, so that a burst of load falls on both sides
+        ours_best, theirs_best, before_best = None, None, None
+        for _ in range(runs):  # in turns, so that a burst of load falls on all sides
+            if before:
+                old = our_fps(before, path)
+                if before_best is None or old[1] < before_best[1]:
+                    before_best = old
             mine = our_fps(program, path)
             if ours_best is None or mine[1] < ours_best[1]:
                 ours_best = mine
@@ -74,8 +94,11 @@ def main():
         ff_frames, ff_seconds = theirs_best if theirs_best else (None, None)
         if ff_frames and ff_seconds:
             theirs = ff_frames / ff_seconds
-            print(f"{os.path.basename(path):26} {frames:7d} {ours:10.0f} {theirs:11.0f} "
-                  f"{ours / theirs:7.2f}", flush=True)
+            line = f"{os.path.basename(path):26} {frames:7d} {ours:10.0f} {theirs:11.0f} {ours / theirs:7.2f}"
+            if before_best:
+                old_fps = before_best[0] / before_best[1] if before_best[1] > 0 else float("inf")
+                line += f" {old_fps / theirs:7.2f}"
+            print(line, flush=True)
         else:
             print(f"{os.path.basename(path):26} {frames:7d} {ours:10.0f} {'-':>11} {'-':>7}", flush=True)
     for f in MADE:

@@ -303,23 +303,34 @@ class PacketPaths : public Flic {
       default: reference_uncompressed(source, expected); break;
     }
 
-    fill_buffer(0xEE);
     std::memcpy(gfx_state.flic_colour_map, map, 256);
     gfx_state.draw_x = at.draw_x;
     gfx_state.draw_y = at.draw_y;
-    open(save_bytes(file));
-    flic_play(&context_, -1, GFX_FLAG_NO_PAUSE | GFX_FLAG_AT_POSITION);
-    EXPECT_EQ(pixels(), expected.pixels);
-    if (file.size() <= GFX_STREAM_BUFFER_SIZE) {  // the same bytes from memory
+    const std::string name = save_bytes(file);
+    // The delta packets with the portable decoders alone, and with the vector ones
+    // where the processor has them.
+    for (const bool vector : {false, true}) {
+      if (vector && fd_byte_delta_vector == nullptr) break;
+      SCOPED_TRACE(vector ? "vector delta packets" : "portable delta packets");
+      fd_byte_delta_packets = vector ? fd_byte_delta_vector : nullptr;
+      fd_word_delta_packets = vector ? fd_word_delta_vector : nullptr;
       fill_buffer(0xEE);
-      std::memcpy(gfx_state.stream_buffer, file.data(), file.size());
-      gfx_state.stream_size = uint32_t(file.size());
-      context_.next_offset = FLIC_FIRST_FRAME_OFFSET;
-      flic_play(&context_, -1, GFX_FLAG_NO_PAUSE | GFX_FLAG_AT_POSITION | GFX_FLAG_MEMORY);
-      EXPECT_EQ(pixels(), expected.pixels) << "memory mode";
+      open(name);
+      flic_play(&context_, -1, GFX_FLAG_NO_PAUSE | GFX_FLAG_AT_POSITION);
+      EXPECT_EQ(pixels(), expected.pixels);
+      if (file.size() <= GFX_STREAM_BUFFER_SIZE) {  // the same bytes from memory
+        fill_buffer(0xEE);
+        std::memcpy(gfx_state.stream_buffer, file.data(), file.size());
+        gfx_state.stream_size = uint32_t(file.size());
+        context_.next_offset = FLIC_FIRST_FRAME_OFFSET;
+        flic_play(&context_, -1, GFX_FLAG_NO_PAUSE | GFX_FLAG_AT_POSITION | GFX_FLAG_MEMORY);
+        EXPECT_EQ(pixels(), expected.pixels) << "memory mode";
+      }
+      flic_close(&context_);
+      opened_ = false;
     }
-    flic_close(&context_);
-    opened_ = false;
+    fd_byte_delta_packets = fd_byte_delta_vector;
+    fd_word_delta_packets = fd_word_delta_vector;
   }
 };
 

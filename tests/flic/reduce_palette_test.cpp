@@ -1,5 +1,5 @@
 // The FLIC palette reduction: bit-identical to the literal algorithm on many palettes,
-// in its portable form and its AVX2 form, and the cases a viewer's user would see.
+// in its portable form and its vector forms, and the cases a viewer's user would see.
 #include <random>
 
 #include "palette/reduction.h"
@@ -31,8 +31,8 @@ Palette grid_palette(int step) {
 // The forms of the searches this processor can run, with their names.
 std::vector<std::pair<std::string, const reduction::Kernels*>> kernels_here() {
   std::vector<std::pair<std::string, const reduction::Kernels*>> all = {{"portable", &reduction::portable_kernels}};
-  if (pal_best_reduction_kernels() == reduction::avx2_kernels && reduction::avx2_kernels != nullptr)
-    all.push_back({"avx2", reduction::avx2_kernels});
+  if (reduction::avx2_kernels_here() != nullptr) all.push_back({"avx2", reduction::avx2_kernels_here()});
+  if (reduction::vnni_kernels_here() != nullptr) all.push_back({"avx512 vnni", reduction::vnni_kernels_here()});
   return all;
 }
 
@@ -123,10 +123,11 @@ TEST_F(ReducePalette, MatchesTheLiteralAlgorithmOnRandomAndAdversarialPalettes) 
   }
 }
 
-// The AVX2 searches against the portable ones on many more palettes than the literal
+// The vector searches against the portable ones on many more palettes than the literal
 // algorithm has time for: random ones, few distinct values, near twins and far ones.
-TEST_F(ReducePalette, Avx2FormMatchesThePortableFormOnManyPalettes) {
-  if (kernels_here().size() < 2) GTEST_SKIP() << "no AVX2 on this processor";
+TEST_F(ReducePalette, VectorFormsMatchThePortableFormOnManyPalettes) {
+  const auto forms = kernels_here();
+  if (forms.size() < 2) GTEST_SKIP() << "no vector form on this processor";
   std::mt19937 rng(777);
   for (int n = 0; n < 3000; ++n) {
     const int kind = n % 4;
@@ -138,17 +139,20 @@ TEST_F(ReducePalette, Avx2FormMatchesThePortableFormOnManyPalettes) {
       }
     if (kind == 3)  // colours in a few far corners, so that the first search is inexact
       for (uint8_t& c : p) c = (c & 1) ? 255 - c % 3 : c % 3;
-    uint8_t colours[2][236 * 3], map[2][256], live[2][256];
-    for (int form = 0; form < 2; ++form) {
-      pal_reduction_kernels = form == 0 ? &reduction::portable_kernels : reduction::avx2_kernels;
+    uint8_t colours[3][236 * 3], map[3][256], live[3][256];
+    for (size_t form = 0; form < forms.size(); ++form) {
+      pal_reduction_kernels = forms[form].second;
       std::copy(p.begin(), p.end(), gfx_state.flic_file_palette);
       std::copy_n(gfx_reduce_palette(0), 236 * 3, colours[form]);
       std::copy_n(gfx_state.flic_colour_map, 256, map[form]);
       std::copy_n(gfx_state.live_flags, 256, live[form]);
     }
-    ASSERT_TRUE(std::equal(colours[0], colours[0] + 236 * 3, colours[1])) << "palette " << n;
-    ASSERT_TRUE(std::equal(map[0], map[0] + 256, map[1])) << "palette " << n;
-    ASSERT_TRUE(std::equal(live[0], live[0] + 256, live[1])) << "palette " << n;
+    for (size_t form = 1; form < forms.size(); ++form) {
+      const std::string what = forms[form].first + ", palette " + std::to_string(n);
+      ASSERT_TRUE(std::equal(colours[0], colours[0] + 236 * 3, colours[form])) << what;
+      ASSERT_TRUE(std::equal(map[0], map[0] + 256, map[form])) << what;
+      ASSERT_TRUE(std::equal(live[0], live[0] + 256, live[form])) << what;
+    }
   }
 }
 
@@ -211,4 +215,33 @@ TEST_F(ReducePalette, EachCallStartsAfreshFromTheFilePalette) {
   reduce_both(first);
   reduce_both(second);
   expect_same("second call");
+}
+
+// A file palette that comes back (colour cycling) has its reduction given again from
+// those kept: the same colours, colour map and live flags as reducing it afresh.
+TEST_F(ReducePalette, AReductionGivenAgainIsTheSameAsAFreshOne) {
+  std::mt19937 rng(31);
+  std::vector<Palette> cycle;
+  for (int n = 0; n < 100; ++n) cycle.push_back(random_palette(rng, n % 3 == 0 ? 5 : 256));
+  for (const auto& [form, kernels] : kernels_here()) {
+    pal_reduction_kernels = kernels;
+    for (int pass = 0; pass < 2; ++pass) {  // the second pass finds most of them kept
+      for (size_t n = 0; n < cycle.size(); ++n) {
+        Palette fresh(768 + 256 + 256);
+        pal_reuse_reductions = false;
+        std::copy(cycle[n].begin(), cycle[n].end(), gfx_state.flic_file_palette);
+        std::copy_n(gfx_reduce_palette(0), 768, fresh.begin());
+        std::copy_n(gfx_state.flic_colour_map, 256, fresh.begin() + 768);
+        std::copy_n(gfx_state.live_flags, 256, fresh.begin() + 1024);
+        pal_reuse_reductions = true;
+        std::fill_n(gfx_state.flic_colour_map, 256, 0);
+        std::fill_n(gfx_state.live_flags, 256, 0);
+        Palette again(768 + 256 + 256);
+        std::copy_n(gfx_reduce_palette(0), 768, again.begin());
+        std::copy_n(gfx_state.flic_colour_map, 256, again.begin() + 768);
+        std::copy_n(gfx_state.live_flags, 256, again.begin() + 1024);
+        ASSERT_EQ(again, fresh) << form << ", pass " << pass << ", palette " << n;
+      }
+    }
+  }
 }
