@@ -13,15 +13,6 @@
 // Record and chunk layout.
 constexpr uint32_t FLIC_RECORD_RESERVED = 8;       // ignored bytes at the end of a frame header
 
-// Chunk types.
-constexpr uint16_t FLIC_CHUNK_COLOUR_256 = 4;
-constexpr uint16_t FLIC_CHUNK_WORD_DELTA = 7;
-constexpr uint16_t FLIC_CHUNK_COLOUR_64 = 11;
-constexpr uint16_t FLIC_CHUNK_BYTE_DELTA = 12;
-constexpr uint16_t FLIC_CHUNK_BLACK = 13;
-constexpr uint16_t FLIC_CHUNK_BYTE_RUN = 15;
-constexpr uint16_t FLIC_CHUNK_UNCOMPRESSED = 16;
-
 // A limit that never runs out (record headers are read outside any chunk).
 constexpr uint64_t FLIC_NO_LIMIT = UINT64_MAX;
 

@@ -61,10 +61,8 @@ uint32_t fd_put_from_stream(FlicDecoder& d, int64_t x, uint32_t n, int64_t most)
   uint32_t done = 0;
   while (done < n) {
     uint32_t ready = fs_ready(s);
-    if (ready == 0) {
-      if (!fs_ensure(s)) break;
-      ready = fs_ready(s);
-    }
+    if (ready == 0 && fs_ensure(s)) ready = fs_ready(s);
+    if (ready == 0) break;
     const uint32_t take = std::min(ready, n - done);
     const int64_t put = std::min<int64_t>(take, most - done);
     if (put > 0) fd_put(line, x + done, s.pos, put);

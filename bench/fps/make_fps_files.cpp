@@ -93,7 +93,7 @@ bool write(const std::string& path, uint16_t magic, int width, int height, int f
   };
   FlicWriter w;
   fw_begin(w, magic, static_cast<uint16_t>(width), static_cast<uint16_t>(height), speed);
-  uint16_t colour_type = magic == FW_FLI ? FW_CHUNK_COLOUR_64 : FW_CHUNK_COLOUR_256;
+  uint16_t colour_type = magic == FLIC_MAGIC_FLI ? FLIC_CHUNK_COLOUR_64 : FLIC_CHUNK_COLOUR_256;
   std::vector<uint8_t> first = picture(0);
   fw_begin_frame(w);
   fw_palette(w, colour_type, colours_of(0).data());
@@ -131,12 +131,12 @@ int main(int argc, char** argv) {
   }
   std::string dir = argv[1];
   bool ok =
-      write(dir + "/run-delta-640x480.flc", FW_FLC, 640, 480, 300, FLC_SPEED_MS, Delta::word, Colours::once) &&
-      write(dir + "/byte-delta-320x200.fli", FW_FLI, 320, 200, 1000, FLI_SPEED, Delta::byte, Colours::once) &&
-      write(dir + "/colours-640x480.flc", FW_FLC, 640, 480, 100, FLC_SPEED_MS, Delta::word, Colours::changing) &&
-      write(dir + "/scroll-640x480.flc", FW_FLC, 640, 480, 300, FLC_SPEED_MS, Delta::word, Colours::once, true) &&
-      write(dir + "/cycle-640x480.flc", FW_FLC, 640, 480, 300, FLC_SPEED_MS, Delta::word, Colours::cycling) &&
-      write(dir + "/fade-640x480.flc", FW_FLC, 640, 480, 300, FLC_SPEED_MS, Delta::word, Colours::fading) &&
-      write(dir + "/raw-640x480.flc", FW_FLC, 640, 480, 100, FLC_SPEED_MS, Delta::uncompressed, Colours::once);
+      write(dir + "/run-delta-640x480.flc", FLIC_MAGIC_FLC, 640, 480, 300, FLC_SPEED_MS, Delta::word, Colours::once) &&
+      write(dir + "/byte-delta-320x200.fli", FLIC_MAGIC_FLI, 320, 200, 1000, FLI_SPEED, Delta::byte, Colours::once) &&
+      write(dir + "/colours-640x480.flc", FLIC_MAGIC_FLC, 640, 480, 100, FLC_SPEED_MS, Delta::word, Colours::changing) &&
+      write(dir + "/scroll-640x480.flc", FLIC_MAGIC_FLC, 640, 480, 300, FLC_SPEED_MS, Delta::word, Colours::once, true) &&
+      write(dir + "/cycle-640x480.flc", FLIC_MAGIC_FLC, 640, 480, 300, FLC_SPEED_MS, Delta::word, Colours::cycling) &&
+      write(dir + "/fade-640x480.flc", FLIC_MAGIC_FLC, 640, 480, 300, FLC_SPEED_MS, Delta::word, Colours::fading) &&
+      write(dir + "/raw-640x480.flc", FLIC_MAGIC_FLC, 640, 480, 100, FLC_SPEED_MS, Delta::uncompressed, Colours::once);
   return ok ? 0 : 1;
 }

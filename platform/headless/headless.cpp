@@ -15,26 +15,16 @@ constexpr int32_t kDefaultClientHeight = 480;
 
 struct Headless {
   plat_window window = nullptr;
-  plat_window active = nullptr;
-  bool active_set = false;
   uint8_t keys[256] = {};
   void (*key_poll_hook)(int32_t) = nullptr;
   int32_t polls = 0;
   int64_t now_us = 0;
-  int64_t step_us = 0;
   int32_t waits = 0;
 };
 
 Headless& hl() {
   static Headless state;
   return state;
-}
-
-int64_t read_clock() {
-  Headless& h = hl();
-  const int64_t now = h.now_us;
-  h.now_us += h.step_us;
-  return now;
 }
 
 // Virtual-key codes of the first scan codes of a PC keyboard (0 where none).
@@ -65,11 +55,6 @@ void hl_set_system_palette(const plat_palette_entry entries[256]) { screen_set_s
 void hl_set_client_size(int32_t width, int32_t height) { screen_window_resize(hl_window(), width, height); }
 void hl_set_client_origin(int32_t x, int32_t y) { screen_window_move(hl_window(), x, y); }
 
-void hl_set_active_window(plat_window window) {
-  hl().active = window;
-  hl().active_set = true;
-}
-
 void hl_set_key_state(int32_t virtual_key, uint8_t state) { hl().keys[virtual_key & 0xFF] = state; }
 void hl_set_key_poll_hook(void (*hook)(int32_t poll)) {
   hl().key_poll_hook = hook;
@@ -78,7 +63,6 @@ void hl_set_key_poll_hook(void (*hook)(int32_t poll)) {
 
 void hl_set_clock_us(int64_t now) { hl().now_us = now; }
 int64_t hl_clock_us() { return hl().now_us; }
-void hl_set_clock_step_us(int64_t step) { hl().step_us = step; }
 
 const std::vector<uint8_t>& hl_client_pixels() { return hl_window()->client_pixels; }
 int32_t hl_client_width() { return hl_window()->client_width; }
@@ -119,12 +103,12 @@ int32_t plat_get_keyboard_state(uint8_t state[256]) {
 
 plat_window plat_get_active_window() {
   screen_count_call();
-  return hl().active_set ? hl().active : hl_window();
+  return hl_window();
 }
 
 int64_t plat_clock_us() {
   screen_count_call();
-  return read_clock();
+  return hl().now_us;
 }
 
 void plat_wait_until_us(int64_t due) {

@@ -50,8 +50,7 @@ void hl_set_depth(int32_t bits_per_pixel, int32_t planes);
 void hl_set_system_palette(const plat_palette_entry entries[256]);
 void hl_set_client_size(int32_t width, int32_t height);
 void hl_set_client_origin(int32_t x, int32_t y);
-// The window reported as active (the backend's one window by default; null for none).
-void hl_set_active_window(plat_window window);
+// The backend's one window, which is also the active one.
 plat_window hl_window();
 
 // Keyboard: the snapshot byte of a virtual key, and whether it is down right now.
@@ -63,8 +62,6 @@ void hl_set_key_poll_hook(void (*hook)(int32_t poll));
 // Clock, in microseconds. Waits move it forward to their due time.
 void hl_set_clock_us(int64_t now);
 int64_t hl_clock_us();
-// Each read of the tick counter or the microsecond clock moves it by step (default 0).
-void hl_set_clock_step_us(int64_t step);
 
 // What a test reads back.
 const std::vector<uint8_t>& hl_client_pixels();  // row-major, client width x height

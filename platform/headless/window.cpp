@@ -286,12 +286,6 @@ void hlw_press_key(int32_t virtual_key, uint32_t modifiers) {
                    static_cast<intptr_t>(modifiers));
 }
 
-void hlw_drop_file(const char* path) {
-  if (hlw.window == nullptr || hlw.command_depth > 0) return;
-  plat_drop drop = window_drop_create({path != nullptr ? path : ""});
-  win_post_message(hlw.window, WIN_MSG_DROP_FILES, reinterpret_cast<uintptr_t>(drop), 0);
-}
-
 void hlw_request_close() {
   if (hlw.window == nullptr) return;
   if (hlw.command_depth > 0) {
@@ -330,6 +324,5 @@ const char* hlw_menu_text(int32_t id) {
 const std::vector<win_menu_item>& hlw_menu_rows() { return hlw.menu.rows; }
 const char* hlw_title() { return hlw.title.c_str(); }
 bool hlw_window_alive() { return hlw.window != nullptr; }
-bool hlw_window_shown() { return hlw.shown; }
 bool hlw_paint_pending() { return hlw.paint_pending; }
 int32_t hlw_quit_code() { return hlw.quit_code; }

@@ -78,13 +78,13 @@ std::string App::write_flic(const std::string& name, const TestFlic& flic) {
     rgb[(FIRST_CELL + i) * 3 + 2] = cell_colours[i].b;
   }
   FlicWriter w;
-  fw_begin(w, FW_FLC, static_cast<uint16_t>(flic.width), static_cast<uint16_t>(flic.height), flic.speed_ms);
+  fw_begin(w, FLIC_MAGIC_FLC, static_cast<uint16_t>(flic.width), static_cast<uint16_t>(flic.height), flic.speed_ms);
   std::vector<uint8_t> prev;
   for (int k = 0; k < flic.frames; ++k) {
     std::vector<uint8_t> next = cell_picture(flic, k);
     fw_begin_frame(w);
     if (k == 0) {
-      fw_palette(w, FW_CHUNK_COLOUR_256, rgb);
+      fw_palette(w, FLIC_CHUNK_COLOUR_256, rgb);
       fw_byte_run(w, next.data());
     } else {
       fw_word_delta(w, prev.data(), next.data());

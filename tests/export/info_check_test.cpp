@@ -24,13 +24,13 @@ TEST(Info, CountsEveryChunkTypeOfAMadeFile) {
   Scratch scratch;
   // A prefix record, then a postage stamp (which the decoder skips) before the colours.
   FlicWriter with_stamp;
-  fw_begin(with_stamp, FW_FLC, W, H, 70);
+  fw_begin(with_stamp, FLIC_MAGIC_FLC, W, H, 70);
   fw_begin_prefix(with_stamp);
   fw_end_frame(with_stamp);
   std::vector<uint8_t> p = made_pixels(W, H, 0, 40);
   fw_begin_frame(with_stamp);
-  fw_chunk(with_stamp, FW_CHUNK_STAMP, {1, 2, 3, 4});
-  fw_palette(with_stamp, FW_CHUNK_COLOUR_256, made_palette(40).data());
+  fw_chunk(with_stamp, FLIC_CHUNK_STAMP, {1, 2, 3, 4});
+  fw_palette(with_stamp, FLIC_CHUNK_COLOUR_256, made_palette(40).data());
   fw_byte_run(with_stamp, p.data());
   fw_end_frame(with_stamp);
   fw_begin_frame(with_stamp);
@@ -77,11 +77,11 @@ TEST_P(FrameDelay, InMillisecondsAndViewerTicks) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Info, FrameDelay,
-                         ::testing::Values(DelayCase{FW_FLI, 5, "FLI", "71.429", "1"},
-                                           DelayCase{FW_FLI, 70, "FLI", "1000", "18"},
-                                           DelayCase{FW_FLI, 3, "FLI", "42.857", "0"},
-                                           DelayCase{FW_FLC, 54, "FLC", "54", "0"},
-                                           DelayCase{FW_FLC, 110, "FLC", "110", "2"}));
+                         ::testing::Values(DelayCase{FLIC_MAGIC_FLI, 5, "FLI", "71.429", "1"},
+                                           DelayCase{FLIC_MAGIC_FLI, 70, "FLI", "1000", "18"},
+                                           DelayCase{FLIC_MAGIC_FLI, 3, "FLI", "42.857", "0"},
+                                           DelayCase{FLIC_MAGIC_FLC, 54, "FLC", "54", "0"},
+                                           DelayCase{FLIC_MAGIC_FLC, 110, "FLC", "110", "2"}));
 
 TEST(Info, DescribesTheSampleAnimations) {
   Scratch scratch;
@@ -148,34 +148,34 @@ std::vector<uint8_t> cut(std::vector<uint8_t> bytes, size_t size) {
   return bytes;
 }
 
-std::vector<uint8_t> made(int frames) { return made_animation(FW_FLC, W, H, frames, 70, 40).bytes; }
+std::vector<uint8_t> made(int frames) { return made_animation(FLIC_MAGIC_FLC, W, H, frames, 70, 40).bytes; }
 
 std::vector<uint8_t> without_ring_frame() {
-  FlicWriter w = made_animation(FW_FLC, W, H, 3, 70, 40);
+  FlicWriter w = made_animation(FLIC_MAGIC_FLC, W, H, 3, 70, 40);
   fw_finish(w, 4);  // the header now counts the ring frame as a frame
   return w.bytes;
 }
 
 std::vector<uint8_t> fewer_frames_than_the_header_gives() {
-  FlicWriter w = made_animation(FW_FLC, W, H, 3, 70, 40);
+  FlicWriter w = made_animation(FLIC_MAGIC_FLC, W, H, 3, 70, 40);
   fw_finish(w, 6);
   return w.bytes;
 }
 
 std::vector<uint8_t> chunk_past_its_frame() {
-  FlicWriter w = made_animation(FW_FLC, W, H, 2, 70, 40);
+  FlicWriter w = made_animation(FLIC_MAGIC_FLC, W, H, 2, 70, 40);
   fw_begin_frame(w);
-  fw_chunk_sized(w, 5000, FW_CHUNK_STAMP, {0, 0, 0, 0});
+  fw_chunk_sized(w, 5000, FLIC_CHUNK_STAMP, {0, 0, 0, 0});
   fw_end_frame(w);
   fw_finish(w, 2);
   return w.bytes;
 }
 
 std::vector<uint8_t> record_smaller_than_its_header() {
-  FlicWriter w = made_animation(FW_FLC, W, H, 2, 70, 40);
+  FlicWriter w = made_animation(FLIC_MAGIC_FLC, W, H, 2, 70, 40);
   std::vector<uint8_t> record;
   fw_put32(record, 8);
-  fw_put16(record, FW_FRAME_TYPE);
+  fw_put16(record, FLIC_FRAME_TYPE);
   fw_put16(record, 0);
   fw_raw(w, record);
   fw_finish(w, 2);
@@ -186,10 +186,10 @@ std::vector<uint8_t> run_length_data_past_its_chunk() {
   // The run-length chunk holds two rows' worth of packets for a 24-row frame, so the
   // decoder reads past the chunk's size.
   FlicWriter w;
-  fw_begin(w, FW_FLC, W, H, 70);
+  fw_begin(w, FLIC_MAGIC_FLC, W, H, 70);
   fw_begin_frame(w);
-  fw_palette(w, FW_CHUNK_COLOUR_256, made_palette(40).data());
-  fw_chunk(w, FW_CHUNK_BYTE_RUN, {1, W, 7, 1, W, 8});
+  fw_palette(w, FLIC_CHUNK_COLOUR_256, made_palette(40).data());
+  fw_chunk(w, FLIC_CHUNK_BYTE_RUN, {1, W, 7, 1, W, 8});
   fw_end_frame(w);
   for (int k = 0; k < 3; k++) {
     fw_begin_frame(w);

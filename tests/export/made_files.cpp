@@ -26,9 +26,9 @@ FlicWriter made_animation(uint16_t magic, int width, int height, int frames, uin
   fw_begin(w, magic, static_cast<uint16_t>(width), static_cast<uint16_t>(height), speed);
   std::vector<uint8_t> first = made_pixels(width, height, 0, colours);
   std::vector<uint8_t> rgb = made_palette(colours);
-  if (magic == FW_FLI)
+  if (magic == FLIC_MAGIC_FLI)
     for (uint8_t& c : rgb) c = static_cast<uint8_t>(c & 0xFC);  // exact in 64 levels
-  const uint16_t colour_type = magic == FW_FLI ? FW_CHUNK_COLOUR_64 : FW_CHUNK_COLOUR_256;
+  const uint16_t colour_type = magic == FLIC_MAGIC_FLI ? FLIC_CHUNK_COLOUR_64 : FLIC_CHUNK_COLOUR_256;
   fw_begin_frame(w);
   if (where == MadeColours::first) fw_palette(w, colour_type, rgb.data());
   fw_byte_run(w, first.data());
@@ -38,7 +38,7 @@ FlicWriter made_animation(uint16_t magic, int width, int height, int frames, uin
   for (int k = 1; k <= frames; k++) {
     std::vector<uint8_t> next = k == frames ? first : made_pixels(width, height, k, colours);
     fw_begin_frame(w);
-    if (magic == FW_FLI)
+    if (magic == FLIC_MAGIC_FLI)
       fw_byte_delta(w, prev.data(), next.data());
     else
       fw_word_delta(w, prev.data(), next.data());

@@ -129,12 +129,12 @@ TEST_P(AgainstFfmpeg, EveryFrameHasTheSamePaletteIndices) {
 // whole frame: the export keeps every file index from the first frame on.
 TEST(AgainstFfmpegMade, LateColourChunksKeepEveryIndex) {
   if (!have_program("ffmpeg -version")) GTEST_SKIP() << "ffmpeg is not installed";
-  for (const uint16_t magic : {FW_FLC, FW_FLI}) {
+  for (const uint16_t magic : {FLIC_MAGIC_FLC, FLIC_MAGIC_FLI}) {
     for (const MadeColours where : {MadeColours::after_pixels, MadeColours::in_frame_2}) {
-      SCOPED_TRACE(std::string(magic == FW_FLI ? "FLI" : "FLC") +
+      SCOPED_TRACE(std::string(magic == FLIC_MAGIC_FLI ? "FLI" : "FLC") +
                    (where == MadeColours::after_pixels ? ", colours after frame 1's pixels" : ", colours in frame 2"));
       Scratch scratch;
-      const std::string input = scratch.path(magic == FW_FLI ? "late.fli" : "late.flc");
+      const std::string input = scratch.path(magic == FLIC_MAGIC_FLI ? "late.fli" : "late.flc");
       write_bytes(input, made_animation(magic, 64, 48, 4, 5, 200, where).bytes);
       expect_ffmpeg_indices(input, "", scratch);
     }

@@ -67,7 +67,7 @@ TEST_F(Flic, UncompressedFrameConsumesWidthTimesHeightBytes) {
   std::vector<uint8_t> picture(320 * 200);
   for (size_t i = 0; i < picture.size(); ++i) picture[i] = uint8_t(i * 7 / 3);
   FlicWriter w;
-  fw_begin(w, FW_FLC, 320, 200, 0);
+  fw_begin(w, FLIC_MAGIC_FLC, 320, 200, 0);
   fw_begin_frame(w);
   fw_uncompressed(w, picture.data());
   fw_black(w);  // only reached if the first chunk ended exactly at its size
@@ -98,10 +98,10 @@ TEST_F(Flic, EncodedFramesRoundTripThroughTheDecoder) {
     c = b;
     for (int x = 0; x < width; ++x) c[size_t(12) * width + x] = uint8_t(x);
     c[size_t(29) * width + width - 1] = 99;
-    for (uint16_t magic : {FW_FLI, FW_FLC}) {
+    for (uint16_t magic : {FLIC_MAGIC_FLI, FLIC_MAGIC_FLC}) {
       FlicWriter w;
       fw_begin(w, magic, uint16_t(width), uint16_t(height), 0);
-      const auto delta = magic == FW_FLI ? fw_byte_delta : fw_word_delta;
+      const auto delta = magic == FLIC_MAGIC_FLI ? fw_byte_delta : fw_word_delta;
       fw_begin_frame(w);
       fw_byte_run(w, a.data());
       fw_end_frame(w);
@@ -121,7 +121,7 @@ TEST_F(Flic, EncodedFramesRoundTripThroughTheDecoder) {
         for (int y = 0; y < height; ++y)
           got.insert(got.end(), all.begin() + long(y) * gfx_state.row_pitch,
                      all.begin() + long(y) * gfx_state.row_pitch + width);
-        EXPECT_EQ(got, *expected) << "width " << width << (magic == FW_FLI ? " FLI" : " FLC");
+        EXPECT_EQ(got, *expected) << "width " << width << (magic == FLIC_MAGIC_FLI ? " FLI" : " FLC");
       }
       flic_close(&ctx);
     }

@@ -82,7 +82,7 @@ TEST_F(Colours, PixelsAfterAColourChunkGoThroughTheNewMap) {
     ramp.insert(ramp.end(), {uint8_t(k), uint8_t(255 - k), uint8_t(k / 2)});
   }
   FlicWriter w;
-  fw_begin(w, FW_FLC, 8, 2, 0);
+  fw_begin(w, FLIC_MAGIC_FLC, 8, 2, 0);
   fw_begin_frame(w);
   fw_chunk(w, 4, same);
   fw_chunk(w, 15, {0, 8, 250, 0, 8, 250});

@@ -21,12 +21,12 @@ Bytes le32(uint32_t v) { return le16(v & 0xFFFF) + le16(v >> 16); }
 
 Bytes header(int width, int height) {
   FlicWriter w;
-  fw_begin(w, FW_FLC, uint16_t(width), uint16_t(height), 0);
+  fw_begin(w, FLIC_MAGIC_FLC, uint16_t(width), uint16_t(height), 0);
   return w.bytes;
 }
 Bytes chunk_sized(uint32_t size, uint16_t type, const Bytes& data) { return le32(size) + le16(type) + data; }
 Bytes chunk(uint16_t type, const Bytes& data) { return chunk_sized(uint32_t(6 + data.size()), type, data); }
-Bytes record_sized(uint32_t size, uint16_t chunks, const Bytes& body, uint16_t type = FW_FRAME_TYPE) {
+Bytes record_sized(uint32_t size, uint16_t chunks, const Bytes& body, uint16_t type = FLIC_FRAME_TYPE) {
   return le32(size) + le16(type) + le16(chunks) + Bytes(8, 0) + body;
 }
 Bytes record(uint16_t chunks, const Bytes& body) { return record_sized(uint32_t(16 + body.size()), chunks, body); }
@@ -85,8 +85,8 @@ INSTANTIATE_TEST_SUITE_P(
         HostileCase{"RecordSizeBelowItsHeader", frame_8x4 + record_sized(15, 0, {}), 0},
         HostileCase{"RecordSizeNegativeAsSigned", frame_8x4 + record_sized(0x80000000, 0, {}), 0},
         HostileCase{"RecordLargerThanTheFile", frame_8x4 + black_frame + record_sized(1 << 30, 0, {}), 1},
-        HostileCase{"PrefixSizeBelowItsType", frame_8x4 + record_sized(3, 0, {}, FW_PREFIX_TYPE), 0},
-        HostileCase{"PrefixLargerThanTheFile", frame_8x4 + record_sized(5000, 0, {}, FW_PREFIX_TYPE), 0},
+        HostileCase{"PrefixSizeBelowItsType", frame_8x4 + record_sized(3, 0, {}, FLIC_PREFIX_TYPE), 0},
+        HostileCase{"PrefixLargerThanTheFile", frame_8x4 + record_sized(5000, 0, {}, FLIC_PREFIX_TYPE), 0},
         // The file ends inside a frame header, a chunk header, a chunk, a packet.
         HostileCase{"EndsInsideARecordSize", frame_8x4 + black_frame + Bytes{0x20}, 1},
         HostileCase{"EndsInsideAFrameHeader", frame_8x4 + black_frame + cut(black_frame, 14), 1},

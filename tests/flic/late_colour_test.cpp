@@ -44,14 +44,14 @@ struct Layout {
 
 FlicWriter write_film(const Film& f, const Layout& at) {
   FlicWriter w;
-  fw_begin(w, FW_FLC, uint16_t(f.width), uint16_t(f.height), 0);
+  fw_begin(w, FLIC_MAGIC_FLC, uint16_t(f.width), uint16_t(f.height), 0);
   fw_begin_frame(w);
   const Bytes low(f.first.begin(), f.first.begin() + 384), high(f.first.begin() + 384, f.first.end());
   auto colours = [&] {
-    if (!at.split) return fw_palette(w, FW_CHUNK_COLOUR_256, f.first.data());
-    fw_colour_chunk(w, FW_CHUNK_COLOUR_256, {{128, high}});
+    if (!at.split) return fw_palette(w, FLIC_CHUNK_COLOUR_256, f.first.data());
+    fw_colour_chunk(w, FLIC_CHUNK_COLOUR_256, {{128, high}});
   };
-  if (at.split) fw_colour_chunk(w, FW_CHUNK_COLOUR_256, {{0, low}});
+  if (at.split) fw_colour_chunk(w, FLIC_CHUNK_COLOUR_256, {{0, low}});
   if (!at.first_late) colours();
   fw_byte_run(w, f.frames[0].data());
   if (at.first_late) colours();
@@ -60,9 +60,9 @@ FlicWriter write_film(const Film& f, const Layout& at) {
   fw_byte_delta(w, f.frames[0].data(), f.frames[1].data());
   fw_end_frame(w);
   fw_begin_frame(w);
-  if (!at.third_late) fw_palette(w, FW_CHUNK_COLOUR_256, f.second.data());
+  if (!at.third_late) fw_palette(w, FLIC_CHUNK_COLOUR_256, f.second.data());
   fw_word_delta(w, f.frames[1].data(), f.frames[2].data());
-  if (at.third_late) fw_palette(w, FW_CHUNK_COLOUR_256, f.second.data());
+  if (at.third_late) fw_palette(w, FLIC_CHUNK_COLOUR_256, f.second.data());
   fw_end_frame(w);
   fw_finish(w);
   return w;

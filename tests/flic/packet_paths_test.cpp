@@ -262,7 +262,7 @@ size_t short_of(const Placement& at, const Bytes& data) { return std::min(data.s
 // less than its data), cut as the placement says.
 Bytes file_with(const Placement& at, uint16_t type, const Bytes& data) {
   FlicWriter w;
-  fw_begin(w, FW_FLC, FRAME_W, FRAME_H, 0);
+  fw_begin(w, FLIC_MAGIC_FLC, FRAME_W, FRAME_H, 0);
   fw_begin_prefix(w);
   fw_raw(w, Bytes(at.padding, 0));
   fw_end_frame(w);
@@ -402,14 +402,14 @@ TEST_F(PacketPaths, LargeUncompressedFramesDecodeAlikeReadStraightIntoTheRows) {
       for (uint8_t& b : f) b = uint8_t(rng());
     for (uint32_t padding : {6u, 1000u, 4090u}) {
       FlicWriter w;
-      fw_begin(w, FW_FLC, uint16_t(shape.frame_w), uint16_t(shape.frame_h), 0);
+      fw_begin(w, FLIC_MAGIC_FLC, uint16_t(shape.frame_w), uint16_t(shape.frame_h), 0);
       fw_begin_prefix(w);
       fw_raw(w, Bytes(padding, 0));
       fw_end_frame(w);
       std::vector<size_t> data_at;  // where each frame's pixels begin in the file
       for (const Bytes& f : frames) {
         fw_begin_frame(w);
-        data_at.push_back(w.bytes.size() + FW_CHUNK_HEADER_SIZE);
+        data_at.push_back(w.bytes.size() + FLIC_CHUNK_HEADER_SIZE);
         fw_uncompressed(w, f.data());
         fw_end_frame(w);
       }

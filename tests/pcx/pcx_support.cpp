@@ -84,7 +84,7 @@ std::vector<uint8_t> PcxTest::logical_colours() const {
 PcxWriterHeader header_of(int width, int height, int bits, int planes, uint8_t version) {
   PcxWriterHeader h = pcx_writer_header(width, height, bits, planes);
   h.version = version;
-  for (int k = 0; k < PCX_WRITER_HEADER_PALETTE_SIZE; ++k) h.header_palette[k] = static_cast<uint8_t>(200 - k);
+  for (int k = 0; k < PCX_HEADER_PALETTE_SIZE; ++k) h.header_palette[k] = static_cast<uint8_t>(200 - k);
   return h;
 }
 

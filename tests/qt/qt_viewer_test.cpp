@@ -49,16 +49,16 @@ void write_colour_flic(const std::string& path, int frames, uint32_t speed_ms) {
     for (int x = 0; x < W; ++x) pixels[y * W + x] = x < W / 2 ? 1 : 2;
   }
   FlicWriter w;
-  fw_begin(w, FW_FLC, W, H, speed_ms);
+  fw_begin(w, FLIC_MAGIC_FLC, W, H, speed_ms);
   fw_begin_frame(w);
-  fw_palette(w, FW_CHUNK_COLOUR_256, rgb);
+  fw_palette(w, FLIC_CHUNK_COLOUR_256, rgb);
   fw_byte_run(w, pixels.data());
   fw_end_frame(w);
   for (int f = 1; f < frames; ++f) {
     uint8_t one[3];
     set(one, 0, f % 2 == 1 ? GREEN : RED);
     fw_begin_frame(w);
-    fw_colour_chunk(w, FW_CHUNK_COLOUR_256, {FwColourPacket{1, std::vector<uint8_t>(one, one + 3)}});
+    fw_colour_chunk(w, FLIC_CHUNK_COLOUR_256, {FwColourPacket{1, std::vector<uint8_t>(one, one + 3)}});
     fw_end_frame(w);
   }
   fw_finish(w);

@@ -252,13 +252,8 @@ std::string flatten(const std::string& text) {
 void write_record(int fd, const Entry& e) {
   std::string record = std::to_string(static_cast<int>(e.verdict)) + "\t" + flatten(e.reason) + "\n";
   for (const auto& [key, value] : e.facts) record += flatten(key) + "\t" + flatten(value) + "\n";
-  size_t done = 0;
-  while (done < record.size()) {
-    const ssize_t wrote = write(fd, record.data() + done, record.size() - done);
-    if (wrote < 0 && errno == EINTR) continue;
-    if (wrote <= 0) break;
-    done += static_cast<size_t>(wrote);
-  }
+  int error = 0;
+  write_fully(fd, record.data(), record.size(), error);
 }
 
 bool read_record(const std::string& text, Entry& e) {

@@ -43,6 +43,21 @@ bool reader_read(const FileReader& reader, uint64_t offset, void* out, uint32_t 
   return true;
 }
 
+size_t write_fully(int fd, const void* bytes, size_t n, int& error) {
+  const auto* from = static_cast<const uint8_t*>(bytes);
+  size_t done = 0;
+  while (done < n) {
+    const ssize_t wrote = write(fd, from + done, n - done);
+    if (wrote < 0 && errno == EINTR) continue;
+    if (wrote <= 0) {
+      error = wrote < 0 ? errno : EIO;
+      break;
+    }
+    done += static_cast<size_t>(wrote);
+  }
+  return done;
+}
+
 void reader_close(FileReader& reader) {
   if (reader.fd >= 0) close(reader.fd);
   reader.fd = -1;

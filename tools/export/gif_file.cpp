@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "tools/export/export.h"
+#include "tools/export/file_reader.h"
 
 namespace {
 
@@ -31,17 +32,8 @@ GifFileType* encoder(GifOut& out) { return static_cast<GifFileType*>(out.gif); }
 // for a failed write.
 int write_bytes(GifFileType* gif, const GifByteType* bytes, int n) {
   auto* out = static_cast<GifOut*>(gif->UserData);
-  int done = 0;
-  while (done < n) {
-    ssize_t wrote = write(out->file.fd, bytes + done, static_cast<size_t>(n - done));
-    if (wrote < 0 && errno == EINTR) continue;
-    if (wrote <= 0) {
-      out->write_error = wrote < 0 ? errno : EIO;
-      break;
-    }
-    done += static_cast<int>(wrote);
-  }
-  return done;
+  if (n <= 0) return 0;
+  return static_cast<int>(write_fully(out->file.fd, bytes, static_cast<size_t>(n), out->write_error));
 }
 
 // The encoder's error in words; a failed write is told by the system's reason.

@@ -7,7 +7,6 @@
 
 namespace {
 
-constexpr double FLI_SPEED_UNITS_PER_S = 70.0;
 constexpr double MS_PER_S = 1000.0;
 
 void line(const char* key, const std::string& value) { std::printf("%s: %s\n", key, value.c_str()); }

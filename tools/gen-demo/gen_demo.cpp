@@ -102,19 +102,19 @@ int main(int argc, char** argv) {
     return 2;
   }
   FlicWriter w;
-  fw_begin(w, FW_FLC, WIDTH, HEIGHT, SPEED_MS);
+  fw_begin(w, FLIC_MAGIC_FLC, WIDTH, HEIGHT, SPEED_MS);
   uint8_t rgb[768];
   full_palette(rgb);
   Picture first = draw(0);
   Picture prev = first;
   fw_begin_frame(w);
-  fw_palette(w, FW_CHUNK_COLOUR_256, rgb);
+  fw_palette(w, FLIC_CHUNK_COLOUR_256, rgb);
   fw_byte_run(w, first.data());
   fw_end_frame(w);
   for (int f = 1; f < FRAMES; ++f) {
     Picture next = draw(f);
     fw_begin_frame(w);
-    fw_colour_chunk(w, FW_CHUNK_COLOUR_256, {band_packet(f)});
+    fw_colour_chunk(w, FLIC_CHUNK_COLOUR_256, {band_packet(f)});
     if (f == UNCOMPRESSED_FRAME) {
       fw_uncompressed(w, next.data());
     } else if (f % BYTE_DELTA_EVERY == 0) {
@@ -127,7 +127,7 @@ int main(int argc, char** argv) {
   }
   // Ring frame: back to the first picture and the first band colours.
   fw_begin_frame(w);
-  fw_colour_chunk(w, FW_CHUNK_COLOUR_256, {band_packet(0)});
+  fw_colour_chunk(w, FLIC_CHUNK_COLOUR_256, {band_packet(0)});
   fw_word_delta(w, prev.data(), first.data());
   fw_end_frame(w);
   fw_finish(w, FRAMES);

@@ -191,7 +191,7 @@ void begin_record(FlicWriter& w, uint16_t type) {
   w.record_chunks = 0;
   fw_put32(w.bytes, 0);
   fw_put16(w.bytes, type);
-  w.bytes.resize(w.bytes.size() + FW_RECORD_HEADER_SIZE - 6, 0);
+  w.bytes.resize(w.bytes.size() + FLIC_RECORD_HEADER_SIZE - 6, 0);
 }
 
 }  // namespace
@@ -211,26 +211,26 @@ void fw_begin(FlicWriter& w, uint16_t magic, uint16_t width, uint16_t height, ui
   w.magic = magic;
   w.width = width;
   w.height = height;
-  w.bytes.assign(FW_HEADER_SIZE, 0);
+  w.bytes.assign(FLIC_HEADER_SIZE, 0);
   patch16(w.bytes, 4, magic);
   patch16(w.bytes, 8, width);
   patch16(w.bytes, 10, height);
   patch16(w.bytes, 12, HEADER_DEPTH);
-  if (magic == FW_FLI)
+  if (magic == FLIC_MAGIC_FLI)
     patch16(w.bytes, 16, speed & 0xFFFF);
   else
     patch32(w.bytes, 16, speed);
 }
 
-void fw_begin_frame(FlicWriter& w) { begin_record(w, FW_FRAME_TYPE); }
+void fw_begin_frame(FlicWriter& w) { begin_record(w, FLIC_FRAME_TYPE); }
 
-void fw_begin_prefix(FlicWriter& w) { begin_record(w, FW_PREFIX_TYPE); }
+void fw_begin_prefix(FlicWriter& w) { begin_record(w, FLIC_PREFIX_TYPE); }
 
 void fw_end_frame(FlicWriter& w) {
   if (!w.record_open) return;
   patch32(w.bytes, w.record_start, uint32_t(w.bytes.size() - w.record_start));
   patch16(w.bytes, w.record_start + 6, w.record_chunks);
-  if (w.bytes[w.record_start + 4] == (FW_FRAME_TYPE & 0xFF) && w.bytes[w.record_start + 5] == (FW_FRAME_TYPE >> 8))
+  if (w.bytes[w.record_start + 4] == (FLIC_FRAME_TYPE & 0xFF) && w.bytes[w.record_start + 5] == (FLIC_FRAME_TYPE >> 8))
     ++w.frames;
   w.record_open = false;
 }
@@ -259,7 +259,7 @@ void fw_chunk_sized(FlicWriter& w, uint32_t size_field, uint16_t type, const std
 void fw_chunk(FlicWriter& w, uint16_t type, const std::vector<uint8_t>& data) {
   std::vector<uint8_t> padded = data;
   if (padded.size() % 2) padded.push_back(0);
-  fw_chunk_sized(w, uint32_t(FW_CHUNK_HEADER_SIZE + padded.size()), type, padded);
+  fw_chunk_sized(w, uint32_t(FLIC_CHUNK_HEADER_SIZE + padded.size()), type, padded);
 }
 
 void fw_raw(FlicWriter& w, const std::vector<uint8_t>& data) { w.bytes.insert(w.bytes.end(), data.begin(), data.end()); }
@@ -277,27 +277,27 @@ void fw_colour_chunk(FlicWriter& w, uint16_t type, const std::vector<FwColourPac
 
 void fw_palette(FlicWriter& w, uint16_t type, const uint8_t* rgb) {
   FwColourPacket all{0, std::vector<uint8_t>(rgb, rgb + 768)};
-  if (type == FW_CHUNK_COLOUR_64)
+  if (type == FLIC_CHUNK_COLOUR_64)
     for (uint8_t& c : all.rgb) c = uint8_t(c >> 2);
   fw_colour_chunk(w, type, {all});
 }
 
-void fw_black(FlicWriter& w) { fw_chunk(w, FW_CHUNK_BLACK, {}); }
+void fw_black(FlicWriter& w) { fw_chunk(w, FLIC_CHUNK_BLACK, {}); }
 
 void fw_uncompressed(FlicWriter& w, const uint8_t* pixels) {
-  fw_chunk(w, FW_CHUNK_UNCOMPRESSED, std::vector<uint8_t>(pixels, pixels + size_t(w.width) * w.height));
+  fw_chunk(w, FLIC_CHUNK_UNCOMPRESSED, std::vector<uint8_t>(pixels, pixels + size_t(w.width) * w.height));
 }
 
 void fw_byte_run(FlicWriter& w, const uint8_t* pixels) {
-  fw_chunk(w, FW_CHUNK_BYTE_RUN, fw_encode_byte_run(pixels, w.width, w.height));
+  fw_chunk(w, FLIC_CHUNK_BYTE_RUN, fw_encode_byte_run(pixels, w.width, w.height));
 }
 
 void fw_byte_delta(FlicWriter& w, const uint8_t* prev, const uint8_t* next) {
-  fw_chunk(w, FW_CHUNK_BYTE_DELTA, fw_encode_byte_delta(prev, next, w.width, w.height));
+  fw_chunk(w, FLIC_CHUNK_BYTE_DELTA, fw_encode_byte_delta(prev, next, w.width, w.height));
 }
 
 void fw_word_delta(FlicWriter& w, const uint8_t* prev, const uint8_t* next) {
-  fw_chunk(w, FW_CHUNK_WORD_DELTA, fw_encode_word_delta(prev, next, w.width, w.height));
+  fw_chunk(w, FLIC_CHUNK_WORD_DELTA, fw_encode_word_delta(prev, next, w.width, w.height));
 }
 
 std::vector<uint8_t> fw_encode_byte_run(const uint8_t* pixels, int width, int height) {
