@@ -166,7 +166,7 @@ int32_t decode_frames(FlicContext* context, int32_t count, uint32_t flags) {
     d.origin_x = g.draw_x;
     d.origin_y = g.draw_y;
   }
-  fd_set_row(d, d.origin_y);
+  fdec_set_row(d, d.origin_y);
   const uint32_t memory_size = std::min(g.stream_size, GFX_STREAM_BUFFER_SIZE);
   if (memory) {
     if (context->next_offset >= memory_size) return 0;

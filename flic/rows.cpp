@@ -12,9 +12,9 @@
 
 namespace {
 
-// Bytes of a frame read at once by fd_put_frame_directly: small enough to be
+// Bytes of a frame read at once by fdec_put_frame_directly: small enough to be
 // translated while still in the cache.
-constexpr uint64_t FD_DIRECT_BATCH = 262144;
+constexpr uint64_t FDEC_DIRECT_BATCH = 262144;
 
 // The part [first, end) of columns x to x + n - 1 that lies in the buffer; the row
 // itself must lie in the buffer too. False when nothing is visible.
@@ -27,7 +27,7 @@ bool visible(const FlicLine& line, int64_t x, int64_t n, int64_t& first, int64_t
 
 }  // namespace
 
-void fd_set_row(FlicDecoder& d, int64_t row) {
+void fdec_set_row(FlicDecoder& d, int64_t row) {
   const GfxState& g = gfx_state;
   d.row = row;
   d.line.width = g.active_width;
@@ -35,27 +35,27 @@ void fd_set_row(FlicDecoder& d, int64_t row) {
   d.line.pixels = row >= 0 && row < g.active_height ? g.pixel_address + row * g.row_pitch : nullptr;
 }
 
-void fd_put_clipped(FlicLine line, int64_t x, const uint8_t* values, int64_t n) {
+void fdec_put_clipped(FlicLine line, int64_t x, const uint8_t* values, int64_t n) {
   int64_t first, end;
   if (!visible(line, x, n, first, end)) return;
-  fd_translate(line.pixels + first, values + (first - x), end - first, line.map);
+  fdec_translate(line.pixels + first, values + (first - x), end - first, line.map);
 }
 
-void fd_fill_clipped(FlicLine line, int64_t x, uint8_t value, int64_t n) {
+void fdec_fill_clipped(FlicLine line, int64_t x, uint8_t value, int64_t n) {
   int64_t first, end;
   if (!visible(line, x, n, first, end)) return;
-  fd_set_bytes(line.pixels + first, line.map[value], end - first);
+  fdec_set_bytes(line.pixels + first, line.map[value], end - first);
 }
 
 // Columns x, x + 2, ... take first and the columns between them second.
-void fd_fill_pairs_clipped(FlicLine line, int64_t x, uint8_t first, uint8_t second, int64_t pairs) {
+void fdec_fill_pairs_clipped(FlicLine line, int64_t x, uint8_t first, uint8_t second, int64_t pairs) {
   int64_t from, end;
   if (!visible(line, x, 2 * pairs, from, end)) return;
   const uint8_t colours[2] = {line.map[first], line.map[second]};
   for (int64_t c = from; c < end; ++c) line.pixels[c] = colours[(c - x) & 1];
 }
 
-uint32_t fd_put_from_stream(FlicDecoder& d, int64_t x, uint32_t n, int64_t most) {
+uint32_t fdec_put_from_stream(FlicDecoder& d, int64_t x, uint32_t n, int64_t most) {
   FlicStream& s = d.s;
   const FlicLine line = d.line;
   uint32_t done = 0;
@@ -65,7 +65,7 @@ uint32_t fd_put_from_stream(FlicDecoder& d, int64_t x, uint32_t n, int64_t most)
     if (ready == 0) break;
     const uint32_t take = std::min(ready, n - done);
     const int64_t put = std::min<int64_t>(take, most - done);
-    if (put > 0) fd_put(line, x + done, s.pos, put);
+    if (put > 0) fdec_put(line, x + done, s.pos, put);
     fs_advance(s, take);
     done += take;
   }
@@ -75,7 +75,7 @@ uint32_t fd_put_from_stream(FlicDecoder& d, int64_t x, uint32_t n, int64_t most)
 // The bytes the stream buffer holds go into the rows first; the rest is read from the
 // file into the rows, a batch of at most BATCH bytes (in up to PIECES runs of memory)
 // a read, and each batch is translated in place while it is still in the cache.
-bool fd_put_frame_directly(FlicDecoder& d) {
+bool fdec_put_frame_directly(FlicDecoder& d) {
   constexpr int PIECES = 512;
   FlicStream& s = d.s;
   const GfxState& g = gfx_state;
@@ -93,7 +93,7 @@ bool fd_put_frame_directly(FlicDecoder& d) {
     while (from < end) {
       const uint64_t length = std::min<uint64_t>(width - from % width, end - from);
       uint8_t* const to = place(from);
-      fd_translate_run(to, to, static_cast<int64_t>(length), g.flic_colour_map);
+      fdec_translate_run(to, to, static_cast<int64_t>(length), g.flic_colour_map);
       from += length;
     }
   };
@@ -110,8 +110,8 @@ bool fd_put_frame_directly(FlicDecoder& d) {
     iovec pieces[PIECES];
     int count = 0;
     uint64_t end = done;
-    while (end < total && end - done < FD_DIRECT_BATCH) {
-      const uint64_t length = std::min<uint64_t>({width - end % width, total - end, FD_DIRECT_BATCH - (end - done)});
+    while (end < total && end - done < FDEC_DIRECT_BATCH) {
+      const uint64_t length = std::min<uint64_t>({width - end % width, total - end, FDEC_DIRECT_BATCH - (end - done)});
       uint8_t* const to = place(end);
       // Rows that follow on in memory (no padding between) make one piece.
       if (count > 0 && static_cast<uint8_t*>(pieces[count - 1].iov_base) + pieces[count - 1].iov_len == to) {

@@ -390,8 +390,8 @@ TEST_F(PacketPaths, LargeUncompressedFramesDecodeAlikeReadStraightIntoTheRows) {
     int buffer_w, buffer_h, frame_w, frame_h, x, y;
   };
   const Shape shapes[] = {{152, 70, 152, 70, 0, 0}, {150, 70, 141, 61, 4, 3}, {149, 50, 149, 50, 0, 0}};
-  std::vector<FdTranslateRun> forms = {fd_translate_portable};
-  if (fd_translate_vector != nullptr) forms.push_back(fd_translate_vector);
+  std::vector<FdTranslateRun> forms = {fdec_translate_portable};
+  if (fdec_translate_vector != nullptr) forms.push_back(fdec_translate_vector);
   std::mt19937 rng(99);
   start(1, 1);
   for (const Shape& shape : shapes) {
@@ -421,7 +421,7 @@ TEST_F(PacketPaths, LargeUncompressedFramesDecodeAlikeReadStraightIntoTheRows) {
           SCOPED_TRACE("frame " + std::to_string(shape.frame_w) + " x " + std::to_string(shape.frame_h) +
                        ", padding " + std::to_string(padding) + ", cut " + std::to_string(cut) + ", form " +
                        std::to_string(form));
-          fd_translate_run = forms[form];
+          fdec_translate_run = forms[form];
           uint8_t map[256];
           for (uint8_t& m : map) m = uint8_t(rng());
           std::memcpy(gfx_state.flic_colour_map, map, 256);
@@ -446,5 +446,5 @@ TEST_F(PacketPaths, LargeUncompressedFramesDecodeAlikeReadStraightIntoTheRows) {
       }
     }
   }
-  fd_translate_run = forms.back();  // the best there is, as at start
+  fdec_translate_run = forms.back();  // the best there is, as at start
 }
