@@ -64,16 +64,16 @@ struct Picture {
 // A picture that already fits is copied unchanged.
 void picture_fit(const Picture& in, int max_side, Picture& out);
 
-// --- Headless screen (screen.cpp) ---------------------------------------------------
+// --- Headless canvas (canvas.cpp) ---------------------------------------------------
 // Starts the library as the viewer does and makes a buffer of the picture's size active:
 // true on success.
-bool screen_open(int32_t width, int32_t height);
+bool canvas_open(int32_t width, int32_t height);
 // Copies the first width columns of the active buffer into picture.pixels.
-void screen_take_pixels(Picture& picture);
+void canvas_take_pixels(Picture& picture);
 // Copies the colours the screen shows now into picture.palette.
-void screen_take_palette(Picture& picture);
+void canvas_take_palette(Picture& picture);
 // Frees the buffer and finishes the library.
-void screen_close();
+void canvas_close();
 
 // --- Output files (output.cpp, png_file.cpp, gif_file.cpp, temp_file.cpp) ------------
 // A file written under a temporary name in its own directory and renamed when complete.

@@ -20,7 +20,7 @@ void take_colours(Picture& picture, PaletteMode palette) {
   if (palette == PaletteMode::file)
     std::memcpy(picture.palette, gfx_state.flic_file_palette, sizeof picture.palette);
   else
-    screen_take_palette(picture);
+    canvas_take_palette(picture);
 }
 
 // Decodes and writes up to wanted frames; false when writing failed. decoded counts the
@@ -43,7 +43,7 @@ bool export_frames(const Options& options, const FlicWalk& walk, FlicContext& co
     } else {
       wanted = 1;
     }
-    screen_take_pixels(picture);
+    canvas_take_pixels(picture);
     take_colours(picture, options.palette);
     if (!output_frame(out, picture, context.frame_us, error)) return false;
     progress_step(n);
@@ -76,14 +76,14 @@ int flic_export(const Options& options) {
     return EXIT_BAD_INPUT;
   }
   FlicContext context{};
-  if (!screen_open(width, height)) {
-    screen_close();
+  if (!canvas_open(width, height)) {
+    canvas_close();
     report_error(input + ": a picture of " + std::to_string(width) + " x " + std::to_string(height) +
                  " pixels is too large to decode");
     return EXIT_BAD_INPUT;
   }
   if (flic_open(input.c_str(), &context) != 0) {
-    screen_close();
+    canvas_close();
     report_error(input + ": cannot be opened as a FLIC file");
     return EXIT_BAD_INPUT;
   }
@@ -101,7 +101,7 @@ int flic_export(const Options& options) {
   const bool all_frames = wanted == frame_count;
   if (written && all_frames && decoded == wanted) decoded = decode_rest(context, walk, decoded);
   flic_close(&context);
-  screen_close();
+  canvas_close();
   if (!written) {
     output_abandon(out);
     report_error(error);

@@ -84,8 +84,8 @@ int pcx_export(const Options& options) {
   Picture picture{};
   picture.width = facts.max_x - facts.min_x + 1;
   picture.height = facts.max_y - facts.min_y + 1;
-  if (!screen_open(picture.width, picture.height)) {
-    screen_close();
+  if (!canvas_open(picture.width, picture.height)) {
+    canvas_close();
     report_error(input + ": a picture of " + std::to_string(picture.width) + " x " +
                  std::to_string(picture.height) + " pixels is too large to decode");
     return EXIT_BAD_INPUT;
@@ -99,14 +99,14 @@ int pcx_export(const Options& options) {
   pcx_set_position(0, 0);
   int32_t shown = pcx_show(input.c_str(), file_colours ? GFX_FLAG_AT_POSITION | GFX_FLAG_NO_REDUCE
                                                       : GFX_FLAG_AT_POSITION);
-  screen_take_pixels(picture);
+  canvas_take_pixels(picture);
   if (!file_colours)
-    screen_take_palette(picture);
+    canvas_take_palette(picture);
   else if (!true_colour(facts))
     take_file_colours(input, facts, picture);
   else if (!take_true_colours(input, facts, picture))
     shown = PCX_CANNOT_OPEN;
-  screen_close();
+  canvas_close();
   if (shown != 0) {
     report_error(input + ": the picture cannot be decoded");
     return EXIT_BAD_INPUT;
