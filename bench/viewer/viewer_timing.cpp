@@ -11,7 +11,7 @@
 
 #include "app/app.h"
 #include "gfx/gfx.h"
-#include "platform/common/screen.h"
+#include "platform/qt/qt_internal.h"
 #include "platform/qt/qt_controls.h"
 #include "platform/system.h"
 
@@ -85,7 +85,7 @@ int main(int argc, char** argv) {
   for (int i = 0; i < PRESENTS; ++i) app_show_picture();
   double copy_ms = ms_since(t) / PRESENTS;
   t = std::chrono::steady_clock::now();
-  for (int i = 0; i < PRESENTS; ++i) backend_palette_changed();  // the whole picture converted again
+  for (int i = 0; i < PRESENTS; ++i) qt_backend.palette_changed();  // the whole picture converted again
   double convert_ms = ms_since(t) / PRESENTS;
   std::printf("decode %.2f ms/frame, present %.2f ms/frame at %dx%d (stretch %.2f, colour conversion %.2f, paint %.2f)\n",
               decode_ms, present_ms, cw, ch, copy_ms - convert_ms, convert_ms, present_ms - copy_ms);

@@ -1,7 +1,7 @@
 // Window queries, the same on every backend: a window's client
 // area and its place on the screen are kept by the shared screen.
 #include "platform/common/screen.h"
-#include "platform/common/screen_diag.h"
+#include "platform/common/screen_state.h"
 #include "platform/system.h"
 
 int32_t plat_get_client_rect(plat_window window, plat_rect* out) {

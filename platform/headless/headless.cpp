@@ -2,8 +2,10 @@
 // moves only when a test sets it or something waits on it.
 #include "platform/headless/headless.h"
 
+#include "platform/common/probe.h"
 #include "platform/common/screen.h"
-#include "platform/common/screen_diag.h"
+#include "platform/common/screen_state.h"
+#include "platform/headless/probe_internal.h"
 #include "platform/headless/window_internal.h"
 #include "platform/input.h"
 #include "platform/system.h"
@@ -20,6 +22,7 @@ struct Headless {
   int32_t polls = 0;
   int64_t now_us = 0;
   int32_t waits = 0;
+  bool close_held = false;
 };
 
 Headless& hl() {
@@ -42,16 +45,11 @@ plat_window hl_window() {
   return h.window;
 }
 
-void hl_reset() {
-  screen_reset();  // also destroys the window
+void hl_backend_reset() {
   hl() = Headless();
   hl_window();
 }
 
-void hl_fail_step(HlStep step, int32_t code) { screen_set_fault(step, code); }
-void hl_lose_primary(int32_t n) { screen_set_lost_copies(n); }
-void hl_set_depth(int32_t bits_per_pixel, int32_t planes) { screen_set_depth(bits_per_pixel, planes); }
-void hl_set_system_palette(const plat_palette_entry entries[256]) { screen_set_system_palette(entries); }
 void hl_set_client_size(int32_t width, int32_t height) { screen_window_resize(hl_window(), width, height); }
 void hl_set_client_origin(int32_t x, int32_t y) { screen_window_move(hl_window(), x, y); }
 
@@ -68,13 +66,9 @@ const std::vector<uint8_t>& hl_client_pixels() { return hl_window()->client_pixe
 int32_t hl_client_width() { return hl_window()->client_width; }
 int32_t hl_client_height() { return hl_window()->client_height; }
 const plat_palette_entry* hl_hardware_palette() { return screen_hardware_palette(); }
-const std::vector<HlBlit>& hl_blits() { return screen_blit_log(); }
-const std::vector<HlAnimation>& hl_animations() { return screen_animation_log(); }
-int64_t hl_platform_calls() { return screen_calls(); }
-int32_t hl_live_objects() { return screen_live_objects(); }
-int32_t hl_locked_surfaces() { return screen_locked_surfaces(); }
 int32_t hl_waits() { return hl().waits; }
-int32_t hl_dead_handle_uses() { return screen_dead_handle_uses(); }
+void hl_hold_close(bool held) { hl().close_held = held; }
+bool hl_close_held() { return hl().close_held; }
 
 // --- Keyboard ------------------------------------------------------------------------
 
@@ -89,7 +83,7 @@ int16_t plat_get_async_key_state(int32_t virtual_key) {
   Headless& h = hl();
   if (h.key_poll_hook != nullptr) h.key_poll_hook(++h.polls);
   const bool down = (h.keys[virtual_key & 0xFF] & PLAT_KEY_DOWN) != 0 ||
-                    (virtual_key == PLAT_VK_ESCAPE && hlw_close_held());
+                    (virtual_key == PLAT_VK_ESCAPE && h.close_held);
   return down ? static_cast<int16_t>(0x8000) : 0;
 }
 
@@ -118,8 +112,3 @@ void plat_wait_until_us(int64_t due) {
   ++h.waits;
   h.now_us = due;
 }
-
-// --- Notifications from the shared screen: nothing to show here. -----------------------
-
-void backend_client_changed(plat_window, const plat_rect&) {}
-void backend_palette_changed() {}

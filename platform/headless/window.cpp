@@ -49,7 +49,6 @@ struct HlwState {
   bool program_dir_set = false;
   std::string program_dir;
   int command_depth = 0;  // commands running now (a command may send another)
-  bool close_held = false;
 };
 
 HlwState hlw;
@@ -154,8 +153,8 @@ intptr_t win_send_message(plat_window window, uint32_t message, uintptr_t wparam
   if (message != WIN_MSG_COMMAND) return hlw.proc(window, message, wparam, lparam);
   ++hlw.command_depth;
   intptr_t answer = hlw.proc(window, message, wparam, lparam);
-  if (--hlw.command_depth == 0 && hlw.close_held) {
-    hlw.close_held = false;
+  if (--hlw.command_depth == 0 && hl_close_held()) {
+    hl_hold_close(false);
     win_post_message(window, WIN_MSG_CLOSE, 0, 0);
   }
   return answer;
@@ -182,7 +181,7 @@ void win_destroy(plat_window window) {
   hlw.paint_pending = false;
   hlw.has_menu = false;
   hlw.menu.rows.clear();
-  hlw.close_held = false;
+  hl_hold_close(false);
   forget_queued(window);
 }
 
@@ -276,9 +275,8 @@ void hlw_reset() {
     if (msg.message == WIN_MSG_DROP_FILES) win_drag_finish(reinterpret_cast<plat_drop>(msg.wparam));
   }
   hlw = HlwState();
+  hl_hold_close(false);
 }
-
-bool hlw_close_held() { return hlw.close_held; }
 
 void hlw_press_key(int32_t virtual_key, uint32_t modifiers) {
   if (hlw.window == nullptr || hlw.command_depth > 0) return;
@@ -289,7 +287,7 @@ void hlw_press_key(int32_t virtual_key, uint32_t modifiers) {
 void hlw_request_close() {
   if (hlw.window == nullptr) return;
   if (hlw.command_depth > 0) {
-    hlw.close_held = true;
+    hl_hold_close(true);
   } else {
     win_post_message(hlw.window, WIN_MSG_CLOSE, 0, 0);
   }

@@ -12,14 +12,9 @@
 #include <string>
 #include <unistd.h>
 
-#include "platform/qt/qt_controls.h"
 #include "platform/qt/qt_internal.h"
 
 namespace {
-
-bool record_boxes = false;
-std::vector<QtwMessageBox> recorded_boxes;
-std::deque<std::string> dialog_answers;
 
 QWidget* owner_widget(plat_window owner) {
   QtWindow* w = qt_window_of(owner);
@@ -52,10 +47,7 @@ bool copy_fitting(char* out, size_t size, const std::string& text) {
 }  // namespace
 
 int32_t win_message_box(plat_window owner, const char* text, const char* caption, uint32_t type) {
-  if (record_boxes) {
-    recorded_boxes.push_back({text != nullptr ? text : "", caption != nullptr ? caption : "", type});
-    return WIN_IDOK;
-  }
+  if (qt_dialog_stand_ins != nullptr && qt_dialog_stand_ins->message_box(text, caption, type)) return WIN_IDOK;
   QMessageBox::Icon icon = QMessageBox::NoIcon;
   if ((type & WIN_MB_ICONERROR) == WIN_MB_ICONERROR) icon = QMessageBox::Critical;
   else if ((type & WIN_MB_ICONINFORMATION) == WIN_MB_ICONINFORMATION) icon = QMessageBox::Information;
@@ -67,7 +59,7 @@ int32_t win_message_box(plat_window owner, const char* text, const char* caption
   return WIN_IDOK;
 }
 
-std::string qtw_dialog_filter(const char* filter) {
+std::string qt_dialog_filter(const char* filter) {
   std::string out;
   if (filter == nullptr) return out;
   const char* at = filter;
@@ -94,10 +86,7 @@ std::string qtw_dialog_filter(const char* filter) {
 int32_t win_get_open_file_name(win_open_file* dialog) {
   if (dialog == nullptr || dialog->file == nullptr) return 0;
   std::string chosen;
-  if (!dialog_answers.empty()) {
-    chosen = dialog_answers.front();
-    dialog_answers.pop_front();
-  } else {
+  if (qt_dialog_stand_ins == nullptr || !qt_dialog_stand_ins->open_file(chosen)) {
     const QString folder = dialog->initial_dir != nullptr && dialog->initial_dir[0] != '\0'
                                ? QString::fromUtf8(dialog->initial_dir)
                                : QDir::currentPath();
@@ -108,7 +97,7 @@ int32_t win_get_open_file_name(win_open_file* dialog) {
     box.setOption(QFileDialog::HideNameFilterDetails, true);
     box.setFileMode(QFileDialog::ExistingFile);
     box.setAcceptMode(QFileDialog::AcceptOpen);
-    QStringList filters = QString::fromStdString(qtw_dialog_filter(dialog->filter)).split(";;", Qt::SkipEmptyParts);
+    QStringList filters = QString::fromStdString(qt_dialog_filter(dialog->filter)).split(";;", Qt::SkipEmptyParts);
     if (!filters.isEmpty()) {
       box.setNameFilters(filters);
       int index = dialog->filter_index >= 1 && dialog->filter_index <= filters.size() ? dialog->filter_index : 1;
@@ -141,10 +130,3 @@ int32_t win_program_dir(char* out, size_t size) {
   *slash = '\0';
   return copy_fitting(out, size, exe) ? 1 : 0;
 }
-
-void qtw_record_message_boxes(bool record) {
-  record_boxes = record;
-  if (record) recorded_boxes.clear();
-}
-const std::vector<QtwMessageBox>& qtw_message_boxes() { return recorded_boxes; }
-void qtw_answer_dialog(const char* path) { dialog_answers.push_back(path != nullptr ? path : ""); }

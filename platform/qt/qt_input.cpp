@@ -19,9 +19,8 @@
 #include <chrono>
 #include <cstring>
 
-#include "platform/common/screen_diag.h"
+#include "platform/common/screen_state.h"
 #include "platform/input.h"
-#include "platform/qt/qt_controls.h"
 #include "platform/qt/qt_internal.h"
 #include "platform/system.h"
 
@@ -154,7 +153,6 @@ void qt_gate_leave() {
 
 bool qt_gate_closed() { return gate.depth > 0; }
 bool qt_gate_close_held() { return gate.close_held; }
-bool qtw_input_held() { return qt_gate_closed(); }
 
 int qt_gate_suspend() {
   int depth = gate.depth;
@@ -288,19 +286,3 @@ uint32_t qt_modifiers(Qt::KeyboardModifiers held) {
          (held & Qt::AltModifier ? WIN_MOD_ALT : 0);
 }
 
-void qtw_tap_key(int32_t virtual_key, uint32_t modifiers) {
-  QtWindow* w = qt_system().main;
-  if (w == nullptr) return;
-  int qt_key = 0;
-  for (int k : {Qt::Key_Escape, Qt::Key_Space, Qt::Key_Home, Qt::Key_Right, Qt::Key_F1}) {
-    if (qt_virtual_key(k) == virtual_key) qt_key = k;
-  }
-  if (virtual_key >= 'A' && virtual_key <= 'Z') qt_key = Qt::Key_A + (virtual_key - 'A');
-  if (qt_key == 0) return;
-  Qt::KeyboardModifiers held = Qt::NoModifier;
-  if (modifiers & WIN_MOD_SHIFT) held |= Qt::ShiftModifier;
-  if (modifiers & WIN_MOD_CTRL) held |= Qt::ControlModifier;
-  if (modifiers & WIN_MOD_ALT) held |= Qt::AltModifier;
-  QCoreApplication::postEvent(w->client, new QKeyEvent(QEvent::KeyPress, qt_key, held));
-  QCoreApplication::postEvent(w->client, new QKeyEvent(QEvent::KeyRelease, qt_key, held));
-}

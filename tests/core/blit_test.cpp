@@ -52,7 +52,7 @@ TEST_F(Core, BlitWithoutAnActiveBufferMakesNoPlatformCall) {
 }
 
 TEST_F(Core, BlitWithoutAPrimarySurfaceDoesNothing) {
-  hl_fail_step(HlStep::primary_surface, -9);
+  hl_fail_step(ScreenStep::primary_surface, -9);
   start();
   ASSERT_EQ(vb_alloc(8, 8), 0);  // the display object exists
   vb_open(0);

@@ -53,7 +53,7 @@ TEST_F(Core, RefusedSizesGiveANegativeCodeAndLeaveTheSlotFree) {
 }
 
 TEST_F(Core, AllocationWithoutADisplayObjectFails) {
-  hl_fail_step(HlStep::display_create, -7);
+  hl_fail_step(ScreenStep::display_create, -7);
   start();
   EXPECT_LT(vb_alloc(64, 64), 0);
   EXPECT_EQ(gfx_state.slot_surface[0], nullptr);
@@ -86,11 +86,11 @@ TEST_F(Core, TheActiveBufferIsNeverFreed) {
 TEST_F(Core, AFailedLockDoesNoPixelWork) {
   start();
   open_buffer(16, 16);
-  hl_fail_step(HlStep::lock, -3);
+  hl_fail_step(ScreenStep::lock, -3);
   gfx_set_colour(25);
   EXPECT_EQ(gfx_erase(), 0);
   EXPECT_EQ(gfx_state.lock_count, 0);
-  hl_fail_step(HlStep::lock, 0);
+  hl_fail_step(ScreenStep::lock, 0);
   ASSERT_TRUE(vb_lock());
   EXPECT_EQ(gfx_state.pixel_address[0], 0);
   vb_unlock();

@@ -146,9 +146,9 @@ TEST_F(Show, NoActiveBufferDoesNothing) {
 
 TEST_F(Show, ASurfaceThatCannotBeLockedIsNotDrawnThrough) {
   open_buffer(4, 4, 0);
-  hl_fail_step(HlStep::lock, PLAT_ERR_GENERIC);
+  hl_fail_step(ScreenStep::lock, PLAT_ERR_GENERIC);
   EXPECT_EQ(show(picture_file(header_of(4, 4, 8, 1), pattern_indices(4, 4)), 0), 0);
-  hl_fail_step(HlStep::lock, 0);
+  hl_fail_step(ScreenStep::lock, 0);
   EXPECT_EQ(pixels(), std::vector<uint8_t>(16, 0));
 }
 

@@ -17,7 +17,7 @@
 
 #include "app/app.h"
 #include "gfx/gfx.h"
-#include "platform/common/screen_diag.h"
+#include "platform/common/probe.h"
 #include "platform/input.h"
 #include "platform/qt/qt_controls.h"
 #include "resources/commands.h"
