@@ -128,7 +128,8 @@ void fdec_set_row(FlicDecoder& d, int64_t row);
 // Translates width values at from into to, all looked up before one store.
 template <int width>
 inline void fdec_translate_block(uint8_t* to, const uint8_t* from, const uint8_t* map) {
-  uint8_t out[width];
+  constexpr size_t count = width;
+  uint8_t out[count];
   for (int b = 0; b < width; ++b) out[b] = map[from[b]];
   std::memcpy(to, out, width);
 }

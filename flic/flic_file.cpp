@@ -19,7 +19,7 @@ constexpr uint32_t FLC_MAX_SPEED_MS = FLIC_MAX_DELAY * FLC_MS_PER_TICK + FLC_MS_
 constexpr uint64_t US_PER_S = 1000000;
 constexpr uint64_t US_PER_MS = 1000;
 
-uint32_t read16(const uint8_t* p) { return p[0] | (p[1] << 8); }
+uint32_t read16(const uint8_t* p) { return p[0] | (uint32_t{p[1]} << 8); }
 uint32_t read32(const uint8_t* p) { return read16(p) | (read16(p + 2) << 16); }
 
 bool is_flic(const uint8_t* header) {

@@ -87,11 +87,12 @@ bool fdec_put_frame_directly(FlicDecoder& d) {
       d.origin_y + height > g.active_height)
     return false;
   uint8_t* const first = g.pixel_address + d.origin_y * g.row_pitch + d.origin_x;
-  const auto place = [&](uint64_t at) { return first + static_cast<int64_t>(at / width) * g.row_pitch + at % width; };
+  const uint64_t columns = static_cast<uint64_t>(width);
+  const auto place = [&](uint64_t at) { return first + static_cast<int64_t>(at / columns) * g.row_pitch + at % columns; };
   // Translates the bytes from..end of the frame, in place.
   const auto translate = [&](uint64_t from, uint64_t end) {
     while (from < end) {
-      const uint64_t length = std::min<uint64_t>(width - from % width, end - from);
+      const uint64_t length = std::min<uint64_t>(columns - from % columns, end - from);
       uint8_t* const to = place(from);
       fdec_translate_run(to, to, static_cast<int64_t>(length), g.flic_colour_map);
       from += length;
@@ -100,7 +101,7 @@ bool fdec_put_frame_directly(FlicDecoder& d) {
 
   uint64_t done = 0;
   while (done < s.left) {
-    const uint64_t take = std::min<uint64_t>(width - done % width, s.left - done);
+    const uint64_t take = std::min<uint64_t>(columns - done % columns, s.left - done);
     std::memcpy(place(done), s.pos + done, take);
     done += take;
   }
@@ -111,7 +112,7 @@ bool fdec_put_frame_directly(FlicDecoder& d) {
     int count = 0;
     uint64_t end = done;
     while (end < total && end - done < FDEC_DIRECT_BATCH) {
-      const uint64_t length = std::min<uint64_t>({width - end % width, total - end, FDEC_DIRECT_BATCH - (end - done)});
+      const uint64_t length = std::min<uint64_t>({columns - end % columns, total - end, FDEC_DIRECT_BATCH - (end - done)});
       uint8_t* const to = place(end);
       // Rows that follow on in memory (no padding between) make one piece.
       if (count > 0 && static_cast<uint8_t*>(pieces[count - 1].iov_base) + pieces[count - 1].iov_len == to) {

@@ -21,7 +21,7 @@ constexpr uint32_t FLI_SPEED = 3;
 // A scene that changes in part each frame: bands scrolling at the top, a square
 // bouncing over a still background, and speckles that flicker.
 std::vector<uint8_t> scene(int width, int height, int k) {
-  std::vector<uint8_t> p(static_cast<size_t>(width) * height);
+  std::vector<uint8_t> p(static_cast<size_t>(width) * static_cast<size_t>(height));
   int square = height / 4;
   int sx = (k * 7) % (width - square);
   int sy = height / 3 + (k * 3) % (height / 2);
@@ -35,7 +35,7 @@ std::vector<uint8_t> scene(int width, int height, int k) {
       else
         v = static_cast<uint8_t>(100 + (x / 40 + y / 30) % 8);
       if (((x * 31 + y * 17 + k * 13) % 97) == 0) v = static_cast<uint8_t>((k + x) % 256);
-      p[static_cast<size_t>(y) * width + x] = v;
+      p[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)] = v;
     }
   }
   return p;
@@ -44,20 +44,20 @@ std::vector<uint8_t> scene(int width, int height, int k) {
 std::vector<uint8_t> palette(int k) {
   std::vector<uint8_t> rgb(768);
   for (int i = 0; i < 256; i++) {
-    rgb[i * 3] = static_cast<uint8_t>((i * 5 + k) % 256);
-    rgb[i * 3 + 1] = static_cast<uint8_t>((i * 3 + 2 * k) % 256);
-    rgb[i * 3 + 2] = static_cast<uint8_t>((255 - i + 3 * k) % 256);
+    rgb[static_cast<size_t>(i * 3)] = static_cast<uint8_t>((i * 5 + k) % 256);
+    rgb[static_cast<size_t>(i * 3 + 1)] = static_cast<uint8_t>((i * 3 + 2 * k) % 256);
+    rgb[static_cast<size_t>(i * 3 + 2)] = static_cast<uint8_t>((255 - i + 3 * k) % 256);
   }
   return rgb;
 }
 
 // A picture whose top quarter scrolls left by 3 pixels a frame over a still rest.
 std::vector<uint8_t> scrolling(int width, int height, int k) {
-  std::vector<uint8_t> p(static_cast<size_t>(width) * height);
+  std::vector<uint8_t> p(static_cast<size_t>(width) * static_cast<size_t>(height));
   for (int y = 0; y < height; y++)
     for (int x = 0; x < width; x++) {
       const int u = y < height / 4 ? x + 3 * k : x;
-      p[static_cast<size_t>(y) * width + x] = static_cast<uint8_t>((u / 5 + y / 7 + (u * y) % 11) % 256);
+      p[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)] = static_cast<uint8_t>((u / 5 + y / 7 + (u * y) % 11) % 256);
     }
   return p;
 }
@@ -67,7 +67,7 @@ std::vector<uint8_t> cycled(int k) {
   std::vector<uint8_t> rgb = palette(0);
   const std::vector<uint8_t> base = rgb;
   for (int i = 0; i < 64; i++)
-    for (int c = 0; c < 3; c++) rgb[(32 + i) * 3 + c] = base[(32 + (i + k) % 64) * 3 + c];
+    for (int c = 0; c < 3; c++) rgb[static_cast<size_t>((32 + i) * 3 + c)] = base[static_cast<size_t>((32 + (i + k) % 64) * 3 + c)];
   return rgb;
 }
 

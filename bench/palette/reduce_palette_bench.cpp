@@ -22,7 +22,7 @@ std::vector<uint8_t> palette_of(int kind) {
     std::fill(p.begin(), p.end(), 128);
   } else {
     for (int k = 0; k < 16; ++k)
-      for (int c = 0; c < 3; ++c) p[3 * k + c] = pal_default_colours.rgb[2 + k][c];
+      for (int c = 0; c < 3; ++c) p[static_cast<size_t>(3 * k + c)] = pal_default_colours.rgb[2 + k][c];
   }
   return p;
 }

@@ -24,11 +24,11 @@ constexpr Rgb background = {30, 60, 90};
 constexpr Rgb quadrants[] = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 255}};
 
 std::vector<uint8_t> cell_picture(const TestFlic& flic, int k) {
-  std::vector<uint8_t> pixels(static_cast<size_t>(flic.width) * flic.height, BACKGROUND);
+  std::vector<uint8_t> pixels(static_cast<size_t>(flic.width) * static_cast<size_t>(flic.height), BACKGROUND);
   int x0 = (k * TEST_CELL) % flic.width;
   for (int y = 0; y < TEST_CELL && y < flic.height; ++y) {
     for (int x = x0; x < x0 + TEST_CELL && x < flic.width; ++x) {
-      pixels[static_cast<size_t>(y) * flic.width + x] = static_cast<uint8_t>(FIRST_CELL + k % CELL_COLOURS);
+      pixels[static_cast<size_t>(y) * static_cast<size_t>(flic.width) + static_cast<size_t>(x)] = static_cast<uint8_t>(FIRST_CELL + k % CELL_COLOURS);
     }
   }
   return pixels;
@@ -124,11 +124,11 @@ std::string App::write_pcx(const std::string& name, int width, int height) {
     colours[(q + 1) * 3 + 1] = quadrants[q].g;
     colours[(q + 1) * 3 + 2] = quadrants[q].b;
   }
-  std::vector<uint8_t> indices(static_cast<size_t>(width) * height);
+  std::vector<uint8_t> indices(static_cast<size_t>(width) * static_cast<size_t>(height));
   for (int y = 0; y < height; ++y) {
     for (int x = 0; x < width; ++x) {
       int q = (y >= height / 2 ? 2 : 0) + (x >= width / 2 ? 1 : 0);
-      indices[static_cast<size_t>(y) * width + x] = static_cast<uint8_t>(q + 1);
+      indices[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)] = static_cast<uint8_t>(q + 1);
     }
   }
   PcxWriterHeader h = pcx_writer_header(width, height, 8, 1);
@@ -156,7 +156,7 @@ int32_t App::quit() {
 }
 
 Rgb App::shown(int x, int y) const {
-  uint8_t index = hl_client_pixels()[static_cast<size_t>(y) * hl_client_width() + x];
+  uint8_t index = hl_client_pixels()[static_cast<size_t>(y * hl_client_width() + x)];
   const plat_palette_entry& e = hl_hardware_palette()[index];
   return {e.red, e.green, e.blue};
 }
@@ -169,7 +169,7 @@ bool App::shows_frame(const TestFlic& flic, int k) const {
     for (int cx = 0; cx < flic.width / TEST_CELL; ++cx) {
       int px = cx * TEST_CELL + TEST_CELL / 2;
       int py = cy * TEST_CELL + TEST_CELL / 2;
-      uint8_t index = picture[static_cast<size_t>(py) * flic.width + px];
+      uint8_t index = picture[static_cast<size_t>(py) * static_cast<size_t>(flic.width) + static_cast<size_t>(px)];
       Rgb want = index == BACKGROUND ? background : cell_colours[index - FIRST_CELL];
       int sx = (2 * px + 1) * cw / (2 * flic.width);
       int sy = (2 * py + 1) * ch / (2 * flic.height);

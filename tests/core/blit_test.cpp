@@ -12,7 +12,7 @@ void draw_pattern() {
   vb_unlock();
 }
 
-uint8_t client(int32_t x, int32_t y) { return hl_client_pixels()[y * hl_client_width() + x]; }
+uint8_t client(int32_t x, int32_t y) { return hl_client_pixels()[static_cast<size_t>(y * hl_client_width() + x)]; }
 
 TEST_F(Core, BlitRectanglesAreExclusiveAndPlacedAtTheClientOrigin) {
   start();

@@ -21,7 +21,9 @@ TEST_P(DisplaySteps, AFailingStepIsRecordedAndLeavesLaterObjectsUncreated) {
   EXPECT_EQ(gfx_state.display_object != nullptr, c.display);
   EXPECT_EQ(gfx_state.primary_surface != nullptr, c.primary);
   EXPECT_EQ(gfx_state.clipper != nullptr, c.clipper);
-  if (c.step == ScreenStep::display_create) EXPECT_EQ(gfx_state.display_window, nullptr);
+  if (c.step == ScreenStep::display_create) {
+    EXPECT_EQ(gfx_state.display_window, nullptr);
+  }
   // Whatever failed, every slot is free and the drawing colour map is the identity.
   for (int s = 0; s < GFX_SLOT_COUNT; ++s) EXPECT_EQ(gfx_state.slot_surface[s], nullptr);
   for (int i = 0; i < 256; ++i) ASSERT_EQ(gfx_state.drawing_colour_map[i], i);
@@ -39,7 +41,7 @@ INSTANTIATE_TEST_SUITE_P(
                       StepCase{"clipper", ScreenStep::clipper, true, true, false},
                       StepCase{"clipper_binding", ScreenStep::clipper_bind, true, true, true},
                       StepCase{"attach_clipper", ScreenStep::set_clipper, true, true, true}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& param_info) { return std::string(param_info.param.name); });
 
 TEST_F(Core, InitConnectsTheDisplayToTheActiveWindow) {
   start();

@@ -155,7 +155,7 @@ std::vector<std::string> numbered(const std::string& before, int width, const st
   std::vector<std::string> names;
   for (int n = 1; n <= 10; n++) {
     std::string digits = std::to_string(n);
-    if (static_cast<int>(digits.size()) < width) digits.insert(0, width - digits.size(), '0');
+    if (static_cast<int>(digits.size()) < width) digits.insert(0, static_cast<size_t>(width) - digits.size(), '0');
     names.push_back(before + digits + after);
   }
   std::sort(names.begin(), names.end());
@@ -167,7 +167,8 @@ INSTANTIATE_TEST_SUITE_P(Cli, OutputNames,
                                            NamingCase{"upper.PNG", {"upper.PNG"}},
                                            NamingCase{"f%03d.png", numbered("f", 3, ".png")},
                                            NamingCase{"f%d.png", numbered("f", 0, ".png")},
-                                           NamingCase{"%%%02d-x.png", numbered("%", 2, "-x.png")}));
+                                           NamingCase{"%%%02d-x.png", numbered("%", 2, "-x.png")}),
+                         [](const auto& param_info) { return case_name(param_info.param.pattern); });
 
 TEST(Cli, AFailedWriteLeavesNoFileAndNoTemporary) {
   // A file size limit of 8 KiB makes every output of the 640 x 480 sample fail.
@@ -257,9 +258,9 @@ TEST(Cli, SizeScalesTheFirstPictureDownToFitKeepingItsShape) {
     int wrong = 0;
     for (int y = 0; y < thumb.height; y++) {
       for (int x = 0; x < thumb.width; x++) {
-        size_t sx = (2 * x + 1) * full.width / (2 * thumb.width);
-        size_t sy = (2 * y + 1) * full.height / (2 * thumb.height);
-        wrong += std::memcmp(&thumb.rgb[(y * thumb.width + x) * 3], &full.rgb[(sy * full.width + sx) * 3], 3) != 0;
+        size_t sx = static_cast<size_t>((2 * x + 1) * full.width / (2 * thumb.width));
+        size_t sy = static_cast<size_t>((2 * y + 1) * full.height / (2 * thumb.height));
+        wrong += std::memcmp(&thumb.rgb[static_cast<size_t>((y * thumb.width + x) * 3)], &full.rgb[(sy * static_cast<size_t>(full.width) + sx) * 3], 3) != 0;
       }
     }
     EXPECT_EQ(wrong, 0);

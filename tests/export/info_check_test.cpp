@@ -81,7 +81,10 @@ INSTANTIATE_TEST_SUITE_P(Info, FrameDelay,
                                            DelayCase{FLIC_MAGIC_FLI, 70, "FLI", "1000", "18"},
                                            DelayCase{FLIC_MAGIC_FLI, 3, "FLI", "42.857", "0"},
                                            DelayCase{FLIC_MAGIC_FLC, 54, "FLC", "54", "0"},
-                                           DelayCase{FLIC_MAGIC_FLC, 110, "FLC", "110", "2"}));
+                                           DelayCase{FLIC_MAGIC_FLC, 110, "FLC", "110", "2"}),
+                         [](const auto& param_info) {
+                           return std::string(param_info.param.format) + "_" + std::to_string(param_info.param.speed);
+                         });
 
 TEST(Info, DescribesTheSampleAnimations) {
   Scratch scratch;

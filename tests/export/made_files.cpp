@@ -2,21 +2,21 @@
 #include "tests/export/made_files.h"
 
 std::vector<uint8_t> made_pixels(int width, int height, int k, int colours) {
-  std::vector<uint8_t> p(static_cast<size_t>(width) * height);
+  std::vector<uint8_t> p(static_cast<size_t>(width) * static_cast<size_t>(height));
   for (int y = 0; y < height; y++)
-    for (int x = 0; x < width; x++) p[static_cast<size_t>(y) * width + x] = static_cast<uint8_t>((x / 3 + y / 2 + 5 * k) % colours);
+    for (int x = 0; x < width; x++) p[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)] = static_cast<uint8_t>((x / 3 + y / 2 + 5 * k) % colours);
   return p;
 }
 
 std::vector<uint8_t> made_palette(int distinct) {
   std::vector<uint8_t> rgb(768, 0);
   for (int i = 0; i < distinct; i++) {
-    rgb[i * 3] = static_cast<uint8_t>(i * 37 % 256);
-    rgb[i * 3 + 1] = static_cast<uint8_t>(255 - i);
-    rgb[i * 3 + 2] = static_cast<uint8_t>(i * 101 % 256);
+    rgb[static_cast<size_t>(i * 3)] = static_cast<uint8_t>(i * 37 % 256);
+    rgb[static_cast<size_t>(i * 3 + 1)] = static_cast<uint8_t>(255 - i);
+    rgb[static_cast<size_t>(i * 3 + 2)] = static_cast<uint8_t>(i * 101 % 256);
   }
   for (int i = distinct; i < 256; i++)
-    for (int c = 0; c < 3; c++) rgb[i * 3 + c] = rgb[c];
+    for (int c = 0; c < 3; c++) rgb[static_cast<size_t>(i * 3 + c)] = rgb[static_cast<size_t>(c)];
   return rgb;
 }
 

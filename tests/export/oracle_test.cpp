@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/oracle.h"
 #include "tests/export/export_support.h"
 #include "tests/export/made_files.h"
 #include "tools/writers/pcx_writer.h"
@@ -43,7 +44,7 @@ std::string index_differences(const PngImage& ours, const PngImage& theirs) {
   for (size_t i = 0; i < ours.indices.size(); i++) {
     if (ours.indices[i] == theirs.indices[i]) continue;
     if (++count <= 5)
-      text += std::to_string(i % ours.width) + "," + std::to_string(i / ours.width) + ": " +
+      text += std::to_string(i % static_cast<size_t>(ours.width)) + "," + std::to_string(i / static_cast<size_t>(ours.width)) + ": " +
               std::to_string(ours.indices[i]) + "/" + std::to_string(theirs.indices[i]) + "  ";
   }
   return count == 0 ? "" : std::to_string(count) + " pixels differ; " + text;
@@ -120,7 +121,7 @@ void expect_ffmpeg_indices(const std::string& input, const std::string& known_na
 class AgainstFfmpeg : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(AgainstFfmpeg, EveryFrameHasTheSamePaletteIndices) {
-  if (!have_program("ffmpeg -version")) GTEST_SKIP() << "ffmpeg is not installed";
+  if (!have_program("ffmpeg -version")) MOXFLIC_ORACLE_MISSING("ffmpeg is not installed");
   Scratch scratch;
   expect_ffmpeg_indices(data_file(GetParam()), GetParam(), scratch);
 }
@@ -128,7 +129,7 @@ TEST_P(AgainstFfmpeg, EveryFrameHasTheSamePaletteIndices) {
 // Colour chunks after a frame's pixels, or first in a later frame, count for the
 // whole frame: the export keeps every file index from the first frame on.
 TEST(AgainstFfmpegMade, LateColourChunksKeepEveryIndex) {
-  if (!have_program("ffmpeg -version")) GTEST_SKIP() << "ffmpeg is not installed";
+  if (!have_program("ffmpeg -version")) MOXFLIC_ORACLE_MISSING("ffmpeg is not installed");
   for (const uint16_t magic : {FLIC_MAGIC_FLC, FLIC_MAGIC_FLI}) {
     for (const MadeColours where : {MadeColours::after_pixels, MadeColours::in_frame_2}) {
       SCOPED_TRACE(std::string(magic == FLIC_MAGIC_FLI ? "FLI" : "FLC") +
@@ -166,7 +167,7 @@ void PrintTo(const PcxCase& c, std::ostream* os) { *os << c.file; }
 class AgainstPillow : public ::testing::TestWithParam<PcxCase> {};
 
 TEST_P(AgainstPillow, EveryPixelMatches) {
-  if (!have_pillow()) GTEST_SKIP() << "Pillow is not installed";
+  if (!have_pillow()) MOXFLIC_ORACLE_MISSING("Pillow is not installed");
   Scratch scratch;
   std::string input = data_file(GetParam().file);
   ToolRun ours = run_export({"--palette=file", input, "ours.png"}, scratch);
@@ -201,7 +202,7 @@ INSTANTIATE_TEST_SUITE_P(Samples, AgainstPillow,
 // the RGBA picture against ImageMagick, which reads four planes, the others against
 // Pillow.
 TEST(AgainstOthers, WideAndTrueColourPicturesMatch) {
-  if (!have_pillow() || !have_program("convert -version")) GTEST_SKIP() << "Pillow or ImageMagick is missing";
+  if (!have_pillow() || !have_program("convert -version")) MOXFLIC_ORACLE_MISSING("Pillow or ImageMagick is missing");
   Scratch scratch;
   // An RGB sheet 3,500 pixels wide (3 x 3,500 bytes a line), written by Pillow.
   ASSERT_EQ(run_shell(std::string(PILLOW) + " -c 'from PIL import Image; im = Image.new(\"RGB\", (3500, 5)); "
@@ -222,7 +223,7 @@ TEST(AgainstOthers, WideAndTrueColourPicturesMatch) {
   pcx_writer_put_header(file, rgba);
   std::vector<uint8_t> line(4 * rgba.bytes_per_line);
   for (int y = 0; y < 11; y++) {
-    for (size_t i = 0; i < line.size(); i++) line[i] = uint8_t(i * 13 + y * 29);
+    for (size_t i = 0; i < line.size(); i++) line[i] = uint8_t(i * 13 + static_cast<size_t>(y) * 29);
     pcx_writer_put_line(file, line.data(), line.size());
   }
   write_bytes(scratch.path("rgba.pcx"), file);

@@ -96,8 +96,8 @@ TEST_F(Flic, EncodedFramesRoundTripThroughTheDecoder) {
     b = a;
     for (size_t i = 3; i < b.size(); i += 17) b[i] = uint8_t(b[i] + 1 + i % 3);
     c = b;
-    for (int x = 0; x < width; ++x) c[size_t(12) * width + x] = uint8_t(x);
-    c[size_t(29) * width + width - 1] = 99;
+    for (int x = 0; x < width; ++x) c[static_cast<size_t>(size_t(12) * static_cast<size_t>(width) + static_cast<size_t>(x))] = uint8_t(x);
+    c[static_cast<size_t>(size_t(29) * static_cast<size_t>(width) + static_cast<size_t>(width) - 1)] = 99;
     for (uint16_t magic : {FLIC_MAGIC_FLI, FLIC_MAGIC_FLC}) {
       FlicWriter w;
       fw_begin(w, magic, uint16_t(width), uint16_t(height), 0);

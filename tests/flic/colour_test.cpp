@@ -51,7 +51,7 @@ TEST_F(Colours, PacketsChangeOnlyTheEntriesTheyName) {
     const Bytes after = file_palette();
     for (int k = 0; k < 256; ++k) {
       const bool named = std::find(c.changed.begin(), c.changed.end(), k) != c.changed.end();
-      EXPECT_EQ(after[3 * k] != 0xAA, named) << c.name << ": entry " << k;
+      EXPECT_EQ(after[static_cast<size_t>(3 * k)] != 0xAA, named) << c.name << ": entry " << k;
     }
     // The palette is reduced and loaded at entries 10 to 245 in every case.
     ASSERT_FALSE(hl_animations().empty()) << c.name;

@@ -54,7 +54,7 @@ std::vector<uint8_t> Flic::pixels() {
   return out;
 }
 
-uint8_t Flic::pixel(int32_t x, int32_t y) { return pixels().at(size_t(y) * gfx_state.row_pitch + x); }
+uint8_t Flic::pixel(int32_t x, int32_t y) { return pixels().at(size_t(y) * static_cast<size_t>(gfx_state.row_pitch) + static_cast<size_t>(x)); }
 
 void Flic::fill_buffer(uint8_t value) {
   if (vb_lock()) std::memset(gfx_state.pixel_address, value, gfx_state.buffer_size);

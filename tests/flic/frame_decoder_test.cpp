@@ -114,8 +114,8 @@ TEST_F(FrameDecoder, AtPositionPlacesTheFrameAtTheDrawingPosition) {
   const Bytes all = pixels();
   Bytes expected(40 * 16, 0xEE);
   for (int x = 0; x < 3; ++x) {
-    expected[10 * 40 + 20 + x] = uint8_t(1 + x);
-    expected[11 * 40 + 20 + x] = uint8_t(4 + x);
+    expected[static_cast<size_t>(10 * 40 + 20 + x)] = uint8_t(1 + x);
+    expected[static_cast<size_t>(11 * 40 + 20 + x)] = uint8_t(4 + x);
   }
   EXPECT_EQ(all, expected);
 }

@@ -127,7 +127,7 @@ TEST_F(Flic, NegativeDrawingPositionClipsAtTheTopAndLeft) {
   ASSERT_EQ(flic_play(&context_, 1, GFX_FLAG_NO_PAUSE | GFX_FLAG_AT_POSITION), 1);
   Bytes expected(32, 0xEE);
   for (int y = 0; y < 2; ++y)
-    for (int x = 0; x < 5; ++x) expected[y * 8 + x] = uint8_t((y + 2) * 8 + x + 3);
+    for (int x = 0; x < 5; ++x) expected[static_cast<size_t>(y * 8 + x)] = uint8_t((y + 2) * 8 + x + 3);
   EXPECT_EQ(pixels(), expected);
 }
 

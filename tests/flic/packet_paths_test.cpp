@@ -329,7 +329,7 @@ TEST_F(PacketPaths, PixelChunksDecodeAlikeWhereverTheirPacketsFall) {
   start(BUFFER_W, BUFFER_H);
   for (int seed = 0; seed < 3; ++seed) {
     for (const Placement& at : placements) {
-      Maker make{std::mt19937(uint32_t(seed * 1000 + at.padding))};
+      Maker make{std::mt19937(static_cast<uint32_t>(seed * 1000) + at.padding)};
       check(at, WORD_DELTA, make.word_delta(), "word delta", seed);
       check(at, BYTE_DELTA, make.byte_delta(), "byte delta", seed);
       check(at, BYTE_RUN, make.byte_run(), "byte run", seed);
@@ -396,7 +396,7 @@ TEST_F(PacketPaths, LargeUncompressedFramesDecodeAlikeReadStraightIntoTheRows) {
   start(1, 1);
   for (const Shape& shape : shapes) {
     ASSERT_EQ(vb_open(vb_alloc(shape.buffer_w, shape.buffer_h)), 0);
-    const size_t frame_bytes = size_t(shape.frame_w) * shape.frame_h;
+    const size_t frame_bytes = size_t(shape.frame_w) * static_cast<size_t>(shape.frame_h);
     std::vector<Bytes> frames(3, Bytes(frame_bytes));
     for (Bytes& f : frames)
       for (uint8_t& b : f) b = uint8_t(rng());

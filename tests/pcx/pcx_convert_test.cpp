@@ -46,7 +46,7 @@ TEST_F(Convert, OneLineOfEachKind) {
     const auto got = pixels();
     EXPECT_EQ(std::vector<uint8_t>(got.begin(), got.begin() + c.width), c.expected);
     EXPECT_EQ(std::vector<uint8_t>(got.begin() + c.width, got.end()),
-              std::vector<uint8_t>(got.size() - c.width, 0xEE))
+              std::vector<uint8_t>(got.size() - static_cast<size_t>(c.width), 0xEE))
         << "pixels right of the picture keep their values";
   }
 }
@@ -66,16 +66,16 @@ TEST_F(Convert, WrittenPicturesRoundTrip) {
     close_buffer();
     open_buffer(c.width, c.height, 0xEE);
     const int values = c.bits == 8 ? 256 : 1 << (c.bits * c.planes);
-    std::vector<uint8_t> indices(static_cast<size_t>(c.width) * c.height);
-    for (size_t i = 0; i < indices.size(); ++i) indices[i] = static_cast<uint8_t>((i * 13 + i / 7) % values);
+    std::vector<uint8_t> indices(static_cast<size_t>(c.width) * static_cast<size_t>(c.height));
+    for (size_t i = 0; i < indices.size(); ++i) indices[i] = static_cast<uint8_t>((i * 13 + i / 7) % static_cast<size_t>(values));
     const PcxWriterHeader h = header_of(c.width, c.height, c.bits, c.planes);
     ASSERT_EQ(show(picture_file(h, indices), GFX_FLAG_NO_PAUSE), 0);
     const auto got = pixels();
     const uint8_t offset = c.bits == 8 ? 0 : 10;
     for (int y = 0; y < c.height; ++y) {
       for (int x = 0; x < c.width; ++x) {
-        ASSERT_EQ(got[static_cast<size_t>(y) * gfx_state.active_width + x],
-                  indices[static_cast<size_t>(y) * c.width + x] + offset)
+        ASSERT_EQ(got[static_cast<size_t>(y) * static_cast<size_t>(gfx_state.active_width) + static_cast<size_t>(x)],
+                  indices[static_cast<size_t>(y) * static_cast<size_t>(c.width) + static_cast<size_t>(x)] + offset)
             << "at " << x << ", " << y;
       }
     }

@@ -12,9 +12,9 @@ using Show = PcxTest;
 uint8_t pattern(int x, int y) { return static_cast<uint8_t>((x * 7 + y * 3) % 250 + 1); }
 
 std::vector<uint8_t> pattern_indices(int width, int height) {
-  std::vector<uint8_t> v(static_cast<size_t>(width) * height);
+  std::vector<uint8_t> v(static_cast<size_t>(width) * static_cast<size_t>(height));
   for (int y = 0; y < height; ++y)
-    for (int x = 0; x < width; ++x) v[static_cast<size_t>(y) * width + x] = pattern(x, y);
+    for (int x = 0; x < width; ++x) v[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)] = pattern(x, y);
   return v;
 }
 
@@ -62,7 +62,7 @@ TEST_F(Show, PicturesLandWhereAskedAndAreCutAtEveryEdge) {
         const int64_t px = int64_t{x} - c.expect_x, py = int64_t{y} - c.expect_y;
         const bool inside = px >= 0 && px < c.width && py >= 0 && py < c.height;
         const uint8_t want = inside ? pattern(static_cast<int>(px), static_cast<int>(py)) : 0;
-        ASSERT_EQ(got[static_cast<size_t>(y) * w + x], want) << "at " << x << ", " << y;
+        ASSERT_EQ(got[static_cast<size_t>(y) * static_cast<size_t>(w) + static_cast<size_t>(x)], want) << "at " << x << ", " << y;
       }
     }
   }

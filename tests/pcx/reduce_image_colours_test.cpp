@@ -16,9 +16,9 @@ using Rgb = std::array<uint8_t, 3>;
 std::vector<uint8_t> spread_palette() {
   std::vector<uint8_t> p(768);
   for (int k = 0; k < 256; ++k) {
-    p[3 * k] = static_cast<uint8_t>(k % 7 * 255 / 6);
-    p[3 * k + 1] = static_cast<uint8_t>(k / 7 % 7 * 255 / 6);
-    p[3 * k + 2] = static_cast<uint8_t>(k / 49 * 51);
+    p[static_cast<size_t>(3 * k)] = static_cast<uint8_t>(k % 7 * 255 / 6);
+    p[static_cast<size_t>(3 * k + 1)] = static_cast<uint8_t>(k / 7 % 7 * 255 / 6);
+    p[static_cast<size_t>(3 * k + 2)] = static_cast<uint8_t>(k / 49 * 51);
   }
   return p;
 }
@@ -30,7 +30,7 @@ Rgb between(int m, int nudge = 0) {
 }
 
 Rgb colour_of(const std::vector<uint8_t>& palette, int k) {
-  return {palette[3 * k], palette[3 * k + 1], palette[3 * k + 2]};
+  return {palette[static_cast<size_t>(3 * k)], palette[static_cast<size_t>(3 * k + 1)], palette[static_cast<size_t>(3 * k + 2)]};
 }
 
 class Fitting : public PcxTest {
@@ -38,7 +38,7 @@ class Fitting : public PcxTest {
   // A picture in which colours 0 to used - 1 occur: each once, or as often as counts
   // says; colour 0 fills the rest of the buffer.
   void paint(int used, const std::map<int, int>& counts) {
-    std::vector<uint8_t> v(static_cast<size_t>(gfx_state.active_width) * gfx_state.active_height, 0);
+    std::vector<uint8_t> v(static_cast<size_t>(gfx_state.active_width) * static_cast<size_t>(gfx_state.active_height), 0);
     size_t at = 0;
     for (int k = 1; k < used; ++k) {
       const auto c = counts.find(k);
@@ -187,7 +187,7 @@ TEST_F(Fitting, RangesBeyondThePalette) {
     close_buffer();
     open_buffer(16, 16);
     std::vector<uint8_t> values(256);
-    for (int k = 0; k < 256; ++k) values[k] = static_cast<uint8_t>(k);
+    for (int k = 0; k < 256; ++k) values[static_cast<size_t>(k)] = static_cast<uint8_t>(k);
     set_pixels(values);
     const std::vector<uint8_t> file = distinct_colours();
     std::vector<uint8_t> palette = file;
@@ -242,14 +242,14 @@ TEST_F(Fitting, SameResultAsThePlainVersion) {
     SCOPED_TRACE(c.name);
     close_buffer();
     open_buffer(c.width, c.height);
-    std::vector<uint8_t> values(static_cast<size_t>(gfx_state.active_width) * gfx_state.active_height);
+    std::vector<uint8_t> values(static_cast<size_t>(gfx_state.active_width) * static_cast<size_t>(gfx_state.active_height));
     for (uint8_t& v : values) {
       // Skewed, so that counts differ and some tie.
-      const uint32_t r = next() % c.values;
+      const uint32_t r = next() % static_cast<uint32_t>(c.values);
       v = static_cast<uint8_t>(next() % 3 == 0 ? r / 4 : r);
     }
     std::vector<uint8_t> palette(768);
-    for (uint8_t& b : palette) b = static_cast<uint8_t>(next() % c.levels * (255 / std::max(c.levels - 1, 1)));
+    for (uint8_t& b : palette) b = static_cast<uint8_t>(next() % static_cast<uint32_t>(c.levels) * static_cast<uint32_t>(255 / std::max(c.levels - 1, 1)));
 
     set_pixels(values);
     std::vector<uint8_t> fast_palette = palette;

@@ -46,7 +46,7 @@ void write_colour_flic(const std::string& path, int frames, uint32_t speed_ms) {
   set(rgb, 2, BLUE);
   std::vector<uint8_t> pixels(W * H);
   for (int y = 0; y < H; ++y) {
-    for (int x = 0; x < W; ++x) pixels[y * W + x] = x < W / 2 ? 1 : 2;
+    for (int x = 0; x < W; ++x) pixels[static_cast<size_t>(y * W + x)] = x < W / 2 ? 1 : 2;
   }
   FlicWriter w;
   fw_begin(w, FLIC_MAGIC_FLC, W, H, speed_ms);

@@ -173,7 +173,7 @@ const char* usage_text() {
 }
 
 bool parse_args(int argc, char** argv, Options& options, std::string& error) {
-  options = Options{Command::export_file, PaletteMode::screen, "", {}};
+  options = Options{};
   std::vector<std::string> names;
   bool palette_given = false;
   int size = 0;
@@ -195,13 +195,13 @@ bool parse_args(int argc, char** argv, Options& options, std::string& error) {
       palette_given = true;
     } else if (arg == "--size" || arg.rfind("--size=", 0) == 0) {
       // Both --size=N and --size N, as thumbnailer command lines are written either way.
-      std::string value;
+      std::string size_text;
       if (arg.size() > 6) {
-        value = arg.substr(7);
+        size_text = arg.substr(7);
       } else if (i + 1 < argc) {
-        value = argv[++i];
+        size_text = argv[++i];
       }
-      if (!parse_size(value, size, error)) return false;
+      if (!parse_size(size_text, size, error)) return false;
     } else if (arg == "--info") {
       info = true;
     } else if (arg == "--check") {
@@ -278,6 +278,6 @@ std::string output_frame_name(const OutputName& name, int n) {
   if (name.kind != OutputKind::png_sequence) return name.prefix;
   std::string digits = std::to_string(n);
   if (static_cast<int>(digits.size()) < name.number_width)
-    digits.insert(0, name.number_width - digits.size(), name.zero_pad ? '0' : ' ');
+    digits.insert(0, static_cast<size_t>(name.number_width) - digits.size(), name.zero_pad ? '0' : ' ');
   return name.prefix + digits + name.suffix;
 }

@@ -283,7 +283,8 @@ bool read_record(const std::string& text, Entry& e) {
 
 std::string json_string(const std::string& text) {
   std::string out = "\"";
-  for (unsigned char c : text) {
+  for (const char ch : text) {
+    const auto c = static_cast<unsigned char>(ch);
     if (c == '"' || c == '\\') {
       out += '\\';
       out += static_cast<char>(c);
@@ -424,7 +425,7 @@ int run_batch(const Options& options) {
   }
 
   int jobs = options.jobs;
-  if (jobs <= 0) jobs = std::max(1L, sysconf(_SC_NPROCESSORS_ONLN));
+  if (jobs <= 0) jobs = static_cast<int>(std::max(1L, sysconf(_SC_NPROCESSORS_ONLN)));
   std::map<pid_t, Running> running;
   size_t next = 0, printed = 0;
   while (printed < entries.size()) {

@@ -35,14 +35,14 @@ bool canvas_open(int32_t width, int32_t height) {
 }
 
 void canvas_take_pixels(Picture& picture) {
-  picture.pixels.assign(static_cast<size_t>(picture.width) * picture.height, 0);
+  picture.pixels.assign(static_cast<size_t>(picture.width) * static_cast<size_t>(picture.height), 0);
   if (!vb_lock()) {
     vb_unlock();
     return;
   }
   for (int32_t y = 0; y < picture.height && y < gfx_state.active_height; y++) {
-    std::memcpy(picture.pixels.data() + static_cast<size_t>(y) * picture.width,
-                gfx_state.pixel_address + static_cast<size_t>(y) * gfx_state.row_pitch, picture.width);
+    std::memcpy(picture.pixels.data() + static_cast<size_t>(y) * static_cast<size_t>(picture.width),
+                gfx_state.pixel_address + static_cast<size_t>(y) * static_cast<size_t>(gfx_state.row_pitch), static_cast<size_t>(picture.width));
   }
   vb_unlock();
 }

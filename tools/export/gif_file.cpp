@@ -67,9 +67,9 @@ void changed_rectangle(const Picture& before, const Picture& now, int32_t& left,
   right = -1;
   bottom = -1;
   for (int32_t y = 0; y < now.height; y++) {
-    const uint8_t* a = before.pixels.data() + static_cast<size_t>(y) * now.width;
-    const uint8_t* b = now.pixels.data() + static_cast<size_t>(y) * now.width;
-    if (std::memcmp(a, b, now.width) == 0) continue;
+    const uint8_t* a = before.pixels.data() + static_cast<size_t>(y) * static_cast<size_t>(now.width);
+    const uint8_t* b = now.pixels.data() + static_cast<size_t>(y) * static_cast<size_t>(now.width);
+    if (std::memcmp(a, b, static_cast<size_t>(now.width)) == 0) continue;
     if (top > y) top = y;
     bottom = y;
     int32_t x0 = 0, x1 = now.width - 1;
@@ -87,8 +87,8 @@ int unused_index(const Picture& before, const Picture& now, int32_t left, int32_
                  int32_t bottom) {
   bool used[GIF_COLOURS] = {};
   for (int32_t y = top; y <= bottom; y++) {
-    const uint8_t* a = before.pixels.data() + static_cast<size_t>(y) * now.width;
-    const uint8_t* b = now.pixels.data() + static_cast<size_t>(y) * now.width;
+    const uint8_t* a = before.pixels.data() + static_cast<size_t>(y) * static_cast<size_t>(now.width);
+    const uint8_t* b = now.pixels.data() + static_cast<size_t>(y) * static_cast<size_t>(now.width);
     for (int32_t x = left; x <= right; x++)
       if (a[x] != b[x]) used[b[x]] = true;
   }
@@ -166,13 +166,13 @@ bool gif_add_frame(GifOut& out, const Picture& picture, uint32_t frame_us, std::
             EGifPutImageDesc(gif, left, top, right - left + 1, bottom - top + 1, false, local) == GIF_OK;
   std::vector<GifPixelType> line(static_cast<size_t>(right - left + 1));
   for (int32_t y = top; ok && y <= bottom; y++) {
-    const size_t at = static_cast<size_t>(y) * picture.width + left;
+    const size_t at = static_cast<size_t>(y) * static_cast<size_t>(picture.width) + static_cast<size_t>(left);
     const uint8_t* now = picture.pixels.data() + at;
     if (transparent == NO_TRANSPARENT_COLOR) {
       std::memcpy(line.data(), now, line.size());
     } else {
       const uint8_t* before = out.previous.pixels.data() + at;
-      for (size_t x = 0; x < line.size(); x++) line[x] = now[x] == before[x] ? transparent : now[x];
+      for (size_t x = 0; x < line.size(); x++) line[x] = static_cast<uint8_t>(now[x] == before[x] ? transparent : now[x]);
     }
     ok = EGifPutLine(gif, line.data(), static_cast<int>(line.size())) == GIF_OK;
   }

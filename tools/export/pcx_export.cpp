@@ -60,7 +60,7 @@ bool take_true_colours(const std::string& input, const PcxFacts& facts, Picture&
     return false;
   }
   picture.channels = static_cast<int32_t>(planes);
-  picture.pixels.assign(static_cast<size_t>(picture.width) * picture.height * planes, 0);
+  picture.pixels.assign(static_cast<size_t>(picture.width) * static_cast<size_t>(picture.height) * planes, 0);
   uint8_t* out = picture.pixels.data();
   for (int32_t y = 0; y < picture.height; y++) {
     pcx_next_line(lines);

@@ -302,13 +302,13 @@ void fw_word_delta(FlicWriter& w, const uint8_t* prev, const uint8_t* next) {
 
 std::vector<uint8_t> fw_encode_byte_run(const uint8_t* pixels, int width, int height) {
   std::vector<uint8_t> out;
-  for (int y = 0; y < height; ++y) encode_run_row(pixels + size_t(y) * width, width, out);
+  for (int y = 0; y < height; ++y) encode_run_row(pixels + size_t(y) * static_cast<size_t>(width), width, out);
   return out;
 }
 
 std::vector<uint8_t> fw_encode_byte_delta(const uint8_t* prev, const uint8_t* next, int width, int height) {
   auto row_changed = [&](int y) {
-    return !std::equal(prev + size_t(y) * width, prev + size_t(y + 1) * width, next + size_t(y) * width);
+    return !std::equal(prev + size_t(y) * static_cast<size_t>(width), prev + size_t(y + 1) * static_cast<size_t>(width), next + size_t(y) * static_cast<size_t>(width));
   };
   int first = 0;
   while (first < height && !row_changed(first)) ++first;
@@ -323,8 +323,8 @@ std::vector<uint8_t> fw_encode_byte_delta(const uint8_t* prev, const uint8_t* ne
   fw_put16(out, uint32_t(first));
   fw_put16(out, uint32_t(last - first + 1));
   for (int y = first; y <= last; ++y) {
-    const uint8_t* p = prev + size_t(y) * width;
-    const uint8_t* n = next + size_t(y) * width;
+    const uint8_t* p = prev + size_t(y) * static_cast<size_t>(width);
+    const uint8_t* n = next + size_t(y) * static_cast<size_t>(width);
     if (!encode_byte_delta_row(p, n, width, false, out) && !encode_byte_delta_row(p, n, width, true, out)) {
       std::fprintf(stderr, "flic_writer: a byte delta row of width %d needs more than 255 packets\n", width);
       std::abort();
@@ -341,8 +341,8 @@ std::vector<uint8_t> fw_encode_word_delta(const uint8_t* prev, const uint8_t* ne
   uint32_t lines = 0;
   uint32_t pending_skip = 0;
   for (int y = 0; y < height; ++y) {
-    const uint8_t* p = prev + size_t(y) * width;
-    const uint8_t* n = next + size_t(y) * width;
+    const uint8_t* p = prev + size_t(y) * static_cast<size_t>(width);
+    const uint8_t* n = next + size_t(y) * static_cast<size_t>(width);
     bool last_changed = odd && p[width - 1] != n[width - 1];
     if (!last_changed && std::equal(p, p + 2 * words, n)) {
       ++pending_skip;

@@ -53,7 +53,7 @@ void pcx_writer_put_header(std::vector<uint8_t>& file, const PcxWriterHeader& h)
 }
 
 void pcx_writer_put_run(std::vector<uint8_t>& file, int count, uint8_t value) {
-  put_u8(file, static_cast<uint8_t>(PCX_RUN_FLAG | (count & PCX_MAX_RUN)));
+  put_u8(file, static_cast<uint8_t>(PCX_RUN_FLAG | (static_cast<uint32_t>(count) & PCX_MAX_RUN)));
   put_u8(file, value);
 }
 
@@ -93,7 +93,7 @@ void pcx_writer_pack_row(const PcxWriterHeader& h, const uint8_t* indices, int w
       const size_t byte = static_cast<size_t>(x / 8);
       if (byte >= bpl) continue;
       for (int k = 0; k < planes && k < 8; ++k) {
-        if ((v >> k) & 1) out[k * bpl + byte] |= static_cast<uint8_t>(0x80 >> (x % 8));
+        if ((v >> k) & 1) out[static_cast<size_t>(k) * bpl + byte] |= static_cast<uint8_t>(0x80 >> (x % 8));
       }
     }
   }
@@ -106,7 +106,7 @@ void pcx_writer_put_image(std::vector<uint8_t>& file, const PcxWriterHeader& h,
   if (width <= 0 || height <= 0) return;
   std::vector<uint8_t> line(static_cast<size_t>(h.bytes_per_line) * h.planes);
   for (int y = 0; y < height; ++y) {
-    pcx_writer_pack_row(h, indices + static_cast<size_t>(y) * width, width, line.data());
+    pcx_writer_pack_row(h, indices + static_cast<size_t>(y) * static_cast<size_t>(width), width, line.data());
     pcx_writer_put_line(file, line.data(), line.size());
   }
 }
