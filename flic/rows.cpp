@@ -88,13 +88,17 @@ bool fdec_put_frame_directly(FlicDecoder& d) {
     return false;
   uint8_t* const first = g.pixel_address + d.origin_y * g.row_pitch + d.origin_x;
   const uint64_t columns = static_cast<uint64_t>(width);
-  const auto place = [&](uint64_t at) { return first + static_cast<int64_t>(at / columns) * g.row_pitch + at % columns; };
+  const int64_t pitch = g.row_pitch;
+  const auto place = [first, columns, pitch](uint64_t at) {
+    return first + static_cast<int64_t>(at / columns) * pitch + at % columns;
+  };
+  const uint8_t* const map = g.flic_colour_map;
   // Translates the bytes from..end of the frame, in place.
   const auto translate = [&](uint64_t from, uint64_t end) {
     while (from < end) {
       const uint64_t length = std::min<uint64_t>(columns - from % columns, end - from);
       uint8_t* const to = place(from);
-      fdec_translate_run(to, to, static_cast<int64_t>(length), g.flic_colour_map);
+      fdec_translate_run(to, to, static_cast<int64_t>(length), map);
       from += length;
     }
   };

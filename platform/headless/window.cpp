@@ -117,11 +117,10 @@ plat_window win_create(const char* class_name, const char* title, int32_t, int32
   hlw.title = title != nullptr ? title : "";
   hlw.shown = false;
   hlw.paint_pending = false;
-  hlw.has_menu = window_class->menu != nullptr;
+  const auto* menu = window_class->menu;
+  hlw.has_menu = menu != nullptr;
   hlw.menu.rows.clear();
-  if (hlw.has_menu) {
-    hlw.menu.rows.assign(window_class->menu->items, window_class->menu->items + window_class->menu->count);
-  }
+  if (menu != nullptr) hlw.menu.rows.assign(menu->items, menu->items + menu->count);
   win_send_message(hlw.window, WIN_MSG_CREATE, 0, 0);
   return hlw.window;
 }

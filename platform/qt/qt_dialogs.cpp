@@ -78,7 +78,7 @@ std::string qt_dialog_filter(const char* filter) {
       start = end + 1;
     }
     if (!out.empty()) out += ";;";
-    out += description + " (" + globs + ")";
+    out.append(description).append(" (").append(globs).append(")");
   }
   return out;
 }

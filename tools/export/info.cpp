@@ -61,8 +61,8 @@ int pcx_info(const Options& options) {
     return EXIT_BAD_INPUT;
   }
   line("format", "PCX");
-  line("width", static_cast<uint64_t>(facts.max_x - facts.min_x + 1));
-  line("height", static_cast<uint64_t>(facts.max_y - facts.min_y + 1));
+  line("width", static_cast<uint64_t>(int64_t{facts.max_x} - facts.min_x + 1));
+  line("height", static_cast<uint64_t>(int64_t{facts.max_y} - facts.min_y + 1));
   line("version", facts.version);
   line("bits_per_pixel", facts.bits_per_pixel);
   line("planes", facts.planes);

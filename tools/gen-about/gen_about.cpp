@@ -59,7 +59,7 @@ const Glyph* find_glyph(char c) {
 struct Picture {
   std::vector<uint8_t> pixels = std::vector<uint8_t>(WIDTH * HEIGHT);
   void put(int x, int y, int index) {
-    if (x >= 0 && y >= 0 && x < WIDTH && y < HEIGHT) pixels[static_cast<size_t>(y * WIDTH + x)] = static_cast<uint8_t>(index);
+    if (x >= 0 && y >= 0 && x < WIDTH && y < HEIGHT) pixels[static_cast<size_t>(y) * WIDTH + static_cast<size_t>(x)] = static_cast<uint8_t>(index);
   }
 };
 

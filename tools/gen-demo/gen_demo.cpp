@@ -81,7 +81,8 @@ Picture draw(int f) {
   }
   // Ball bouncing: two bounces over the whole animation, left to right and back.
   double t = static_cast<double>(f) / FRAMES;
-  int cx = 30 + static_cast<int>((WIDTH / 2 - 30) * (0.5 - 0.5 * std::cos(2.0 * PI * t)));
+  const int travel = WIDTH / 2 - 30;
+  int cx = 30 + static_cast<int>(travel * (0.5 - 0.5 * std::cos(2.0 * PI * t)));
   int cy = HEIGHT - 45 - static_cast<int>(110 * std::fabs(std::sin(2.0 * PI * t)));
   for (int y = -16; y <= 16; ++y) {
     for (int x = -16; x <= 16; ++x) {
