@@ -1,9 +1,11 @@
 // The library brought up on the headless backend in the order the viewer uses, with one
 // buffer of the picture's size, and what the screen shows read back from it.
 #include <cstring>
+#include <string>
 
 #include "gfx/gfx.h"
 #include "palette/palette.h"
+#include "platform/display.h"
 #include "platform/gdi.h"
 #include "platform/headless/headless.h"
 #include "tools/export/export.h"
@@ -67,4 +69,10 @@ void canvas_close() {
   if (canvas_dc) plat_release_dc(hl_window(), canvas_dc);
   canvas_palette = nullptr;
   canvas_dc = nullptr;
+}
+
+std::string canvas_too_large(const std::string& input, int64_t width, int64_t height) {
+  return input + ": a picture of " + std::to_string(width) + " x " + std::to_string(height) +
+         " pixels is too large to decode (a buffer holds at most " + std::to_string(PLAT_MAX_SURFACE_PIXELS) +
+         " pixels); it is not damaged";
 }

@@ -49,8 +49,7 @@ int flic_check(const Options& options) {
   } else {
     if (!canvas_open(header.width, header.height)) {
       canvas_close();
-      report_error(options.input + ": a picture of " + std::to_string(header.width) + " x " +
-                   std::to_string(header.height) + " pixels is too large to decode");
+      report_error(canvas_too_large(options.input, header.width, header.height));
       return EXIT_BAD_INPUT;
     }
     FlicContext context{};
@@ -74,8 +73,7 @@ int pcx_check(const Options& options) {
   const int32_t width = facts.max_x - facts.min_x + 1, height = facts.max_y - facts.min_y + 1;
   if (!canvas_open(width, height)) {
     canvas_close();
-    report_error(options.input + ": a picture of " + std::to_string(width) + " x " + std::to_string(height) +
-                 " pixels is too large to decode");
+    report_error(canvas_too_large(options.input, width, height));
     return EXIT_BAD_INPUT;
   }
   pcx_set_position(0, 0);

@@ -74,6 +74,8 @@ void canvas_take_pixels(Picture& picture);
 void canvas_take_palette(Picture& picture);
 // Frees the buffer and finishes the library.
 void canvas_close();
+// The message for a picture that no buffer can hold (canvas_open failed).
+std::string canvas_too_large(const std::string& input, int64_t width, int64_t height);
 
 // --- Output files (output.cpp, png_file.cpp, gif_file.cpp, temp_file.cpp) ------------
 // A file written under a temporary name in its own directory and renamed when complete.

@@ -78,8 +78,7 @@ int flic_export(const Options& options) {
   FlicContext context{};
   if (!canvas_open(width, height)) {
     canvas_close();
-    report_error(input + ": a picture of " + std::to_string(width) + " x " + std::to_string(height) +
-                 " pixels is too large to decode");
+    report_error(canvas_too_large(input, width, height));
     return EXIT_BAD_INPUT;
   }
   if (flic_open(input.c_str(), &context) != 0) {

@@ -86,8 +86,7 @@ int pcx_export(const Options& options) {
   picture.height = facts.max_y - facts.min_y + 1;
   if (!canvas_open(picture.width, picture.height)) {
     canvas_close();
-    report_error(input + ": a picture of " + std::to_string(picture.width) + " x " +
-                 std::to_string(picture.height) + " pixels is too large to decode");
+    report_error(canvas_too_large(input, picture.width, picture.height));
     return EXIT_BAD_INPUT;
   }
   bool file_colours = options.palette == PaletteMode::file;
