@@ -3,7 +3,8 @@
 # release build with g++, and a clang build with AddressSanitizer and
 # UndefinedBehaviorSanitizer that also runs the fuzz targets for a bounded time. Both
 # builds treat warnings as errors, and the tests that compare with ffmpeg, Pillow and
-# ImageMagick fail instead of skipping when those are missing.
+# ImageMagick fail instead of skipping when those are missing. First, every tracked C++
+# file must be formatted as .clang-format says.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -13,6 +14,9 @@ jobs=$(nproc 2>/dev/null || echo 2)
 export CTEST_OUTPUT_ON_FAILURE=1
 export QT_QPA_PLATFORM=offscreen
 export MOXFLIC_REQUIRE_ORACLES=1
+
+echo "== format check (.clang-format)"
+git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run -Werror
 
 echo "== release build"
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=g++ \
