@@ -29,7 +29,8 @@ int32_t app_file_dialog(const char* description, const char* pattern) {
   char folder[APP_NAME_SIZE] = {};
   const char* slash = std::strrchr(app_state.loaded_name, '/');
   if (slash != nullptr) {
-    const size_t length = slash == app_state.loaded_name ? 1 : static_cast<size_t>(slash - app_state.loaded_name);
+    const size_t length =
+        slash == app_state.loaded_name ? 1 : static_cast<size_t>(slash - app_state.loaded_name);
     std::memcpy(folder, app_state.loaded_name, length);
     dialog.initial_dir = folder;
   }

@@ -24,7 +24,7 @@ constexpr uint32_t FLIC_RECORD_SIZE_AND_TYPE = 6;  // bytes of a record read bef
 constexpr int FLIC_RECORD_TYPE_OFFSET = 4;         // 16-bit
 constexpr int FLIC_RECORD_CHUNKS_OFFSET = 6;       // 16-bit chunk count
 constexpr uint32_t FLIC_CHUNK_HEADER_SIZE = 6;
-constexpr int FLIC_CHUNK_TYPE_OFFSET = 4;          // 16-bit, after the 32-bit size
+constexpr int FLIC_CHUNK_TYPE_OFFSET = 4;  // 16-bit, after the 32-bit size
 
 // Chunk types.
 constexpr uint16_t FLIC_CHUNK_COLOUR_256 = 4;

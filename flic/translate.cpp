@@ -54,5 +54,6 @@ FdTranslateRun best_translation() {
 }  // namespace
 
 const FdTranslateRun fdec_translate_portable = translate_portable;
-const FdTranslateRun fdec_translate_vector = best_translation() == translate_portable ? nullptr : best_translation();
+const FdTranslateRun fdec_translate_vector =
+    best_translation() == translate_portable ? nullptr : best_translation();
 FdTranslateRun fdec_translate_run = best_translation();

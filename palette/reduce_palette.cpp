@@ -20,8 +20,8 @@ int32_t find_partner(const Record& r, int k) {
   int32_t least = NONE;
   for (int j = k + 1; j < COLOURS; ++j) {
     const float dr = r.red[j] - red, dg = r.green[j] - green, db = r.blue[j] - blue;
-    const int32_t c = ((static_cast<int32_t>(dr * dr + dg * dg + db * db) << INDEX_BITS) + (INDEX_MASK - j)) |
-                      r.dead[j];
+    const int32_t c =
+        ((static_cast<int32_t>(dr * dr + dg * dg + db * db) << INDEX_BITS) + (INDEX_MASK - j)) | r.dead[j];
     least = c < least ? c : least;
   }
   return least;
@@ -56,7 +56,8 @@ void find_all_partners(Record& r) {
   for (int j = 1; j < COLOURS; j += 2) {
     const int j1 = j + 1 < COLOURS ? j + 1 : j;
     const float red0 = red[j], green0 = green[j], blue0 = blue[j], tag0 = static_cast<float>(INDEX_MASK - j);
-    const float red1 = red[j1], green1 = green[j1], blue1 = blue[j1], tag1 = static_cast<float>(INDEX_MASK - j1);
+    const float red1 = red[j1], green1 = green[j1], blue1 = blue[j1],
+                tag1 = static_cast<float>(INDEX_MASK - j1);
     for (int i = 0; i < j; ++i) {
       const float dr0 = red[i] - red0, dg0 = green[i] - green0, db0 = blue[i] - blue0;
       const float dr1 = red[i] - red1, dg1 = green[i] - green1, db1 = blue[i] - blue1;

@@ -5,10 +5,7 @@
 #include "pcx/pcx.h"
 #include "pcx/pcx_io.h"
 
-namespace {
-
-
-}  // namespace
+namespace {}  // namespace
 
 int32_t pcx_check_header(const char* file_name, uint8_t* header) {
   if (!pcx_io_open(file_name)) return -1;
@@ -18,8 +15,7 @@ int32_t pcx_check_header(const char* file_name, uint8_t* header) {
   return 0;
 }
 
-int32_t pcx_extents(const uint8_t* header, int32_t* min_x, int32_t* max_x, int32_t* min_y,
-                    int32_t* max_y) {
+int32_t pcx_extents(const uint8_t* header, int32_t* min_x, int32_t* max_x, int32_t* min_y, int32_t* max_y) {
   if (header[PCX_AT_MANUFACTURER] != PCX_MANUFACTURER) {
     *min_x = *max_x = *min_y = *max_y = -1;
     return 0;

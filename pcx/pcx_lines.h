@@ -21,7 +21,7 @@ struct PcxLineDecoder {
   uint8_t* line;         // the line scratch
   uint32_t line_length;  // planes x bytes per line
   uint32_t carry;
-  bool ended;            // the data ran out; the last line stands for every later one
+  bool ended;  // the data ran out; the last line stands for every later one
 };
 
 // The longest line a header can describe: four planes of 65,535 bytes.

@@ -15,7 +15,6 @@ namespace {
 
 constexpr uint32_t FLAGS_TESTED = 0xFFFF;
 
-
 // Where the picture lands in the active buffer, after clipping.
 struct Placement {
   int64_t skipped_rows;  // lines decoded above the top edge and not drawn
@@ -27,8 +26,7 @@ struct Placement {
 };
 
 // One axis: the picture spans [at, at + size); the buffer [0, limit).
-void clip_span(int64_t at, int64_t size, int64_t limit, int64_t* skipped, int64_t* start,
-               int64_t* count) {
+void clip_span(int64_t at, int64_t size, int64_t limit, int64_t* skipped, int64_t* start, int64_t* count) {
   const int64_t from = std::max<int64_t>(at, 0);
   const int64_t to = std::min<int64_t>(at + size, limit);
   *skipped = from - at;
@@ -97,8 +95,7 @@ bool monochrome_without_colours(const uint8_t* header) {
 void install_colours(uint32_t flags, bool memory, uint32_t data_length) {
   if (flags & GFX_FLAG_NO_PAUSE) return;
   const uint8_t* header = gfx_state.pcx_header;
-  if (header[PCX_AT_VERSION] == PCX_VERSION_PALETTE_BLOCK &&
-      fetch_palette_block(memory, data_length) &&
+  if (header[PCX_AT_VERSION] == PCX_VERSION_PALETTE_BLOCK && fetch_palette_block(memory, data_length) &&
       gfx_state.scan_line_buffer[0] == PCX_PALETTE_MARKER) {
     uint8_t* colours = gfx_state.scan_line_buffer + 1;
     if (!(flags & GFX_FLAG_NO_REDUCE)) gfx_reduce_image_colours(PAL_FILE_FIRST, PAL_FILE_COUNT, colours);
@@ -138,8 +135,7 @@ int32_t show_locked(const char* file_name, uint32_t flags) {
   const uint32_t line_length =
       uint32_t{header[PCX_AT_PLANES]} * pcx_header_word(header, PCX_AT_BYTES_PER_LINE);
   PcxLineDecoder decoder{};
-  if (header[PCX_AT_MANUFACTURER] != PCX_MANUFACTURER ||
-      !pcx_lines_start(decoder, reader, line_length)) {
+  if (header[PCX_AT_MANUFACTURER] != PCX_MANUFACTURER || !pcx_lines_start(decoder, reader, line_length)) {
     if (!memory) pcx_io_close();
     return PCX_NOT_A_PCX;
   }

@@ -26,7 +26,8 @@ std::vector<uint8_t> picture(int width, int height) {
   std::vector<uint8_t> v(static_cast<size_t>(width) * static_cast<size_t>(height));
   for (int y = 0; y < height; ++y)
     for (int x = 0; x < width; ++x)
-      v[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)] = static_cast<uint8_t>(x / 7 + y / 5 + ((x * y) >> 9));
+      v[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)] =
+          static_cast<uint8_t>(x / 7 + y / 5 + ((x * y) >> 9));
   return v;
 }
 
@@ -138,7 +139,9 @@ void BM_PillowDecode1600x1200(benchmark::State& state) {
 BENCHMARK(BM_PcxShow1600x1200_Fitted)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PcxShow1600x1200_AsStored)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReduceImageColours640x480)->ArgsProduct({{256, 236}, {0, 1}})->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_ReduceImageColours640x480_Plain)->ArgsProduct({{256, 236}, {0, 1}})->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ReduceImageColours640x480_Plain)
+    ->ArgsProduct({{256, 236}, {0, 1}})
+    ->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_PillowDecode1600x1200)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace

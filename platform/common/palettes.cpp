@@ -96,8 +96,7 @@ plat_palette plat_select_palette(plat_dc dc, plat_palette palette, bool) {
 uint32_t plat_realize_palette(plat_dc dc) {
   screen_count_call();
   ScreenState& s = screen_state();
-  if (!screen_alive(s.dcs, dc) || dc->palette == nullptr || !screen_alive(s.palettes, dc->palette))
-    return 0;
+  if (!screen_alive(s.dcs, dc) || dc->palette == nullptr || !screen_alive(s.palettes, dc->palette)) return 0;
   s.realized = dc->palette;
   show_palette(*dc->palette, 0, 256);
   return 256;
@@ -112,8 +111,7 @@ int32_t plat_animate_palette(plat_palette palette, uint32_t start, uint32_t coun
   if (screen_probe != nullptr) screen_probe->animated(start, n);
   for (uint32_t i = 0; i < n; ++i) {
     // Only entries reserved for animation change.
-    if (palette->entries[start + i].flags & PLAT_PC_RESERVED)
-      palette->entries[start + i] = entries[i];
+    if (palette->entries[start + i].flags & PLAT_PC_RESERVED) palette->entries[start + i] = entries[i];
   }
   if (s.realized == palette) show_palette(*palette, start, n);
   return 1;

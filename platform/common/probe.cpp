@@ -20,8 +20,7 @@ void screen_set_system_palette(const plat_palette_entry entries[256]) {
 
 int32_t screen_live_objects() {
   const ScreenState& s = screen_state();
-  return static_cast<int32_t>(s.displays.size() + s.surfaces.size() + s.clippers.size() +
-                              s.palettes.size());
+  return static_cast<int32_t>(s.displays.size() + s.surfaces.size() + s.clippers.size() + s.palettes.size());
 }
 
 int32_t screen_locked_surfaces() {

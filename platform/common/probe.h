@@ -23,10 +23,10 @@ enum class ScreenStep {
 
 // Every member must be set.
 struct ScreenProbe {
-  void (*call)();                      // a call into the platform layer
-  void (*dead_handle)();               // a handle of no live object was passed in
-  int32_t (*fault)(ScreenStep step);   // the code the step answers (0: it proceeds)
-  bool (*lose_copy)();                 // true: this copy onto the primary answers "lost"
+  void (*call)();                     // a call into the platform layer
+  void (*dead_handle)();              // a handle of no live object was passed in
+  int32_t (*fault)(ScreenStep step);  // the code the step answers (0: it proceeds)
+  bool (*lose_copy)();                // true: this copy onto the primary answers "lost"
   void (*copied)(const plat_rect& dest, const plat_rect& src, int32_t result);
   void (*animated)(uint32_t start, uint32_t count);
 };

@@ -69,7 +69,9 @@ inline void screen_count_call() {
   if (screen_probe != nullptr) screen_probe->call();
 }
 // The fault code set for a step (0 for none).
-inline int32_t screen_fault(ScreenStep step) { return screen_probe != nullptr ? screen_probe->fault(step) : 0; }
+inline int32_t screen_fault(ScreenStep step) {
+  return screen_probe != nullptr ? screen_probe->fault(step) : 0;
+}
 
 // True when h is a live object of its kind. A handle that is neither null nor live
 // (released, or never handed out) counts as a dead-handle use.

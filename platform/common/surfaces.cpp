@@ -60,7 +60,7 @@ void stretch_into(plat_window window, const plat_surface_obj& src, const plat_re
   }
   if (screen_backend != nullptr)
     screen_backend->client_changed(window, plat_rect{static_cast<int32_t>(x0), static_cast<int32_t>(y0),
-                                           static_cast<int32_t>(x1), static_cast<int32_t>(y1)});
+                                                     static_cast<int32_t>(x1), static_cast<int32_t>(y1)});
 }
 
 }  // namespace
@@ -98,8 +98,7 @@ int32_t plat_display_create_surface(plat_display display, plat_surface_desc* des
       delete surface;
       return PLAT_ERR_INVALID_PARAMS;
     }
-    if (desc->pixel_format.rgb_bit_count != 8 ||
-        (desc->pixel_format.flags & PLAT_PF_PALETTE_INDEXED8) == 0) {
+    if (desc->pixel_format.rgb_bit_count != 8 || (desc->pixel_format.flags & PLAT_PF_PALETTE_INDEXED8) == 0) {
       delete surface;
       return kErrInvalidPixelFormat;
     }

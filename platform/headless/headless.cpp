@@ -31,11 +31,11 @@ Headless& hl() {
 }
 
 // Virtual-key codes of the first scan codes of a PC keyboard (0 where none).
-constexpr uint8_t kScanToVk[0x3A] = {
-    0,    0x1B, '1',  '2',  '3',  '4',  '5',  '6',  '7',  '8',  '9',  '0',  0xBD, 0xBB, 0x08,
-    0x09, 'Q',  'W',  'E',  'R',  'T',  'Y',  'U',  'I',  'O',  'P',  0xDB, 0xDD, 0x0D, 0x11,
-    'A',  'S',  'D',  'F',  'G',  'H',  'J',  'K',  'L',  0xBA, 0xDE, 0xC0, 0x10, 0xDC, 'Z',
-    'X',  'C',  'V',  'B',  'N',  'M',  0xBC, 0xBE, 0xBF, 0x10, 0x6A, 0x12, 0x20};
+constexpr uint8_t kScanToVk[0x3A] = {0,    0x1B, '1',  '2',  '3',  '4',  '5',  '6',  '7',  '8', '9', '0',
+                                     0xBD, 0xBB, 0x08, 0x09, 'Q',  'W',  'E',  'R',  'T',  'Y', 'U', 'I',
+                                     'O',  'P',  0xDB, 0xDD, 0x0D, 0x11, 'A',  'S',  'D',  'F', 'G', 'H',
+                                     'J',  'K',  'L',  0xBA, 0xDE, 0xC0, 0x10, 0xDC, 'Z',  'X', 'C', 'V',
+                                     'B',  'N',  'M',  0xBC, 0xBE, 0xBF, 0x10, 0x6A, 0x12, 0x20};
 
 }  // namespace
 
@@ -82,8 +82,8 @@ int16_t plat_get_async_key_state(int32_t virtual_key) {
   screen_count_call();
   Headless& h = hl();
   if (h.key_poll_hook != nullptr) h.key_poll_hook(++h.polls);
-  const bool down = (h.keys[virtual_key & 0xFF] & PLAT_KEY_DOWN) != 0 ||
-                    (virtual_key == PLAT_VK_ESCAPE && h.close_held);
+  const bool down =
+      (h.keys[virtual_key & 0xFF] & PLAT_KEY_DOWN) != 0 || (virtual_key == PLAT_VK_ESCAPE && h.close_held);
   return down ? static_cast<int16_t>(0x8000) : 0;
 }
 

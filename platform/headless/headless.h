@@ -64,9 +64,9 @@ const plat_palette_entry* hl_hardware_palette();  // 256 entries
 // Records and counts since hl_reset.
 const std::vector<HlBlit>& hl_blits();
 const std::vector<HlAnimation>& hl_animations();
-int64_t hl_platform_calls();  // every call into the platform layer counts one
-int32_t hl_live_objects();    // display objects, surfaces, clippers, palettes still alive
-int32_t hl_locked_surfaces(); // surfaces locked right now
-int32_t hl_waits();           // number of plat_wait_until_us calls that had to wait
+int64_t hl_platform_calls();   // every call into the platform layer counts one
+int32_t hl_live_objects();     // display objects, surfaces, clippers, palettes still alive
+int32_t hl_locked_surfaces();  // surfaces locked right now
+int32_t hl_waits();            // number of plat_wait_until_us calls that had to wait
 // Calls that passed a handle of an object that does not exist (any is a fault).
 int32_t hl_dead_handle_uses();

@@ -3,6 +3,7 @@
 // Installed by hl_reset only, which lives here so that a program that never calls it
 // links none of this.
 #include "platform/common/probe.h"
+
 #include "platform/headless/headless.h"
 #include "platform/headless/probe_internal.h"
 
@@ -35,7 +36,9 @@ constexpr ScreenProbe kProbe = {
     [](const plat_rect& dest, const plat_rect& src, int32_t result) {
       records().blits.push_back(HlBlit{dest, src, result});
     },
-    [](uint32_t start, uint32_t count) { records().animations.push_back(HlAnimation{start, count}); },
+    [](uint32_t start, uint32_t count) {
+      records().animations.push_back(HlAnimation{start, count});
+    },
 };
 
 }  // namespace

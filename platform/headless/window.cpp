@@ -1,11 +1,14 @@
 // The headless window system: one window (the backend's hl_window()), a message queue
 // in memory, a menu held as a table of states, and message boxes and file dialogs that
 // are recorded and answered by the test.
+#include "platform/window.h"
+
+#include <unistd.h>
+
 #include <climits>
 #include <cstring>
 #include <deque>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 #include "platform/common/screen.h"
@@ -14,7 +17,6 @@
 #include "platform/headless/window_controls.h"
 #include "platform/headless/window_internal.h"
 #include "platform/system.h"
-#include "platform/window.h"
 
 struct plat_menu_obj {
   std::vector<win_menu_item> rows;
@@ -231,8 +233,12 @@ int32_t win_message_box(plat_window owner, const char* text, const char* caption
 
 int32_t win_get_open_file_name(win_open_file* dialog) {
   if (dialog == nullptr) return 0;
-  HlwDialog asked{dialog->owner, "", "", dialog->default_ext != nullptr ? dialog->default_ext : "",
-                  dialog->file_size, dialog->file_title_size,
+  HlwDialog asked{dialog->owner,
+                  "",
+                  "",
+                  dialog->default_ext != nullptr ? dialog->default_ext : "",
+                  dialog->file_size,
+                  dialog->file_title_size,
                   dialog->initial_dir != nullptr ? dialog->initial_dir : ""};
   if (dialog->filter != nullptr) {
     asked.description = dialog->filter;

@@ -3,7 +3,6 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QResizeEvent>
-
 #include <algorithm>
 
 #include "platform/qt/qt_internal.h"
@@ -54,7 +53,8 @@ void qt_convert_area(QtWindow* w, int left, int top, int right, int bottom) {
   bottom = std::min({bottom, s->client_height, w->image.height()});
   const uint32_t* lut = qt_system().colour_lut;
   for (int y = top; y < bottom; ++y) {
-    const uint8_t* src = s->client_pixels.data() + static_cast<size_t>(y) * static_cast<size_t>(s->client_width);
+    const uint8_t* src =
+        s->client_pixels.data() + static_cast<size_t>(y) * static_cast<size_t>(s->client_width);
     uint32_t* dst = reinterpret_cast<uint32_t*>(w->image.scanLine(y));
     for (int x = left; x < right; ++x) dst[x] = lut[src[x]];
   }

@@ -1,6 +1,8 @@
 // The Qt backend's test controls: a translation unit of its own, linked into the Qt
 // tests and the timing harness only (target moxflic_qt_controls), never into the viewer.
 // The dialogs are answered through stand-ins the backend consults (qt_internal.h).
+#include "platform/qt/qt_controls.h"
+
 #include <QCoreApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -9,12 +11,10 @@
 #include <QMimeData>
 #include <QUrl>
 #include <QWindow>
-
 #include <deque>
 #include <string>
 #include <vector>
 
-#include "platform/qt/qt_controls.h"
 #include "platform/qt/qt_internal.h"
 
 namespace {
@@ -182,4 +182,3 @@ void qtw_tap_key(int32_t virtual_key, uint32_t modifiers) {
   QCoreApplication::postEvent(w->client, new QKeyEvent(QEvent::KeyPress, qt_key, held));
   QCoreApplication::postEvent(w->client, new QKeyEvent(QEvent::KeyRelease, qt_key, held));
 }
-

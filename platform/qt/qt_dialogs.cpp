@@ -1,16 +1,16 @@
 // Message boxes, the open-file dialog and the program's own directory.
+#include <unistd.h>
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
-
 #include <cctype>
 #include <climits>
 #include <cstring>
 #include <deque>
 #include <string>
-#include <unistd.h>
 
 #include "platform/qt/qt_internal.h"
 
@@ -47,10 +47,13 @@ bool copy_fitting(char* out, size_t size, const std::string& text) {
 }  // namespace
 
 int32_t win_message_box(plat_window owner, const char* text, const char* caption, uint32_t type) {
-  if (qt_dialog_stand_ins != nullptr && qt_dialog_stand_ins->message_box(text, caption, type)) return WIN_IDOK;
+  if (qt_dialog_stand_ins != nullptr && qt_dialog_stand_ins->message_box(text, caption, type))
+    return WIN_IDOK;
   QMessageBox::Icon icon = QMessageBox::NoIcon;
-  if ((type & WIN_MB_ICONERROR) == WIN_MB_ICONERROR) icon = QMessageBox::Critical;
-  else if ((type & WIN_MB_ICONINFORMATION) == WIN_MB_ICONINFORMATION) icon = QMessageBox::Information;
+  if ((type & WIN_MB_ICONERROR) == WIN_MB_ICONERROR)
+    icon = QMessageBox::Critical;
+  else if ((type & WIN_MB_ICONINFORMATION) == WIN_MB_ICONINFORMATION)
+    icon = QMessageBox::Information;
   QMessageBox box(icon, QString::fromUtf8(caption != nullptr ? caption : ""),
                   QString::fromUtf8(text != nullptr ? text : ""), QMessageBox::Ok, owner_widget(owner));
   int depth = qt_gate_suspend();
@@ -90,17 +93,19 @@ int32_t win_get_open_file_name(win_open_file* dialog) {
     const QString folder = dialog->initial_dir != nullptr && dialog->initial_dir[0] != '\0'
                                ? QString::fromUtf8(dialog->initial_dir)
                                : QDir::currentPath();
-    QFileDialog box(owner_widget(dialog->owner), QString::fromUtf8(dialog->title != nullptr ? dialog->title : ""),
-                    folder);
+    QFileDialog box(owner_widget(dialog->owner),
+                    QString::fromUtf8(dialog->title != nullptr ? dialog->title : ""), folder);
     box.setOption(QFileDialog::DontUseNativeDialog, true);
     // The filter reads as the program names it; the caseless globs behind it stay hidden.
     box.setOption(QFileDialog::HideNameFilterDetails, true);
     box.setFileMode(QFileDialog::ExistingFile);
     box.setAcceptMode(QFileDialog::AcceptOpen);
-    QStringList filters = QString::fromStdString(qt_dialog_filter(dialog->filter)).split(";;", Qt::SkipEmptyParts);
+    QStringList filters =
+        QString::fromStdString(qt_dialog_filter(dialog->filter)).split(";;", Qt::SkipEmptyParts);
     if (!filters.isEmpty()) {
       box.setNameFilters(filters);
-      int index = dialog->filter_index >= 1 && dialog->filter_index <= filters.size() ? dialog->filter_index : 1;
+      int index =
+          dialog->filter_index >= 1 && dialog->filter_index <= filters.size() ? dialog->filter_index : 1;
       box.selectNameFilter(filters[index - 1]);
     }
     int depth = qt_gate_suspend();

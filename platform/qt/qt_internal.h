@@ -6,7 +6,6 @@
 #include <QImage>
 #include <QMainWindow>
 #include <QWidget>
-
 #include <cstdint>
 #include <deque>
 #include <string>

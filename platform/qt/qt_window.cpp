@@ -15,7 +15,6 @@
 #include <QPixmap>
 #include <QUrl>
 #include <QWindow>
-
 #include <cstring>
 #include <string>
 
@@ -59,7 +58,8 @@ QString key_text(const win_accel_table* accelerators, int32_t id) {
     const win_accel& a = accelerators->items[i];
     if (a.command != id) continue;
     char name[32];
-    if (win_key_name(a.modifiers, a.virtual_key, name, sizeof name) < sizeof name) return QString::fromUtf8(name);
+    if (win_key_name(a.modifiers, a.virtual_key, name, sizeof name) < sizeof name)
+      return QString::fromUtf8(name);
   }
   return {};
 }
@@ -386,13 +386,3 @@ int32_t win_enable_menu_item(plat_menu menu, int32_t id, uint32_t state) {
   }
   return -1;
 }
-
-
-
-
-
-
-
-
-
-

@@ -7,8 +7,13 @@ namespace {
 
 TEST_F(Core, BufferWidthsRoundUpToAMultipleOfFour) {
   start();
-  const struct { int32_t width, height, stored_width, max_x; uint32_t size; } cases[] = {
-      {640, 480, 640, 639, 307200}, {321, 200, 324, 323, 64800}, {1, 1, 4, 3, 4}, {146, 140, 148, 147, 20720}};
+  const struct {
+    int32_t width, height, stored_width, max_x;
+    uint32_t size;
+  } cases[] = {{640, 480, 640, 639, 307200},
+               {321, 200, 324, 323, 64800},
+               {1, 1, 4, 3, 4},
+               {146, 140, 148, 147, 20720}};
   for (const auto& c : cases) {
     const int32_t slot = open_buffer(c.width, c.height);
     EXPECT_EQ(gfx_state.active_width, c.stored_width);
@@ -42,7 +47,9 @@ TEST_F(Core, SlotsAreHandedOutLowestFirstAndRunOut) {
 
 TEST_F(Core, RefusedSizesGiveANegativeCodeAndLeaveTheSlotFree) {
   start();
-  const struct { int32_t width, height; } cases[] = {{0, 10}, {10, 0}, {-4, 10}, {10, -1}, {65536, 65536}, {INT32_MAX, 1}};
+  const struct {
+    int32_t width, height;
+  } cases[] = {{0, 10}, {10, 0}, {-4, 10}, {10, -1}, {65536, 65536}, {INT32_MAX, 1}};
   for (const auto& c : cases) {
     const int32_t r = vb_alloc(c.width, c.height);
     EXPECT_LT(r, 0) << c.width << "x" << c.height;

@@ -75,7 +75,10 @@ TEST_F(Core, FixedFontLineHeightIsHeightPlusExternalLeading) {
 }
 
 TEST_F(Core, ColourDepthIsBitsTimesPlanes) {
-  const struct { int32_t bits, planes; uint32_t depth; } cases[] = {{8, 1, 8}, {16, 1, 16}, {24, 1, 24}, {1, 4, 4}};
+  const struct {
+    int32_t bits, planes;
+    uint32_t depth;
+  } cases[] = {{8, 1, 8}, {16, 1, 16}, {24, 1, 24}, {1, 4, 4}};
   dc_ = plat_get_dc(nullptr);
   gfx_set_dc(dc_);
   for (const auto& c : cases) {

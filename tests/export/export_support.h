@@ -54,7 +54,7 @@ struct GifFrame {
   int delay_cs;
   bool local_map;
   std::vector<uint8_t> colours;  // the colour map the frame is drawn with, 3 bytes an entry
-  std::vector<uint8_t> rgb;  // the whole canvas after this frame, 3 bytes a pixel
+  std::vector<uint8_t> rgb;      // the whole canvas after this frame, 3 bytes a pixel
 };
 struct GifAnimation {
   int width = 0;

@@ -4,7 +4,9 @@
 std::vector<uint8_t> made_pixels(int width, int height, int k, int colours) {
   std::vector<uint8_t> p(static_cast<size_t>(width) * static_cast<size_t>(height));
   for (int y = 0; y < height; y++)
-    for (int x = 0; x < width; x++) p[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)] = static_cast<uint8_t>((x / 3 + y / 2 + 5 * k) % colours);
+    for (int x = 0; x < width; x++)
+      p[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)] =
+          static_cast<uint8_t>((x / 3 + y / 2 + 5 * k) % colours);
   return p;
 }
 

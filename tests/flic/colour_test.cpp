@@ -38,7 +38,9 @@ TEST_F(Colours, PacketsChangeOnlyTheEntriesTheyName) {
     std::vector<int> changed;
   };
   const Case cases[] = {
-      {"skip 2 count 3, skip 1 count 1", {2, 0, 2, 3, 1, 1, 1, 2, 2, 2, 3, 3, 3, 1, 1, 4, 4, 4}, {2, 3, 4, 6}},
+      {"skip 2 count 3, skip 1 count 1",
+       {2, 0, 2, 3, 1, 1, 1, 2, 2, 2, 3, 3, 3, 1, 1, 4, 4, 4},
+       {2, 3, 4, 6}},
       {"past entry 255 wraps to 0", {1, 0, 254, 3, 1, 1, 1, 2, 2, 2, 3, 3, 3}, {254, 255, 0}},
       {"skips wrap too", {2, 0, 200, 1, 9, 9, 9, 100, 1, 8, 8, 8}, {200, 45}},
       {"no packets", {0, 0}, {}},

@@ -6,8 +6,8 @@
 #include <fstream>
 #include <iterator>
 
-#include "tests/oracle.h"
 #include "tests/flic/flic_fixture.h"
+#include "tests/oracle.h"
 
 namespace {
 
@@ -19,8 +19,8 @@ bool have_ffmpeg() { return std::system("command -v ffmpeg >/dev/null 2>&1") == 
 std::vector<std::vector<uint8_t>> ffmpeg_frames(const std::string& path, const std::string& dir, int width,
                                                 int height) {
   const std::string out = dir + "/ffmpeg.raw";
-  const std::string command = "ffmpeg -v quiet -y -i '" + path +
-                              "' -fps_mode passthrough -f rawvideo -pix_fmt pal8 '" + out + "'";
+  const std::string command =
+      "ffmpeg -v quiet -y -i '" + path + "' -fps_mode passthrough -f rawvideo -pix_fmt pal8 '" + out + "'";
   std::vector<std::vector<uint8_t>> frames;
   if (std::system(command.c_str()) != 0) return frames;
   std::ifstream in(out, std::ios::binary);

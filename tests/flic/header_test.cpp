@@ -88,9 +88,14 @@ TEST_F(Flic, OpenFillsTheContextWithDelayAndFrameTime) {
     uint32_t frame_us;  // exact
   };
   const Case cases[] = {
-      {FLIC_MAGIC_FLI, 5, 1, 71428},         {FLIC_MAGIC_FLI, 70, 18, 1000000},     {FLIC_MAGIC_FLI, 3, 0, 42857},
-      {FLIC_MAGIC_FLI, 0, 0, 0},             {FLIC_MAGIC_FLC, 54, 0, 54000},        {FLIC_MAGIC_FLC, 110, 2, 110000},
-      {FLIC_MAGIC_FLC, 0, 0, 0},             {FLIC_MAGIC_FLC, 3604479, 65535, 3604479000u},
+      {FLIC_MAGIC_FLI, 5, 1, 71428},
+      {FLIC_MAGIC_FLI, 70, 18, 1000000},
+      {FLIC_MAGIC_FLI, 3, 0, 42857},
+      {FLIC_MAGIC_FLI, 0, 0, 0},
+      {FLIC_MAGIC_FLC, 54, 0, 54000},
+      {FLIC_MAGIC_FLC, 110, 2, 110000},
+      {FLIC_MAGIC_FLC, 0, 0, 0},
+      {FLIC_MAGIC_FLC, 3604479, 65535, 3604479000u},
       {FLIC_MAGIC_FLC, 0xFFFFFFFF, 65535, 3604479000u},
   };
   for (const Case& c : cases) {

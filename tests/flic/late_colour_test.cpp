@@ -37,9 +37,9 @@ Film make_film(int width, int height) {
 // Where a frame's colour chunks stand: before or after its pixel chunk.
 struct Layout {
   const char* name;
-  bool first_late;   // frame 1's colours follow its run-length chunk
-  bool third_late;   // frame 3's colour change follows its delta
-  bool split;        // frame 1's colours in two chunks, one on each side of its pixels
+  bool first_late;  // frame 1's colours follow its run-length chunk
+  bool third_late;  // frame 3's colour change follows its delta
+  bool split;       // frame 1's colours in two chunks, one on each side of its pixels
 };
 
 FlicWriter write_film(const Film& f, const Layout& at) {

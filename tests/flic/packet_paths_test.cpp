@@ -126,7 +126,8 @@ void reference_byte_run(Source& s, Picture& p) {
         left -= count;
       } else {
         const Bytes got = s.read(size_t(-count));
-        for (int64_t i = 0; i < std::min<int64_t>(int64_t(got.size()), left); ++i) p.put(row, x + i, got[size_t(i)]);
+        for (int64_t i = 0; i < std::min<int64_t>(int64_t(got.size()), left); ++i)
+          p.put(row, x + i, got[size_t(i)]);
         x += -count;
         left -= -count;
       }
@@ -160,7 +161,7 @@ struct Maker {
     const int lines = pick(1, 70);
     word(out, uint32_t(lines));
     for (int line = 0; line < lines; ++line) {
-      if (chance(15)) word(out, uint32_t(0x10000 - pick(1, 3)));  // skip rows
+      if (chance(15)) word(out, uint32_t(0x10000 - pick(1, 3)));   // skip rows
       if (chance(10)) word(out, 0x8000 | uint32_t(pick(0, 255)));  // last byte
       const int packets = pick(0, 14);
       word(out, uint32_t(packets));
@@ -254,7 +255,9 @@ const Placement placements[] = {
 };
 
 // The placement's cut and shortfall, held to the data there is.
-size_t cut_of(const Placement& at, const Bytes& data) { return at.cut < 0 ? data.size() : std::min(data.size(), size_t(at.cut)); }
+size_t cut_of(const Placement& at, const Bytes& data) {
+  return at.cut < 0 ? data.size() : std::min(data.size(), size_t(at.cut));
+}
 size_t short_of(const Placement& at, const Bytes& data) { return std::min(data.size(), size_t(at.short_by)); }
 
 // One file: header, a prefix record of the placement's size, and one frame holding
@@ -297,10 +300,18 @@ class PacketPaths : public Flic {
     Picture expected{Bytes(BUFFER_W * BUFFER_H, 0xEE), map, at.draw_x, at.draw_y};
     Source source{fetchable};
     switch (type) {
-      case WORD_DELTA: reference_word_delta(source, expected); break;
-      case BYTE_DELTA: reference_byte_delta(source, expected); break;
-      case BYTE_RUN: reference_byte_run(source, expected); break;
-      default: reference_uncompressed(source, expected); break;
+      case WORD_DELTA:
+        reference_word_delta(source, expected);
+        break;
+      case BYTE_DELTA:
+        reference_byte_delta(source, expected);
+        break;
+      case BYTE_RUN:
+        reference_byte_run(source, expected);
+        break;
+      default:
+        reference_uncompressed(source, expected);
+        break;
     }
 
     fill_buffer(0xEE);
@@ -341,8 +352,10 @@ TEST_F(PacketPaths, PixelChunksDecodeAlikeWhereverTheirPacketsFall) {
 TEST_F(PacketPaths, SmallFilesDecodeAlikeFromMemory) {
   // Short streams, so that every placement also runs in memory mode.
   start(BUFFER_W, BUFFER_H);
-  const Placement at[] = {{"odd column", 7, 3, 6, -1, 0}, {"cut left", -3, 0, 100, -1, 0},
-                          {"file ends early", 1, 1, 6, 200, 0}, {"chunk short", 0, -1, 50, -1, 33}};
+  const Placement at[] = {{"odd column", 7, 3, 6, -1, 0},
+                          {"cut left", -3, 0, 100, -1, 0},
+                          {"file ends early", 1, 1, 6, 200, 0},
+                          {"chunk short", 0, -1, 50, -1, 33}};
   for (int seed = 0; seed < 8; ++seed) {
     for (const Placement& p : at) {
       Maker make{std::mt19937(uint32_t(seed))};
@@ -431,10 +444,11 @@ TEST_F(PacketPaths, LargeUncompressedFramesDecodeAlikeReadStraightIntoTheRows) {
           gfx_state.draw_y = shape.y;
           open(save_bytes(file));
           for (size_t f = 0; f < frames.size(); ++f) {
-            const size_t arrived = std::min(frame_bytes, file.size() > data_at[f] ? file.size() - data_at[f] : 0);
+            const size_t arrived =
+                std::min(frame_bytes, file.size() > data_at[f] ? file.size() - data_at[f] : 0);
             for (size_t b = 0; b < arrived; ++b)
-              expected[size_t(shape.y + int(b) / shape.frame_w) * size_t(gfx_state.row_pitch) + size_t(shape.x) +
-                       b % size_t(shape.frame_w)] = map[frames[f][b]];
+              expected[size_t(shape.y + int(b) / shape.frame_w) * size_t(gfx_state.row_pitch) +
+                       size_t(shape.x) + b % size_t(shape.frame_w)] = map[frames[f][b]];
             const int32_t decoded = flic_play(&context_, 1, GFX_FLAG_NO_PAUSE | GFX_FLAG_AT_POSITION);
             EXPECT_EQ(decoded, arrived == frame_bytes ? 1 : 0) << "frame " << f;
             ASSERT_EQ(pixels(), expected) << "frame " << f;

@@ -18,9 +18,7 @@ std::vector<uint8_t> read_all(const std::string& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-bool have_pillow() {
-  return std::system("/usr/bin/python3 -c 'import PIL' >/dev/null 2>&1") == 0;
-}
+bool have_pillow() { return std::system("/usr/bin/python3 -c 'import PIL' >/dev/null 2>&1") == 0; }
 
 bool have_ffmpeg() { return std::system("ffmpeg -version >/dev/null 2>&1") == 0; }
 
@@ -85,7 +83,8 @@ TEST_F(Samples, EightBitPicturesMatchPillowsColours) {
     ASSERT_EQ(expected.size(), indices.size() * 3);
     for (size_t i = 0; i < indices.size(); ++i) {
       for (int c = 0; c < 3; ++c) {
-        ASSERT_EQ(colours[3 * indices[i] + c], expected[static_cast<size_t>(3 * i + static_cast<size_t>(c))]) << "pixel " << i;
+        ASSERT_EQ(colours[3 * indices[i] + c], expected[static_cast<size_t>(3 * i + static_cast<size_t>(c))])
+            << "pixel " << i;
       }
     }
   }

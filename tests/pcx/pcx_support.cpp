@@ -22,7 +22,8 @@ void PcxTest::open_buffer(int32_t width, int32_t height, uint8_t fill) {
   const int32_t slot = vb_alloc(width, height);
   ASSERT_GE(slot, 0);
   ASSERT_EQ(vb_open(slot), 0);
-  set_pixels(std::vector<uint8_t>(static_cast<size_t>(gfx_state.active_width) * static_cast<size_t>(gfx_state.active_height), fill));
+  set_pixels(std::vector<uint8_t>(
+      static_cast<size_t>(gfx_state.active_width) * static_cast<size_t>(gfx_state.active_height), fill));
 }
 
 void PcxTest::close_buffer() {
@@ -33,7 +34,8 @@ void PcxTest::close_buffer() {
 }
 
 std::vector<uint8_t> PcxTest::pixels() {
-  std::vector<uint8_t> out(static_cast<size_t>(gfx_state.active_width) * static_cast<size_t>(gfx_state.active_height));
+  std::vector<uint8_t> out(static_cast<size_t>(gfx_state.active_width) *
+                           static_cast<size_t>(gfx_state.active_height));
   EXPECT_EQ(vb_lock(), 1);
   if (gfx_state.pixel_address) std::memcpy(out.data(), gfx_state.pixel_address, out.size());
   vb_unlock();
@@ -41,7 +43,8 @@ std::vector<uint8_t> PcxTest::pixels() {
 }
 
 void PcxTest::set_pixels(const std::vector<uint8_t>& values) {
-  ASSERT_EQ(values.size(), static_cast<size_t>(gfx_state.active_width) * static_cast<size_t>(gfx_state.active_height));
+  ASSERT_EQ(values.size(),
+            static_cast<size_t>(gfx_state.active_width) * static_cast<size_t>(gfx_state.active_height));
   ASSERT_EQ(vb_lock(), 1);
   std::memcpy(gfx_state.pixel_address, values.data(), values.size());
   vb_unlock();

@@ -22,7 +22,8 @@ bool parse_size(const std::string& text, int& size, std::string& error) {
   for (char c : text) ok = ok && c >= '0' && c <= '9';
   if (ok) size = std::stoi(text);
   if (!ok || size < 1 || size > MAX_FIT_SIZE) {
-    error = "--size takes a number of pixels from 1 to " + std::to_string(MAX_FIT_SIZE) + ", not \"" + text + "\"";
+    error = "--size takes a number of pixels from 1 to " + std::to_string(MAX_FIT_SIZE) + ", not \"" + text +
+            "\"";
     return false;
   }
   return true;
@@ -229,7 +230,8 @@ bool parse_args(int argc, char** argv, Options& options, std::string& error) {
   if (info || check) {
     options.command = info ? Command::info : Command::check;
     if (palette_given || size != 0) {
-      error = std::string(palette_given ? "--palette" : "--size") + " applies to exporting, not to --info or --check";
+      error = std::string(palette_given ? "--palette" : "--size") +
+              " applies to exporting, not to --info or --check";
       return false;
     }
     if (!options.output_dir.empty()) {
@@ -255,7 +257,8 @@ bool parse_args(int argc, char** argv, Options& options, std::string& error) {
     if (names.empty()) error = "no input file given";
     if (!error.empty()) return false;
     if (!parse_output("NAME" + options.output_pattern, options.output, error)) {
-      error = "--as takes .png, .gif or a frame number pattern such as %04d.png, not \"" + options.output_pattern + "\"";
+      error = "--as takes .png, .gif or a frame number pattern such as %04d.png, not \"" +
+              options.output_pattern + "\"";
       return false;
     }
     return true;

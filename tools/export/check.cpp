@@ -45,7 +45,8 @@ int flic_check(const Options& options) {
   int frames = 0;
   double seconds = 0;
   if (header.width == 0 || header.height == 0) {
-    if (walk.frame_records > 0) return report(options, 0, 0, "its frames have no size (0 pixels wide or high)");
+    if (walk.frame_records > 0)
+      return report(options, 0, 0, "its frames have no size (0 pixels wide or high)");
   } else {
     if (!canvas_open(header.width, header.height)) {
       canvas_close();

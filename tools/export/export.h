@@ -23,7 +23,7 @@ struct OutputName {
   std::string suffix;  // text after it
   int number_width;    // minimum digits (0: as many as needed)
   bool zero_pad;
-  int max_side;        // --size: pictures scaled down to fit this many pixels (0: as decoded)
+  int max_side;  // --size: pictures scaled down to fit this many pixels (0: as decoded)
 };
 
 struct Options {
@@ -103,8 +103,8 @@ struct GifOut {
   uint8_t global_palette[256][3];
   Picture previous;  // last frame written, for the changed rectangle
   bool have_previous;
-  int64_t elapsed_us;   // animation time of the frames written so far
-  int64_t emitted_cs;   // sum of the delays written, in 1/100 s
+  int64_t elapsed_us;  // animation time of the frames written so far
+  int64_t emitted_cs;  // sum of the delays written, in 1/100 s
 };
 bool gif_begin(GifOut& out, const std::string& name, const Picture& first, std::string& error);
 bool gif_add_frame(GifOut& out, const Picture& picture, uint32_t frame_us, std::string& error);
@@ -147,8 +147,8 @@ struct FlicHeaderFacts {
 struct FlicWalk {
   FlicHeaderFacts header;
   uint64_t file_size;
-  int32_t frame_records;         // whole frame records
-  int32_t frame_records_begun;   // also counting one that the end of the file cuts short
+  int32_t frame_records;        // whole frame records
+  int32_t frame_records_begun;  // also counting one that the end of the file cuts short
   int32_t prefix_records;
   std::vector<uint32_t> chunk_counts;  // by chunk type, 65536 entries
   bool damaged;

@@ -20,7 +20,9 @@ bool reader_open(FileReader& reader, const std::string& name, std::string& reaso
   struct stat facts {};
   bool facts_read = fstat(reader.fd, &facts) == 0;
   if (!facts_read || !S_ISREG(facts.st_mode)) {
-    reason = !facts_read ? std::strerror(errno) : S_ISDIR(facts.st_mode) ? "is a directory" : "is not a regular file";
+    reason = !facts_read              ? std::strerror(errno)
+             : S_ISDIR(facts.st_mode) ? "is a directory"
+                                      : "is not a regular file";
     close(reader.fd);
     reader.fd = -1;
     return false;

@@ -27,12 +27,15 @@ void picture_fit(const Picture& in, int max_side, Picture& out) {
   // Source column of every output column, taken once.
   std::vector<int32_t> columns(static_cast<size_t>(out.width));
   for (int32_t x = 0; x < out.width; x++)
-    columns[static_cast<size_t>(x)] = static_cast<int32_t>((int64_t{2 * x + 1} * in.width) / (int64_t{2} * out.width));
+    columns[static_cast<size_t>(x)] =
+        static_cast<int32_t>((int64_t{2 * x + 1} * in.width) / (int64_t{2} * out.width));
   for (int32_t y = 0; y < out.height; y++) {
     const int32_t sy = static_cast<int32_t>((int64_t{2 * y + 1} * in.height) / (int64_t{2} * out.height));
-    const uint8_t* row = in.pixels.data() + static_cast<size_t>(sy) * static_cast<size_t>(in.width) * channels;
+    const uint8_t* row =
+        in.pixels.data() + static_cast<size_t>(sy) * static_cast<size_t>(in.width) * channels;
     uint8_t* dst = out.pixels.data() + static_cast<size_t>(y) * static_cast<size_t>(out.width) * channels;
     for (int32_t x = 0; x < out.width; x++)
-      std::memcpy(dst + static_cast<size_t>(x) * channels, row + static_cast<size_t>(columns[static_cast<size_t>(x)]) * channels, channels);
+      std::memcpy(dst + static_cast<size_t>(x) * channels,
+                  row + static_cast<size_t>(columns[static_cast<size_t>(x)]) * channels, channels);
   }
 }

@@ -27,8 +27,8 @@ void take_colours(Picture& picture, PaletteMode palette) {
 // frames that decoded whole. The viewer shows its first frame whatever the decoder
 // reports (so does the export, when the first frame record was begun), and no frame
 // after a damaged one.
-bool export_frames(const Options& options, const FlicWalk& walk, FlicContext& context, int wanted, Output& out,
-                   int& decoded, std::string& error) {
+bool export_frames(const Options& options, const FlicWalk& walk, FlicContext& context, int wanted,
+                   Output& out, int& decoded, std::string& error) {
   Picture picture{};
   picture.width = context.width;
   picture.height = context.height;
@@ -115,10 +115,13 @@ int flic_export(const Options& options) {
     report_error(error);
     return EXIT_BAD_INPUT;
   }
-  const std::string damage = all_frames ? flic_damage(walk, decoded) : decoded == 0 ? flic_damage(walk, 0) : "";
+  const std::string damage = all_frames     ? flic_damage(walk, decoded)
+                             : decoded == 0 ? flic_damage(walk, 0)
+                                            : "";
   if (damage.empty()) return EXIT_OK;
   const int n = out.frames_written;
   report_error(input + ": damaged: " + damage + "; wrote " +
-               (n == 1 ? "frame 1 as the viewer shows it" : "frames 1 to " + std::to_string(n) + " as the viewer shows them"));
+               (n == 1 ? "frame 1 as the viewer shows it"
+                       : "frames 1 to " + std::to_string(n) + " as the viewer shows them"));
   return EXIT_BAD_INPUT;
 }

@@ -38,8 +38,7 @@ int write_bytes(GifFileType* gif, const GifByteType* bytes, int n) {
 
 // The encoder's error in words; a failed write is told by the system's reason.
 std::string gif_error(const std::string& what, int code, int system_error) {
-  if (system_error != 0)
-    return what + ": " + std::strerror(system_error);
+  if (system_error != 0) return what + ": " + std::strerror(system_error);
   const char* text = GifErrorString(code);
   return what + ": " + (text ? text : "GIF encoder error");
 }
@@ -60,8 +59,8 @@ bool same_palette(const Picture& a, const Picture& b) {
 
 // The smallest rectangle holding every pixel that differs from the previous frame
 // (at least one pixel, so that an unchanged frame still carries its delay).
-void changed_rectangle(const Picture& before, const Picture& now, int32_t& left, int32_t& top,
-                       int32_t& right, int32_t& bottom) {
+void changed_rectangle(const Picture& before, const Picture& now, int32_t& left, int32_t& top, int32_t& right,
+                       int32_t& bottom) {
   left = now.width;
   top = now.height;
   right = -1;
@@ -172,7 +171,8 @@ bool gif_add_frame(GifOut& out, const Picture& picture, uint32_t frame_us, std::
       std::memcpy(line.data(), now, line.size());
     } else {
       const uint8_t* before = out.previous.pixels.data() + at;
-      for (size_t x = 0; x < line.size(); x++) line[x] = static_cast<uint8_t>(now[x] == before[x] ? transparent : now[x]);
+      for (size_t x = 0; x < line.size(); x++)
+        line[x] = static_cast<uint8_t>(now[x] == before[x] ? transparent : now[x]);
     }
     ok = EGifPutLine(gif, line.data(), static_cast<int>(line.size())) == GIF_OK;
   }

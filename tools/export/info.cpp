@@ -10,7 +10,9 @@ namespace {
 constexpr double MS_PER_S = 1000.0;
 
 void line(const char* key, const std::string& value) { std::printf("%s: %s\n", key, value.c_str()); }
-void line(const char* key, uint64_t value) { std::printf("%s: %llu\n", key, static_cast<unsigned long long>(value)); }
+void line(const char* key, uint64_t value) {
+  std::printf("%s: %llu\n", key, static_cast<unsigned long long>(value));
+}
 
 // The time between frames in milliseconds, whole when it is whole.
 std::string delay_ms(const FlicHeaderFacts& header) {

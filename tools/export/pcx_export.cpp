@@ -43,7 +43,8 @@ void take_file_colours(const std::string& input, const PcxFacts& facts, Picture&
 // A picture of three or four 8-bit planes holds red, green, blue (and alpha) in its
 // planes: the library shows its first plane, but its own colours are true colours.
 bool true_colour(const PcxFacts& facts) {
-  return facts.bits_per_pixel == 8 && (facts.planes == PCX_TRUE_COLOUR_PLANES || facts.planes == PCX_ALPHA_PLANES);
+  return facts.bits_per_pixel == 8 &&
+         (facts.planes == PCX_TRUE_COLOUR_PLANES || facts.planes == PCX_ALPHA_PLANES);
 }
 
 // Decodes every plane of a true-colour picture into picture.pixels, pixel by pixel,
@@ -92,12 +93,13 @@ int pcx_export(const Options& options) {
   bool file_colours = options.palette == PaletteMode::file;
   if (file_colours && true_colour(facts) && options.output.kind == OutputKind::gif) {
     // A GIF holds 256 colours a frame: the picture goes as the viewer shows it.
-    report_error(input + ": a GIF cannot hold this true-colour picture's colours; wrote it as the viewer shows it");
+    report_error(input +
+                 ": a GIF cannot hold this true-colour picture's colours; wrote it as the viewer shows it");
     file_colours = false;
   }
   pcx_set_position(0, 0);
-  int32_t shown = pcx_show(input.c_str(), file_colours ? GFX_FLAG_AT_POSITION | GFX_FLAG_NO_REDUCE
-                                                      : GFX_FLAG_AT_POSITION);
+  int32_t shown = pcx_show(input.c_str(),
+                           file_colours ? GFX_FLAG_AT_POSITION | GFX_FLAG_NO_REDUCE : GFX_FLAG_AT_POSITION);
   canvas_take_pixels(picture);
   if (!file_colours)
     canvas_take_palette(picture);
@@ -120,6 +122,7 @@ int pcx_export(const Options& options) {
   }
   const std::string fault = pcx_data_fault(input, facts);
   if (fault.empty()) return EXIT_OK;
-  report_error(input + ": damaged: " + fault + "; wrote the picture as the viewer shows it, the missing lines repeating the last one");
+  report_error(input + ": damaged: " + fault +
+               "; wrote the picture as the viewer shows it, the missing lines repeating the last one");
   return EXIT_BAD_INPUT;
 }

@@ -42,10 +42,9 @@ bool pcx_facts(const std::string& name, PcxFacts& facts, std::string& reason) {
   facts.max_y = get_u16(header + PCX_AT_MAX_Y);
   facts.file_size = file.size;
   uint8_t marker = 0;
-  facts.palette_block = facts.version == PCX_VERSION_PALETTE_BLOCK &&
-                        file.size >= PCX_HEADER_SIZE + PCX_PALETTE_BLOCK_SIZE &&
-                        reader_read(file, file.size - PCX_PALETTE_BLOCK_SIZE, &marker, 1) &&
-                        marker == PCX_PALETTE_MARKER;
+  facts.palette_block =
+      facts.version == PCX_VERSION_PALETTE_BLOCK && file.size >= PCX_HEADER_SIZE + PCX_PALETTE_BLOCK_SIZE &&
+      reader_read(file, file.size - PCX_PALETTE_BLOCK_SIZE, &marker, 1) && marker == PCX_PALETTE_MARKER;
   reader_close(file);
   return true;
 }
@@ -53,11 +52,13 @@ bool pcx_facts(const std::string& name, PcxFacts& facts, std::string& reason) {
 std::string pcx_header_fault(const PcxFacts& f) {
   if (f.version > PCX_LAST_VERSION || f.version == 1)
     return "version " + std::to_string(f.version) + " is not 0, 2, 3, 4 or 5";
-  if (f.encoding != PCX_ENCODING_RUN_LENGTH) return "encoding " + std::to_string(f.encoding) + " is not run-length (1)";
+  if (f.encoding != PCX_ENCODING_RUN_LENGTH)
+    return "encoding " + std::to_string(f.encoding) + " is not run-length (1)";
   if (!bits_known(f.bits_per_pixel))
     return std::to_string(f.bits_per_pixel) + " bits per pixel is not 1, 2, 4 or 8";
   if (f.planes < 1 || f.planes > PCX_MAX_PLANES) return std::to_string(f.planes) + " planes is not 1 to 4";
-  if (f.max_x < f.min_x || f.max_y < f.min_y) return "the extents give no picture (a maximum below its minimum)";
+  if (f.max_x < f.min_x || f.max_y < f.min_y)
+    return "the extents give no picture (a maximum below its minimum)";
   uint64_t width = static_cast<uint64_t>(f.max_x) - f.min_x + 1;
   if (f.bytes_per_line == 0 || static_cast<uint64_t>(f.bytes_per_line) * 8 < width * f.bits_per_pixel)
     return std::to_string(f.bytes_per_line) + " bytes per line cannot hold " + std::to_string(width) +

@@ -55,7 +55,8 @@ FwColourPacket band_packet(int f) {
 }
 
 void put(Picture& p, int x, int y, int index) {
-  if (x >= 0 && y >= 0 && x < WIDTH && y < HEIGHT) p[static_cast<size_t>(y) * WIDTH + static_cast<size_t>(x)] = static_cast<uint8_t>(index);
+  if (x >= 0 && y >= 0 && x < WIDTH && y < HEIGHT)
+    p[static_cast<size_t>(y) * WIDTH + static_cast<size_t>(x)] = static_cast<uint8_t>(index);
 }
 
 Picture draw(int f) {

@@ -7,10 +7,10 @@
 
 namespace {
 
-constexpr int MAX_PACKET = 127;          // longest run or literal of a signed count byte
-constexpr int MAX_BYTE_SKIP = 255;       // longest skip of one delta packet
-constexpr uint32_t MAX_ROW_SKIP = 16384; // rows one skip-rows word of the word delta passes
-constexpr int MAX_ROW_PACKETS = 255;     // packets in one row of the byte delta
+constexpr int MAX_PACKET = 127;           // longest run or literal of a signed count byte
+constexpr int MAX_BYTE_SKIP = 255;        // longest skip of one delta packet
+constexpr uint32_t MAX_ROW_SKIP = 16384;  // rows one skip-rows word of the word delta passes
+constexpr int MAX_ROW_PACKETS = 255;      // packets in one row of the byte delta
 constexpr uint16_t LAST_BYTE_WORD = 0x8000;
 constexpr uint32_t WORD_RANGE = 0x10000;
 constexpr uint16_t HEADER_DEPTH = 8;
@@ -126,7 +126,8 @@ bool encode_byte_delta_row(const uint8_t* prev, const uint8_t* next, int width, 
         x += run;
       } else {
         int len = 0;
-        while (x + len < span.end && len < MAX_PACKET && (len == 0 || run_at(next, x + len, span.end, 3) < 3)) ++len;
+        while (x + len < span.end && len < MAX_PACKET && (len == 0 || run_at(next, x + len, span.end, 3) < 3))
+          ++len;
         put8(packets, uint32_t(len));
         packets.insert(packets.end(), next + x, next + x + len);
         x += len;
@@ -170,7 +171,8 @@ void encode_word_delta_row(const uint8_t* prev, const uint8_t* next, int words, 
         c += run;
       } else {
         int len = 0;
-        while (c + len < span.end && len < MAX_PACKET && (len == 0 || word_run_at(next, c + len, span.end, 2) < 2))
+        while (c + len < span.end && len < MAX_PACKET &&
+               (len == 0 || word_run_at(next, c + len, span.end, 2) < 2))
           ++len;
         put8(packets, uint32_t(len));
         packets.insert(packets.end(), next + 2 * c, next + 2 * (c + len));
@@ -230,7 +232,8 @@ void fw_end_frame(FlicWriter& w) {
   if (!w.record_open) return;
   patch32(w.bytes, w.record_start, uint32_t(w.bytes.size() - w.record_start));
   patch16(w.bytes, w.record_start + 6, w.record_chunks);
-  if (w.bytes[w.record_start + 4] == (FLIC_FRAME_TYPE & 0xFF) && w.bytes[w.record_start + 5] == (FLIC_FRAME_TYPE >> 8))
+  if (w.bytes[w.record_start + 4] == (FLIC_FRAME_TYPE & 0xFF) &&
+      w.bytes[w.record_start + 5] == (FLIC_FRAME_TYPE >> 8))
     ++w.frames;
   w.record_open = false;
 }
@@ -262,7 +265,9 @@ void fw_chunk(FlicWriter& w, uint16_t type, const std::vector<uint8_t>& data) {
   fw_chunk_sized(w, uint32_t(FLIC_CHUNK_HEADER_SIZE + padded.size()), type, padded);
 }
 
-void fw_raw(FlicWriter& w, const std::vector<uint8_t>& data) { w.bytes.insert(w.bytes.end(), data.begin(), data.end()); }
+void fw_raw(FlicWriter& w, const std::vector<uint8_t>& data) {
+  w.bytes.insert(w.bytes.end(), data.begin(), data.end());
+}
 
 void fw_colour_chunk(FlicWriter& w, uint16_t type, const std::vector<FwColourPacket>& packets) {
   std::vector<uint8_t> data;
@@ -302,13 +307,16 @@ void fw_word_delta(FlicWriter& w, const uint8_t* prev, const uint8_t* next) {
 
 std::vector<uint8_t> fw_encode_byte_run(const uint8_t* pixels, int width, int height) {
   std::vector<uint8_t> out;
-  for (int y = 0; y < height; ++y) encode_run_row(pixels + size_t(y) * static_cast<size_t>(width), width, out);
+  for (int y = 0; y < height; ++y)
+    encode_run_row(pixels + size_t(y) * static_cast<size_t>(width), width, out);
   return out;
 }
 
 std::vector<uint8_t> fw_encode_byte_delta(const uint8_t* prev, const uint8_t* next, int width, int height) {
   auto row_changed = [&](int y) {
-    return !std::equal(prev + size_t(y) * static_cast<size_t>(width), prev + size_t(y + 1) * static_cast<size_t>(width), next + size_t(y) * static_cast<size_t>(width));
+    return !std::equal(prev + size_t(y) * static_cast<size_t>(width),
+                       prev + size_t(y + 1) * static_cast<size_t>(width),
+                       next + size_t(y) * static_cast<size_t>(width));
   };
   int first = 0;
   while (first < height && !row_changed(first)) ++first;

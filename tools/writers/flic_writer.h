@@ -30,10 +30,10 @@ struct FlicWriter {
   uint16_t magic = FLIC_MAGIC_FLC;
   uint16_t width = 0;
   uint16_t height = 0;
-  uint16_t frames = 0;          // frame records written (prefix records not counted)
-  size_t record_start = 0;      // offset of the open record
+  uint16_t frames = 0;      // frame records written (prefix records not counted)
+  size_t record_start = 0;  // offset of the open record
   bool record_open = false;
-  uint16_t record_chunks = 0;   // chunks in the open record
+  uint16_t record_chunks = 0;  // chunks in the open record
 };
 
 // One packet of a colour chunk: entries to pass over, then the entries' components

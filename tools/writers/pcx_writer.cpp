@@ -72,8 +72,7 @@ void pcx_writer_put_line(std::vector<uint8_t>& file, const uint8_t* line, size_t
   }
 }
 
-void pcx_writer_pack_row(const PcxWriterHeader& h, const uint8_t* indices, int width,
-                         uint8_t* out) {
+void pcx_writer_pack_row(const PcxWriterHeader& h, const uint8_t* indices, int width, uint8_t* out) {
   const size_t bpl = h.bytes_per_line;
   const int planes = h.planes;
   std::memset(out, 0, bpl * static_cast<size_t>(planes));
@@ -99,8 +98,7 @@ void pcx_writer_pack_row(const PcxWriterHeader& h, const uint8_t* indices, int w
   }
 }
 
-void pcx_writer_put_image(std::vector<uint8_t>& file, const PcxWriterHeader& h,
-                          const uint8_t* indices) {
+void pcx_writer_put_image(std::vector<uint8_t>& file, const PcxWriterHeader& h, const uint8_t* indices) {
   const int width = static_cast<int>(h.max_x) - h.min_x + 1;
   const int height = static_cast<int>(h.max_y) - h.min_y + 1;
   if (width <= 0 || height <= 0) return;
@@ -111,8 +109,7 @@ void pcx_writer_put_image(std::vector<uint8_t>& file, const PcxWriterHeader& h,
   }
 }
 
-void pcx_writer_put_palette_block(std::vector<uint8_t>& file, const uint8_t colours[768],
-                                  uint8_t marker) {
+void pcx_writer_put_palette_block(std::vector<uint8_t>& file, const uint8_t colours[768], uint8_t marker) {
   put_u8(file, marker);
   file.insert(file.end(), colours, colours + (PCX_PALETTE_BLOCK_SIZE - 1));
 }
