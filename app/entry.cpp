@@ -93,9 +93,8 @@ size_t app_command_tail(int argc, char** argv, char* out, size_t size) {
 
 void app_start(const char* tail, size_t tail_length, int32_t show_state) {
   app_state.accelerators = res_find_accelerators(RES_ACCEL_NAME);
-  win_class window_class = {WIN_CS_HREDRAW | WIN_CS_VREDRAW, app_window_proc,
-                            res_find_icon(RES_ICON_NAME), res_find_menu(RES_MENU_NAME),
-                            APP_CLASS_NAME, app_state.accelerators};
+  win_class window_class = {WIN_CS_HREDRAW | WIN_CS_VREDRAW, app_window_proc, res_find_icon(RES_ICON_NAME),
+                            res_find_menu(RES_MENU_NAME),    APP_CLASS_NAME,  app_state.accelerators};
   win_register_class(&window_class);
   plat_window window = win_create(APP_CLASS_NAME, APP_WINDOW_TITLE, APP_WINDOW_WIDTH, APP_WINDOW_HEIGHT);
   win_show(window, show_state);

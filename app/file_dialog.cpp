@@ -1,4 +1,5 @@
 // The open-file dialog step of "&Open".
+#include <algorithm>
 #include <cstring>
 
 #include "app/app.h"
@@ -10,8 +11,8 @@ int32_t app_file_dialog(const char* description, const char* pattern) {
   size_t description_length = std::strlen(description);
   size_t pattern_length = std::strlen(pattern);
   if (description_length + pattern_length + 3 > sizeof filter) return -1;
-  std::memcpy(filter, description, description_length);
-  std::memcpy(filter + description_length + 1, pattern, pattern_length);
+  std::copy_n(description, description_length, filter);
+  std::copy_n(pattern, pattern_length, filter + description_length + 1);
 
   char file[APP_NAME_SIZE] = {};
   char title[APP_TITLE_SIZE] = {};
@@ -28,7 +29,8 @@ int32_t app_file_dialog(const char* description, const char* pattern) {
   char folder[APP_NAME_SIZE] = {};
   const char* slash = std::strrchr(app_state.loaded_name, '/');
   if (slash != nullptr) {
-    const size_t length = slash == app_state.loaded_name ? 1 : static_cast<size_t>(slash - app_state.loaded_name);
+    const size_t length =
+        slash == app_state.loaded_name ? 1 : static_cast<size_t>(slash - app_state.loaded_name);
     std::memcpy(folder, app_state.loaded_name, length);
     dialog.initial_dir = folder;
   }

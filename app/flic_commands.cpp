@@ -42,8 +42,7 @@ void load() {
 
   uint8_t header[FLIC_HEADER_SIZE];
   FlicContext fresh = {};
-  if (flic_check_header(app_state.file_name, header) < 0 ||
-      flic_open(app_state.file_name, &fresh) != 0) {
+  if (flic_check_header(app_state.file_name, header) < 0 || flic_open(app_state.file_name, &fresh) != 0) {
     std::snprintf(app_state.message_text, sizeof app_state.message_text, APP_NOT_FLIC_FORMAT, title);
     error_box();
     return;
@@ -59,8 +58,8 @@ void load() {
     app_state.image_width = old_width;
     app_state.image_height = old_height;
     flic_close(&fresh);
-    std::snprintf(app_state.message_text, sizeof app_state.message_text, APP_CANNOT_SHOW_FORMAT, title,
-                  width, height);
+    std::snprintf(app_state.message_text, sizeof app_state.message_text, APP_CANNOT_SHOW_FORMAT, title, width,
+                  height);
     error_box();
     return;
   }
@@ -71,8 +70,8 @@ void load() {
   std::memcpy(app_state.flic_header, header, sizeof header);
   flic_play(&app_state.context, 1, 0);
   app_show_picture();
-  app_state.frame_count = static_cast<uint16_t>(header[FLIC_FRAMES_OFFSET] |
-                                                header[FLIC_FRAMES_OFFSET + 1] << 8);
+  app_state.frame_count =
+      static_cast<uint16_t>(header[FLIC_FRAMES_OFFSET] | header[FLIC_FRAMES_OFFSET + 1] << 8);
   std::memcpy(app_state.loaded_name, app_state.file_name, sizeof app_state.loaded_name);
   std::memcpy(app_state.shown_title, title, sizeof app_state.shown_title);
   app_state.flic_shown = true;
@@ -92,9 +91,8 @@ void step() {
 }
 
 void info() {
-  std::snprintf(app_state.message_text, sizeof app_state.message_text, APP_INFO_FORMAT,
-                app_state.shown_title, app_state.image_width, app_state.image_height,
-                static_cast<int>(app_state.frame_count));
+  std::snprintf(app_state.message_text, sizeof app_state.message_text, APP_INFO_FORMAT, app_state.shown_title,
+                app_state.image_width, app_state.image_height, static_cast<int>(app_state.frame_count));
   win_message_box(plat_get_active_window(), app_state.message_text, APP_INFO_CAPTION,
                   WIN_MB_OK | WIN_MB_ICONINFORMATION);
 }

@@ -20,8 +20,8 @@ int32_t app_replace_buffer() {
 }
 
 void app_show_picture() {
-  vb_blit_scaled(0, app_state.image_width - 1, 0, app_state.image_height - 1, 0,
-                 app_state.client_width - 1, 0, app_state.client_height - 1);
+  vb_blit_scaled(0, app_state.image_width - 1, 0, app_state.image_height - 1, 0, app_state.client_width - 1,
+                 0, app_state.client_height - 1);
 }
 
 void app_set_flic_items(bool enabled) {

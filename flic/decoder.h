@@ -13,15 +13,6 @@
 // Record and chunk layout.
 constexpr uint32_t FLIC_RECORD_RESERVED = 8;       // ignored bytes at the end of a frame header
 
-// Chunk types.
-constexpr uint16_t FLIC_CHUNK_COLOUR_256 = 4;
-constexpr uint16_t FLIC_CHUNK_WORD_DELTA = 7;
-constexpr uint16_t FLIC_CHUNK_COLOUR_64 = 11;
-constexpr uint16_t FLIC_CHUNK_BYTE_DELTA = 12;
-constexpr uint16_t FLIC_CHUNK_BLACK = 13;
-constexpr uint16_t FLIC_CHUNK_BYTE_RUN = 15;
-constexpr uint16_t FLIC_CHUNK_UNCOMPRESSED = 16;
-
 // A limit that never runs out (record headers are read outside any chunk).
 constexpr uint64_t FLIC_NO_LIMIT = UINT64_MAX;
 
@@ -69,7 +60,7 @@ struct FlicDecoder {
   int32_t width;     // the frame's size, from the context
   int32_t height;
   int64_t row;       // the current row of the buffer
-  FlicLine line;     // the same row, for the row writer (set by fd_set_row)
+  FlicLine line;     // the same row, for the row writer (set by fdec_set_row)
   uint32_t flags;    // the flags of the flic_play call
   FdPattern pattern;  // of the last delta row with packets (delta_chunks.cpp)
 };
@@ -158,11 +149,12 @@ uint64_t fs_read_pieces(FlicStream& s, struct iovec* pieces, int count);
 
 // --- Row writer (rows.cpp) -------------------------------------------------------
 // Makes row the current row of the buffer.
-void fd_set_row(FlicDecoder& d, int64_t row);
+void fdec_set_row(FlicDecoder& d, int64_t row);
 // Translates width values at from into to, all looked up before one store.
 template <int width>
-inline void fd_translate_block(uint8_t* to, const uint8_t* from, const uint8_t* map) {
-  uint8_t out[width];
+inline void fdec_translate_block(uint8_t* to, const uint8_t* from, const uint8_t* map) {
+  constexpr size_t count = width;
+  uint8_t out[count];
   for (int b = 0; b < width; ++b) out[b] = map[from[b]];
   std::memcpy(to, out, width);
 }
@@ -170,33 +162,33 @@ inline void fd_translate_block(uint8_t* to, const uint8_t* from, const uint8_t* 
 // itself or apart from it: with vector instructions where the processor has them
 // (translate.cpp). The portable form is there too, for the tests to compare.
 using FdTranslateRun = void (*)(uint8_t* to, const uint8_t* values, int64_t n, const uint8_t* map);
-extern FdTranslateRun fd_translate_run;
-extern const FdTranslateRun fd_translate_portable;
-extern const FdTranslateRun fd_translate_vector;  // null where the processor has none
-// Runs at least this long go to fd_translate_run.
-constexpr int64_t FD_LONG_RUN = 64;
+extern FdTranslateRun fdec_translate_run;
+extern const FdTranslateRun fdec_translate_portable;
+extern const FdTranslateRun fdec_translate_vector;  // null where the processor has none
+// Runs at least this long go to fdec_translate_run.
+constexpr int64_t FDEC_LONG_RUN = 64;
 // Translates n pixel values through the colour map into to: long runs as above, short
 // ones in blocks of 8 (or 4), the last block overlapping the one before it instead of
 // a tail of single bytes.
-inline void fd_translate(uint8_t* to, const uint8_t* values, int64_t n, const uint8_t* map) {
-  if (n >= FD_LONG_RUN) {
-    fd_translate_run(to, values, n, map);
+inline void fdec_translate(uint8_t* to, const uint8_t* values, int64_t n, const uint8_t* map) {
+  if (n >= FDEC_LONG_RUN) {
+    fdec_translate_run(to, values, n, map);
   } else if (n >= 8) {
-    for (int64_t i = 0; i + 8 < n; i += 8) fd_translate_block<8>(to + i, values + i, map);
-    fd_translate_block<8>(to + n - 8, values + n - 8, map);
+    for (int64_t i = 0; i + 8 < n; i += 8) fdec_translate_block<8>(to + i, values + i, map);
+    fdec_translate_block<8>(to + n - 8, values + n - 8, map);
   } else if (n >= 4) {
-    fd_translate_block<4>(to, values, map);
-    fd_translate_block<4>(to + n - 4, values + n - 4, map);
+    fdec_translate_block<4>(to, values, map);
+    fdec_translate_block<4>(to + n - 4, values + n - 4, map);
   } else {
     for (int64_t i = 0; i < n; ++i) to[i] = map[values[i]];
   }
 }
 // Runs up to this long are set by a few stores inline, longer ones by memset.
-constexpr int64_t FD_SHORT_FILL = 64;
+constexpr int64_t FDEC_SHORT_FILL = 64;
 // Sets n bytes at to to colour: 8, 4 or 2 bytes a store, the last store overlapping
 // the one before it.
-inline void fd_set_bytes(uint8_t* to, uint8_t colour, int64_t n) {
-  if (n > FD_SHORT_FILL) {
+inline void fdec_set_bytes(uint8_t* to, uint8_t colour, int64_t n) {
+  if (n > FDEC_SHORT_FILL) {
     std::memset(to, colour, static_cast<size_t>(n));
     return;
   }
@@ -215,31 +207,31 @@ inline void fd_set_bytes(uint8_t* to, uint8_t colour, int64_t n) {
   }
 }
 // The slow paths of the writers below: rows and columns outside the buffer dropped.
-void fd_put_clipped(FlicLine line, int64_t x, const uint8_t* values, int64_t n);
-void fd_fill_clipped(FlicLine line, int64_t x, uint8_t value, int64_t n);
-void fd_fill_pairs_clipped(FlicLine line, int64_t x, uint8_t first, uint8_t second, int64_t pairs);
+void fdec_put_clipped(FlicLine line, int64_t x, const uint8_t* values, int64_t n);
+void fdec_fill_clipped(FlicLine line, int64_t x, uint8_t value, int64_t n);
+void fdec_fill_pairs_clipped(FlicLine line, int64_t x, uint8_t first, uint8_t second, int64_t pairs);
 // True when columns x to x + n - 1 of the row all lie in the buffer.
-inline bool fd_inside(const FlicLine& line, int64_t x, int64_t n) {
+inline bool fdec_inside(const FlicLine& line, int64_t x, int64_t n) {
   return line.pixels != nullptr && x >= 0 && n >= 0 && n <= line.width - x;
 }
 // Puts n pixel values at column x of the row, through the FLIC colour map. Rows and
 // columns outside the active buffer are dropped.
-inline void fd_put(const FlicLine& line, int64_t x, const uint8_t* values, int64_t n) {
-  if (fd_inside(line, x, n)) [[likely]]
-    fd_translate(line.pixels + x, values, n, line.map);
+inline void fdec_put(const FlicLine& line, int64_t x, const uint8_t* values, int64_t n) {
+  if (fdec_inside(line, x, n)) [[likely]]
+    fdec_translate(line.pixels + x, values, n, line.map);
   else
-    fd_put_clipped(line, x, values, n);
+    fdec_put_clipped(line, x, values, n);
 }
 // Puts n pixels of one value at column x of the row.
-inline void fd_fill(const FlicLine& line, int64_t x, uint8_t value, int64_t n) {
-  if (fd_inside(line, x, n)) [[likely]]
-    fd_set_bytes(line.pixels + x, line.map[value], n);
+inline void fdec_fill(const FlicLine& line, int64_t x, uint8_t value, int64_t n) {
+  if (fdec_inside(line, x, n)) [[likely]]
+    fdec_set_bytes(line.pixels + x, line.map[value], n);
   else
-    fd_fill_clipped(line, x, value, n);
+    fdec_fill_clipped(line, x, value, n);
 }
 // Puts pairs copies of the two values first, second at column x of the row.
-inline void fd_fill_pairs(const FlicLine& line, int64_t x, uint8_t first, uint8_t second, int64_t pairs) {
-  if (fd_inside(line, x, 2 * pairs)) [[likely]] {
+inline void fdec_fill_pairs(const FlicLine& line, int64_t x, uint8_t first, uint8_t second, int64_t pairs) {
+  if (fdec_inside(line, x, 2 * pairs)) [[likely]] {
     // The two pixels as a 16-bit word in memory order, repeated over 64 bits in a
     // register; stored 8, 4 and 2 bytes at a time.
     const uint64_t a = line.map[first], b = line.map[second];
@@ -255,18 +247,18 @@ inline void fd_fill_pairs(const FlicLine& line, int64_t x, uint8_t first, uint8_
     }
     if (i < n) std::memcpy(to + i, &pattern, 2);
   } else {
-    fd_fill_pairs_clipped(line, x, first, second, pairs);
+    fdec_fill_pairs_clipped(line, x, first, second, pairs);
   }
 }
 // Translates the next n stream bytes onto column x of the current row, writing only
 // the first most of them (less when the data or the chunk ends first); returns how
 // many bytes were passed over.
-uint32_t fd_put_from_stream(FlicDecoder& d, int64_t x, uint32_t n, int64_t most);
+uint32_t fdec_put_from_stream(FlicDecoder& d, int64_t x, uint32_t n, int64_t most);
 // An uncompressed frame (width by height bytes from the stream) put into the buffer
 // with the file read straight into its rows, when the frame lies wholly inside the
 // buffer and its bytes are more than the stream buffer holds, all within the chunk;
 // false (nothing done) otherwise.
-bool fd_put_frame_directly(FlicDecoder& d);
+bool fdec_put_frame_directly(FlicDecoder& d);
 
 // Decodes packets of a byte (or word) delta row taken from ready bytes, as many as
 // come one after another, up to most: it stops before a packet that is not wholly in
@@ -277,10 +269,10 @@ bool fd_put_frame_directly(FlicDecoder& d);
 // compare.
 using FdDeltaPackets = uint32_t (*)(const FlicLine& line, FlicReady& r, int64_t& x, uint32_t most,
                                     uint32_t& regular);
-extern FdDeltaPackets fd_byte_delta_packets;
-extern FdDeltaPackets fd_word_delta_packets;
-extern const FdDeltaPackets fd_byte_delta_vector;  // null where the processor has none
-extern const FdDeltaPackets fd_word_delta_vector;
+extern FdDeltaPackets fdec_byte_delta_packets;
+extern FdDeltaPackets fdec_word_delta_packets;
+extern const FdDeltaPackets fdec_byte_delta_vector;  // null where the processor has none
+extern const FdDeltaPackets fdec_word_delta_vector;
 
 // --- Chunk decoders (colour_chunks.cpp, frame_chunks.cpp, delta_chunks.cpp) ------
 void flic_colour_chunk(FlicDecoder& d, bool six_bit);

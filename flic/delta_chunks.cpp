@@ -25,11 +25,11 @@ void byte_delta_packet(FlicDecoder& d, int64_t& x) {
   x += fs_byte(s);
   const int32_t count = static_cast<int8_t>(fs_byte(s));
   if (count >= 0) {
-    fd_put_from_stream(d, x, static_cast<uint32_t>(count), count);
+    fdec_put_from_stream(d, x, static_cast<uint32_t>(count), count);
     x += count;
   } else {
     const uint8_t value = static_cast<uint8_t>(fs_byte(s));
-    if (!fs_stopped(s)) fd_fill(d.line, x, value, -count);
+    if (!fs_stopped(s)) fdec_fill(d.line, x, value, -count);
     x += -count;
   }
 }
@@ -44,7 +44,7 @@ void byte_delta_packet(FlicDecoder& d, int64_t& x) {
   // The commonest packets, one literal pixel or a run of one or four, are all 3 bytes
   // long: taken without a branch on their kind (a run of four stores its value four
   // times over, the others into a scrap word, before the first pixel is stored).
-  if ((count == 1 || count == -1 || count == -4) && fd_inside(line, x + p[0], 4)) {
+  if ((count == 1 || count == -1 || count == -4) && fdec_inside(line, x + p[0], 4)) {
     uint8_t scrap[4];
     const int64_t at = x + p[0];
     const uint8_t colour = line.map[p[2]];
@@ -63,14 +63,14 @@ void byte_delta_packet(FlicDecoder& d, int64_t& x) {
     size = FLIC_PACKET_HEADER + static_cast<uint32_t>(count);
     if (size > r.left) return false;
     x += p[0];
-    if (count == 1 && fd_inside(line, x, 1))  // the most common packet: one pixel
+    if (count == 1 && fdec_inside(line, x, 1))  // the most common packet: one pixel
       line.pixels[x] = line.map[p[2]];
     else
-      fd_put(line, x, p + FLIC_PACKET_HEADER, count);
+      fdec_put(line, x, p + FLIC_PACKET_HEADER, count);
     x += count;
   } else {
     x += p[0];
-    fd_fill(line, x, p[FLIC_PACKET_HEADER], -count);
+    fdec_fill(line, x, p[FLIC_PACKET_HEADER], -count);
     x += -count;
   }
   r.pos += size;
@@ -85,13 +85,13 @@ void word_delta_packet(FlicDecoder& d, int64_t& x) {
   x += fs_byte(s);
   const int32_t count = static_cast<int8_t>(fs_byte(s));
   if (count >= 0) {
-    fd_put_from_stream(d, x, 2 * static_cast<uint32_t>(count), 2 * count);
+    fdec_put_from_stream(d, x, 2 * static_cast<uint32_t>(count), 2 * count);
     x += 2 * count;
   } else {
     const uint8_t low = static_cast<uint8_t>(fs_byte(s));
     const uint8_t high = static_cast<uint8_t>(fs_byte(s));
     if (fs_stopped(s)) return;
-    fd_fill_pairs(d.line, x, low, high, -count);
+    fdec_fill_pairs(d.line, x, low, high, -count);
     x += 2 * -count;
   }
 }
@@ -106,7 +106,7 @@ void word_delta_packet(FlicDecoder& d, int64_t& x) {
   // The commonest packets, one literal word or a run of one or two words, are all 4
   // bytes long: taken without a branch on their kind (a run of two also stores its
   // word a second time, into the next two columns; the others into a scrap word).
-  if ((count == 1 || count == -1 || count == -2) && fd_inside(line, x + p[0], 4)) {
+  if ((count == 1 || count == -1 || count == -2) && fdec_inside(line, x + p[0], 4)) {
     uint8_t scrap[2];
     const int64_t at = x + p[0];
     const uint8_t a = line.map[p[2]], b = line.map[p[3]];
@@ -127,17 +127,17 @@ void word_delta_packet(FlicDecoder& d, int64_t& x) {
     size = FLIC_PACKET_HEADER + 2 * static_cast<uint32_t>(count);
     if (size > r.left) return false;
     x += p[0];
-    if (count == 1 && fd_inside(line, x, 2)) {  // the most common packet: one word
+    if (count == 1 && fdec_inside(line, x, 2)) {  // the most common packet: one word
       const uint8_t a = line.map[p[2]], b = line.map[p[3]];
       line.pixels[x] = a;
       line.pixels[x + 1] = b;
     } else {
-      fd_put(line, x, p + FLIC_PACKET_HEADER, 2 * count);
+      fdec_put(line, x, p + FLIC_PACKET_HEADER, 2 * count);
     }
     x += 2 * count;
   } else {
     x += p[0];
-    fd_fill_pairs(line, x, p[FLIC_PACKET_HEADER], p[FLIC_PACKET_HEADER + 1], -count);
+    fdec_fill_pairs(line, x, p[FLIC_PACKET_HEADER], p[FLIC_PACKET_HEADER + 1], -count);
     x += 2 * -count;
   }
   r.pos += size;
@@ -198,32 +198,32 @@ void decode_line(FlicDecoder& d, uint32_t packets, FdDeltaPackets vector) {
 // First line to change, the number of lines, then per line a packet count and packets.
 void flic_byte_delta_chunk(FlicDecoder& d) {
   FlicStream& s = d.s;
-  fd_set_row(d, d.origin_y + fs_word(s));
+  fdec_set_row(d, d.origin_y + fs_word(s));
   const uint32_t lines = fs_word(s);
-  for (uint32_t line = 0; line < lines && !fs_stopped(s); ++line, fd_set_row(d, d.row + 1))
-    decode_line<byte_delta_packet_ready, byte_delta_packet>(d, fs_byte(s), fd_byte_delta_packets);
+  for (uint32_t line = 0; line < lines && !fs_stopped(s); ++line, fdec_set_row(d, d.row + 1))
+    decode_line<byte_delta_packet_ready, byte_delta_packet>(d, fs_byte(s), fdec_byte_delta_packets);
 }
 
 // The number of lines with packets, then per line: skip-rows and last-byte words as
 // they come, a packet count, and the packets.
 void flic_word_delta_chunk(FlicDecoder& d) {
   FlicStream& s = d.s;
-  fd_set_row(d, d.origin_y);
+  fdec_set_row(d, d.origin_y);
   const uint32_t lines = fs_word(s);
   uint32_t done = 0;
   while (done < lines && !fs_stopped(s)) {
     const uint32_t word = fs_word(s);
     if (fs_stopped(s)) return;
     if ((word & FLIC_WORD_KIND_MASK) == FLIC_WORD_SKIP_ROWS) {
-      fd_set_row(d, d.row + (FLIC_WORD_RANGE - word));
+      fdec_set_row(d, d.row + (FLIC_WORD_RANGE - word));
       continue;
     }
     if ((word & FLIC_WORD_KIND_MASK) == FLIC_WORD_LAST_BYTE) {
-      fd_fill(d.line, d.origin_x + d.width - 1, static_cast<uint8_t>(word & FLIC_LOW_BYTE), 1);
+      fdec_fill(d.line, d.origin_x + d.width - 1, static_cast<uint8_t>(word & FLIC_LOW_BYTE), 1);
       continue;
     }
-    decode_line<word_delta_packet_ready, word_delta_packet>(d, word, fd_word_delta_packets);
-    fd_set_row(d, d.row + 1);
+    decode_line<word_delta_packet_ready, word_delta_packet>(d, word, fdec_word_delta_packets);
+    fdec_set_row(d, d.row + 1);
     ++done;
   }
 }

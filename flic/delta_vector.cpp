@@ -91,11 +91,11 @@ const bool vector_deltas = has_vector_deltas();
 }  // namespace
 
 #ifdef MOXFLIC_VECTOR_DELTAS
-const FdDeltaPackets fd_byte_delta_vector = vector_deltas ? delta_packets<1> : nullptr;
-const FdDeltaPackets fd_word_delta_vector = vector_deltas ? delta_packets<2> : nullptr;
+const FdDeltaPackets fdec_byte_delta_vector = vector_deltas ? delta_packets<1> : nullptr;
+const FdDeltaPackets fdec_word_delta_vector = vector_deltas ? delta_packets<2> : nullptr;
 #else
-const FdDeltaPackets fd_byte_delta_vector = nullptr;
-const FdDeltaPackets fd_word_delta_vector = nullptr;
+const FdDeltaPackets fdec_byte_delta_vector = nullptr;
+const FdDeltaPackets fdec_word_delta_vector = nullptr;
 #endif
-FdDeltaPackets fd_byte_delta_packets = fd_byte_delta_vector;
-FdDeltaPackets fd_word_delta_packets = fd_word_delta_vector;
+FdDeltaPackets fdec_byte_delta_packets = fdec_byte_delta_vector;
+FdDeltaPackets fdec_word_delta_packets = fdec_word_delta_vector;

@@ -8,21 +8,33 @@
 constexpr uint16_t FLIC_MAGIC_FLI = 0xAF11;
 constexpr uint16_t FLIC_MAGIC_FLC = 0xAF12;
 constexpr int FLIC_HEADER_SIZE = 128;
-constexpr uint32_t FLIC_FIRST_FRAME_OFFSET = 128;
+constexpr uint32_t FLIC_FIRST_FRAME_OFFSET = FLIC_HEADER_SIZE;
 constexpr int FLIC_MAGIC_OFFSET = 4;    // 16-bit
 constexpr int FLIC_FRAMES_OFFSET = 6;   // 16-bit frame count
 constexpr int FLIC_WIDTH_OFFSET = 8;    // 16-bit
 constexpr int FLIC_HEIGHT_OFFSET = 10;  // 16-bit
 constexpr int FLIC_SPEED_OFFSET = 16;   // FLI: 16-bit, in 1/70 s; FLC: 32-bit, in ms
+constexpr uint32_t FLI_SPEED_UNITS_PER_S = 70;
 
 // Records (frames and prefix records) and their chunks.
+constexpr uint16_t FLIC_FRAME_TYPE = 0xF1FA;
 constexpr uint16_t FLIC_PREFIX_TYPE = 0xF100;
 constexpr uint32_t FLIC_RECORD_HEADER_SIZE = 16;
 constexpr uint32_t FLIC_RECORD_SIZE_AND_TYPE = 6;  // bytes of a record read before its type is known
 constexpr int FLIC_RECORD_TYPE_OFFSET = 4;         // 16-bit
 constexpr int FLIC_RECORD_CHUNKS_OFFSET = 6;       // 16-bit chunk count
 constexpr uint32_t FLIC_CHUNK_HEADER_SIZE = 6;
-constexpr int FLIC_CHUNK_TYPE_OFFSET = 4;          // 16-bit, after the 32-bit size
+constexpr int FLIC_CHUNK_TYPE_OFFSET = 4;  // 16-bit, after the 32-bit size
+
+// Chunk types.
+constexpr uint16_t FLIC_CHUNK_COLOUR_256 = 4;
+constexpr uint16_t FLIC_CHUNK_WORD_DELTA = 7;
+constexpr uint16_t FLIC_CHUNK_COLOUR_64 = 11;
+constexpr uint16_t FLIC_CHUNK_BYTE_DELTA = 12;
+constexpr uint16_t FLIC_CHUNK_BLACK = 13;
+constexpr uint16_t FLIC_CHUNK_BYTE_RUN = 15;
+constexpr uint16_t FLIC_CHUNK_UNCOMPRESSED = 16;
+constexpr uint16_t FLIC_CHUNK_STAMP = 18;  // a thumbnail; playback passes over it
 
 // A playback context, filled by flic_open and owned by the caller.
 struct FlicContext {
@@ -33,6 +45,7 @@ struct FlicContext {
   uint16_t height;       // the header's height
   uint16_t delay;        // pause after each frame, in 18.2 Hz ticks
   uint16_t resident;     // 1 when the last decode ran on data in memory
+  uint16_t lost;         // 1 once the file could not be moved to where the next record starts
   uint32_t frame_us;     // exact time between frames, in microseconds (0: no pause)
 };
 
@@ -48,9 +61,11 @@ int32_t flic_close(FlicContext* context);
 // Decodes the next count frames (all when negative) into the active buffer; returns
 // the frames decoded. A frame cut off by the end of the data is not counted (what it
 // drew stays); a chunk that holds less than its decoder needs ends the call with one
-// frame less than were done, but not below 0.
+// frame less than were done, but not below 0. A file that cannot be moved back over
+// the bytes read ahead (a pipe) gives no further frame until a rewind succeeds.
 int32_t flic_play(FlicContext* context, int32_t count, uint32_t flags);
-// n < 0 rewinds to the first frame (0); n > 0 passes over n records (the number passed).
+// n < 0 rewinds to the first frame (0); n > 0 passes over n records (the number passed;
+// a file that cannot be moved stops the skip).
 int32_t flic_skip(FlicContext* context, int32_t n);
 // Plays a file in the display window loops times (0: until Escape): 0, or flic_open's result.
 int32_t flic_show(const char* file_name, int32_t loops, uint32_t flags);

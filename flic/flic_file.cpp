@@ -1,15 +1,12 @@
 // FLIC headers and the playback context: check, size, open and close.
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 
 #include "flic/flic.h"
 #include "gfx/gfx.h"
 
 namespace {
-
 
 // Ticks of the 18.2 Hz timer: FLI speed * 1429 / 5500, FLC speed / 55.
 constexpr uint32_t FLI_TICK_NUMERATOR = 1429;
@@ -19,11 +16,10 @@ constexpr uint32_t FLIC_MAX_DELAY = 0xFFFF;
 // FLC speeds at or above this many ms give the longest delay; the exact frame time
 // is held to the same length.
 constexpr uint32_t FLC_MAX_SPEED_MS = FLIC_MAX_DELAY * FLC_MS_PER_TICK + FLC_MS_PER_TICK - 1;
-constexpr uint64_t FLI_SPEED_UNITS_PER_S = 70;
 constexpr uint64_t US_PER_S = 1000000;
 constexpr uint64_t US_PER_MS = 1000;
 
-uint32_t read16(const uint8_t* p) { return p[0] | (p[1] << 8); }
+uint32_t read16(const uint8_t* p) { return p[0] | (uint32_t{p[1]} << 8); }
 uint32_t read32(const uint8_t* p) { return read16(p) | (read16(p + 2) << 16); }
 
 bool is_flic(const uint8_t* header) {
@@ -31,26 +27,8 @@ bool is_flic(const uint8_t* header) {
   return magic >= FLIC_MAGIC_FLI && magic <= FLIC_MAGIC_FLC;
 }
 
-// Reads up to n bytes, as many as the file gives; the count delivered.
-uint32_t read_fully(int32_t fd, uint8_t* out, uint32_t n) {
-  uint32_t done = 0;
-  while (done < n) {
-    const ssize_t got = read(fd, out + done, n - done);
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) break;
-    done += static_cast<uint32_t>(got);
-  }
-  gfx_state.bytes_read = done;
-  return done;
-}
-
 int32_t open_file(const char* file_name) {
-  int32_t fd;
-  // Non-blocking, so that a named pipe without a writer gives a short read instead of
-  // a wait; regular files are not affected.
-  do {
-    fd = open(file_name, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  } while (fd < 0 && errno == EINTR);
+  const int32_t fd = gfx_open_file(file_name);
   gfx_state.io_handle = fd;
   return fd;
 }
@@ -72,7 +50,7 @@ void set_timing(const uint8_t* header, FlicContext* context) {
 int32_t flic_check_header(const char* file_name, uint8_t* header) {
   const int32_t fd = open_file(file_name);
   if (fd < 0) return -1;
-  const uint32_t got = read_fully(fd, header, FLIC_HEADER_SIZE);
+  const uint32_t got = gfx_read_fully(fd, header, FLIC_HEADER_SIZE);
   close(fd);
   return got == FLIC_HEADER_SIZE && is_flic(header) ? 0 : -2;
 }
@@ -92,7 +70,7 @@ int32_t flic_open(const char* file_name, FlicContext* context) {
   const int32_t fd = open_file(file_name);
   if (fd < 0) return -1;
   uint8_t* header = gfx_header_buffer();
-  if (read_fully(fd, header, FLIC_HEADER_SIZE) != FLIC_HEADER_SIZE || !is_flic(header)) {
+  if (gfx_read_fully(fd, header, FLIC_HEADER_SIZE) != FLIC_HEADER_SIZE || !is_flic(header)) {
     close(fd);
     return -2;
   }
@@ -103,6 +81,7 @@ int32_t flic_open(const char* file_name, FlicContext* context) {
   context->height = static_cast<uint16_t>(read16(header + FLIC_HEIGHT_OFFSET));
   set_timing(header, context);
   context->resident = 0;
+  context->lost = 0;
   gfx_state.frame_due_valid = 0;  // a new file's frames are timed afresh
   return 0;
 }

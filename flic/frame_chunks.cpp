@@ -18,12 +18,12 @@ inline bool byte_run_packet_ready(const FlicLine& line, FlicReady& r, int64_t& x
   uint32_t size = FLIC_RUN_PACKET;
   int64_t n = count;
   if (count >= 0) {
-    fd_fill(line, x, p[1], std::min<int64_t>(n, left));
+    fdec_fill(line, x, p[1], std::min<int64_t>(n, left));
   } else {
     n = -n;
     size = static_cast<uint32_t>(1 + n);
     if (size > r.left) return false;
-    fd_put(line, x, p + 1, std::min<int64_t>(n, left));
+    fdec_put(line, x, p + 1, std::min<int64_t>(n, left));
   }
   x += n;
   left -= n;
@@ -39,11 +39,11 @@ void byte_run_packet(FlicDecoder& d, int64_t& x, int64_t& left) {
   if (count >= 0) {
     const uint8_t value = static_cast<uint8_t>(fs_byte(s));
     if (fs_stopped(s)) return;
-    fd_fill(d.line, x, value, std::min<int64_t>(count, left));
+    fdec_fill(d.line, x, value, std::min<int64_t>(count, left));
     x += count;
     left -= count;
   } else {
-    fd_put_from_stream(d, x, static_cast<uint32_t>(-count), left);
+    fdec_put_from_stream(d, x, static_cast<uint32_t>(-count), left);
     x += -count;
     left -= -count;
   }
@@ -57,19 +57,19 @@ void flic_black_chunk(FlicDecoder& d) {
   const int64_t first = std::max<int64_t>(0, -d.origin_y);
   const int64_t end = std::min<int64_t>(d.height, gfx_state.active_height - d.origin_y);
   for (int64_t y = first; y < end; ++y) {
-    fd_set_row(d, d.origin_y + y);
-    fd_fill(d.line, d.origin_x, 0, d.width);
+    fdec_set_row(d, d.origin_y + y);
+    fdec_fill(d.line, d.origin_x, 0, d.width);
   }
 }
 
 // Rows of width bytes, translated straight from the stream buffer (or read straight
 // into the buffer's rows when the frame is large).
 void flic_uncompressed_chunk(FlicDecoder& d) {
-  if (fd_put_frame_directly(d)) return;
+  if (fdec_put_frame_directly(d)) return;
   const uint32_t width = static_cast<uint32_t>(d.width);
   for (int32_t y = 0; y < d.height && !fs_stopped(d.s); ++y) {
-    fd_set_row(d, d.origin_y + y);
-    if (fd_put_from_stream(d, d.origin_x, width, width) < width) return;
+    fdec_set_row(d, d.origin_y + y);
+    if (fdec_put_from_stream(d, d.origin_x, width, width) < width) return;
   }
 }
 
@@ -81,7 +81,7 @@ void flic_uncompressed_chunk(FlicDecoder& d) {
 void flic_byte_run_chunk(FlicDecoder& d) {
   FlicStream& s = d.s;
   for (int32_t y = 0; y < d.height && !fs_stopped(s); ++y) {
-    fd_set_row(d, d.origin_y + y);
+    fdec_set_row(d, d.origin_y + y);
     fs_byte(s);  // packet count
     const FlicLine line = d.line;
     int64_t left = d.width;

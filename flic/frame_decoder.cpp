@@ -153,7 +153,8 @@ void pause_after_frame(const FlicContext* context, uint32_t flags) {
 // file. A chunk overrun gives one less, but not below 0.
 int32_t decode_frames(FlicContext* context, int32_t count, uint32_t flags) {
   GfxState& g = gfx_state;
-  if (count == 0) return 0;
+  const bool memory = (flags & GFX_FLAG_MEMORY) != 0;
+  if (count == 0 || (context->lost != 0 && !memory)) return 0;
   context->resident = 0;
   g.io_handle = context->handle;
 
@@ -165,9 +166,8 @@ int32_t decode_frames(FlicContext* context, int32_t count, uint32_t flags) {
     d.origin_x = g.draw_x;
     d.origin_y = g.draw_y;
   }
-  fd_set_row(d, d.origin_y);
+  fdec_set_row(d, d.origin_y);
   FlicBulk bulk;
-  const bool memory = (flags & GFX_FLAG_MEMORY) != 0;
   const uint32_t memory_size = std::min(g.stream_size, GFX_STREAM_BUFFER_SIZE);
   if (memory) {
     if (context->next_offset >= memory_size) return 0;
@@ -195,8 +195,8 @@ int32_t decode_frames(FlicContext* context, int32_t count, uint32_t flags) {
   if (memory) {
     context->next_offset = memory_size - d.s.left;
     context->resident = 1;
-  } else if (d.s.left > 0) {
-    lseek(context->handle, -static_cast<off_t>(d.s.left), SEEK_CUR);
+  } else if (d.s.left > 0 && lseek(context->handle, -static_cast<off_t>(d.s.left), SEEK_CUR) < 0) {
+    context->lost = 1;  // the next record began among the bytes read ahead
   }
   return frames;
 }

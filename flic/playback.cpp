@@ -1,8 +1,6 @@
 // Frame skipping and looped playback in the display window.
 #include <unistd.h>
 
-#include <cerrno>
-
 #include "flic/flic.h"
 #include "gfx/gfx.h"
 #include "platform/system.h"
@@ -14,16 +12,8 @@ constexpr uint32_t FLIC_RECORD_SIZE_BYTES = 4;
 
 uint32_t read_record_size(int32_t fd, bool& ok) {
   uint8_t* header = gfx_header_buffer();
-  uint32_t done = 0;
-  while (done < FLIC_RECORD_SIZE_BYTES) {
-    const ssize_t got = read(fd, header + done, FLIC_RECORD_SIZE_BYTES - done);
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) break;
-    done += static_cast<uint32_t>(got);
-  }
-  gfx_state.bytes_read = done;
-  ok = done == FLIC_RECORD_SIZE_BYTES;
-  return header[0] | (header[1] << 8) | (header[2] << 16) | (uint32_t{header[3]} << 24);
+  ok = gfx_read_fully(fd, header, FLIC_RECORD_SIZE_BYTES) == FLIC_RECORD_SIZE_BYTES;
+  return header[0] | (uint32_t{header[1]} << 8) | (uint32_t{header[2]} << 16) | (uint32_t{header[3]} << 24);
 }
 
 }  // namespace
@@ -34,18 +24,22 @@ int32_t flic_skip(FlicContext* context, int32_t n) {
   gfx_state.io_handle = context->handle;
   if (n < 0) {
     context->next_offset = FLIC_FIRST_FRAME_OFFSET;
-    if (context->resident == 0) lseek(context->handle, FLIC_FIRST_FRAME_OFFSET, SEEK_SET);
+    if (context->resident == 0)
+      context->lost = lseek(context->handle, FLIC_FIRST_FRAME_OFFSET, SEEK_SET) < 0 ? 1 : 0;
     return 0;
   }
+  if (context->lost != 0) return 0;
   for (int32_t passed = 0; passed < n; ++passed) {
     bool ok = false;
     const uint32_t size = read_record_size(context->handle, ok);
     if (!ok) return passed;
-    if (size < FLIC_RECORD_SIZE_BYTES) {
-      lseek(context->handle, -static_cast<off_t>(FLIC_RECORD_SIZE_BYTES), SEEK_CUR);
+    const off_t move = size < FLIC_RECORD_SIZE_BYTES ? -static_cast<off_t>(FLIC_RECORD_SIZE_BYTES)
+                                                     : static_cast<off_t>(size - FLIC_RECORD_SIZE_BYTES);
+    if (lseek(context->handle, move, SEEK_CUR) < 0) {
+      context->lost = 1;
       return passed;
     }
-    lseek(context->handle, static_cast<off_t>(size - FLIC_RECORD_SIZE_BYTES), SEEK_CUR);
+    if (size < FLIC_RECORD_SIZE_BYTES) return passed;
   }
   return n;
 }
@@ -83,6 +77,7 @@ int32_t flic_show(const char* file_name, int32_t loops, uint32_t flags) {
       break;
     }
     flic_skip(&context, -1);
+    if (context.lost != 0) break;  // a file that cannot be rewound plays once
     flic_skip(&context, 1);
     rewound = true;
     shown_in_pass = 0;

@@ -12,10 +12,10 @@
 
 namespace {
 
-// Bytes of a frame read at once by fd_put_frame_directly: a 640 x 480 frame in one
+// Bytes of a frame read at once by fdec_put_frame_directly: a 640 x 480 frame in one
 // read, and still small enough to be translated while in the processor's second-level
 // cache.
-constexpr uint64_t FD_DIRECT_BATCH = 1048576;
+constexpr uint64_t FDEC_DIRECT_BATCH = 1048576;
 
 // The part [first, end) of columns x to x + n - 1 that lies in the buffer; the row
 // itself must lie in the buffer too. False when nothing is visible.
@@ -28,7 +28,7 @@ bool visible(const FlicLine& line, int64_t x, int64_t n, int64_t& first, int64_t
 
 }  // namespace
 
-void fd_set_row(FlicDecoder& d, int64_t row) {
+void fdec_set_row(FlicDecoder& d, int64_t row) {
   const GfxState& g = gfx_state;
   d.row = row;
   d.line.width = g.active_width;
@@ -36,39 +36,37 @@ void fd_set_row(FlicDecoder& d, int64_t row) {
   d.line.pixels = row >= 0 && row < g.active_height ? g.pixel_address + row * g.row_pitch : nullptr;
 }
 
-void fd_put_clipped(FlicLine line, int64_t x, const uint8_t* values, int64_t n) {
+void fdec_put_clipped(FlicLine line, int64_t x, const uint8_t* values, int64_t n) {
   int64_t first, end;
   if (!visible(line, x, n, first, end)) return;
-  fd_translate(line.pixels + first, values + (first - x), end - first, line.map);
+  fdec_translate(line.pixels + first, values + (first - x), end - first, line.map);
 }
 
-void fd_fill_clipped(FlicLine line, int64_t x, uint8_t value, int64_t n) {
+void fdec_fill_clipped(FlicLine line, int64_t x, uint8_t value, int64_t n) {
   int64_t first, end;
   if (!visible(line, x, n, first, end)) return;
-  fd_set_bytes(line.pixels + first, line.map[value], end - first);
+  fdec_set_bytes(line.pixels + first, line.map[value], end - first);
 }
 
 // Columns x, x + 2, ... take first and the columns between them second.
-void fd_fill_pairs_clipped(FlicLine line, int64_t x, uint8_t first, uint8_t second, int64_t pairs) {
+void fdec_fill_pairs_clipped(FlicLine line, int64_t x, uint8_t first, uint8_t second, int64_t pairs) {
   int64_t from, end;
   if (!visible(line, x, 2 * pairs, from, end)) return;
   const uint8_t colours[2] = {line.map[first], line.map[second]};
   for (int64_t c = from; c < end; ++c) line.pixels[c] = colours[(c - x) & 1];
 }
 
-uint32_t fd_put_from_stream(FlicDecoder& d, int64_t x, uint32_t n, int64_t most) {
+uint32_t fdec_put_from_stream(FlicDecoder& d, int64_t x, uint32_t n, int64_t most) {
   FlicStream& s = d.s;
   const FlicLine line = d.line;
   uint32_t done = 0;
   while (done < n) {
     uint32_t ready = fs_ready(s);
-    if (ready == 0) {
-      if (!fs_ensure(s)) break;
-      ready = fs_ready(s);
-    }
+    if (ready == 0 && fs_ensure(s)) ready = fs_ready(s);
+    if (ready == 0) break;
     const uint32_t take = std::min(ready, n - done);
     const int64_t put = std::min<int64_t>(take, most - done);
-    if (put > 0) fd_put(line, x + done, s.pos, put);
+    if (put > 0) fdec_put(line, x + done, s.pos, put);
     fs_advance(s, take);
     done += take;
   }
@@ -78,7 +76,7 @@ uint32_t fd_put_from_stream(FlicDecoder& d, int64_t x, uint32_t n, int64_t most)
 // The bytes the stream buffer holds go into the rows first; the rest is read from the
 // file into the rows, a batch of at most BATCH bytes (in up to PIECES runs of memory)
 // a read, and each batch is translated in place while it is still in the cache.
-bool fd_put_frame_directly(FlicDecoder& d) {
+bool fdec_put_frame_directly(FlicDecoder& d) {
   constexpr int PIECES = 512;
   FlicStream& s = d.s;
   const GfxState& g = gfx_state;
@@ -90,20 +88,25 @@ bool fd_put_frame_directly(FlicDecoder& d) {
       d.origin_y + height > g.active_height)
     return false;
   uint8_t* const first = g.pixel_address + d.origin_y * g.row_pitch + d.origin_x;
-  const auto place = [&](uint64_t at) { return first + static_cast<int64_t>(at / width) * g.row_pitch + at % width; };
+  const uint64_t columns = static_cast<uint64_t>(width);
+  const int64_t pitch = g.row_pitch;
+  const auto place = [first, columns, pitch](uint64_t at) {
+    return first + static_cast<int64_t>(at / columns) * pitch + at % columns;
+  };
+  const uint8_t* const map = g.flic_colour_map;
   // Translates the bytes from..end of the frame, in place.
   const auto translate = [&](uint64_t from, uint64_t end) {
     while (from < end) {
-      const uint64_t length = std::min<uint64_t>(width - from % width, end - from);
+      const uint64_t length = std::min<uint64_t>(columns - from % columns, end - from);
       uint8_t* const to = place(from);
-      fd_translate_run(to, to, static_cast<int64_t>(length), g.flic_colour_map);
+      fdec_translate_run(to, to, static_cast<int64_t>(length), map);
       from += length;
     }
   };
 
   uint64_t done = 0;
   while (done < s.left) {
-    const uint64_t take = std::min<uint64_t>(width - done % width, s.left - done);
+    const uint64_t take = std::min<uint64_t>(columns - done % columns, s.left - done);
     std::memcpy(place(done), s.pos + done, take);
     done += take;
   }
@@ -113,8 +116,8 @@ bool fd_put_frame_directly(FlicDecoder& d) {
     iovec pieces[PIECES];
     int count = 0;
     uint64_t end = done;
-    while (end < total && end - done < FD_DIRECT_BATCH) {
-      const uint64_t length = std::min<uint64_t>({width - end % width, total - end, FD_DIRECT_BATCH - (end - done)});
+    while (end < total && end - done < FDEC_DIRECT_BATCH) {
+      const uint64_t length = std::min<uint64_t>({columns - end % columns, total - end, FDEC_DIRECT_BATCH - (end - done)});
       uint8_t* const to = place(end);
       // Rows that follow on in memory (no padding between) make one piece.
       if (count > 0 && static_cast<uint8_t*>(pieces[count - 1].iov_base) + pieces[count - 1].iov_len == to) {

@@ -12,7 +12,7 @@ namespace {
 
 void translate_portable(uint8_t* to, const uint8_t* values, int64_t n, const uint8_t* map) {
   int64_t i = 0;
-  for (; i + 8 <= n; i += 8) fd_translate_block<8>(to + i, values + i, map);
+  for (; i + 8 <= n; i += 8) fdec_translate_block<8>(to + i, values + i, map);
   for (; i < n; ++i) to[i] = map[values[i]];
 }
 
@@ -56,6 +56,7 @@ FdTranslateRun best_translation() {
 
 }  // namespace
 
-const FdTranslateRun fd_translate_portable = translate_portable;
-const FdTranslateRun fd_translate_vector = best_translation() == translate_portable ? nullptr : best_translation();
-FdTranslateRun fd_translate_run = best_translation();
+const FdTranslateRun fdec_translate_portable = translate_portable;
+const FdTranslateRun fdec_translate_vector =
+    best_translation() == translate_portable ? nullptr : best_translation();
+FdTranslateRun fdec_translate_run = best_translation();

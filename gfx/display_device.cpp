@@ -16,7 +16,8 @@ void create_display_objects() {
     return;
   }
   g.display_window = plat_get_active_window();
-  g.last_display_result = plat_display_set_cooperative_level(g.display_object, g.display_window, PLAT_SCL_NORMAL);
+  g.last_display_result =
+      plat_display_set_cooperative_level(g.display_object, g.display_window, PLAT_SCL_NORMAL);
   if (g.last_display_result != PLAT_OK) return;
 
   g.surface_desc.caps = PLAT_CAPS_PRIMARY_SURFACE;

@@ -16,7 +16,6 @@ constexpr int GFX_SLOT_COUNT = 32;
 constexpr int8_t GFX_NO_SLOT = -1;
 constexpr uint32_t GFX_STREAM_BUFFER_SIZE = 4096;
 constexpr int GFX_HEADER_SIZE = 128;
-constexpr int GFX_PALETTE_READ_SIZE = 769;
 constexpr int GFX_SCAN_LINE_SIZE = 10240;
 constexpr int GFX_KEY_STATES = 256;
 constexpr int GFX_COLOURS = 256;
@@ -169,6 +168,14 @@ int32_t vb_blit_scaled(int32_t sx1, int32_t sx2, int32_t sy1, int32_t sy2, int32
                        int32_t dy1, int32_t dy2);
 // Fills the whole active buffer with the drawing colour; 0.
 int32_t gfx_erase();
+
+// --- Files ----------------------------------------------------------------------------
+// Opens a file for reading: its descriptor, or -1. A named pipe without a writer is not
+// waited for (its reads come up short).
+int32_t gfx_open_file(const char* file_name);
+// Reads up to n bytes, as many as the file gives, into out; the count, also kept in
+// bytes_read.
+uint32_t gfx_read_fully(int32_t fd, uint8_t* out, uint32_t n);
 
 // --- Keyboard -------------------------------------------------------------------------
 // 1 when the key with this scan code is down now; with code 0, when any key is down.

@@ -13,9 +13,9 @@ constexpr int kFirstRing = 22;
 
 // Each ring's five 6-bit levels.
 constexpr uint8_t kRingLevels6[kRingCount][kRingLevels] = {
-    {0, 16, 31, 47, 63},  {31, 39, 47, 55, 63}, {45, 49, 54, 58, 63},
-    {0, 7, 14, 21, 28},   {14, 17, 21, 24, 28}, {20, 22, 24, 26, 28},
-    {0, 4, 8, 12, 16},    {8, 10, 12, 14, 16},  {11, 12, 13, 15, 16}};
+    {0, 16, 31, 47, 63}, {31, 39, 47, 55, 63}, {45, 49, 54, 58, 63},
+    {0, 7, 14, 21, 28},  {14, 17, 21, 24, 28}, {20, 22, 24, 26, 28},
+    {0, 4, 8, 12, 16},   {8, 10, 12, 14, 16},  {11, 12, 13, 15, 16}};
 
 constexpr uint8_t widen6(uint8_t v) { return static_cast<uint8_t>(v * 255 / 63); }
 
@@ -27,13 +27,12 @@ constexpr uint8_t kBaseColours[16][3] = {{0, 0, 0}, {0, 0, 2}, {0, 2, 0}, {0, 2,
                                          {3, 1, 1}, {3, 1, 3}, {3, 3, 1}, {3, 3, 3}};
 
 // Which level each component of a ring's 24 colours takes (six legs of four).
-constexpr uint8_t kRingShape[kRingSize][3] = {
-    {0, 0, 4}, {1, 0, 4}, {2, 0, 4}, {3, 0, 4},  // red rising
-    {4, 0, 4}, {4, 0, 3}, {4, 0, 2}, {4, 0, 1},  // blue falling
-    {4, 0, 0}, {4, 1, 0}, {4, 2, 0}, {4, 3, 0},  // green rising
-    {4, 4, 0}, {3, 4, 0}, {2, 4, 0}, {1, 4, 0},  // red falling
-    {0, 4, 0}, {0, 4, 1}, {0, 4, 2}, {0, 4, 3},  // blue rising
-    {0, 4, 4}, {0, 3, 4}, {0, 2, 4}, {0, 1, 4}}; // green falling
+constexpr uint8_t kRingShape[kRingSize][3] = {{0, 0, 4}, {1, 0, 4}, {2, 0, 4}, {3, 0, 4},   // red rising
+                                              {4, 0, 4}, {4, 0, 3}, {4, 0, 2}, {4, 0, 1},   // blue falling
+                                              {4, 0, 0}, {4, 1, 0}, {4, 2, 0}, {4, 3, 0},   // green rising
+                                              {4, 4, 0}, {3, 4, 0}, {2, 4, 0}, {1, 4, 0},   // red falling
+                                              {0, 4, 0}, {0, 4, 1}, {0, 4, 2}, {0, 4, 3},   // blue rising
+                                              {0, 4, 4}, {0, 3, 4}, {0, 2, 4}, {0, 1, 4}};  // green falling
 
 constexpr void put(PalColourTable& t, int i, uint8_t r, uint8_t g, uint8_t b) {
   t.rgb[i][0] = r;

@@ -29,8 +29,7 @@ Region clip_region() {
   const int32_t max_x = std::min(g.clip_max_x, g.active_width - 1);
   const int32_t min_y = std::max(g.clip_min_y, 0);
   const int32_t max_y = std::min(g.clip_max_y, g.active_height - 1);
-  Region r{g.pixel_address + int64_t{min_y} * g.row_pitch + min_x, max_x - min_x + 1,
-           max_y - min_y + 1};
+  Region r{g.pixel_address + int64_t{min_y} * g.row_pitch + min_x, max_x - min_x + 1, max_y - min_y + 1};
   if (r.columns <= 0 || r.rows <= 0) r.columns = r.rows = 0;
   return r;
 }

@@ -32,12 +32,14 @@ MOXFLIC_AVX2 inline __m256i tags_from(int j) {
 // Colour k's partner key among the live colours above it. Distances in single
 // precision are exact (below 2^18); the lanes at or below k are left out.
 MOXFLIC_AVX2 int32_t find_partner(const Record& r, int k) {
-  const __m256 red = _mm256_set1_ps(r.red[k]), green = _mm256_set1_ps(r.green[k]), blue = _mm256_set1_ps(r.blue[k]);
+  const __m256 red = _mm256_set1_ps(r.red[k]), green = _mm256_set1_ps(r.green[k]),
+               blue = _mm256_set1_ps(r.blue[k]);
   const int first = (k + 1) & ~(LANES - 1);
   if (first >= COLOURS) return NONE;
   __m256i least = _mm256_set1_epi32(NONE);
   // Lanes whose colour is k or below: the key becomes NONE.
-  const __m256i below = _mm256_cmpgt_epi32(_mm256_set1_epi32(k + 1 - first), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
+  const __m256i below =
+      _mm256_cmpgt_epi32(_mm256_set1_epi32(k + 1 - first), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
   __m256i out = _mm256_and_si256(below, _mm256_set1_epi32(NONE));
   for (int j = first; j < COLOURS; j += LANES) {
     const __m256 dr = _mm256_sub_ps(_mm256_load_ps(r.red + j), red);
@@ -66,7 +68,8 @@ MOXFLIC_AVX2 inline __m256 scaled_key(__m256 ri, __m256 gi, __m256 bi, const Sca
   const __m256 dr = _mm256_sub_ps(ri, _mm256_broadcast_ss(s.red + j));
   const __m256 dg = _mm256_sub_ps(gi, _mm256_broadcast_ss(s.green + j));
   const __m256 db = _mm256_sub_ps(bi, _mm256_broadcast_ss(s.blue + j));
-  return _mm256_fmadd_ps(db, db, _mm256_fmadd_ps(dg, dg, _mm256_fmadd_ps(dr, dr, _mm256_broadcast_ss(s.tag + j))));
+  return _mm256_fmadd_ps(db, db,
+                         _mm256_fmadd_ps(dg, dg, _mm256_fmadd_ps(dr, dr, _mm256_broadcast_ss(s.tag + j))));
 }
 
 // The first search: eight colours i at a time against every j above them, in single
@@ -96,7 +99,8 @@ MOXFLIC_AVX2 void find_all_partners(Record& r) {
   for (int i = 0; i < COLOURS; i += 2 * LANES) {
     const __m256 ra = _mm256_load_ps(red + i), ga = _mm256_load_ps(green + i), ba = _mm256_load_ps(blue + i);
     const int ib = i + LANES;
-    const __m256 rb = _mm256_load_ps(red + ib), gb = _mm256_load_ps(green + ib), bb = _mm256_load_ps(blue + ib);
+    const __m256 rb = _mm256_load_ps(red + ib), gb = _mm256_load_ps(green + ib),
+                 bb = _mm256_load_ps(blue + ib);
     __m256 a0 = far, a1 = far, b0 = far, b1 = far;
     // Colours j inside a block: only the lanes below j count.
     for (int j = i + 1; j < ib; ++j) {

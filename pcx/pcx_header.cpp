@@ -5,13 +5,7 @@
 #include "pcx/pcx.h"
 #include "pcx/pcx_io.h"
 
-namespace {
-
-uint16_t header_word(const uint8_t* header, int at) {
-  return static_cast<uint16_t>(header[at] | (header[at + 1] << 8));
-}
-
-}  // namespace
+namespace {}  // namespace
 
 int32_t pcx_check_header(const char* file_name, uint8_t* header) {
   if (!pcx_io_open(file_name)) return -1;
@@ -21,16 +15,15 @@ int32_t pcx_check_header(const char* file_name, uint8_t* header) {
   return 0;
 }
 
-int32_t pcx_extents(const uint8_t* header, int32_t* min_x, int32_t* max_x, int32_t* min_y,
-                    int32_t* max_y) {
+int32_t pcx_extents(const uint8_t* header, int32_t* min_x, int32_t* max_x, int32_t* min_y, int32_t* max_y) {
   if (header[PCX_AT_MANUFACTURER] != PCX_MANUFACTURER) {
     *min_x = *max_x = *min_y = *max_y = -1;
     return 0;
   }
-  *min_x = header_word(header, PCX_AT_MIN_X);
-  *max_x = header_word(header, PCX_AT_MAX_X);
-  *min_y = header_word(header, PCX_AT_MIN_Y);
-  *max_y = header_word(header, PCX_AT_MAX_Y);
+  *min_x = pcx_header_word(header, PCX_AT_MIN_X);
+  *max_x = pcx_header_word(header, PCX_AT_MAX_X);
+  *min_y = pcx_header_word(header, PCX_AT_MIN_Y);
+  *max_y = pcx_header_word(header, PCX_AT_MAX_Y);
   return 0;
 }
 

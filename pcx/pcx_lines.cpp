@@ -10,9 +10,6 @@
 
 namespace {
 
-constexpr uint8_t RUN_FLAG = 0xC0;
-constexpr uint8_t RUN_COUNT_MASK = 0x3F;
-
 // The line being decoded and a run's surplus behind it. Sized for the longest line a
 // header can describe, so that wide sprite sheets decode as other programs show them;
 // pages never touched cost no memory.
@@ -59,13 +56,13 @@ void pcx_next_line(PcxLineDecoder& d) {
   while (out < end) {
     const int b = next_byte(d.reader);
     if (b < 0) break;
-    if (b < RUN_FLAG) {
+    if (b < PCX_RUN_FLAG) {
       *out++ = static_cast<uint8_t>(b);
       continue;
     }
     const int value = next_byte(d.reader);
     if (value < 0) break;
-    const uint32_t count = static_cast<uint32_t>(b) & RUN_COUNT_MASK;
+    const uint32_t count = static_cast<uint32_t>(b) & PCX_RUN_COUNT_MASK;
     std::memset(out, value, count);
     out += count;
   }

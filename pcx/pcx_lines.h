@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "pcx/pcx.h"
+
 // The bounded reader: the unread bytes of the stream buffer, refilled from the I/O
 // handle in file mode; in memory mode the bytes in the buffer are all there is.
 struct PcxReader {
@@ -19,13 +21,10 @@ struct PcxLineDecoder {
   uint8_t* line;         // the line scratch
   uint32_t line_length;  // planes x bytes per line
   uint32_t carry;
-  bool ended;            // the data ran out; the last line stands for every later one
+  bool ended;  // the data ran out; the last line stands for every later one
 };
 
-// The largest count one run can store.
-constexpr uint32_t PCX_MAX_RUN = 63;
 // The longest line a header can describe: four planes of 65,535 bytes.
-constexpr uint32_t PCX_MAX_PLANES = 4;
 constexpr uint32_t PCX_MAX_LINE = PCX_MAX_PLANES * 0xFFFF;
 
 // Starts a decoder; false when the line is longer than any PCX line can be.

@@ -15,10 +15,6 @@ namespace {
 
 constexpr uint32_t FLAGS_TESTED = 0xFFFF;
 
-uint16_t header_word(const uint8_t* header, int at) {
-  return static_cast<uint16_t>(header[at] | (header[at + 1] << 8));
-}
-
 // Where the picture lands in the active buffer, after clipping.
 struct Placement {
   int64_t skipped_rows;  // lines decoded above the top edge and not drawn
@@ -30,8 +26,7 @@ struct Placement {
 };
 
 // One axis: the picture spans [at, at + size); the buffer [0, limit).
-void clip_span(int64_t at, int64_t size, int64_t limit, int64_t* skipped, int64_t* start,
-               int64_t* count) {
+void clip_span(int64_t at, int64_t size, int64_t limit, int64_t* skipped, int64_t* start, int64_t* count) {
   const int64_t from = std::max<int64_t>(at, 0);
   const int64_t to = std::min<int64_t>(at + size, limit);
   *skipped = from - at;
@@ -41,10 +36,10 @@ void clip_span(int64_t at, int64_t size, int64_t limit, int64_t* skipped, int64_
 
 Placement place(const uint8_t* header, uint32_t flags) {
   const GfxState& g = gfx_state;
-  const int64_t min_x = header_word(header, PCX_AT_MIN_X);
-  const int64_t min_y = header_word(header, PCX_AT_MIN_Y);
-  const int64_t width = int64_t{header_word(header, PCX_AT_MAX_X)} - min_x + 1;
-  const int64_t height = int64_t{header_word(header, PCX_AT_MAX_Y)} - min_y + 1;
+  const int64_t min_x = pcx_header_word(header, PCX_AT_MIN_X);
+  const int64_t min_y = pcx_header_word(header, PCX_AT_MIN_Y);
+  const int64_t width = int64_t{pcx_header_word(header, PCX_AT_MAX_X)} - min_x + 1;
+  const int64_t height = int64_t{pcx_header_word(header, PCX_AT_MAX_Y)} - min_y + 1;
   const bool at_position = (flags & GFX_FLAG_AT_POSITION) != 0;
   const int64_t x = at_position ? g.draw_x : min_x;
   const int64_t y = at_position ? g.draw_y : min_y;
@@ -100,8 +95,7 @@ bool monochrome_without_colours(const uint8_t* header) {
 void install_colours(uint32_t flags, bool memory, uint32_t data_length) {
   if (flags & GFX_FLAG_NO_PAUSE) return;
   const uint8_t* header = gfx_state.pcx_header;
-  if (header[PCX_AT_VERSION] == PCX_VERSION_PALETTE_BLOCK &&
-      fetch_palette_block(memory, data_length) &&
+  if (header[PCX_AT_VERSION] == PCX_VERSION_PALETTE_BLOCK && fetch_palette_block(memory, data_length) &&
       gfx_state.scan_line_buffer[0] == PCX_PALETTE_MARKER) {
     uint8_t* colours = gfx_state.scan_line_buffer + 1;
     if (!(flags & GFX_FLAG_NO_REDUCE)) gfx_reduce_image_colours(PAL_FILE_FIRST, PAL_FILE_COUNT, colours);
@@ -139,10 +133,9 @@ int32_t show_locked(const char* file_name, uint32_t flags) {
 
   const uint8_t* header = g.pcx_header;
   const uint32_t line_length =
-      uint32_t{header[PCX_AT_PLANES]} * header_word(header, PCX_AT_BYTES_PER_LINE);
+      uint32_t{header[PCX_AT_PLANES]} * pcx_header_word(header, PCX_AT_BYTES_PER_LINE);
   PcxLineDecoder decoder{};
-  if (header[PCX_AT_MANUFACTURER] != PCX_MANUFACTURER ||
-      !pcx_lines_start(decoder, reader, line_length)) {
+  if (header[PCX_AT_MANUFACTURER] != PCX_MANUFACTURER || !pcx_lines_start(decoder, reader, line_length)) {
     if (!memory) pcx_io_close();
     return PCX_NOT_A_PCX;
   }

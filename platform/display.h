@@ -13,7 +13,7 @@ constexpr int32_t PLAT_OK = 0;
 constexpr int32_t PLAT_ERR_SURFACE_LOST = static_cast<int32_t>(0x887601C2u);
 constexpr int32_t PLAT_ERR_INVALID_PARAMS = static_cast<int32_t>(0x80070057u);
 constexpr int32_t PLAT_ERR_OUT_OF_MEMORY = static_cast<int32_t>(0x8007000Eu);
-constexpr int32_t PLAT_ERR_NO_OBJECT = static_cast<int32_t>(0x88760082u);   // null handle
+constexpr int32_t PLAT_ERR_NO_OBJECT = static_cast<int32_t>(0x88760082u);  // null handle
 constexpr int32_t PLAT_ERR_GENERIC = static_cast<int32_t>(0x80004005u);
 
 // Cooperative level: windowed, shared use of the display.
@@ -49,10 +49,10 @@ struct plat_surface_desc {
   uint32_t size;  // sizeof(plat_surface_desc); set once, never written by the library
   int32_t width;
   int32_t height;
-  int32_t pitch;       // out of lock; the library never reads it
-  uint8_t* surface;    // out of lock: address of the first pixel
+  int32_t pitch;     // out of lock; the library never reads it
+  uint8_t* surface;  // out of lock: address of the first pixel
   plat_pixel_format pixel_format;
-  uint32_t caps;       // PLAT_CAPS_*
+  uint32_t caps;  // PLAT_CAPS_*
 };
 
 // Effects of one copy.

@@ -37,8 +37,7 @@ int32_t plat_get_text_metrics(plat_dc dc, plat_text_metrics* out);
 // Reads a device capability (PLAT_BITSPIXEL, PLAT_PLANES).
 int32_t plat_get_device_caps(plat_dc dc, int32_t index);
 // Copies count system palette entries from start into out; returns the count copied.
-uint32_t plat_get_system_palette_entries(plat_dc dc, uint32_t start, uint32_t count,
-                                         plat_palette_entry* out);
+uint32_t plat_get_system_palette_entries(plat_dc dc, uint32_t start, uint32_t count, plat_palette_entry* out);
 // Creates a palette object holding a copy of all entries of a logical palette.
 plat_palette plat_create_palette(const plat_logpalette* palette);
 // Selects a palette into a device context (foreground unless background is true);

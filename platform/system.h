@@ -10,8 +10,6 @@ int32_t plat_get_client_rect(plat_window window, plat_rect* out);
 // Turns a point in a window's client area into screen coordinates.
 int32_t plat_client_to_screen(plat_window window, plat_point* point);
 
-// The system timer: 18.2 ticks a second (one tick is 10000 / 182 ms).
-uint32_t plat_tick_count();
 // A monotonic clock in microseconds.
 int64_t plat_clock_us();
 // Waits until the microsecond clock reaches due (returns at once if it has). Backends

@@ -142,10 +142,10 @@ constexpr int32_t WIN_SW_SHOWNORMAL = 1;
 constexpr int32_t WIN_SW_SHOWDEFAULT = 10;
 
 struct win_class {
-  uint32_t style;             // WIN_CS_*
+  uint32_t style;  // WIN_CS_*
   win_proc proc;
-  const win_icon* icon;       // may be null
-  const win_menu* menu;       // the class menu every window of the class gets; may be null
+  const win_icon* icon;  // may be null
+  const win_menu* menu;  // the class menu every window of the class gets; may be null
   const char* class_name;
   // Keys shown beside the menu items of their commands; may be null. They act only
   // through win_translate_accelerator in the message loop.
@@ -231,14 +231,14 @@ struct win_open_file {
   // Pairs of zero-terminated strings (description, patterns separated by ';'),
   // ended by one more zero. Patterns match file names whatever their case.
   const char* filter;
-  int32_t filter_index;    // 1 for the first pair
-  char* file;              // receives the chosen full path
+  int32_t filter_index;  // 1 for the first pair
+  char* file;            // receives the chosen full path
   size_t file_size;
-  char* file_title;        // receives the bare file name; may be null
+  char* file_title;  // receives the bare file name; may be null
   size_t file_title_size;
-  const char* initial_dir; // the folder shown first; null for the current folder
-  const char* title;       // may be null
-  const char* default_ext; // may be null
+  const char* initial_dir;  // the folder shown first; null for the current folder
+  const char* title;        // may be null
+  const char* default_ext;  // may be null
 };
 
 // Shows the open-file dialog: 1 when a file was chosen and both names fitted their

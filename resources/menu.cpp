@@ -25,8 +25,8 @@ constexpr win_menu main_menu = {RES_MENU_NAME, menu_rows,
                                 static_cast<int32_t>(sizeof menu_rows / sizeof menu_rows[0])};
 
 constexpr win_accel accel_rows[] = {
-    {WIN_MOD_CTRL, 'O', CMD_OPEN},  {0, PLAT_VK_SPACE, CMD_PLAY}, {0, PLAT_VK_RIGHT, CMD_FRAME},
-    {0, PLAT_VK_HOME, CMD_RESET},   {0, 'I', CMD_INFO},           {0, PLAT_VK_F1, CMD_ABOUT},
+    {WIN_MOD_CTRL, 'O', CMD_OPEN}, {0, PLAT_VK_SPACE, CMD_PLAY}, {0, PLAT_VK_RIGHT, CMD_FRAME},
+    {0, PLAT_VK_HOME, CMD_RESET},  {0, 'I', CMD_INFO},           {0, PLAT_VK_F1, CMD_ABOUT},
     {WIN_MOD_CTRL, 'Q', CMD_QUIT},
 };
 

@@ -23,13 +23,13 @@ std::vector<uint8_t> palette_of(int kind) {
     std::fill(p.begin(), p.end(), 128);
   } else if (kind == 3) {  // the colours of the frames-per-second benchmark's files
     for (int k = 0; k < 256; ++k) {
-      p[3 * k] = uint8_t(k * 5);
-      p[3 * k + 1] = uint8_t(k * 3);
-      p[3 * k + 2] = uint8_t(255 - k);
+      p[static_cast<size_t>(3 * k)] = uint8_t(k * 5);
+      p[static_cast<size_t>(3 * k + 1)] = uint8_t(k * 3);
+      p[static_cast<size_t>(3 * k + 2)] = uint8_t(255 - k);
     }
   } else {
     for (int k = 0; k < 16; ++k)
-      for (int c = 0; c < 3; ++c) p[3 * k + c] = pal_default_colours.rgb[2 + k][c];
+      for (int c = 0; c < 3; ++c) p[static_cast<size_t>(3 * k + c)] = pal_default_colours.rgb[2 + k][c];
   }
   return p;
 }

@@ -23,19 +23,20 @@ constexpr int SMALL_WIDTH = 640, SMALL_HEIGHT = 480;
 
 // A picture with short runs and single pixels, using all 256 values.
 std::vector<uint8_t> picture(int width, int height) {
-  std::vector<uint8_t> v(static_cast<size_t>(width) * height);
+  std::vector<uint8_t> v(static_cast<size_t>(width) * static_cast<size_t>(height));
   for (int y = 0; y < height; ++y)
     for (int x = 0; x < width; ++x)
-      v[static_cast<size_t>(y) * width + x] = static_cast<uint8_t>(x / 7 + y / 5 + ((x * y) >> 9));
+      v[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)] =
+          static_cast<uint8_t>(x / 7 + y / 5 + ((x * y) >> 9));
   return v;
 }
 
 std::vector<uint8_t> colours() {
   std::vector<uint8_t> c(768);
   for (int k = 0; k < 256; ++k) {
-    c[3 * k] = static_cast<uint8_t>(k);
-    c[3 * k + 1] = static_cast<uint8_t>((k * 3) & 255);
-    c[3 * k + 2] = static_cast<uint8_t>(255 - k);
+    c[static_cast<size_t>(3 * k)] = static_cast<uint8_t>(k);
+    c[static_cast<size_t>(3 * k + 1)] = static_cast<uint8_t>((k * 3) & 255);
+    c[static_cast<size_t>(3 * k + 2)] = static_cast<uint8_t>(255 - k);
   }
   return c;
 }
@@ -138,7 +139,9 @@ void BM_PillowDecode1600x1200(benchmark::State& state) {
 BENCHMARK(BM_PcxShow1600x1200_Fitted)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PcxShow1600x1200_AsStored)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReduceImageColours640x480)->ArgsProduct({{256, 236}, {0, 1}})->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_ReduceImageColours640x480_Plain)->ArgsProduct({{256, 236}, {0, 1}})->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ReduceImageColours640x480_Plain)
+    ->ArgsProduct({{256, 236}, {0, 1}})
+    ->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_PillowDecode1600x1200)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -11,8 +11,8 @@
 
 #include "app/app.h"
 #include "gfx/gfx.h"
-#include "platform/common/screen.h"
 #include "platform/qt/qt_controls.h"
+#include "platform/qt/qt_internal.h"
 #include "platform/system.h"
 
 namespace {
@@ -85,17 +85,19 @@ int main(int argc, char** argv) {
   for (int i = 0; i < PRESENTS; ++i) app_show_picture();
   double copy_ms = ms_since(t) / PRESENTS;
   t = std::chrono::steady_clock::now();
-  for (int i = 0; i < PRESENTS; ++i) backend_palette_changed();  // the whole picture converted again
+  for (int i = 0; i < PRESENTS; ++i) qt_backend.palette_changed();  // the whole picture converted again
   double convert_ms = ms_since(t) / PRESENTS;
-  std::printf("decode %.2f ms/frame, present %.2f ms/frame at %dx%d (stretch %.2f, colour conversion %.2f, paint %.2f)\n",
-              decode_ms, present_ms, cw, ch, copy_ms - convert_ms, convert_ms, present_ms - copy_ms);
+  std::printf(
+      "decode %.2f ms/frame, present %.2f ms/frame at %dx%d (stretch %.2f, colour conversion %.2f, paint "
+      "%.2f)\n",
+      decode_ms, present_ms, cw, ch, copy_ms - convert_ms, convert_ms, present_ms - copy_ms);
 
   // Play as fast as it goes (no pause) and at the file's speed, as "&Play" does.
   t = std::chrono::steady_clock::now();
   flic_show(app_state.loaded_name, 1, GFX_FLAG_NO_PAUSE);
   double fast_ms = ms_since(t);
-  std::printf("play without pause: %.2f ms/frame decoded and presented (%.1f frames/s)\n",
-              fast_ms / records, records * 1000.0 / fast_ms);
+  std::printf("play without pause: %.2f ms/frame decoded and presented (%.1f frames/s)\n", fast_ms / records,
+              records * 1000.0 / fast_ms);
   t = std::chrono::steady_clock::now();
   flic_show(app_state.loaded_name, 1, 0);
   double play_ms = ms_since(t);

@@ -12,11 +12,11 @@
 #include <string>
 
 #include "flic/flic.h"
+#include "fuzz/fuzz_support.h"
 #include "gfx/gfx.h"
 #include "palette/palette.h"
 #include "platform/gdi.h"
 #include "platform/headless/headless.h"
-#include "fuzz/fuzz_support.h"
 
 namespace {
 

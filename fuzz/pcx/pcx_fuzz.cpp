@@ -7,12 +7,12 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "fuzz/fuzz_support.h"
 #include "gfx/gfx.h"
 #include "palette/palette.h"
 #include "pcx/pcx.h"
 #include "platform/gdi.h"
 #include "platform/headless/headless.h"
-#include "fuzz/fuzz_support.h"
 
 namespace {
 

@@ -15,7 +15,7 @@ void show_palette(const plat_palette_obj& palette, uint32_t start, uint32_t coun
   ScreenState& s = screen_state();
   for (uint32_t i = start; i < start + count && i < 256; ++i)
     if (!screen_static_entry(static_cast<int>(i))) s.hardware_palette[i] = palette.entries[i];
-  backend_palette_changed();
+  if (screen_backend != nullptr) screen_backend->palette_changed();
 }
 
 }  // namespace
@@ -96,8 +96,7 @@ plat_palette plat_select_palette(plat_dc dc, plat_palette palette, bool) {
 uint32_t plat_realize_palette(plat_dc dc) {
   screen_count_call();
   ScreenState& s = screen_state();
-  if (!screen_alive(s.dcs, dc) || dc->palette == nullptr || !screen_alive(s.palettes, dc->palette))
-    return 0;
+  if (!screen_alive(s.dcs, dc) || dc->palette == nullptr || !screen_alive(s.palettes, dc->palette)) return 0;
   s.realized = dc->palette;
   show_palette(*dc->palette, 0, 256);
   return 256;
@@ -109,11 +108,10 @@ int32_t plat_animate_palette(plat_palette palette, uint32_t start, uint32_t coun
   ScreenState& s = screen_state();
   if (!screen_alive(s.palettes, palette) || entries == nullptr || start >= 256) return 0;
   const uint32_t n = std::min(count, 256 - start);
-  s.animations.push_back(HlAnimation{start, n});
+  if (screen_probe != nullptr) screen_probe->animated(start, n);
   for (uint32_t i = 0; i < n; ++i) {
     // Only entries reserved for animation change.
-    if (palette->entries[start + i].flags & PLAT_PC_RESERVED)
-      palette->entries[start + i] = entries[i];
+    if (palette->entries[start + i].flags & PLAT_PC_RESERVED) palette->entries[start + i] = entries[i];
   }
   if (s.realized == palette) show_palette(*palette, start, n);
   return 1;

@@ -2,9 +2,8 @@
 // primary surface and clipper, palette objects and the hardware palette, and each
 // window's client area as a picture of palette indices.
 //
-// The shared code implements platform/display.h and platform/gdi.h. A backend
-// supplies platform/input.h and platform/system.h, creates its windows through
-// screen_window_create, and receives the two notifications at the bottom.
+// The shared code implements platform/display.h and platform/gdi.h; what a backend
+// adds is listed in platform/backend.h.
 #pragma once
 
 #include <cstdint>
@@ -33,14 +32,5 @@ void screen_window_move(plat_window window, int32_t origin_x, int32_t origin_y);
 // The hardware palette: what index i of every client area looks like now.
 const plat_palette_entry* screen_hardware_palette();
 
-// Settings the backend or a test may change.
-void screen_set_depth(int32_t bits_per_pixel, int32_t planes);
-void screen_set_system_palette(const plat_palette_entry entries[256]);
 // The 20 static colours of an 8-bit palette display in entries 0-9 and 246-255.
 void screen_default_system_palette(plat_palette_entry out[256]);
-
-// Implemented by the backend: a copy changed this rectangle of a window's client
-// area (client coordinates, right- and bottom-exclusive).
-void backend_client_changed(plat_window window, const plat_rect& area);
-// Implemented by the backend: the hardware palette changed.
-void backend_palette_changed();

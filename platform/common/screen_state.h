@@ -5,9 +5,9 @@
 #include <set>
 #include <vector>
 
+#include "platform/backend.h"
+#include "platform/common/probe.h"
 #include "platform/common/screen.h"
-#include "platform/common/screen_diag.h"
-#include "platform/headless/headless.h"
 #include "platform/types.h"
 
 struct plat_display_obj {
@@ -55,16 +55,23 @@ struct ScreenState {
   plat_palette realized = nullptr;  // the palette whose colours the hardware shows
   int32_t bits_per_pixel = 8;
   int32_t planes = 1;
-  int32_t faults[static_cast<int>(HlStep::count)] = {};
-  int32_t lost_copies = 0;
-  int64_t calls = 0;
-  int32_t dead_handle_uses = 0;
-  std::vector<HlBlit> blits;
-  std::vector<HlAnimation> animations;
   plat_font_obj fixed_font{10};
 };
 
 ScreenState& screen_state();
+
+// The probe and the backend installed, or null.
+inline constinit const ScreenProbe* screen_probe = nullptr;
+inline constinit const PlatformBackend* screen_backend = nullptr;
+
+// Counts one call into the platform layer.
+inline void screen_count_call() {
+  if (screen_probe != nullptr) screen_probe->call();
+}
+// The fault code set for a step (0 for none).
+inline int32_t screen_fault(ScreenStep step) {
+  return screen_probe != nullptr ? screen_probe->fault(step) : 0;
+}
 
 // True when h is a live object of its kind. A handle that is neither null nor live
 // (released, or never handed out) counts as a dead-handle use.
@@ -72,10 +79,8 @@ template <typename T>
 bool screen_alive(const std::set<T>& kind, T h) {
   if (h == nullptr) return false;
   if (kind.count(h) != 0) return true;
-  ++screen_state().dead_handle_uses;
+  if (screen_probe != nullptr) screen_probe->dead_handle();
   return false;
 }
-// The fault code set for a step (0 for none).
-int32_t screen_fault(HlStep step);
 // Is this entry one of the display's static colours at the current depth?
 bool screen_static_entry(int index);

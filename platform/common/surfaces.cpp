@@ -15,7 +15,7 @@ constexpr int32_t kErrInvalidPixelFormat = static_cast<int32_t>(0x88760091u);
 constexpr int32_t kErrNotLocked = static_cast<int32_t>(0x887601A4u);
 
 // The fault set for a step, or 0; counts the call either way.
-int32_t begin_step(HlStep step) {
+int32_t begin_step(ScreenStep step) {
   screen_count_call();
   return screen_fault(step);
 }
@@ -58,14 +58,15 @@ void stretch_into(plat_window window, const plat_surface_obj& src, const plat_re
     const uint8_t* src_row = src.pixels.data() + sy * src.width;
     for (size_t i = 0; i < columns.size(); ++i) dest_row[i] = src_row[columns[i]];
   }
-  backend_client_changed(window, plat_rect{static_cast<int32_t>(x0), static_cast<int32_t>(y0),
-                                           static_cast<int32_t>(x1), static_cast<int32_t>(y1)});
+  if (screen_backend != nullptr)
+    screen_backend->client_changed(window, plat_rect{static_cast<int32_t>(x0), static_cast<int32_t>(y0),
+                                                     static_cast<int32_t>(x1), static_cast<int32_t>(y1)});
 }
 
 }  // namespace
 
 int32_t plat_display_create(plat_display* out) {
-  if (int32_t fault = begin_step(HlStep::display_create)) return fault;
+  if (int32_t fault = begin_step(ScreenStep::display_create)) return fault;
   if (out == nullptr) return PLAT_ERR_INVALID_PARAMS;
   *out = new plat_display_obj();
   screen_state().displays.insert(*out);
@@ -73,7 +74,7 @@ int32_t plat_display_create(plat_display* out) {
 }
 
 int32_t plat_display_set_cooperative_level(plat_display display, plat_window window, uint32_t) {
-  if (int32_t fault = begin_step(HlStep::cooperative_level)) return fault;
+  if (int32_t fault = begin_step(ScreenStep::cooperative_level)) return fault;
   if (!screen_alive(screen_state().displays, display)) return PLAT_ERR_NO_OBJECT;
   display->cooperative_window = window;
   return PLAT_OK;
@@ -85,7 +86,7 @@ int32_t plat_display_create_surface(plat_display display, plat_surface_desc* des
   if (desc == nullptr || out == nullptr || desc->size != sizeof(plat_surface_desc))
     return PLAT_ERR_INVALID_PARAMS;
   const bool primary = (desc->caps & PLAT_CAPS_PRIMARY_SURFACE) != 0;
-  if (int32_t fault = screen_fault(primary ? HlStep::primary_surface : HlStep::surface_create))
+  if (int32_t fault = screen_fault(primary ? ScreenStep::primary_surface : ScreenStep::surface_create))
     return fault;
   auto* surface = new (std::nothrow) plat_surface_obj();
   if (surface == nullptr) return PLAT_ERR_OUT_OF_MEMORY;
@@ -97,8 +98,7 @@ int32_t plat_display_create_surface(plat_display display, plat_surface_desc* des
       delete surface;
       return PLAT_ERR_INVALID_PARAMS;
     }
-    if (desc->pixel_format.rgb_bit_count != 8 ||
-        (desc->pixel_format.flags & PLAT_PF_PALETTE_INDEXED8) == 0) {
+    if (desc->pixel_format.rgb_bit_count != 8 || (desc->pixel_format.flags & PLAT_PF_PALETTE_INDEXED8) == 0) {
       delete surface;
       return kErrInvalidPixelFormat;
     }
@@ -117,7 +117,7 @@ int32_t plat_display_create_surface(plat_display display, plat_surface_desc* des
 }
 
 int32_t plat_display_create_clipper(plat_display display, uint32_t, plat_clipper* out) {
-  if (int32_t fault = begin_step(HlStep::clipper)) return fault;
+  if (int32_t fault = begin_step(ScreenStep::clipper)) return fault;
   if (!screen_alive(screen_state().displays, display)) return PLAT_ERR_NO_OBJECT;
   if (out == nullptr) return PLAT_ERR_INVALID_PARAMS;
   *out = new plat_clipper_obj();
@@ -126,14 +126,14 @@ int32_t plat_display_create_clipper(plat_display display, uint32_t, plat_clipper
 }
 
 int32_t plat_clipper_set_window(plat_clipper clipper, uint32_t, plat_window window) {
-  if (int32_t fault = begin_step(HlStep::clipper_bind)) return fault;
+  if (int32_t fault = begin_step(ScreenStep::clipper_bind)) return fault;
   if (!screen_alive(screen_state().clippers, clipper)) return PLAT_ERR_NO_OBJECT;
   clipper->window = window;
   return PLAT_OK;
 }
 
 int32_t plat_surface_set_clipper(plat_surface surface, plat_clipper clipper) {
-  if (int32_t fault = begin_step(HlStep::set_clipper)) return fault;
+  if (int32_t fault = begin_step(ScreenStep::set_clipper)) return fault;
   if (!screen_alive(screen_state().surfaces, surface)) return PLAT_ERR_NO_OBJECT;
   if (clipper != nullptr && !screen_alive(screen_state().clippers, clipper)) return PLAT_ERR_NO_OBJECT;
   surface->clipper = clipper;
@@ -141,7 +141,7 @@ int32_t plat_surface_set_clipper(plat_surface surface, plat_clipper clipper) {
 }
 
 int32_t plat_surface_lock(plat_surface surface, plat_surface_desc* desc, uint32_t) {
-  if (int32_t fault = begin_step(HlStep::lock)) return fault;
+  if (int32_t fault = begin_step(ScreenStep::lock)) return fault;
   if (!screen_alive(screen_state().surfaces, surface)) return PLAT_ERR_NO_OBJECT;
   if (desc == nullptr || surface->primary) return PLAT_ERR_INVALID_PARAMS;
   desc->width = surface->width;
@@ -165,21 +165,21 @@ int32_t plat_surface_blt(plat_surface dest, const plat_rect* dest_rect, plat_sur
   screen_count_call();
   ScreenState& s = screen_state();
   if (!screen_alive(s.surfaces, dest) || !screen_alive(s.surfaces, src)) return PLAT_ERR_NO_OBJECT;
-  HlBlit record{dest_rect ? *dest_rect : plat_rect{}, src_rect ? *src_rect : plat_rect{}, PLAT_OK};
-  if (s.lost_copies > 0) {
-    --s.lost_copies;
-    record.result = PLAT_ERR_SURFACE_LOST;
+  int32_t result = PLAT_OK;
+  if (screen_probe != nullptr && screen_probe->lose_copy()) {
+    result = PLAT_ERR_SURFACE_LOST;
   } else if (!dest->primary || src->primary || dest_rect == nullptr || src_rect == nullptr ||
              !rect_inside(*src_rect, src->width, src->height) || dest_rect->left >= dest_rect->right ||
              dest_rect->top >= dest_rect->bottom) {
-    record.result = kErrInvalidRect;
+    result = kErrInvalidRect;
   } else if (dest->clipper != nullptr) {
     if (dest->clipper->window != nullptr) stretch_into(dest->clipper->window, *src, *src_rect, *dest_rect);
   } else {
     for (plat_window window : s.windows) stretch_into(window, *src, *src_rect, *dest_rect);
   }
-  s.blits.push_back(record);
-  return record.result;
+  if (screen_probe != nullptr)
+    screen_probe->copied(dest_rect ? *dest_rect : plat_rect{}, src_rect ? *src_rect : plat_rect{}, result);
+  return result;
 }
 
 int32_t plat_surface_restore(plat_surface surface) {

@@ -18,10 +18,9 @@ struct KeyName {
 };
 
 constexpr KeyName key_names[] = {
-    {PLAT_VK_BACK, "Backspace"}, {PLAT_VK_TAB, "Tab"},     {PLAT_VK_RETURN, "Enter"},
-    {PLAT_VK_ESCAPE, "Esc"},     {PLAT_VK_SPACE, "Space"}, {PLAT_VK_END, "End"},
-    {PLAT_VK_HOME, "Home"},      {PLAT_VK_LEFT, "Left"},   {PLAT_VK_UP, "Up"},
-    {PLAT_VK_RIGHT, "Right"},    {PLAT_VK_DOWN, "Down"},
+    {PLAT_VK_BACK, "Backspace"}, {PLAT_VK_TAB, "Tab"},     {PLAT_VK_RETURN, "Enter"}, {PLAT_VK_ESCAPE, "Esc"},
+    {PLAT_VK_SPACE, "Space"},    {PLAT_VK_END, "End"},     {PLAT_VK_HOME, "Home"},    {PLAT_VK_LEFT, "Left"},
+    {PLAT_VK_UP, "Up"},          {PLAT_VK_RIGHT, "Right"}, {PLAT_VK_DOWN, "Down"},
 };
 constexpr int32_t FUNCTION_KEYS = 12;
 
@@ -56,8 +55,8 @@ size_t win_key_name(uint32_t modifiers, int32_t virtual_key, char* out, size_t s
   }
   char text[32];
   int length = std::snprintf(text, sizeof text, "%s%s%s%s", (modifiers & WIN_MOD_CTRL) ? "Ctrl+" : "",
-                             (modifiers & WIN_MOD_ALT) ? "Alt+" : "", (modifiers & WIN_MOD_SHIFT) ? "Shift+" : "",
-                             name);
+                             (modifiers & WIN_MOD_ALT) ? "Alt+" : "",
+                             (modifiers & WIN_MOD_SHIFT) ? "Shift+" : "", name);
   const size_t n = static_cast<size_t>(length);
   if (out != nullptr && n < size) std::memcpy(out, text, n + 1);
   return n;

@@ -1,15 +1,8 @@
-// Window queries and the tick counter, the same on every backend: a window's client
+// Window queries, the same on every backend: a window's client
 // area and its place on the screen are kept by the shared screen.
 #include "platform/common/screen.h"
-#include "platform/common/screen_diag.h"
+#include "platform/common/screen_state.h"
 #include "platform/system.h"
-
-namespace {
-
-constexpr int64_t kTicksPerTenSeconds = 182;  // the system timer runs at 18.2 Hz
-constexpr int64_t kMicrosecondsPerTenSeconds = 10000000;
-
-}  // namespace
 
 int32_t plat_get_client_rect(plat_window window, plat_rect* out) {
   screen_count_call();
@@ -24,8 +17,4 @@ int32_t plat_client_to_screen(plat_window window, plat_point* point) {
   point->x += window->origin_x;
   point->y += window->origin_y;
   return 1;
-}
-
-uint32_t plat_tick_count() {
-  return static_cast<uint32_t>(plat_clock_us() * kTicksPerTenSeconds / kMicrosecondsPerTenSeconds);
 }

@@ -2,8 +2,10 @@
 // moves only when a test sets it or something waits on it.
 #include "platform/headless/headless.h"
 
+#include "platform/common/probe.h"
 #include "platform/common/screen.h"
-#include "platform/common/screen_diag.h"
+#include "platform/common/screen_state.h"
+#include "platform/headless/probe_internal.h"
 #include "platform/headless/window_internal.h"
 #include "platform/input.h"
 #include "platform/system.h"
@@ -15,14 +17,12 @@ constexpr int32_t kDefaultClientHeight = 480;
 
 struct Headless {
   plat_window window = nullptr;
-  plat_window active = nullptr;
-  bool active_set = false;
   uint8_t keys[256] = {};
   void (*key_poll_hook)(int32_t) = nullptr;
   int32_t polls = 0;
   int64_t now_us = 0;
-  int64_t step_us = 0;
   int32_t waits = 0;
+  bool close_held = false;
 };
 
 Headless& hl() {
@@ -30,19 +30,12 @@ Headless& hl() {
   return state;
 }
 
-int64_t read_clock() {
-  Headless& h = hl();
-  const int64_t now = h.now_us;
-  h.now_us += h.step_us;
-  return now;
-}
-
 // Virtual-key codes of the first scan codes of a PC keyboard (0 where none).
-constexpr uint8_t kScanToVk[0x3A] = {
-    0,    0x1B, '1',  '2',  '3',  '4',  '5',  '6',  '7',  '8',  '9',  '0',  0xBD, 0xBB, 0x08,
-    0x09, 'Q',  'W',  'E',  'R',  'T',  'Y',  'U',  'I',  'O',  'P',  0xDB, 0xDD, 0x0D, 0x11,
-    'A',  'S',  'D',  'F',  'G',  'H',  'J',  'K',  'L',  0xBA, 0xDE, 0xC0, 0x10, 0xDC, 'Z',
-    'X',  'C',  'V',  'B',  'N',  'M',  0xBC, 0xBE, 0xBF, 0x10, 0x6A, 0x12, 0x20};
+constexpr uint8_t kScanToVk[0x3A] = {0,    0x1B, '1',  '2',  '3',  '4',  '5',  '6',  '7',  '8', '9', '0',
+                                     0xBD, 0xBB, 0x08, 0x09, 'Q',  'W',  'E',  'R',  'T',  'Y', 'U', 'I',
+                                     'O',  'P',  0xDB, 0xDD, 0x0D, 0x11, 'A',  'S',  'D',  'F', 'G', 'H',
+                                     'J',  'K',  'L',  0xBA, 0xDE, 0xC0, 0x10, 0xDC, 'Z',  'X', 'C', 'V',
+                                     'B',  'N',  'M',  0xBC, 0xBE, 0xBF, 0x10, 0x6A, 0x12, 0x20};
 
 }  // namespace
 
@@ -52,23 +45,13 @@ plat_window hl_window() {
   return h.window;
 }
 
-void hl_reset() {
-  screen_reset();  // also destroys the window
+void hl_backend_reset() {
   hl() = Headless();
   hl_window();
 }
 
-void hl_fail_step(HlStep step, int32_t code) { screen_set_fault(step, code); }
-void hl_lose_primary(int32_t n) { screen_set_lost_copies(n); }
-void hl_set_depth(int32_t bits_per_pixel, int32_t planes) { screen_set_depth(bits_per_pixel, planes); }
-void hl_set_system_palette(const plat_palette_entry entries[256]) { screen_set_system_palette(entries); }
 void hl_set_client_size(int32_t width, int32_t height) { screen_window_resize(hl_window(), width, height); }
 void hl_set_client_origin(int32_t x, int32_t y) { screen_window_move(hl_window(), x, y); }
-
-void hl_set_active_window(plat_window window) {
-  hl().active = window;
-  hl().active_set = true;
-}
 
 void hl_set_key_state(int32_t virtual_key, uint8_t state) { hl().keys[virtual_key & 0xFF] = state; }
 void hl_set_key_poll_hook(void (*hook)(int32_t poll)) {
@@ -78,19 +61,14 @@ void hl_set_key_poll_hook(void (*hook)(int32_t poll)) {
 
 void hl_set_clock_us(int64_t now) { hl().now_us = now; }
 int64_t hl_clock_us() { return hl().now_us; }
-void hl_set_clock_step_us(int64_t step) { hl().step_us = step; }
 
 const std::vector<uint8_t>& hl_client_pixels() { return hl_window()->client_pixels; }
 int32_t hl_client_width() { return hl_window()->client_width; }
 int32_t hl_client_height() { return hl_window()->client_height; }
 const plat_palette_entry* hl_hardware_palette() { return screen_hardware_palette(); }
-const std::vector<HlBlit>& hl_blits() { return screen_blit_log(); }
-const std::vector<HlAnimation>& hl_animations() { return screen_animation_log(); }
-int64_t hl_platform_calls() { return screen_calls(); }
-int32_t hl_live_objects() { return screen_live_objects(); }
-int32_t hl_locked_surfaces() { return screen_locked_surfaces(); }
 int32_t hl_waits() { return hl().waits; }
-int32_t hl_dead_handle_uses() { return screen_dead_handle_uses(); }
+void hl_hold_close(bool held) { hl().close_held = held; }
+bool hl_close_held() { return hl().close_held; }
 
 // --- Keyboard ------------------------------------------------------------------------
 
@@ -104,8 +82,8 @@ int16_t plat_get_async_key_state(int32_t virtual_key) {
   screen_count_call();
   Headless& h = hl();
   if (h.key_poll_hook != nullptr) h.key_poll_hook(++h.polls);
-  const bool down = (h.keys[virtual_key & 0xFF] & PLAT_KEY_DOWN) != 0 ||
-                    (virtual_key == PLAT_VK_ESCAPE && hlw_close_held());
+  const bool down =
+      (h.keys[virtual_key & 0xFF] & PLAT_KEY_DOWN) != 0 || (virtual_key == PLAT_VK_ESCAPE && h.close_held);
   return down ? static_cast<int16_t>(0x8000) : 0;
 }
 
@@ -119,12 +97,12 @@ int32_t plat_get_keyboard_state(uint8_t state[256]) {
 
 plat_window plat_get_active_window() {
   screen_count_call();
-  return hl().active_set ? hl().active : hl_window();
+  return hl_window();
 }
 
 int64_t plat_clock_us() {
   screen_count_call();
-  return read_clock();
+  return hl().now_us;
 }
 
 void plat_wait_until_us(int64_t due) {
@@ -134,8 +112,3 @@ void plat_wait_until_us(int64_t due) {
   ++h.waits;
   h.now_us = due;
 }
-
-// --- Notifications from the shared screen: nothing to show here. -----------------------
-
-void backend_client_changed(plat_window, const plat_rect&) {}
-void backend_palette_changed() {}

@@ -1,11 +1,14 @@
 // The headless window system: one window (the backend's hl_window()), a message queue
 // in memory, a menu held as a table of states, and message boxes and file dialogs that
 // are recorded and answered by the test.
+#include "platform/window.h"
+
+#include <unistd.h>
+
 #include <climits>
 #include <cstring>
 #include <deque>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 #include "platform/common/screen.h"
@@ -14,7 +17,6 @@
 #include "platform/headless/window_controls.h"
 #include "platform/headless/window_internal.h"
 #include "platform/system.h"
-#include "platform/window.h"
 
 struct plat_menu_obj {
   std::vector<win_menu_item> rows;
@@ -49,7 +51,6 @@ struct HlwState {
   bool program_dir_set = false;
   std::string program_dir;
   int command_depth = 0;  // commands running now (a command may send another)
-  bool close_held = false;
 };
 
 HlwState hlw;
@@ -118,11 +119,10 @@ plat_window win_create(const char* class_name, const char* title, int32_t, int32
   hlw.title = title != nullptr ? title : "";
   hlw.shown = false;
   hlw.paint_pending = false;
-  hlw.has_menu = window_class->menu != nullptr;
+  const auto* menu = window_class->menu;
+  hlw.has_menu = menu != nullptr;
   hlw.menu.rows.clear();
-  if (hlw.has_menu) {
-    hlw.menu.rows.assign(window_class->menu->items, window_class->menu->items + window_class->menu->count);
-  }
+  if (menu != nullptr) hlw.menu.rows.assign(menu->items, menu->items + menu->count);
   win_send_message(hlw.window, WIN_MSG_CREATE, 0, 0);
   return hlw.window;
 }
@@ -154,8 +154,8 @@ intptr_t win_send_message(plat_window window, uint32_t message, uintptr_t wparam
   if (message != WIN_MSG_COMMAND) return hlw.proc(window, message, wparam, lparam);
   ++hlw.command_depth;
   intptr_t answer = hlw.proc(window, message, wparam, lparam);
-  if (--hlw.command_depth == 0 && hlw.close_held) {
-    hlw.close_held = false;
+  if (--hlw.command_depth == 0 && hl_close_held()) {
+    hl_hold_close(false);
     win_post_message(window, WIN_MSG_CLOSE, 0, 0);
   }
   return answer;
@@ -182,7 +182,7 @@ void win_destroy(plat_window window) {
   hlw.paint_pending = false;
   hlw.has_menu = false;
   hlw.menu.rows.clear();
-  hlw.close_held = false;
+  hl_hold_close(false);
   forget_queued(window);
 }
 
@@ -233,8 +233,12 @@ int32_t win_message_box(plat_window owner, const char* text, const char* caption
 
 int32_t win_get_open_file_name(win_open_file* dialog) {
   if (dialog == nullptr) return 0;
-  HlwDialog asked{dialog->owner, "", "", dialog->default_ext != nullptr ? dialog->default_ext : "",
-                  dialog->file_size, dialog->file_title_size,
+  HlwDialog asked{dialog->owner,
+                  "",
+                  "",
+                  dialog->default_ext != nullptr ? dialog->default_ext : "",
+                  dialog->file_size,
+                  dialog->file_title_size,
                   dialog->initial_dir != nullptr ? dialog->initial_dir : ""};
   if (dialog->filter != nullptr) {
     asked.description = dialog->filter;
@@ -276,9 +280,8 @@ void hlw_reset() {
     if (msg.message == WIN_MSG_DROP_FILES) win_drag_finish(reinterpret_cast<plat_drop>(msg.wparam));
   }
   hlw = HlwState();
+  hl_hold_close(false);
 }
-
-bool hlw_close_held() { return hlw.close_held; }
 
 void hlw_press_key(int32_t virtual_key, uint32_t modifiers) {
   if (hlw.window == nullptr || hlw.command_depth > 0) return;
@@ -286,16 +289,10 @@ void hlw_press_key(int32_t virtual_key, uint32_t modifiers) {
                    static_cast<intptr_t>(modifiers));
 }
 
-void hlw_drop_file(const char* path) {
-  if (hlw.window == nullptr || hlw.command_depth > 0) return;
-  plat_drop drop = window_drop_create({path != nullptr ? path : ""});
-  win_post_message(hlw.window, WIN_MSG_DROP_FILES, reinterpret_cast<uintptr_t>(drop), 0);
-}
-
 void hlw_request_close() {
   if (hlw.window == nullptr) return;
   if (hlw.command_depth > 0) {
-    hlw.close_held = true;
+    hl_hold_close(true);
   } else {
     win_post_message(hlw.window, WIN_MSG_CLOSE, 0, 0);
   }
@@ -330,6 +327,5 @@ const char* hlw_menu_text(int32_t id) {
 const std::vector<win_menu_item>& hlw_menu_rows() { return hlw.menu.rows; }
 const char* hlw_title() { return hlw.title.c_str(); }
 bool hlw_window_alive() { return hlw.window != nullptr; }
-bool hlw_window_shown() { return hlw.shown; }
 bool hlw_paint_pending() { return hlw.paint_pending; }
 int32_t hlw_quit_code() { return hlw.quit_code; }

@@ -45,10 +45,8 @@ void hlw_answer_dialog(const char* path, const char* title = nullptr);
 void hlw_cancel_dialog();
 
 // The user's input, held back while a command runs as platform/window.h describes: a
-// key pressed (WIN_MSG_KEY_DOWN), a file dropped on the window (WIN_MSG_DROP_FILES),
-// and the window manager's close request (WIN_MSG_CLOSE).
+// key pressed (WIN_MSG_KEY_DOWN) and the window manager's close request (WIN_MSG_CLOSE).
 void hlw_press_key(int32_t virtual_key, uint32_t modifiers = 0);
-void hlw_drop_file(const char* path);
 void hlw_request_close();
 
 // The program's own directory as win_program_dir reports it (empty: not found).
@@ -64,10 +62,9 @@ int32_t hlw_menu_state(int32_t id);
 const char* hlw_menu_text(int32_t id);
 // The menu's rows as created: popups and items in table order.
 const std::vector<win_menu_item>& hlw_menu_rows();
-// The window's title, whether it exists and has been shown, and whether a paint is due.
+// The window's title, whether it exists, and whether a paint is due.
 const char* hlw_title();
 bool hlw_window_alive();
-bool hlw_window_shown();
 bool hlw_paint_pending();
 // The exit code of the last quit message, or -1 when none was posted.
 int32_t hlw_quit_code();

@@ -1,5 +1,8 @@
-// What the headless window system tells the rest of the headless backend.
+// What the headless window system and the headless keyboard share.
 #pragma once
 
-// A close request waits for the running command to end: Escape then reads as down.
-bool hlw_close_held();
+// A close request waits for the running command to end: Escape reads as down meanwhile.
+// The flag lives with the keyboard, so that a program without the window system (the
+// converter) links none of it.
+void hl_hold_close(bool held);
+bool hl_close_held();

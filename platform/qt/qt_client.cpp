@@ -3,10 +3,8 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QResizeEvent>
-
 #include <algorithm>
 
-#include "platform/qt/qt_controls.h"
 #include "platform/qt/qt_internal.h"
 
 QtClientWidget::QtClientWidget(QWidget* parent) : QWidget(parent) {
@@ -55,7 +53,8 @@ void qt_convert_area(QtWindow* w, int left, int top, int right, int bottom) {
   bottom = std::min({bottom, s->client_height, w->image.height()});
   const uint32_t* lut = qt_system().colour_lut;
   for (int y = top; y < bottom; ++y) {
-    const uint8_t* src = s->client_pixels.data() + static_cast<size_t>(y) * s->client_width;
+    const uint8_t* src =
+        s->client_pixels.data() + static_cast<size_t>(y) * static_cast<size_t>(s->client_width);
     uint32_t* dst = reinterpret_cast<uint32_t*>(w->image.scanLine(y));
     for (int x = left; x < right; ++x) dst[x] = lut[src[x]];
   }
@@ -71,7 +70,9 @@ void qt_sync_image(QtWindow* w) {
   if (!w->image.isNull()) qt_convert_area(w, 0, 0, s->client_width, s->client_height);
 }
 
-void backend_client_changed(plat_window window, const plat_rect& area) {
+namespace {
+
+void client_changed(plat_window window, const plat_rect& area) {
   QtWindow* w = qt_window_of(window);
   if (w == nullptr) return;
   if (w->image.width() != window->client_width || w->image.height() != window->client_height) {
@@ -83,7 +84,7 @@ void backend_client_changed(plat_window window, const plat_rect& area) {
   w->client->update(QRect(area.left, area.top, area.right - area.left, area.bottom - area.top));
 }
 
-void backend_palette_changed() {
+void palette_changed() {
   qt_rebuild_lut();
   QtWindow* w = qt_system().main;
   if (w == nullptr || w->screen == nullptr) return;
@@ -91,18 +92,6 @@ void backend_palette_changed() {
   w->client->update();
 }
 
-int32_t qtw_client_width() {
-  QtWindow* w = qt_system().main;
-  return w != nullptr ? w->image.width() : 0;
-}
+}  // namespace
 
-int32_t qtw_client_height() {
-  QtWindow* w = qt_system().main;
-  return w != nullptr ? w->image.height() : 0;
-}
-
-uint32_t qtw_client_rgb(int32_t x, int32_t y) {
-  QtWindow* w = qt_system().main;
-  if (w == nullptr || !w->image.valid(x, y)) return 0;
-  return w->image.pixel(x, y) & 0xFFFFFFu;
-}
+const PlatformBackend qt_backend = {"qt", client_changed, palette_changed};

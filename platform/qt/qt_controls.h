@@ -1,4 +1,5 @@
-// Controls of the Qt window system, for tests of the Qt backend: message boxes and
+// Controls of the Qt window system, for tests of the Qt backend (qt_controls.cpp, target
+// moxflic_qt_controls; the viewer links none of it): message boxes and
 // the open-file dialog can be answered without a person, and the client area's
 // colours read back. No Qt header is needed to use them.
 #pragma once

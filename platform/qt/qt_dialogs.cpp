@@ -1,25 +1,20 @@
 // Message boxes, the open-file dialog and the program's own directory.
+#include <unistd.h>
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
-
 #include <cctype>
 #include <climits>
 #include <cstring>
 #include <deque>
 #include <string>
-#include <unistd.h>
 
-#include "platform/qt/qt_controls.h"
 #include "platform/qt/qt_internal.h"
 
 namespace {
-
-bool record_boxes = false;
-std::vector<QtwMessageBox> recorded_boxes;
-std::deque<std::string> dialog_answers;
 
 QWidget* owner_widget(plat_window owner) {
   QtWindow* w = qt_window_of(owner);
@@ -52,13 +47,13 @@ bool copy_fitting(char* out, size_t size, const std::string& text) {
 }  // namespace
 
 int32_t win_message_box(plat_window owner, const char* text, const char* caption, uint32_t type) {
-  if (record_boxes) {
-    recorded_boxes.push_back({text != nullptr ? text : "", caption != nullptr ? caption : "", type});
+  if (qt_dialog_stand_ins != nullptr && qt_dialog_stand_ins->message_box(text, caption, type))
     return WIN_IDOK;
-  }
   QMessageBox::Icon icon = QMessageBox::NoIcon;
-  if ((type & WIN_MB_ICONERROR) == WIN_MB_ICONERROR) icon = QMessageBox::Critical;
-  else if ((type & WIN_MB_ICONINFORMATION) == WIN_MB_ICONINFORMATION) icon = QMessageBox::Information;
+  if ((type & WIN_MB_ICONERROR) == WIN_MB_ICONERROR)
+    icon = QMessageBox::Critical;
+  else if ((type & WIN_MB_ICONINFORMATION) == WIN_MB_ICONINFORMATION)
+    icon = QMessageBox::Information;
   QMessageBox box(icon, QString::fromUtf8(caption != nullptr ? caption : ""),
                   QString::fromUtf8(text != nullptr ? text : ""), QMessageBox::Ok, owner_widget(owner));
   int depth = qt_gate_suspend();
@@ -67,7 +62,7 @@ int32_t win_message_box(plat_window owner, const char* text, const char* caption
   return WIN_IDOK;
 }
 
-std::string qtw_dialog_filter(const char* filter) {
+std::string qt_dialog_filter(const char* filter) {
   std::string out;
   if (filter == nullptr) return out;
   const char* at = filter;
@@ -86,7 +81,7 @@ std::string qtw_dialog_filter(const char* filter) {
       start = end + 1;
     }
     if (!out.empty()) out += ";;";
-    out += description + " (" + globs + ")";
+    out.append(description).append(" (").append(globs).append(")");
   }
   return out;
 }
@@ -94,24 +89,23 @@ std::string qtw_dialog_filter(const char* filter) {
 int32_t win_get_open_file_name(win_open_file* dialog) {
   if (dialog == nullptr || dialog->file == nullptr) return 0;
   std::string chosen;
-  if (!dialog_answers.empty()) {
-    chosen = dialog_answers.front();
-    dialog_answers.pop_front();
-  } else {
+  if (qt_dialog_stand_ins == nullptr || !qt_dialog_stand_ins->open_file(chosen)) {
     const QString folder = dialog->initial_dir != nullptr && dialog->initial_dir[0] != '\0'
                                ? QString::fromUtf8(dialog->initial_dir)
                                : QDir::currentPath();
-    QFileDialog box(owner_widget(dialog->owner), QString::fromUtf8(dialog->title != nullptr ? dialog->title : ""),
-                    folder);
+    QFileDialog box(owner_widget(dialog->owner),
+                    QString::fromUtf8(dialog->title != nullptr ? dialog->title : ""), folder);
     box.setOption(QFileDialog::DontUseNativeDialog, true);
     // The filter reads as the program names it; the caseless globs behind it stay hidden.
     box.setOption(QFileDialog::HideNameFilterDetails, true);
     box.setFileMode(QFileDialog::ExistingFile);
     box.setAcceptMode(QFileDialog::AcceptOpen);
-    QStringList filters = QString::fromStdString(qtw_dialog_filter(dialog->filter)).split(";;", Qt::SkipEmptyParts);
+    QStringList filters =
+        QString::fromStdString(qt_dialog_filter(dialog->filter)).split(";;", Qt::SkipEmptyParts);
     if (!filters.isEmpty()) {
       box.setNameFilters(filters);
-      int index = dialog->filter_index >= 1 && dialog->filter_index <= filters.size() ? dialog->filter_index : 1;
+      int index =
+          dialog->filter_index >= 1 && dialog->filter_index <= filters.size() ? dialog->filter_index : 1;
       box.selectNameFilter(filters[index - 1]);
     }
     int depth = qt_gate_suspend();
@@ -141,10 +135,3 @@ int32_t win_program_dir(char* out, size_t size) {
   *slash = '\0';
   return copy_fitting(out, size, exe) ? 1 : 0;
 }
-
-void qtw_record_message_boxes(bool record) {
-  record_boxes = record;
-  if (record) recorded_boxes.clear();
-}
-const std::vector<QtwMessageBox>& qtw_message_boxes() { return recorded_boxes; }
-void qtw_answer_dialog(const char* path) { dialog_answers.push_back(path != nullptr ? path : ""); }

@@ -15,13 +15,11 @@
 #include <QThread>
 #include <QTimer>
 #include <QWindow>
-
 #include <chrono>
 #include <cstring>
 
-#include "platform/common/screen_diag.h"
+#include "platform/common/screen_state.h"
 #include "platform/input.h"
-#include "platform/qt/qt_controls.h"
 #include "platform/qt/qt_internal.h"
 #include "platform/system.h"
 
@@ -35,14 +33,51 @@ struct ScanKey {
   int32_t virtual_key;
 };
 constexpr ScanKey scan_keys[] = {
-    {PLAT_SCAN_ESCAPE, PLAT_VK_ESCAPE}, {0x02, '1'}, {0x03, '2'}, {0x04, '3'}, {0x05, '4'},
-    {0x06, '5'}, {0x07, '6'}, {0x08, '7'}, {0x09, '8'}, {0x0A, '9'}, {0x0B, '0'},
-    {0x0E, PLAT_VK_BACK}, {0x0F, PLAT_VK_TAB}, {0x10, 'Q'}, {0x11, 'W'}, {0x12, 'E'}, {0x13, 'R'},
-    {0x14, 'T'}, {0x15, 'Y'}, {0x16, 'U'}, {0x17, 'I'}, {0x18, 'O'}, {0x19, 'P'},
-    {0x1C, PLAT_VK_RETURN}, {0x1D, PLAT_VK_CONTROL}, {0x1E, 'A'}, {0x1F, 'S'}, {0x20, 'D'}, {0x21, 'F'},
-    {0x22, 'G'}, {0x23, 'H'}, {0x24, 'J'}, {0x25, 'K'}, {0x26, 'L'}, {0x2A, PLAT_VK_SHIFT},
-    {0x2C, 'Z'}, {0x2D, 'X'}, {0x2E, 'C'}, {0x2F, 'V'}, {0x30, 'B'}, {0x31, 'N'}, {0x32, 'M'},
-    {0x38, PLAT_VK_MENU}, {0x39, PLAT_VK_SPACE}, {0x3A, PLAT_VK_CAPITAL},
+    {PLAT_SCAN_ESCAPE, PLAT_VK_ESCAPE},
+    {0x02, '1'},
+    {0x03, '2'},
+    {0x04, '3'},
+    {0x05, '4'},
+    {0x06, '5'},
+    {0x07, '6'},
+    {0x08, '7'},
+    {0x09, '8'},
+    {0x0A, '9'},
+    {0x0B, '0'},
+    {0x0E, PLAT_VK_BACK},
+    {0x0F, PLAT_VK_TAB},
+    {0x10, 'Q'},
+    {0x11, 'W'},
+    {0x12, 'E'},
+    {0x13, 'R'},
+    {0x14, 'T'},
+    {0x15, 'Y'},
+    {0x16, 'U'},
+    {0x17, 'I'},
+    {0x18, 'O'},
+    {0x19, 'P'},
+    {0x1C, PLAT_VK_RETURN},
+    {0x1D, PLAT_VK_CONTROL},
+    {0x1E, 'A'},
+    {0x1F, 'S'},
+    {0x20, 'D'},
+    {0x21, 'F'},
+    {0x22, 'G'},
+    {0x23, 'H'},
+    {0x24, 'J'},
+    {0x25, 'K'},
+    {0x26, 'L'},
+    {0x2A, PLAT_VK_SHIFT},
+    {0x2C, 'Z'},
+    {0x2D, 'X'},
+    {0x2E, 'C'},
+    {0x2F, 'V'},
+    {0x30, 'B'},
+    {0x31, 'N'},
+    {0x32, 'M'},
+    {0x38, PLAT_VK_MENU},
+    {0x39, PLAT_VK_SPACE},
+    {0x3A, PLAT_VK_CAPITAL},
 };
 
 struct Gate {
@@ -154,7 +189,6 @@ void qt_gate_leave() {
 
 bool qt_gate_closed() { return gate.depth > 0; }
 bool qt_gate_close_held() { return gate.close_held; }
-bool qtw_input_held() { return qt_gate_closed(); }
 
 int qt_gate_suspend() {
   int depth = gate.depth;
@@ -256,8 +290,7 @@ plat_window plat_get_active_window() {
 
 int64_t plat_clock_us() {
   screen_count_call();
-  return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() -
-                                                                clock_start)
+  return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - clock_start)
       .count();
 }
 
@@ -286,21 +319,4 @@ void plat_wait_until_us(int64_t due) {
 uint32_t qt_modifiers(Qt::KeyboardModifiers held) {
   return (held & Qt::ShiftModifier ? WIN_MOD_SHIFT : 0) | (held & Qt::ControlModifier ? WIN_MOD_CTRL : 0) |
          (held & Qt::AltModifier ? WIN_MOD_ALT : 0);
-}
-
-void qtw_tap_key(int32_t virtual_key, uint32_t modifiers) {
-  QtWindow* w = qt_system().main;
-  if (w == nullptr) return;
-  int qt_key = 0;
-  for (int k : {Qt::Key_Escape, Qt::Key_Space, Qt::Key_Home, Qt::Key_Right, Qt::Key_F1}) {
-    if (qt_virtual_key(k) == virtual_key) qt_key = k;
-  }
-  if (virtual_key >= 'A' && virtual_key <= 'Z') qt_key = Qt::Key_A + (virtual_key - 'A');
-  if (qt_key == 0) return;
-  Qt::KeyboardModifiers held = Qt::NoModifier;
-  if (modifiers & WIN_MOD_SHIFT) held |= Qt::ShiftModifier;
-  if (modifiers & WIN_MOD_CTRL) held |= Qt::ControlModifier;
-  if (modifiers & WIN_MOD_ALT) held |= Qt::AltModifier;
-  QCoreApplication::postEvent(w->client, new QKeyEvent(QEvent::KeyPress, qt_key, held));
-  QCoreApplication::postEvent(w->client, new QKeyEvent(QEvent::KeyRelease, qt_key, held));
 }

@@ -6,12 +6,13 @@
 #include <QImage>
 #include <QMainWindow>
 #include <QWidget>
-
 #include <cstdint>
 #include <deque>
+#include <string>
 #include <utility>
 #include <vector>
 
+#include "platform/backend.h"
 #include "platform/common/screen.h"
 #include "platform/window.h"
 
@@ -97,3 +98,21 @@ void qt_key_event(int32_t virtual_key, bool down);
 // keyboard modifiers as WIN_MOD_* bits.
 int32_t qt_virtual_key(int qt_key);
 uint32_t qt_modifiers(Qt::KeyboardModifiers held);
+
+// What the backend tells the shared screen it shows (qt_client.cpp).
+extern const PlatformBackend qt_backend;
+
+// The Qt name filter the open-file dialog is given for a filter of description/pattern
+// pairs.
+std::string qt_dialog_filter(const char* filter);
+
+// Stand-ins for the dialogs, set by the test controls (qt_controls.cpp); null in the
+// viewer, which always shows the real dialogs.
+struct QtDialogStandIns {
+  // Takes a message box instead of showing it: true when it did.
+  bool (*message_box)(const char* text, const char* caption, uint32_t type);
+  // The open-file dialog's answer instead of showing it: true with the path chosen
+  // (empty: cancelled), false to show the dialog.
+  bool (*open_file)(std::string& path);
+};
+inline constinit const QtDialogStandIns* qt_dialog_stand_ins = nullptr;

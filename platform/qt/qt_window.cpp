@@ -15,12 +15,10 @@
 #include <QPixmap>
 #include <QUrl>
 #include <QWindow>
-
 #include <cstring>
 #include <string>
 
 #include "platform/common/window_input.h"
-#include "platform/qt/qt_controls.h"
 #include "platform/qt/qt_internal.h"
 
 namespace {
@@ -60,7 +58,8 @@ QString key_text(const win_accel_table* accelerators, int32_t id) {
     const win_accel& a = accelerators->items[i];
     if (a.command != id) continue;
     char name[32];
-    if (win_key_name(a.modifiers, a.virtual_key, name, sizeof name) < sizeof name) return QString::fromUtf8(name);
+    if (win_key_name(a.modifiers, a.virtual_key, name, sizeof name) < sizeof name)
+      return QString::fromUtf8(name);
   }
   return {};
 }
@@ -254,6 +253,7 @@ plat_window win_create(const char* class_name, const char* title, int32_t width,
   qt_system().menu.owner = w;
   if (window_class->menu != nullptr) build_menu(w, window_class->menu, window_class->accelerators);
   w->frame->resize(width, height);
+  screen_attach_backend(&qt_backend);
   w->screen = screen_window_create(0, 0);
   w->screen->backend = w;
   win_send_message(w->screen, WIN_MSG_CREATE, 0, 0);
@@ -385,100 +385,4 @@ int32_t win_enable_menu_item(plat_menu menu, int32_t id, uint32_t state) {
     return previous;
   }
   return -1;
-}
-
-void qtw_process_events() { QCoreApplication::processEvents(); }
-
-int32_t qtw_dispatch_pending() {
-  QtSystem& s = qt_system();
-  int32_t count = 0;
-  for (;;) {
-    QCoreApplication::processEvents();
-    if (s.quit_posted) return count;
-    if (!s.queue.empty()) {
-      win_msg msg = s.queue.front();
-      s.queue.pop_front();
-      if (s.main == nullptr || win_translate_accelerator(s.main->screen, s.main->accelerators, &msg) == 0) {
-        win_dispatch_message(&msg);
-      }
-    } else if (s.main != nullptr && s.main->needs_paint) {
-      win_send_message(s.main->screen, WIN_MSG_PAINT, 0, 0);
-    } else {
-      return count;
-    }
-    ++count;
-  }
-}
-
-std::string qtw_menu_text(int32_t id) {
-  QtWindow* w = qt_system().main;
-  if (w == nullptr) return {};
-  for (auto& [item, action] : w->actions) {
-    if (item == id) return action->text().section('\t', 0, 0).toStdString();
-  }
-  return {};
-}
-
-std::string qtw_menu_key(int32_t id) {
-  QtWindow* w = qt_system().main;
-  if (w == nullptr) return {};
-  for (auto& [item, action] : w->actions) {
-    if (item == id) return action->text().section('\t', 1).toStdString();
-  }
-  return {};
-}
-
-bool qtw_menu_enabled(int32_t id) {
-  QtWindow* w = qt_system().main;
-  if (w == nullptr) return false;
-  for (auto& [item, action] : w->actions) {
-    if (item == id) return action->isEnabled();
-  }
-  return false;
-}
-
-std::vector<std::string> qtw_menu_titles() {
-  std::vector<std::string> titles;
-  QtWindow* w = qt_system().main;
-  if (w == nullptr) return titles;
-  for (QAction* action : w->frame->menuBar()->actions()) {
-    titles.push_back(action->text().section('\t', 0, 0).toStdString());
-  }
-  return titles;
-}
-
-void qtw_trigger(int32_t id) {
-  QtWindow* w = qt_system().main;
-  if (w == nullptr) return;
-  for (auto& [item, action] : w->actions) {
-    if (item == id) action->trigger();
-  }
-}
-
-bool qtw_drop_url(const char* url) {
-  QtWindow* w = qt_system().main;
-  if (w == nullptr) return false;
-  QMimeData mime;
-  mime.setUrls({QUrl(QString::fromUtf8(url))});
-  const QPoint at = w->client->geometry().center();
-  QDragEnterEvent enter(at, Qt::CopyAction | Qt::LinkAction, &mime, Qt::LeftButton, Qt::NoModifier);
-  QCoreApplication::sendEvent(w->frame, &enter);
-  if (!enter.isAccepted()) return false;
-  QDropEvent drop(QPointF(at), enter.dropAction(), &mime, Qt::LeftButton, Qt::NoModifier);
-  QCoreApplication::sendEvent(w->frame, &drop);
-  return drop.isAccepted();
-}
-
-void qtw_request_close() {
-  QtWindow* w = qt_system().main;
-  if (w != nullptr && w->frame->windowHandle() != nullptr) w->frame->windowHandle()->close();
-}
-
-void qtw_resize_client(int32_t width, int32_t height) {
-  QtWindow* w = qt_system().main;
-  if (w == nullptr) return;
-  QSize frame = w->frame->size();
-  QSize client = w->client->size();
-  w->frame->resize(frame.width() + width - client.width(), frame.height() + height - client.height());
-  QCoreApplication::processEvents();
 }

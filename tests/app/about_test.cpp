@@ -1,7 +1,8 @@
 // The about picture "moxflic.res".
+#include <unistd.h>
+
 #include <filesystem>
 #include <string>
-#include <unistd.h>
 
 #include "gfx/gfx.h"
 #include "platform/headless/headless.h"
@@ -27,7 +28,6 @@ TEST_F(App, WithoutThePictureBothAboutItemsDoNothingAtAll) {
     EXPECT_TRUE(hlw_message_boxes().empty());
   }
 }
-
 
 TEST_F(App, AboutPictureFillsTheClientAreaInItsOwnColours) {
   struct Case {

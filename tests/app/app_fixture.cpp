@@ -1,10 +1,11 @@
 #include "tests/app/app_fixture.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "gfx/gfx.h"
 #include "platform/headless/headless.h"
@@ -24,11 +25,12 @@ constexpr Rgb background = {30, 60, 90};
 constexpr Rgb quadrants[] = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 255}};
 
 std::vector<uint8_t> cell_picture(const TestFlic& flic, int k) {
-  std::vector<uint8_t> pixels(static_cast<size_t>(flic.width) * flic.height, BACKGROUND);
+  std::vector<uint8_t> pixels(static_cast<size_t>(flic.width) * static_cast<size_t>(flic.height), BACKGROUND);
   int x0 = (k * TEST_CELL) % flic.width;
   for (int y = 0; y < TEST_CELL && y < flic.height; ++y) {
     for (int x = x0; x < x0 + TEST_CELL && x < flic.width; ++x) {
-      pixels[static_cast<size_t>(y) * flic.width + x] = static_cast<uint8_t>(FIRST_CELL + k % CELL_COLOURS);
+      pixels[static_cast<size_t>(y) * static_cast<size_t>(flic.width) + static_cast<size_t>(x)] =
+          static_cast<uint8_t>(FIRST_CELL + k % CELL_COLOURS);
     }
   }
   return pixels;
@@ -78,13 +80,14 @@ std::string App::write_flic(const std::string& name, const TestFlic& flic) {
     rgb[(FIRST_CELL + i) * 3 + 2] = cell_colours[i].b;
   }
   FlicWriter w;
-  fw_begin(w, FW_FLC, static_cast<uint16_t>(flic.width), static_cast<uint16_t>(flic.height), flic.speed_ms);
+  fw_begin(w, FLIC_MAGIC_FLC, static_cast<uint16_t>(flic.width), static_cast<uint16_t>(flic.height),
+           flic.speed_ms);
   std::vector<uint8_t> prev;
   for (int k = 0; k < flic.frames; ++k) {
     std::vector<uint8_t> next = cell_picture(flic, k);
     fw_begin_frame(w);
     if (k == 0) {
-      fw_palette(w, FW_CHUNK_COLOUR_256, rgb);
+      fw_palette(w, FLIC_CHUNK_COLOUR_256, rgb);
       fw_byte_run(w, next.data());
     } else {
       fw_word_delta(w, prev.data(), next.data());
@@ -109,9 +112,10 @@ std::string App::write_text(const std::string& name) {
   FILE* f = std::fopen(file.c_str(), "w");
   EXPECT_NE(f, nullptr);
   if (f != nullptr) {
-    std::fputs("This is a note, not an animation. It is long enough to fill a header and more: "
-               "0123456789012345678901234567890123456789012345678901234567890123456789\n",
-               f);
+    std::fputs(
+        "This is a note, not an animation. It is long enough to fill a header and more: "
+        "0123456789012345678901234567890123456789012345678901234567890123456789\n",
+        f);
     std::fclose(f);
   }
   return file;
@@ -124,11 +128,12 @@ std::string App::write_pcx(const std::string& name, int width, int height) {
     colours[(q + 1) * 3 + 1] = quadrants[q].g;
     colours[(q + 1) * 3 + 2] = quadrants[q].b;
   }
-  std::vector<uint8_t> indices(static_cast<size_t>(width) * height);
+  std::vector<uint8_t> indices(static_cast<size_t>(width) * static_cast<size_t>(height));
   for (int y = 0; y < height; ++y) {
     for (int x = 0; x < width; ++x) {
       int q = (y >= height / 2 ? 2 : 0) + (x >= width / 2 ? 1 : 0);
-      indices[static_cast<size_t>(y) * width + x] = static_cast<uint8_t>(q + 1);
+      indices[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)] =
+          static_cast<uint8_t>(q + 1);
     }
   }
   PcxWriterHeader h = pcx_writer_header(width, height, 8, 1);
@@ -143,7 +148,9 @@ std::string App::write_pcx(const std::string& name, int width, int height) {
 
 void App::start(const std::string& tail) { app_start(tail.c_str(), tail.size(), WIN_SW_SHOWDEFAULT); }
 
-void App::command(int32_t id) { win_send_message(app_state.window, WIN_MSG_COMMAND, static_cast<uintptr_t>(id), 0); }
+void App::command(int32_t id) {
+  win_send_message(app_state.window, WIN_MSG_COMMAND, static_cast<uintptr_t>(id), 0);
+}
 
 void App::open(const std::string& file) {
   hlw_answer_dialog(file.c_str());
@@ -156,7 +163,7 @@ int32_t App::quit() {
 }
 
 Rgb App::shown(int x, int y) const {
-  uint8_t index = hl_client_pixels()[static_cast<size_t>(y) * hl_client_width() + x];
+  uint8_t index = hl_client_pixels()[static_cast<size_t>(y * hl_client_width() + x)];
   const plat_palette_entry& e = hl_hardware_palette()[index];
   return {e.red, e.green, e.blue};
 }
@@ -169,7 +176,8 @@ bool App::shows_frame(const TestFlic& flic, int k) const {
     for (int cx = 0; cx < flic.width / TEST_CELL; ++cx) {
       int px = cx * TEST_CELL + TEST_CELL / 2;
       int py = cy * TEST_CELL + TEST_CELL / 2;
-      uint8_t index = picture[static_cast<size_t>(py) * flic.width + px];
+      uint8_t index =
+          picture[static_cast<size_t>(py) * static_cast<size_t>(flic.width) + static_cast<size_t>(px)];
       Rgb want = index == BACKGROUND ? background : cell_colours[index - FIRST_CELL];
       int sx = (2 * px + 1) * cw / (2 * flic.width);
       int sy = (2 * py + 1) * ch / (2 * flic.height);

@@ -1,15 +1,17 @@
 // What the user does besides the menu: keys, closing the window during Play, the
 // command-line options, and the folder the open-file dialog starts in.
+#include "platform/input.h"
+
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <cstring>
 #include <string>
-#include <sys/stat.h>
 #include <vector>
 
 #include "gfx/gfx.h"
 #include "platform/headless/headless.h"
 #include "platform/headless/window_controls.h"
-#include "platform/input.h"
 #include "resources/commands.h"
 #include "resources/resources.h"
 #include "tests/app/app_fixture.h"
@@ -34,12 +36,18 @@ TEST_F(App, KeysStandForTheirMenuItemsAndNoOtherKeyDoesAnything) {
     int32_t command;  // 0: none
   };
   const Case cases[] = {
-      {"Ctrl+O", WIN_MOD_CTRL, 'O', CMD_OPEN},   {"Space", 0, PLAT_VK_SPACE, CMD_PLAY},
-      {"Right", 0, PLAT_VK_RIGHT, CMD_FRAME},    {"Home", 0, PLAT_VK_HOME, CMD_RESET},
-      {"I", 0, 'I', CMD_INFO},                   {"F1", 0, PLAT_VK_F1, CMD_ABOUT},
-      {"O", 0, 'O', 0},                          {"Shift+I", WIN_MOD_SHIFT, 'I', 0},
-      {"Ctrl+Space", WIN_MOD_CTRL, PLAT_VK_SPACE, 0}, {"Esc", 0, PLAT_VK_ESCAPE, 0},
-      {"Ctrl+Alt+Q", WIN_MOD_CTRL | WIN_MOD_ALT, 'Q', 0}, {"Ctrl+Q", WIN_MOD_CTRL, 'Q', CMD_QUIT},
+      {"Ctrl+O", WIN_MOD_CTRL, 'O', CMD_OPEN},
+      {"Space", 0, PLAT_VK_SPACE, CMD_PLAY},
+      {"Right", 0, PLAT_VK_RIGHT, CMD_FRAME},
+      {"Home", 0, PLAT_VK_HOME, CMD_RESET},
+      {"I", 0, 'I', CMD_INFO},
+      {"F1", 0, PLAT_VK_F1, CMD_ABOUT},
+      {"O", 0, 'O', 0},
+      {"Shift+I", WIN_MOD_SHIFT, 'I', 0},
+      {"Ctrl+Space", WIN_MOD_CTRL, PLAT_VK_SPACE, 0},
+      {"Esc", 0, PLAT_VK_ESCAPE, 0},
+      {"Ctrl+Alt+Q", WIN_MOD_CTRL | WIN_MOD_ALT, 'Q', 0},
+      {"Ctrl+Q", WIN_MOD_CTRL, 'Q', CMD_QUIT},
   };
   start(write_flic("a.flc", {64, 40, 3, 10, false}));
   for (const Case& c : cases) {
@@ -77,8 +85,10 @@ TEST_F(App, CloseRequestDuringPlayEndsPlayAfterTheFrameShownThenClosesTheWindow)
   std::vector<uint32_t> after_play;
   bool played = false;
   for (const HlwMessage& m : hlw_messages()) {
-    if (m.message == WIN_MSG_COMMAND && m.wparam == CMD_PLAY) played = true;
-    else if (played) after_play.push_back(m.message);
+    if (m.message == WIN_MSG_COMMAND && m.wparam == CMD_PLAY)
+      played = true;
+    else if (played)
+      after_play.push_back(m.message);
   }
   EXPECT_EQ(after_play, (std::vector<uint32_t>{WIN_MSG_CLOSE, WIN_MSG_DESTROY}));
 }

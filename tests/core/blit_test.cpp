@@ -12,13 +12,17 @@ void draw_pattern() {
   vb_unlock();
 }
 
-uint8_t client(int32_t x, int32_t y) { return hl_client_pixels()[y * hl_client_width() + x]; }
+uint8_t client(int32_t x, int32_t y) {
+  return hl_client_pixels()[static_cast<size_t>(y * hl_client_width() + x)];
+}
 
 TEST_F(Core, BlitRectanglesAreExclusiveAndPlacedAtTheClientOrigin) {
   start();
   open_buffer(640, 480);
-  const struct { int32_t ox, oy; plat_rect dest; } cases[] = {{0, 0, {0, 0, 640, 480}},
-                                                               {100, 50, {100, 50, 740, 530}}};
+  const struct {
+    int32_t ox, oy;
+    plat_rect dest;
+  } cases[] = {{0, 0, {0, 0, 640, 480}}, {100, 50, {100, 50, 740, 530}}};
   for (const auto& c : cases) {
     hl_set_client_origin(c.ox, c.oy);
     vb_blit_scaled(0, 639, 0, 479, 0, 639, 0, 479);
@@ -40,7 +44,8 @@ TEST_F(Core, StretchingDoublesThePicture) {
   draw_pattern();
   vb_blit_scaled(0, 319, 0, 199, 0, 639, 0, 399);
   for (int32_t y : {0, 1, 2, 199 * 2, 399})
-    for (int32_t x : {0, 1, 2, 3, 638, 639}) EXPECT_EQ(client(x, y), (x / 2 + 3 * (y / 2)) % 251) << x << "," << y;
+    for (int32_t x : {0, 1, 2, 3, 638, 639})
+      EXPECT_EQ(client(x, y), (x / 2 + 3 * (y / 2)) % 251) << x << "," << y;
   EXPECT_EQ(client(0, 400), 0);  // below the destination nothing changed
 }
 
@@ -52,7 +57,7 @@ TEST_F(Core, BlitWithoutAnActiveBufferMakesNoPlatformCall) {
 }
 
 TEST_F(Core, BlitWithoutAPrimarySurfaceDoesNothing) {
-  hl_fail_step(HlStep::primary_surface, -9);
+  hl_fail_step(ScreenStep::primary_surface, -9);
   start();
   ASSERT_EQ(vb_alloc(8, 8), 0);  // the display object exists
   vb_open(0);
@@ -63,9 +68,14 @@ TEST_F(Core, BlitWithoutAPrimarySurfaceDoesNothing) {
 TEST_F(Core, ALostPrimaryIsRestoredAndTheCopyRepeated) {
   start();
   open_buffer(8, 8);
-  const struct { int32_t lost; size_t tries; int32_t last; } cases[] = {
-      {0, 1, 0}, {1, 2, 0}, {GFX_BLIT_RETRIES, GFX_BLIT_RETRIES + 1, 0},
-      {1000, GFX_BLIT_RETRIES + 1, PLAT_ERR_SURFACE_LOST}};  // never restorable: gives up
+  const struct {
+    int32_t lost;
+    size_t tries;
+    int32_t last;
+  } cases[] = {{0, 1, 0},
+               {1, 2, 0},
+               {GFX_BLIT_RETRIES, GFX_BLIT_RETRIES + 1, 0},
+               {1000, GFX_BLIT_RETRIES + 1, PLAT_ERR_SURFACE_LOST}};  // never restorable: gives up
   for (const auto& c : cases) {
     const size_t before = hl_blits().size();
     hl_lose_primary(c.lost);

@@ -7,8 +7,13 @@ namespace {
 
 TEST_F(Core, BufferWidthsRoundUpToAMultipleOfFour) {
   start();
-  const struct { int32_t width, height, stored_width, max_x; uint32_t size; } cases[] = {
-      {640, 480, 640, 639, 307200}, {321, 200, 324, 323, 64800}, {1, 1, 4, 3, 4}, {146, 140, 148, 147, 20720}};
+  const struct {
+    int32_t width, height, stored_width, max_x;
+    uint32_t size;
+  } cases[] = {{640, 480, 640, 639, 307200},
+               {321, 200, 324, 323, 64800},
+               {1, 1, 4, 3, 4},
+               {146, 140, 148, 147, 20720}};
   for (const auto& c : cases) {
     const int32_t slot = open_buffer(c.width, c.height);
     EXPECT_EQ(gfx_state.active_width, c.stored_width);
@@ -42,7 +47,9 @@ TEST_F(Core, SlotsAreHandedOutLowestFirstAndRunOut) {
 
 TEST_F(Core, RefusedSizesGiveANegativeCodeAndLeaveTheSlotFree) {
   start();
-  const struct { int32_t width, height; } cases[] = {{0, 10}, {10, 0}, {-4, 10}, {10, -1}, {65536, 65536}, {INT32_MAX, 1}};
+  const struct {
+    int32_t width, height;
+  } cases[] = {{0, 10}, {10, 0}, {-4, 10}, {10, -1}, {65536, 65536}, {INT32_MAX, 1}};
   for (const auto& c : cases) {
     const int32_t r = vb_alloc(c.width, c.height);
     EXPECT_LT(r, 0) << c.width << "x" << c.height;
@@ -53,7 +60,7 @@ TEST_F(Core, RefusedSizesGiveANegativeCodeAndLeaveTheSlotFree) {
 }
 
 TEST_F(Core, AllocationWithoutADisplayObjectFails) {
-  hl_fail_step(HlStep::display_create, -7);
+  hl_fail_step(ScreenStep::display_create, -7);
   start();
   EXPECT_LT(vb_alloc(64, 64), 0);
   EXPECT_EQ(gfx_state.slot_surface[0], nullptr);
@@ -86,11 +93,11 @@ TEST_F(Core, TheActiveBufferIsNeverFreed) {
 TEST_F(Core, AFailedLockDoesNoPixelWork) {
   start();
   open_buffer(16, 16);
-  hl_fail_step(HlStep::lock, -3);
+  hl_fail_step(ScreenStep::lock, -3);
   gfx_set_colour(25);
   EXPECT_EQ(gfx_erase(), 0);
   EXPECT_EQ(gfx_state.lock_count, 0);
-  hl_fail_step(HlStep::lock, 0);
+  hl_fail_step(ScreenStep::lock, 0);
   ASSERT_TRUE(vb_lock());
   EXPECT_EQ(gfx_state.pixel_address[0], 0);
   vb_unlock();

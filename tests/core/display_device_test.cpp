@@ -7,7 +7,7 @@ constexpr int32_t kRefused = -12345;
 
 struct StepCase {
   const char* name;
-  HlStep step;
+  ScreenStep step;
   bool display, primary, clipper;  // which objects exist afterwards
 };
 
@@ -21,7 +21,9 @@ TEST_P(DisplaySteps, AFailingStepIsRecordedAndLeavesLaterObjectsUncreated) {
   EXPECT_EQ(gfx_state.display_object != nullptr, c.display);
   EXPECT_EQ(gfx_state.primary_surface != nullptr, c.primary);
   EXPECT_EQ(gfx_state.clipper != nullptr, c.clipper);
-  if (c.step == HlStep::display_create) EXPECT_EQ(gfx_state.display_window, nullptr);
+  if (c.step == ScreenStep::display_create) {
+    EXPECT_EQ(gfx_state.display_window, nullptr);
+  }
   // Whatever failed, every slot is free and the drawing colour map is the identity.
   for (int s = 0; s < GFX_SLOT_COUNT; ++s) EXPECT_EQ(gfx_state.slot_surface[s], nullptr);
   for (int i = 0; i < 256; ++i) ASSERT_EQ(gfx_state.drawing_colour_map[i], i);
@@ -33,13 +35,13 @@ TEST_P(DisplaySteps, AFailingStepIsRecordedAndLeavesLaterObjectsUncreated) {
 
 INSTANTIATE_TEST_SUITE_P(
     Init, DisplaySteps,
-    ::testing::Values(StepCase{"display_object", HlStep::display_create, false, false, false},
-                      StepCase{"cooperative_level", HlStep::cooperative_level, true, false, false},
-                      StepCase{"primary_surface", HlStep::primary_surface, true, false, false},
-                      StepCase{"clipper", HlStep::clipper, true, true, false},
-                      StepCase{"clipper_binding", HlStep::clipper_bind, true, true, true},
-                      StepCase{"attach_clipper", HlStep::set_clipper, true, true, true}),
-    [](const auto& info) { return std::string(info.param.name); });
+    ::testing::Values(StepCase{"display_object", ScreenStep::display_create, false, false, false},
+                      StepCase{"cooperative_level", ScreenStep::cooperative_level, true, false, false},
+                      StepCase{"primary_surface", ScreenStep::primary_surface, true, false, false},
+                      StepCase{"clipper", ScreenStep::clipper, true, true, false},
+                      StepCase{"clipper_binding", ScreenStep::clipper_bind, true, true, true},
+                      StepCase{"attach_clipper", ScreenStep::set_clipper, true, true, true}),
+    [](const auto& param_info) { return std::string(param_info.param.name); });
 
 TEST_F(Core, InitConnectsTheDisplayToTheActiveWindow) {
   start();
@@ -73,7 +75,10 @@ TEST_F(Core, FixedFontLineHeightIsHeightPlusExternalLeading) {
 }
 
 TEST_F(Core, ColourDepthIsBitsTimesPlanes) {
-  const struct { int32_t bits, planes; uint32_t depth; } cases[] = {{8, 1, 8}, {16, 1, 16}, {24, 1, 24}, {1, 4, 4}};
+  const struct {
+    int32_t bits, planes;
+    uint32_t depth;
+  } cases[] = {{8, 1, 8}, {16, 1, 16}, {24, 1, 24}, {1, 4, 4}};
   dc_ = plat_get_dc(nullptr);
   gfx_set_dc(dc_);
   for (const auto& c : cases) {

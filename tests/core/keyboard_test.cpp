@@ -14,7 +14,12 @@ TEST_F(Core, EscapeIsDownOnlyWhileHeld) {
 }
 
 TEST_F(Core, AnyKeyCountsExactlyDownAndDownToggled) {
-  const struct { const char* what; int32_t key; uint8_t state; int32_t any; } cases[] = {
+  const struct {
+    const char* what;
+    int32_t key;
+    uint8_t state;
+    int32_t any;
+  } cases[] = {
       {"nothing", 'A', 0, 0},
       {"left mouse button", PLAT_VK_LBUTTON, PLAT_KEY_DOWN, 0},
       {"right mouse button", PLAT_VK_RBUTTON, PLAT_KEY_DOWN, 1},

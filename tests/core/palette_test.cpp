@@ -34,7 +34,8 @@ TEST_F(Core, DefaultPaletteAtPaletteDepthsAndAbove) {
     hl_set_depth(bits, 1);
     distinct_system_palette();
     start();
-    for (int i : {0, 9, 246, 255}) EXPECT_EQ(entry(i), (Rgb{uint8_t(i), uint8_t(255 - i), 7})) << bits << " " << i;
+    for (int i : {0, 9, 246, 255})
+      EXPECT_EQ(entry(i), (Rgb{uint8_t(i), uint8_t(255 - i), 7})) << bits << " " << i;
     EXPECT_EQ(entry(10), (Rgb{0, 0, 0}));
     EXPECT_EQ(entry(25), (Rgb{255, 255, 255}));
     EXPECT_EQ(entry(30), (Rgb{0, 0, 255}));
@@ -57,11 +58,14 @@ TEST_F(Core, DefaultPaletteBelowEightBitsMovesTheUpperSystemColoursToTheTop) {
 
 TEST_F(Core, DefaultColourTableHueRings) {
   // First ring: levels 0, 64, 125, 190, 255; its legs start at triples 22, 26, 30, 34, 38, 42.
-  const struct { int triple; Rgb rgb; } cases[] = {
-      {22, {0, 0, 255}},   {23, {64, 0, 255}}, {26, {255, 0, 255}}, {29, {255, 0, 64}}, {30, {255, 0, 0}},
-      {34, {255, 255, 0}}, {38, {0, 255, 0}},  {42, {0, 255, 255}}, {45, {0, 64, 255}},
-      {46, {125, 125, 255}},  // second ring begins
-      {237, {44, 48, 64}}, {2, {0, 0, 0}}, {8, {170, 85, 0}}, {17, {255, 255, 255}}, {19, {85, 85, 85}}};
+  const struct {
+    int triple;
+    Rgb rgb;
+  } cases[] = {{22, {0, 0, 255}},   {23, {64, 0, 255}},    {26, {255, 0, 255}}, {29, {255, 0, 64}},
+               {30, {255, 0, 0}},   {34, {255, 255, 0}},   {38, {0, 255, 0}},   {42, {0, 255, 255}},
+               {45, {0, 64, 255}},  {46, {125, 125, 255}},  // second ring begins
+               {237, {44, 48, 64}}, {2, {0, 0, 0}},        {8, {170, 85, 0}},   {17, {255, 255, 255}},
+               {19, {85, 85, 85}}};
   for (const auto& c : cases) {
     const uint8_t* t = pal_default_colours.rgb[c.triple];
     EXPECT_EQ((Rgb{t[0], t[1], t[2]}), c.rgb) << c.triple;

@@ -38,11 +38,13 @@ std::vector<std::string> lines_of(const std::string& text) {
 // A tree of samples: good files two folders deep, a FLIC cut short, a text file and an
 // empty file; the scratch folder's own files stay outside it.
 std::map<std::string, std::string> make_tree(const Scratch& scratch) {
-  const std::map<std::string, std::string> files = {
-      {"tree/a/walk.fli", "walk-320x200.fli"},   {"tree/a/b/sun.flc", "sun-146x140.flc"},
-      {"tree/a/b/card.pcx", "testcard-160x120-8bit.pcx"}, {"tree/c/text.flc", "text-321x74.flc"},
-      {"tree/c/cut.fli", ""},                     {"tree/notes.txt", ""},
-      {"tree/c/empty.flc", ""}};
+  const std::map<std::string, std::string> files = {{"tree/a/walk.fli", "walk-320x200.fli"},
+                                                    {"tree/a/b/sun.flc", "sun-146x140.flc"},
+                                                    {"tree/a/b/card.pcx", "testcard-160x120-8bit.pcx"},
+                                                    {"tree/c/text.flc", "text-321x74.flc"},
+                                                    {"tree/c/cut.fli", ""},
+                                                    {"tree/notes.txt", ""},
+                                                    {"tree/c/empty.flc", ""}};
   for (const auto& [name, sample] : files) {
     fs::create_directories(fs::path(scratch.path(name)).parent_path());
     std::vector<uint8_t> bytes;
@@ -115,13 +117,18 @@ TEST(ManyFiles, ExportWritesWhatOneRunAFileWritesAndNeverAnInput) {
   EXPECT_EQ(read_bytes(scratch.path("tree/pic.png")), read_bytes(data_file("tiny-3x3-4plane.pcx")));
   EXPECT_NE(over.out.find("tree/pic.png: failed"), std::string::npos) << over.out;
   EXPECT_NE(over.out.find("tree/a/walk.fli: ok"), std::string::npos) << over.out;
-  const ToolRun run = run_export({"--palette=file", "tree/a", "--output-dir", "tree", "--as", ".gif"}, scratch);
+  const ToolRun run =
+      run_export({"--palette=file", "tree/a", "--output-dir", "tree", "--as", ".gif"}, scratch);
   EXPECT_EQ(run.status, 0) << run.out << run.err;
   for (const char* name : {"walk", "b/sun", "b/card"}) {
     SCOPED_TRACE(name);
-    const std::string input = std::string("tree/a/") + name + (name[0] == 'w' ? ".fli" : name[2] == 's' ? ".flc" : ".pcx");
+    const std::string input = std::string("tree/a/") + name +
+                              (name[0] == 'w'   ? ".fli"
+                               : name[2] == 's' ? ".flc"
+                                                : ".pcx");
     ASSERT_EQ(run_export({"--palette=file", input, "alone.gif"}, scratch).status, 0);
-    EXPECT_EQ(read_bytes(scratch.path(std::string("tree/") + name + ".gif")), read_bytes(scratch.path("alone.gif")));
+    EXPECT_EQ(read_bytes(scratch.path(std::string("tree/") + name + ".gif")),
+              read_bytes(scratch.path("alone.gif")));
   }
   const ToolRun frames = run_export({"tree/a/walk.fli", "--output-dir", "out", "--as", "%03d.png"}, scratch);
   EXPECT_EQ(frames.status, 0) << frames.err;

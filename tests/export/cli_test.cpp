@@ -35,24 +35,24 @@ const std::string SUN = data_file("sun-146x140.flc");
 
 INSTANTIATE_TEST_SUITE_P(
     Cli, UsageErrors,
-    ::testing::Values(UsageCase{"NoArguments", {}, "no input file"},
-                      UsageCase{"OnlyInput", {SUN}, "one output name"},
-                      UsageCase{"ThreeNames", {SUN, "a.png", "b.png"}, "one output name"},
-                      UsageCase{"UnknownOption", {"--fast", SUN, "a.png"}, "unknown option \"--fast\""},
-                      UsageCase{"UnknownPalette", {"--palette=rgb", SUN, "a.png"}, "--palette takes"},
-                      UsageCase{"UnknownExtension", {SUN, "a.bmp"}, "must end in .png or .gif"},
-                      UsageCase{"ConversionOtherThanNumber", {SUN, "a%s.png"}, "only %d"},
-                      UsageCase{"TwoFrameNumbers", {SUN, "a%d-%d.png"}, "more than one frame number"},
-                      UsageCase{"InfoWithoutFile", {"--info"}, "exactly one input"},
-                      UsageCase{"CheckWithOutputFolder", {"--check", "--output-dir", "d", SUN}, "--output-dir applies"},
-                      UsageCase{"NoJobs", {"--check", "--jobs", "0", SUN}, "--jobs takes"},
-                      UsageCase{"UnknownOutputKind", {SUN, "--output-dir", "d", "--as", ".bmp"}, "--as takes"},
-                      UsageCase{"JsonForOneExport", {"--json", SUN, "a.png"}, "need --check"},
-                      UsageCase{"InfoAndCheck", {"--info", "--check", SUN}, "cannot be combined"},
-                      UsageCase{"PaletteWithCheck", {"--check", "--palette=file", SUN}, "--palette applies"},
-                      UsageCase{"SizeZero", {"--size=0", SUN, "a.png"}, "--size takes a number"},
-                      UsageCase{"SizeWithoutNumber", {SUN, "a.png", "--size"}, "--size takes a number"},
-                      UsageCase{"SizeWithInfo", {"--info", "--size", "64", SUN}, "--size applies"}),
+    ::testing::Values(
+        UsageCase{"NoArguments", {}, "no input file"}, UsageCase{"OnlyInput", {SUN}, "one output name"},
+        UsageCase{"ThreeNames", {SUN, "a.png", "b.png"}, "one output name"},
+        UsageCase{"UnknownOption", {"--fast", SUN, "a.png"}, "unknown option \"--fast\""},
+        UsageCase{"UnknownPalette", {"--palette=rgb", SUN, "a.png"}, "--palette takes"},
+        UsageCase{"UnknownExtension", {SUN, "a.bmp"}, "must end in .png or .gif"},
+        UsageCase{"ConversionOtherThanNumber", {SUN, "a%s.png"}, "only %d"},
+        UsageCase{"TwoFrameNumbers", {SUN, "a%d-%d.png"}, "more than one frame number"},
+        UsageCase{"InfoWithoutFile", {"--info"}, "exactly one input"},
+        UsageCase{"CheckWithOutputFolder", {"--check", "--output-dir", "d", SUN}, "--output-dir applies"},
+        UsageCase{"NoJobs", {"--check", "--jobs", "0", SUN}, "--jobs takes"},
+        UsageCase{"UnknownOutputKind", {SUN, "--output-dir", "d", "--as", ".bmp"}, "--as takes"},
+        UsageCase{"JsonForOneExport", {"--json", SUN, "a.png"}, "need --check"},
+        UsageCase{"InfoAndCheck", {"--info", "--check", SUN}, "cannot be combined"},
+        UsageCase{"PaletteWithCheck", {"--check", "--palette=file", SUN}, "--palette applies"},
+        UsageCase{"SizeZero", {"--size=0", SUN, "a.png"}, "--size takes a number"},
+        UsageCase{"SizeWithoutNumber", {SUN, "a.png", "--size"}, "--size takes a number"},
+        UsageCase{"SizeWithInfo", {"--info", "--size", "64", SUN}, "--size applies"}),
     [](const auto& p) { return std::string(p.param.name); });
 
 struct InputCase {
@@ -96,9 +96,10 @@ std::vector<uint8_t> pcx_header_with_bits(uint8_t bits) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cli, BadInputs,
-    ::testing::Values(InputCase{"Missing", {}, false, "No such file"},
-                      InputCase{"Empty", {}, true, "empty"},
-                      InputCase{"Text", {'h', 'e', 'l', 'l', 'o', '\n', 'w', 'o', 'r', 'l', 'd'}, true,
+    ::testing::Values(InputCase{"Missing", {}, false, "No such file"}, InputCase{"Empty", {}, true, "empty"},
+                      InputCase{"Text",
+                                {'h', 'e', 'l', 'l', 'o', '\n', 'w', 'o', 'r', 'l', 'd'},
+                                true,
                                 "not a FLIC or PCX file"},
                       InputCase{"FlicHeaderCutShort", short_flic_header(), true, "FLIC header is cut short"},
                       InputCase{"PcxWithThreeBitPixels", pcx_header_with_bits(3), true, "3 bits per pixel"}),
@@ -118,8 +119,8 @@ TEST(Cli, ANamedPipeAsInputIsRefusedAtOnce) {
   const std::string pipe = scratch.path("pipe.flc");
   ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
   for (const char* command : {"", "--info ", "--check "}) {
-    const int status = run_shell("cd '" + scratch.dir + "' && timeout 3 '" MOXFLIC_EXPORT_PROGRAM "' " + command +
-                                 "pipe.flc " + (command[0] ? "" : "out.png ") + "2>.run-err");
+    const int status = run_shell("cd '" + scratch.dir + "' && timeout 3 '" MOXFLIC_EXPORT_PROGRAM "' " +
+                                 command + "pipe.flc " + (command[0] ? "" : "out.png ") + "2>.run-err");
     EXPECT_EQ(status, 1) << "\"" << command << "\" (124: still waiting after 3 s)";
   }
   EXPECT_EQ(scratch.files(), std::vector<std::string>{"pipe.flc"});
@@ -155,7 +156,8 @@ std::vector<std::string> numbered(const std::string& before, int width, const st
   std::vector<std::string> names;
   for (int n = 1; n <= 10; n++) {
     std::string digits = std::to_string(n);
-    if (static_cast<int>(digits.size()) < width) digits.insert(0, width - digits.size(), '0');
+    if (static_cast<int>(digits.size()) < width)
+      digits.insert(0, static_cast<size_t>(width) - digits.size(), '0');
     names.push_back(before + digits + after);
   }
   std::sort(names.begin(), names.end());
@@ -167,11 +169,13 @@ INSTANTIATE_TEST_SUITE_P(Cli, OutputNames,
                                            NamingCase{"upper.PNG", {"upper.PNG"}},
                                            NamingCase{"f%03d.png", numbered("f", 3, ".png")},
                                            NamingCase{"f%d.png", numbered("f", 0, ".png")},
-                                           NamingCase{"%%%02d-x.png", numbered("%", 2, "-x.png")}));
+                                           NamingCase{"%%%02d-x.png", numbered("%", 2, "-x.png")}),
+                         [](const auto& param_info) { return case_name(param_info.param.pattern); });
 
 TEST(Cli, AFailedWriteLeavesNoFileAndNoTemporary) {
   // A file size limit of 8 KiB makes every output of the 640 x 480 sample fail.
-  for (auto [output, named] : {std::pair{"dance.gif", "dance.gif"}, {"d%03d.png", "d001.png"}, {"d.png", "d.png"}}) {
+  for (auto [output, named] :
+       {std::pair{"dance.gif", "dance.gif"}, {"d%03d.png", "d001.png"}, {"d.png", "d.png"}}) {
     Scratch scratch;
     ToolRun run = run_export({data_file("dance-640x480.flc"), output}, scratch, 16);
     EXPECT_EQ(run.status, 1) << output;
@@ -257,9 +261,10 @@ TEST(Cli, SizeScalesTheFirstPictureDownToFitKeepingItsShape) {
     int wrong = 0;
     for (int y = 0; y < thumb.height; y++) {
       for (int x = 0; x < thumb.width; x++) {
-        size_t sx = (2 * x + 1) * full.width / (2 * thumb.width);
-        size_t sy = (2 * y + 1) * full.height / (2 * thumb.height);
-        wrong += std::memcmp(&thumb.rgb[(y * thumb.width + x) * 3], &full.rgb[(sy * full.width + sx) * 3], 3) != 0;
+        size_t sx = static_cast<size_t>((2 * x + 1) * full.width / (2 * thumb.width));
+        size_t sy = static_cast<size_t>((2 * y + 1) * full.height / (2 * thumb.height));
+        wrong += std::memcmp(&thumb.rgb[static_cast<size_t>((y * thumb.width + x) * 3)],
+                             &full.rgb[(sy * static_cast<size_t>(full.width) + sx) * 3], 3) != 0;
       }
     }
     EXPECT_EQ(wrong, 0);

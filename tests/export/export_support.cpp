@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 
 #include <algorithm>
+#include <cctype>
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
@@ -64,9 +65,7 @@ int run_shell(const std::string& command) {
   return 128 + (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
 }
 
-bool have_program(const std::string& command) {
-  return run_shell(command + " >/dev/null 2>&1") == 0;
-}
+bool have_program(const std::string& command) { return run_shell(command + " >/dev/null 2>&1") == 0; }
 
 ToolRun run_export(const std::vector<std::string>& args, const Scratch& scratch, int size_limit_blocks) {
   std::string out = scratch.path(".run-out"), err = scratch.path(".run-err");
@@ -130,26 +129,28 @@ bool read_png(const std::string& path, PngImage& image) {
   }
   png_read_update_info(png, info);
   size_t row_bytes = png_get_rowbytes(png, info);
-  std::vector<uint8_t> rows(row_bytes * image.height);
-  std::vector<png_bytep> pointers(image.height);
-  for (int y = 0; y < image.height; y++) pointers[y] = rows.data() + y * row_bytes;
+  std::vector<uint8_t> rows(row_bytes * static_cast<size_t>(image.height));
+  std::vector<png_bytep> pointers(static_cast<size_t>(image.height));
+  for (int y = 0; y < image.height; y++)
+    pointers[static_cast<size_t>(y)] = rows.data() + static_cast<size_t>(y) * row_bytes;
   png_read_image(png, pointers.data());
   png_destroy_read_struct(&png, &info, nullptr);
   std::fclose(f);
-  size_t pixels = static_cast<size_t>(image.width) * image.height;
+  size_t pixels = static_cast<size_t>(image.width) * static_cast<size_t>(image.height);
   image.rgb.assign(pixels * 3, 0);
   if (image.indexed) {
     image.indices.assign(pixels, 0);
     for (int y = 0; y < image.height; y++)
-      std::memcpy(image.indices.data() + static_cast<size_t>(y) * image.width, pointers[y], image.width);
+      std::memcpy(image.indices.data() + static_cast<size_t>(y) * static_cast<size_t>(image.width),
+                  pointers[static_cast<size_t>(y)], static_cast<size_t>(image.width));
     for (size_t i = 0; i < pixels; i++) {
       size_t k = image.indices[i];
-      if (k < colours.size())
-        std::memcpy(&image.rgb[i * 3], &image.palette[k * 3], 3);
+      if (k < colours.size()) std::memcpy(&image.rgb[i * 3], &image.palette[k * 3], 3);
     }
   } else {
     for (int y = 0; y < image.height; y++)
-      std::memcpy(image.rgb.data() + static_cast<size_t>(y) * image.width * 3, pointers[y], image.width * 3);
+      std::memcpy(image.rgb.data() + static_cast<size_t>(y) * static_cast<size_t>(image.width) * 3,
+                  pointers[static_cast<size_t>(y)], static_cast<size_t>(image.width) * 3);
   }
   return true;
 }
@@ -166,7 +167,7 @@ bool read_gif(const std::string& path, GifAnimation& gif) {
   gif.height = file->SHeight;
   gif.loops_forever = false;
   gif.frames.clear();
-  std::vector<uint8_t> canvas(static_cast<size_t>(gif.width) * gif.height * 3, 0);
+  std::vector<uint8_t> canvas(static_cast<size_t>(gif.width) * static_cast<size_t>(gif.height) * 3, 0);
   for (int i = 0; i < file->ImageCount; i++) {
     const SavedImage& image = file->SavedImages[i];
     for (int e = 0; e + 1 < image.ExtensionBlockCount; e++) {
@@ -188,11 +189,14 @@ bool read_gif(const std::string& path, GifAnimation& gif) {
     frame.local_map = image.ImageDesc.ColorMap != nullptr;
     const ColorMapObject* map = frame.local_map ? image.ImageDesc.ColorMap : file->SColorMap;
     for (int k = 0; map && k < map->ColorCount; k++)
-      frame.colours.insert(frame.colours.end(), {map->Colors[k].Red, map->Colors[k].Green, map->Colors[k].Blue});
+      frame.colours.insert(frame.colours.end(),
+                           {map->Colors[k].Red, map->Colors[k].Green, map->Colors[k].Blue});
     for (int y = 0; y < frame.height; y++) {
       for (int x = 0; x < frame.width; x++) {
         int k = image.RasterBits[y * frame.width + x];
-        size_t at = (static_cast<size_t>(frame.top + y) * gif.width + frame.left + x) * 3;
+        size_t at = (static_cast<size_t>(frame.top + y) * static_cast<size_t>(gif.width) +
+                     static_cast<size_t>(frame.left) + static_cast<size_t>(x)) *
+                    3;
         if (!map || k >= map->ColorCount || k == control.TransparentColor || at + 3 > canvas.size()) continue;
         canvas[at] = map->Colors[k].Red;
         canvas[at + 1] = map->Colors[k].Green;
@@ -221,4 +225,11 @@ std::string value_of(const std::string& text, const std::string& key) {
   for (const auto& [k, v] : key_values(text))
     if (k == key) return v;
   return "(absent)";
+}
+
+std::string case_name(const std::string& text) {
+  std::string name = text;
+  for (char& c : name)
+    if (std::isalnum(static_cast<unsigned char>(c)) == 0) c = '_';
+  return name;
 }

@@ -54,7 +54,7 @@ struct GifFrame {
   int delay_cs;
   bool local_map;
   std::vector<uint8_t> colours;  // the colour map the frame is drawn with, 3 bytes an entry
-  std::vector<uint8_t> rgb;  // the whole canvas after this frame, 3 bytes a pixel
+  std::vector<uint8_t> rgb;      // the whole canvas after this frame, 3 bytes a pixel
 };
 struct GifAnimation {
   int width = 0;
@@ -68,3 +68,7 @@ bool read_gif(const std::string& path, GifAnimation& gif);
 std::vector<std::pair<std::string, std::string>> key_values(const std::string& text);
 // The value of one key, or "(absent)".
 std::string value_of(const std::string& text, const std::string& key);
+
+// A parameterised case's name for the test list: its text with every character gtest
+// does not take in a name made an underscore ("f%03d.png" gives "f_03d_png").
+std::string case_name(const std::string& text);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "tests/export/export_support.h"
+#include "tests/oracle.h"
 
 namespace {
 
@@ -40,7 +41,7 @@ TEST_P(GifExport, ShowsEveryFrameAtTheFilesSpeedAndLoops) {
   int total_cs = 0;
   for (int n = 1; n <= frames; n++) {
     SCOPED_TRACE("frame " + std::to_string(n));
-    const GifFrame& frame = gif.frames[n - 1];
+    const GifFrame& frame = gif.frames[static_cast<size_t>(n - 1)];
     total_cs += frame.delay_cs;
     EXPECT_LE(std::fabs(total_cs * 10.0 - n * frame_ms), 5.0 + 1e-6);
     char name[32];
@@ -53,12 +54,16 @@ TEST_P(GifExport, ShowsEveryFrameAtTheFilesSpeedAndLoops) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Samples, GifExport,
-                         ::testing::Values(GifCase{"sun-146x140.flc", "screen"},   // 5 ms a frame
-                                           GifCase{"walk-320x200.fli", "screen"},  // 1/14 s a frame
-                                           GifCase{"walk-320x200.fli", "file"},
-                                           GifCase{"cycle-320x200.fli", "screen"},  // colours change each frame
-                                           GifCase{"text-321x74.flc", "file"}));
+INSTANTIATE_TEST_SUITE_P(
+    Samples, GifExport,
+    ::testing::Values(GifCase{"sun-146x140.flc", "screen"},   // 5 ms a frame
+                      GifCase{"walk-320x200.fli", "screen"},  // 1/14 s a frame
+                      GifCase{"walk-320x200.fli", "file"},
+                      GifCase{"cycle-320x200.fli", "screen"},  // colours change each frame
+                      GifCase{"text-321x74.flc", "file"}),
+    [](const auto& param_info) {
+      return case_name(std::string(param_info.param.file) + "_" + param_info.param.palette);
+    });
 
 TEST(GifExport, ColourChangesAreCarriedByLocalColourMaps) {
   Scratch scratch;
@@ -84,7 +89,8 @@ TEST(GifExport, ColourChangesAreCarriedByLocalColourMaps) {
 // it: the unchanged pixels that a frame sends as transparent show the frame before.
 TEST(GifExport, PillowDecodesEveryFrameAsThePngsShowIt) {
   const char* const python = "/usr/bin/python3";
-  if (!have_program(std::string(python) + " -c 'import PIL'")) GTEST_SKIP() << "Pillow is not installed";
+  if (!have_program(std::string(python) + " -c 'import PIL'"))
+    MOXFLIC_ORACLE_MISSING("Pillow is not installed");
   for (const char* file : {"dance-640x480.flc", "walk-320x200.fli", "sun-146x140.flc"}) {
     SCOPED_TRACE(file);
     Scratch scratch;

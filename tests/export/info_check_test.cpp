@@ -24,13 +24,13 @@ TEST(Info, CountsEveryChunkTypeOfAMadeFile) {
   Scratch scratch;
   // A prefix record, then a postage stamp (which the decoder skips) before the colours.
   FlicWriter with_stamp;
-  fw_begin(with_stamp, FW_FLC, W, H, 70);
+  fw_begin(with_stamp, FLIC_MAGIC_FLC, W, H, 70);
   fw_begin_prefix(with_stamp);
   fw_end_frame(with_stamp);
   std::vector<uint8_t> p = made_pixels(W, H, 0, 40);
   fw_begin_frame(with_stamp);
-  fw_chunk(with_stamp, FW_CHUNK_STAMP, {1, 2, 3, 4});
-  fw_palette(with_stamp, FW_CHUNK_COLOUR_256, made_palette(40).data());
+  fw_chunk(with_stamp, FLIC_CHUNK_STAMP, {1, 2, 3, 4});
+  fw_palette(with_stamp, FLIC_CHUNK_COLOUR_256, made_palette(40).data());
   fw_byte_run(with_stamp, p.data());
   fw_end_frame(with_stamp);
   fw_begin_frame(with_stamp);
@@ -44,12 +44,14 @@ TEST(Info, CountsEveryChunkTypeOfAMadeFile) {
   ToolRun run = run_export({"--info", save(scratch, with_stamp, "stamp.flc")}, scratch);
   ASSERT_EQ(run.status, 0) << run.err;
   std::vector<std::pair<std::string, std::string>> expected = {
-      {"format", "FLC"},         {"width", "32"},           {"height", "24"},
-      {"frames", "2"},           {"speed", "70"},           {"delay_ms", "70"},
-      {"delay_ticks", "1"},      {"file_size", std::to_string(with_stamp.bytes.size())},
-      {"frame_records", "3"},    {"prefix_records", "1"},   {"chunks_type_4", "1"},
-      {"chunks_type_13", "1"},   {"chunks_type_15", "1"},   {"chunks_type_16", "1"},
-      {"chunks_type_18", "1"},   {"damage", "none"}};
+      {"format", "FLC"},       {"width", "32"},
+      {"height", "24"},        {"frames", "2"},
+      {"speed", "70"},         {"delay_ms", "70"},
+      {"delay_ticks", "1"},    {"file_size", std::to_string(with_stamp.bytes.size())},
+      {"frame_records", "3"},  {"prefix_records", "1"},
+      {"chunks_type_4", "1"},  {"chunks_type_13", "1"},
+      {"chunks_type_15", "1"}, {"chunks_type_16", "1"},
+      {"chunks_type_18", "1"}, {"damage", "none"}};
   EXPECT_EQ(key_values(run.out), expected);
 }
 
@@ -68,7 +70,8 @@ class FrameDelay : public ::testing::TestWithParam<DelayCase> {};
 TEST_P(FrameDelay, InMillisecondsAndViewerTicks) {
   Scratch scratch;
   const DelayCase& c = GetParam();
-  ToolRun run = run_export({"--info", save(scratch, made_animation(c.magic, W, H, 1, c.speed, 8), "d.fli")}, scratch);
+  ToolRun run =
+      run_export({"--info", save(scratch, made_animation(c.magic, W, H, 1, c.speed, 8), "d.fli")}, scratch);
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(value_of(run.out, "format"), c.format);
   EXPECT_EQ(value_of(run.out, "speed"), std::to_string(c.speed));
@@ -77,11 +80,15 @@ TEST_P(FrameDelay, InMillisecondsAndViewerTicks) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Info, FrameDelay,
-                         ::testing::Values(DelayCase{FW_FLI, 5, "FLI", "71.429", "1"},
-                                           DelayCase{FW_FLI, 70, "FLI", "1000", "18"},
-                                           DelayCase{FW_FLI, 3, "FLI", "42.857", "0"},
-                                           DelayCase{FW_FLC, 54, "FLC", "54", "0"},
-                                           DelayCase{FW_FLC, 110, "FLC", "110", "2"}));
+                         ::testing::Values(DelayCase{FLIC_MAGIC_FLI, 5, "FLI", "71.429", "1"},
+                                           DelayCase{FLIC_MAGIC_FLI, 70, "FLI", "1000", "18"},
+                                           DelayCase{FLIC_MAGIC_FLI, 3, "FLI", "42.857", "0"},
+                                           DelayCase{FLIC_MAGIC_FLC, 54, "FLC", "54", "0"},
+                                           DelayCase{FLIC_MAGIC_FLC, 110, "FLC", "110", "2"}),
+                         [](const auto& param_info) {
+                           return std::string(param_info.param.format) + "_" +
+                                  std::to_string(param_info.param.speed);
+                         });
 
 TEST(Info, DescribesTheSampleAnimations) {
   Scratch scratch;
@@ -118,12 +125,23 @@ TEST(Info, DescribesPcxPictures) {
   };
   for (const Expect& e :
        {Expect{"testcard-160x120-8bit.pcx",
-               {{"format", "PCX"}, {"width", "160"}, {"height", "120"}, {"version", "5"},
-                {"bits_per_pixel", "8"}, {"planes", "1"}, {"palette_block", "yes"}, {"damage", "none"}}},
-        Expect{"testcard-160x120-1bit.pcx",
-               {{"version", "2"}, {"bits_per_pixel", "1"}, {"bytes_per_line", "20"}, {"palette_block", "no"}}},
+               {{"format", "PCX"},
+                {"width", "160"},
+                {"height", "120"},
+                {"version", "5"},
+                {"bits_per_pixel", "8"},
+                {"planes", "1"},
+                {"palette_block", "yes"},
+                {"damage", "none"}}},
+        Expect{
+            "testcard-160x120-1bit.pcx",
+            {{"version", "2"}, {"bits_per_pixel", "1"}, {"bytes_per_line", "20"}, {"palette_block", "no"}}},
         Expect{"marbles-141x99-8bit.pcx",
-               {{"width", "141"}, {"height", "99"}, {"bytes_per_line", "142"}, {"min_x", "0"}, {"max_x", "140"}}},
+               {{"width", "141"},
+                {"height", "99"},
+                {"bytes_per_line", "142"},
+                {"min_x", "0"},
+                {"max_x", "140"}}},
         Expect{"tiny-3x3-4plane.pcx", {{"width", "3"}, {"planes", "4"}, {"version", "3"}}}}) {
     ToolRun run = run_export({"--info", data_file(e.file)}, scratch);
     ASSERT_EQ(run.status, 0) << e.file << run.err;
@@ -148,34 +166,34 @@ std::vector<uint8_t> cut(std::vector<uint8_t> bytes, size_t size) {
   return bytes;
 }
 
-std::vector<uint8_t> made(int frames) { return made_animation(FW_FLC, W, H, frames, 70, 40).bytes; }
+std::vector<uint8_t> made(int frames) { return made_animation(FLIC_MAGIC_FLC, W, H, frames, 70, 40).bytes; }
 
 std::vector<uint8_t> without_ring_frame() {
-  FlicWriter w = made_animation(FW_FLC, W, H, 3, 70, 40);
+  FlicWriter w = made_animation(FLIC_MAGIC_FLC, W, H, 3, 70, 40);
   fw_finish(w, 4);  // the header now counts the ring frame as a frame
   return w.bytes;
 }
 
 std::vector<uint8_t> fewer_frames_than_the_header_gives() {
-  FlicWriter w = made_animation(FW_FLC, W, H, 3, 70, 40);
+  FlicWriter w = made_animation(FLIC_MAGIC_FLC, W, H, 3, 70, 40);
   fw_finish(w, 6);
   return w.bytes;
 }
 
 std::vector<uint8_t> chunk_past_its_frame() {
-  FlicWriter w = made_animation(FW_FLC, W, H, 2, 70, 40);
+  FlicWriter w = made_animation(FLIC_MAGIC_FLC, W, H, 2, 70, 40);
   fw_begin_frame(w);
-  fw_chunk_sized(w, 5000, FW_CHUNK_STAMP, {0, 0, 0, 0});
+  fw_chunk_sized(w, 5000, FLIC_CHUNK_STAMP, {0, 0, 0, 0});
   fw_end_frame(w);
   fw_finish(w, 2);
   return w.bytes;
 }
 
 std::vector<uint8_t> record_smaller_than_its_header() {
-  FlicWriter w = made_animation(FW_FLC, W, H, 2, 70, 40);
+  FlicWriter w = made_animation(FLIC_MAGIC_FLC, W, H, 2, 70, 40);
   std::vector<uint8_t> record;
   fw_put32(record, 8);
-  fw_put16(record, FW_FRAME_TYPE);
+  fw_put16(record, FLIC_FRAME_TYPE);
   fw_put16(record, 0);
   fw_raw(w, record);
   fw_finish(w, 2);
@@ -186,10 +204,10 @@ std::vector<uint8_t> run_length_data_past_its_chunk() {
   // The run-length chunk holds two rows' worth of packets for a 24-row frame, so the
   // decoder reads past the chunk's size.
   FlicWriter w;
-  fw_begin(w, FW_FLC, W, H, 70);
+  fw_begin(w, FLIC_MAGIC_FLC, W, H, 70);
   fw_begin_frame(w);
-  fw_palette(w, FW_CHUNK_COLOUR_256, made_palette(40).data());
-  fw_chunk(w, FW_CHUNK_BYTE_RUN, {1, W, 7, 1, W, 8});
+  fw_palette(w, FLIC_CHUNK_COLOUR_256, made_palette(40).data());
+  fw_chunk(w, FLIC_CHUNK_BYTE_RUN, {1, W, 7, 1, W, 8});
   fw_end_frame(w);
   for (int k = 0; k < 3; k++) {
     fw_begin_frame(w);
@@ -224,7 +242,8 @@ TEST_P(Check, ExitsByWhetherEveryRecordDecodes) {
     EXPECT_NE(run.err.find(GetParam().reason), std::string::npos) << run.err;
   }
   if (GetParam().status == 0 && GetParam().frames > 0) {
-    EXPECT_EQ(value_of(run.out, "ring frame"), std::string(GetParam().name) == "NoRingFrame" ? "none" : "present");
+    EXPECT_EQ(value_of(run.out, "ring frame"),
+              std::string(GetParam().name) == "NoRingFrame" ? "none" : "present");
   }
   EXPECT_EQ(scratch.files(), std::vector<std::string>{"input.flc"});
 }
@@ -237,7 +256,8 @@ INSTANTIATE_TEST_SUITE_P(
         CheckCase{"Sun", [] { return sample("sun-146x140.flc"); }, 0, "", 11},
         CheckCase{"Text", [] { return sample("text-321x74.flc"); }, 0, "", 2},
         // Its uncompressed chunk holds 194 of the 196 bytes of a 14 x 14 frame.
-        CheckCase{"BulletWithAShortChunk", [] { return sample("bullet-14x14.flc"); }, 1, "frame 1 stops decoding", 0},
+        CheckCase{"BulletWithAShortChunk", [] { return sample("bullet-14x14.flc"); }, 1,
+                  "frame 1 stops decoding", 0},
         CheckCase{"Dance", [] { return sample("dance-640x480.flc"); }, 0, "", 101},
         CheckCase{"Cycle", [] { return sample("cycle-320x200.fli"); }, 0, "", 91},
         CheckCase{"EmptyAnimation", [] { return sample("empty-0x0.flc"); }, 0, "", 0},
@@ -254,8 +274,8 @@ INSTANTIATE_TEST_SUITE_P(
                   },
                   1, "runs past the end of the file", -1},
         CheckCase{"ChunkPastItsFrame", chunk_past_its_frame, 1, "runs past the end of its frame record", -1},
-        CheckCase{"RecordSmallerThanItsHeader", record_smaller_than_its_header, 1, "less than its 16-byte header",
-                  3},
+        CheckCase{"RecordSmallerThanItsHeader", record_smaller_than_its_header, 1,
+                  "less than its 16-byte header", 3},
         CheckCase{"DecoderReadsPastAChunk", run_length_data_past_its_chunk, 1, "frame 1 stops decoding", 0}),
     [](const auto& p) { return std::string(p.param.name); });
 
@@ -284,7 +304,8 @@ TEST(Export, AFileWithFewerFramesExportsWhatDecodesAndSaysSo) {
   ASSERT_LT(decodable, 10);
   ToolRun run = run_export({input, "f%02d.png"}, scratch);
   EXPECT_EQ(run.status, 1) << run.err;
-  EXPECT_NE(run.err.find(input + ": damaged: frame " + std::to_string(decodable + 1)), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find(input + ": damaged: frame " + std::to_string(decodable + 1)), std::string::npos)
+      << run.err;
   EXPECT_NE(run.err.find("wrote frames 1 to " + std::to_string(decodable)), std::string::npos) << run.err;
   EXPECT_EQ(scratch.files().size(), static_cast<size_t>(decodable) + 1);
 }

@@ -2,21 +2,23 @@
 #include "tests/export/made_files.h"
 
 std::vector<uint8_t> made_pixels(int width, int height, int k, int colours) {
-  std::vector<uint8_t> p(static_cast<size_t>(width) * height);
+  std::vector<uint8_t> p(static_cast<size_t>(width) * static_cast<size_t>(height));
   for (int y = 0; y < height; y++)
-    for (int x = 0; x < width; x++) p[static_cast<size_t>(y) * width + x] = static_cast<uint8_t>((x / 3 + y / 2 + 5 * k) % colours);
+    for (int x = 0; x < width; x++)
+      p[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)] =
+          static_cast<uint8_t>((x / 3 + y / 2 + 5 * k) % colours);
   return p;
 }
 
 std::vector<uint8_t> made_palette(int distinct) {
   std::vector<uint8_t> rgb(768, 0);
   for (int i = 0; i < distinct; i++) {
-    rgb[i * 3] = static_cast<uint8_t>(i * 37 % 256);
-    rgb[i * 3 + 1] = static_cast<uint8_t>(255 - i);
-    rgb[i * 3 + 2] = static_cast<uint8_t>(i * 101 % 256);
+    rgb[static_cast<size_t>(i * 3)] = static_cast<uint8_t>(i * 37 % 256);
+    rgb[static_cast<size_t>(i * 3 + 1)] = static_cast<uint8_t>(255 - i);
+    rgb[static_cast<size_t>(i * 3 + 2)] = static_cast<uint8_t>(i * 101 % 256);
   }
   for (int i = distinct; i < 256; i++)
-    for (int c = 0; c < 3; c++) rgb[i * 3 + c] = rgb[c];
+    for (int c = 0; c < 3; c++) rgb[static_cast<size_t>(i * 3 + c)] = rgb[static_cast<size_t>(c)];
   return rgb;
 }
 
@@ -26,9 +28,9 @@ FlicWriter made_animation(uint16_t magic, int width, int height, int frames, uin
   fw_begin(w, magic, static_cast<uint16_t>(width), static_cast<uint16_t>(height), speed);
   std::vector<uint8_t> first = made_pixels(width, height, 0, colours);
   std::vector<uint8_t> rgb = made_palette(colours);
-  if (magic == FW_FLI)
+  if (magic == FLIC_MAGIC_FLI)
     for (uint8_t& c : rgb) c = static_cast<uint8_t>(c & 0xFC);  // exact in 64 levels
-  const uint16_t colour_type = magic == FW_FLI ? FW_CHUNK_COLOUR_64 : FW_CHUNK_COLOUR_256;
+  const uint16_t colour_type = magic == FLIC_MAGIC_FLI ? FLIC_CHUNK_COLOUR_64 : FLIC_CHUNK_COLOUR_256;
   fw_begin_frame(w);
   if (where == MadeColours::first) fw_palette(w, colour_type, rgb.data());
   fw_byte_run(w, first.data());
@@ -38,7 +40,7 @@ FlicWriter made_animation(uint16_t magic, int width, int height, int frames, uin
   for (int k = 1; k <= frames; k++) {
     std::vector<uint8_t> next = k == frames ? first : made_pixels(width, height, k, colours);
     fw_begin_frame(w);
-    if (magic == FW_FLI)
+    if (magic == FLIC_MAGIC_FLI)
       fw_byte_delta(w, prev.data(), next.data());
     else
       fw_word_delta(w, prev.data(), next.data());

@@ -1,5 +1,7 @@
 // The converter's lossless output (--palette=file) against independent decoders:
 // ffmpeg for FLIC animations, Pillow for PCX pictures.
+#include "tests/oracle.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -43,8 +45,9 @@ std::string index_differences(const PngImage& ours, const PngImage& theirs) {
   for (size_t i = 0; i < ours.indices.size(); i++) {
     if (ours.indices[i] == theirs.indices[i]) continue;
     if (++count <= 5)
-      text += std::to_string(i % ours.width) + "," + std::to_string(i / ours.width) + ": " +
-              std::to_string(ours.indices[i]) + "/" + std::to_string(theirs.indices[i]) + "  ";
+      text += std::to_string(i % static_cast<size_t>(ours.width)) + "," +
+              std::to_string(i / static_cast<size_t>(ours.width)) + ": " + std::to_string(ours.indices[i]) +
+              "/" + std::to_string(theirs.indices[i]) + "  ";
   }
   return count == 0 ? "" : std::to_string(count) + " pixels differ; " + text;
 }
@@ -120,7 +123,7 @@ void expect_ffmpeg_indices(const std::string& input, const std::string& known_na
 class AgainstFfmpeg : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(AgainstFfmpeg, EveryFrameHasTheSamePaletteIndices) {
-  if (!have_program("ffmpeg -version")) GTEST_SKIP() << "ffmpeg is not installed";
+  if (!have_program("ffmpeg -version")) MOXFLIC_ORACLE_MISSING("ffmpeg is not installed");
   Scratch scratch;
   expect_ffmpeg_indices(data_file(GetParam()), GetParam(), scratch);
 }
@@ -128,13 +131,14 @@ TEST_P(AgainstFfmpeg, EveryFrameHasTheSamePaletteIndices) {
 // Colour chunks after a frame's pixels, or first in a later frame, count for the
 // whole frame: the export keeps every file index from the first frame on.
 TEST(AgainstFfmpegMade, LateColourChunksKeepEveryIndex) {
-  if (!have_program("ffmpeg -version")) GTEST_SKIP() << "ffmpeg is not installed";
-  for (const uint16_t magic : {FW_FLC, FW_FLI}) {
+  if (!have_program("ffmpeg -version")) MOXFLIC_ORACLE_MISSING("ffmpeg is not installed");
+  for (const uint16_t magic : {FLIC_MAGIC_FLC, FLIC_MAGIC_FLI}) {
     for (const MadeColours where : {MadeColours::after_pixels, MadeColours::in_frame_2}) {
-      SCOPED_TRACE(std::string(magic == FW_FLI ? "FLI" : "FLC") +
-                   (where == MadeColours::after_pixels ? ", colours after frame 1's pixels" : ", colours in frame 2"));
+      SCOPED_TRACE(
+          std::string(magic == FLIC_MAGIC_FLI ? "FLI" : "FLC") +
+          (where == MadeColours::after_pixels ? ", colours after frame 1's pixels" : ", colours in frame 2"));
       Scratch scratch;
-      const std::string input = scratch.path(magic == FW_FLI ? "late.fli" : "late.flc");
+      const std::string input = scratch.path(magic == FLIC_MAGIC_FLI ? "late.fli" : "late.flc");
       write_bytes(input, made_animation(magic, 64, 48, 4, 5, 200, where).bytes);
       expect_ffmpeg_indices(input, "", scratch);
     }
@@ -150,8 +154,9 @@ INSTANTIATE_TEST_SUITE_P(Samples, AgainstFfmpeg, ::testing::ValuesIn(flic_sample
 
 // Pillow's reading of a PCX file, saved as RGB or grey PNG.
 bool pillow_png(const std::string& input, const std::string& output, const char* mode) {
-  return run_shell(std::string(PILLOW) + " -c 'import sys; from PIL import Image; "
-                                         "Image.open(sys.argv[1]).convert(sys.argv[3]).save(sys.argv[2])' '" +
+  return run_shell(std::string(PILLOW) +
+                   " -c 'import sys; from PIL import Image; "
+                   "Image.open(sys.argv[1]).convert(sys.argv[3]).save(sys.argv[2])' '" +
                    input + "' '" + output + "' " + mode + " 2>/dev/null") == 0;
 }
 
@@ -166,7 +171,7 @@ void PrintTo(const PcxCase& c, std::ostream* os) { *os << c.file; }
 class AgainstPillow : public ::testing::TestWithParam<PcxCase> {};
 
 TEST_P(AgainstPillow, EveryPixelMatches) {
-  if (!have_pillow()) GTEST_SKIP() << "Pillow is not installed";
+  if (!have_pillow()) MOXFLIC_ORACLE_MISSING("Pillow is not installed");
   Scratch scratch;
   std::string input = data_file(GetParam().file);
   ToolRun ours = run_export({"--palette=file", input, "ours.png"}, scratch);
@@ -201,12 +206,15 @@ INSTANTIATE_TEST_SUITE_P(Samples, AgainstPillow,
 // the RGBA picture against ImageMagick, which reads four planes, the others against
 // Pillow.
 TEST(AgainstOthers, WideAndTrueColourPicturesMatch) {
-  if (!have_pillow() || !have_program("convert -version")) GTEST_SKIP() << "Pillow or ImageMagick is missing";
+  if (!have_pillow() || !have_program("convert -version"))
+    MOXFLIC_ORACLE_MISSING("Pillow or ImageMagick is missing");
   Scratch scratch;
   // An RGB sheet 3,500 pixels wide (3 x 3,500 bytes a line), written by Pillow.
-  ASSERT_EQ(run_shell(std::string(PILLOW) + " -c 'from PIL import Image; im = Image.new(\"RGB\", (3500, 5)); "
-                                            "im.putdata([(i % 251, i // 7 % 256, i // 3500 * 40) for i in range(17500)]); "
-                                            "im.save(\"" + scratch.path("rgb.pcx") + "\")'"),
+  ASSERT_EQ(run_shell(std::string(PILLOW) +
+                      " -c 'from PIL import Image; im = Image.new(\"RGB\", (3500, 5)); "
+                      "im.putdata([(i % 251, i // 7 % 256, i // 3500 * 40) for i in range(17500)]); "
+                      "im.save(\"" +
+                      scratch.path("rgb.pcx") + "\")'"),
             0);
   // An 8-bit sheet 10,305 pixels wide with a colour block, and a 4-plane picture.
   PcxWriterHeader wide = pcx_writer_header(10305, 3, 8, 1);
@@ -222,7 +230,7 @@ TEST(AgainstOthers, WideAndTrueColourPicturesMatch) {
   pcx_writer_put_header(file, rgba);
   std::vector<uint8_t> line(4 * rgba.bytes_per_line);
   for (int y = 0; y < 11; y++) {
-    for (size_t i = 0; i < line.size(); i++) line[i] = uint8_t(i * 13 + y * 29);
+    for (size_t i = 0; i < line.size(); i++) line[i] = uint8_t(i * 13 + static_cast<size_t>(y) * 29);
     pcx_writer_put_line(file, line.data(), line.size());
   }
   write_bytes(scratch.path("rgba.pcx"), file);

@@ -62,8 +62,9 @@ TEST_P(FewColours, TheScreenShowsTheFilesOwnColours) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Screen, FewColours,
-                         ::testing::Values(FewColoursCase{"Flc236", FW_FLC, 236}, FewColoursCase{"Flc12", FW_FLC, 12},
-                                           FewColoursCase{"Fli200", FW_FLI, 200}),
+                         ::testing::Values(FewColoursCase{"Flc236", FLIC_MAGIC_FLC, 236},
+                                           FewColoursCase{"Flc12", FLIC_MAGIC_FLC, 12},
+                                           FewColoursCase{"Fli200", FLIC_MAGIC_FLI, 200}),
                          [](const auto& p) { return std::string(p.param.name); });
 
 class FullPalette : public ::testing::TestWithParam<const char*> {};
@@ -92,7 +93,8 @@ TEST_P(FullPalette, TheScreenShowsOnlyTheFilesColours) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Screen, FullPalette,
-                         ::testing::Values("walk-320x200.fli", "cycle-320x200.fli", "marbles-141x99-8bit.pcx"),
+                         ::testing::Values("walk-320x200.fli", "cycle-320x200.fli",
+                                           "marbles-141x99-8bit.pcx"),
                          [](const auto& p) {
                            std::string name = p.param;
                            for (char& c : name)

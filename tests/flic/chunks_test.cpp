@@ -33,32 +33,70 @@ TEST_P(Chunks, PaintTheirPixels) {
 INSTANTIATE_TEST_SUITE_P(
     Flic, Chunks,
     ::testing::Values(
-        ChunkCase{"BlackPaintsTheFrameWithEntry0", 6, 3, 13, {},
-                  {0, 0, 0, 0, 0, 0, U, U, 0, 0, 0, 0, 0, 0, U, U, 0, 0, 0, 0, 0, 0, U, U, U, U, U, U, U, U, U, U}},
-        ChunkCase{"UncompressedRowsTopFirst", 3, 2, 16, {1, 2, 3, 4, 5, 6},
-                  {1, 2, 3, U, U, U, U, U, 4, 5, 6, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U}},
-        ChunkCase{"RunLengthRunThenLiteral", 8, 1, 15, {1, 5, 7, 0xFD, 1, 2, 3},
-                  {7, 7, 7, 7, 7, 1, 2, 3, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U}},
-        ChunkCase{"RunLengthPacketCountIgnored", 8, 1, 15, {0xFF, 5, 7, 0xFD, 1, 2, 3},
-                  {7, 7, 7, 7, 7, 1, 2, 3, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U}},
-        ChunkCase{"RunLengthRunOfZeroEatsItsValue", 4, 1, 15, {0, 0, 9, 4, 6},
-                  {6, 6, 6, 6, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U}},
-        ChunkCase{"RunLengthPacketPastTheRowStopsAtTheFrameEdge", 4, 2, 15, {0, 6, 1, 0, 0xFC, 2, 3, 4, 5},
-                  {1, 1, 1, 1, U, U, U, U, 2, 3, 4, 5, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U}},
-        ChunkCase{"ByteDeltaFirstLineAndRun", 8, 4, 12, {1, 0, 1, 0, 1, 3, 0xFC, 9},
-                  {U, U, U, U, U, U, U, U, U, U, U, 9, 9, 9, 9, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U}},
-        ChunkCase{"ByteDeltaLiteralsAndAnEmptyRow", 8, 4, 12, {0, 0, 3, 0, 1, 1, 2, 4, 5, 0, 2, 1, 1, 7, 2, 1, 8},
-                  {U, 4, 5, U, U, U, U, U, U, U, U, U, U, U, U, U, U, 7, U, U, 8, U, U, U, U, U, U, U, U, U, U, U}},
-        ChunkCase{"ByteDeltaNoLines", 8, 4, 12, {0, 0, 0, 0},
-                  {U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U}},
-        ChunkCase{"WordDeltaSkipRowsThenWordRun", 8, 4, 7, {1, 0, 0xFE, 0xFF, 1, 0, 0, 0xFE, 1, 2},
-                  {U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, 1, 2, 1, 2, U, U, U, U, U, U, U, U, U, U, U, U}},
-        ChunkCase{"WordDeltaLastByteThenPackets", 7, 4, 7, {1, 0, 5, 0x80, 1, 0, 2, 1, 3, 4},
-                  {U, U, 3, 4, U, U, 5, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U}},
-        ChunkCase{"WordDeltaRowsWithNoPacketsStillCount", 8, 4, 7, {2, 0, 0, 0, 1, 0, 0, 0xFF, 6, 6},
-                  {U, U, U, U, U, U, U, U, 6, 6, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U}},
-        ChunkCase{"UnknownChunkIsSkipped", 8, 4, 18, {1, 2, 3, 4},
-                  {U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U}}),
+        ChunkCase{
+            "BlackPaintsTheFrameWithEntry0", 6, 3, 13, {}, {0, 0, 0, 0, 0, 0, U, U, 0, 0, 0, 0, 0, 0, U, U,
+                                                            0, 0, 0, 0, 0, 0, U, U, U, U, U, U, U, U, U, U}},
+        ChunkCase{"UncompressedRowsTopFirst", 3, 2, 16, {1, 2, 3, 4, 5, 6}, {1, 2, 3, U, U, U, U, U, 4, 5, 6,
+                                                                             U, U, U, U, U, U, U, U, U, U, U,
+                                                                             U, U, U, U, U, U, U, U, U, U}},
+        ChunkCase{
+            "RunLengthRunThenLiteral", 8, 1, 15, {1, 5, 7, 0xFD, 1, 2, 3}, {7, 7, 7, 7, 7, 1, 2, 3, U, U, U,
+                                                                            U, U, U, U, U, U, U, U, U, U, U,
+                                                                            U, U, U, U, U, U, U, U, U, U}},
+        ChunkCase{
+            "RunLengthPacketCountIgnored", 8, 1, 15, {0xFF, 5, 7, 0xFD, 1, 2, 3}, {7, 7, 7, 7, 7, 1, 2, 3,
+                                                                                   U, U, U, U, U, U, U, U,
+                                                                                   U, U, U, U, U, U, U, U,
+                                                                                   U, U, U, U, U, U, U, U}},
+        ChunkCase{
+            "RunLengthRunOfZeroEatsItsValue", 4, 1, 15, {0, 0, 9, 4, 6}, {6, 6, 6, 6, U, U, U, U, U, U, U,
+                                                                          U, U, U, U, U, U, U, U, U, U, U,
+                                                                          U, U, U, U, U, U, U, U, U, U}},
+        ChunkCase{
+            "RunLengthPacketPastTheRowStopsAtTheFrameEdge",
+            4,
+            2,
+            15,
+            {0, 6, 1, 0, 0xFC, 2, 3, 4, 5},
+            {1, 1, 1, 1, U, U, U, U, 2, 3, 4, 5, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U}},
+        ChunkCase{
+            "ByteDeltaFirstLineAndRun", 8, 4, 12, {1, 0, 1, 0, 1, 3, 0xFC, 9}, {U, U, U, U, U, U, U, U,
+                                                                                U, U, U, 9, 9, 9, 9, U,
+                                                                                U, U, U, U, U, U, U, U,
+                                                                                U, U, U, U, U, U, U, U}},
+        ChunkCase{
+            "ByteDeltaLiteralsAndAnEmptyRow",
+            8,
+            4,
+            12,
+            {0, 0, 3, 0, 1, 1, 2, 4, 5, 0, 2, 1, 1, 7, 2, 1, 8},
+            {U, 4, 5, U, U, U, U, U, U, U, U, U, U, U, U, U, U, 7, U, U, 8, U, U, U, U, U, U, U, U, U, U, U}},
+        ChunkCase{
+            "ByteDeltaNoLines", 8, 4, 12, {0, 0, 0, 0}, {U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U,
+                                                         U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U}},
+        ChunkCase{
+            "WordDeltaSkipRowsThenWordRun",
+            8,
+            4,
+            7,
+            {1, 0, 0xFE, 0xFF, 1, 0, 0, 0xFE, 1, 2},
+            {U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, 1, 2, 1, 2, U, U, U, U, U, U, U, U, U, U, U, U}},
+        ChunkCase{
+            "WordDeltaLastByteThenPackets", 7, 4, 7, {1, 0, 5, 0x80, 1, 0, 2, 1, 3, 4}, {U, U, 3, 4, U, U, 5,
+                                                                                         U, U, U, U, U, U, U,
+                                                                                         U, U, U, U, U, U, U,
+                                                                                         U, U, U, U, U, U, U,
+                                                                                         U, U, U, U}},
+        ChunkCase{
+            "WordDeltaRowsWithNoPacketsStillCount",
+            8,
+            4,
+            7,
+            {2, 0, 0, 0, 1, 0, 0, 0xFF, 6, 6},
+            {U, U, U, U, U, U, U, U, 6, 6, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U, U}},
+        ChunkCase{"UnknownChunkIsSkipped", 8, 4, 18, {1, 2, 3, 4}, {U, U, U, U, U, U, U, U, U, U, U,
+                                                                    U, U, U, U, U, U, U, U, U, U, U,
+                                                                    U, U, U, U, U, U, U, U, U, U}}),
     [](const auto& chunk_case) { return std::string(chunk_case.param.name); });
 
 TEST_F(Flic, UncompressedFrameConsumesWidthTimesHeightBytes) {
@@ -67,7 +105,7 @@ TEST_F(Flic, UncompressedFrameConsumesWidthTimesHeightBytes) {
   std::vector<uint8_t> picture(320 * 200);
   for (size_t i = 0; i < picture.size(); ++i) picture[i] = uint8_t(i * 7 / 3);
   FlicWriter w;
-  fw_begin(w, FW_FLC, 320, 200, 0);
+  fw_begin(w, FLIC_MAGIC_FLC, 320, 200, 0);
   fw_begin_frame(w);
   fw_uncompressed(w, picture.data());
   fw_black(w);  // only reached if the first chunk ended exactly at its size
@@ -96,12 +134,13 @@ TEST_F(Flic, EncodedFramesRoundTripThroughTheDecoder) {
     b = a;
     for (size_t i = 3; i < b.size(); i += 17) b[i] = uint8_t(b[i] + 1 + i % 3);
     c = b;
-    for (int x = 0; x < width; ++x) c[size_t(12) * width + x] = uint8_t(x);
-    c[size_t(29) * width + width - 1] = 99;
-    for (uint16_t magic : {FW_FLI, FW_FLC}) {
+    for (int x = 0; x < width; ++x)
+      c[static_cast<size_t>(size_t(12) * static_cast<size_t>(width) + static_cast<size_t>(x))] = uint8_t(x);
+    c[static_cast<size_t>(size_t(29) * static_cast<size_t>(width) + static_cast<size_t>(width) - 1)] = 99;
+    for (uint16_t magic : {FLIC_MAGIC_FLI, FLIC_MAGIC_FLC}) {
       FlicWriter w;
       fw_begin(w, magic, uint16_t(width), uint16_t(height), 0);
-      const auto delta = magic == FW_FLI ? fw_byte_delta : fw_word_delta;
+      const auto delta = magic == FLIC_MAGIC_FLI ? fw_byte_delta : fw_word_delta;
       fw_begin_frame(w);
       fw_byte_run(w, a.data());
       fw_end_frame(w);
@@ -121,7 +160,7 @@ TEST_F(Flic, EncodedFramesRoundTripThroughTheDecoder) {
         for (int y = 0; y < height; ++y)
           got.insert(got.end(), all.begin() + long(y) * gfx_state.row_pitch,
                      all.begin() + long(y) * gfx_state.row_pitch + width);
-        EXPECT_EQ(got, *expected) << "width " << width << (magic == FW_FLI ? " FLI" : " FLC");
+        EXPECT_EQ(got, *expected) << "width " << width << (magic == FLIC_MAGIC_FLI ? " FLI" : " FLC");
       }
       flic_close(&ctx);
     }

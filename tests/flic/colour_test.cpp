@@ -38,7 +38,9 @@ TEST_F(Colours, PacketsChangeOnlyTheEntriesTheyName) {
     std::vector<int> changed;
   };
   const Case cases[] = {
-      {"skip 2 count 3, skip 1 count 1", {2, 0, 2, 3, 1, 1, 1, 2, 2, 2, 3, 3, 3, 1, 1, 4, 4, 4}, {2, 3, 4, 6}},
+      {"skip 2 count 3, skip 1 count 1",
+       {2, 0, 2, 3, 1, 1, 1, 2, 2, 2, 3, 3, 3, 1, 1, 4, 4, 4},
+       {2, 3, 4, 6}},
       {"past entry 255 wraps to 0", {1, 0, 254, 3, 1, 1, 1, 2, 2, 2, 3, 3, 3}, {254, 255, 0}},
       {"skips wrap too", {2, 0, 200, 1, 9, 9, 9, 100, 1, 8, 8, 8}, {200, 45}},
       {"no packets", {0, 0}, {}},
@@ -51,7 +53,7 @@ TEST_F(Colours, PacketsChangeOnlyTheEntriesTheyName) {
     const Bytes after = file_palette();
     for (int k = 0; k < 256; ++k) {
       const bool named = std::find(c.changed.begin(), c.changed.end(), k) != c.changed.end();
-      EXPECT_EQ(after[3 * k] != 0xAA, named) << c.name << ": entry " << k;
+      EXPECT_EQ(after[static_cast<size_t>(3 * k)] != 0xAA, named) << c.name << ": entry " << k;
     }
     // The palette is reduced and loaded at entries 10 to 245 in every case.
     ASSERT_FALSE(hl_animations().empty()) << c.name;
@@ -82,7 +84,7 @@ TEST_F(Colours, PixelsAfterAColourChunkGoThroughTheNewMap) {
     ramp.insert(ramp.end(), {uint8_t(k), uint8_t(255 - k), uint8_t(k / 2)});
   }
   FlicWriter w;
-  fw_begin(w, FW_FLC, 8, 2, 0);
+  fw_begin(w, FLIC_MAGIC_FLC, 8, 2, 0);
   fw_begin_frame(w);
   fw_chunk(w, 4, same);
   fw_chunk(w, 15, {0, 8, 250, 0, 8, 250});

@@ -7,6 +7,7 @@
 #include <iterator>
 
 #include "tests/flic/flic_fixture.h"
+#include "tests/oracle.h"
 
 namespace {
 
@@ -18,13 +19,13 @@ bool have_ffmpeg() { return std::system("command -v ffmpeg >/dev/null 2>&1") == 
 std::vector<std::vector<uint8_t>> ffmpeg_frames(const std::string& path, const std::string& dir, int width,
                                                 int height) {
   const std::string out = dir + "/ffmpeg.raw";
-  const std::string command = "ffmpeg -v quiet -y -i '" + path +
-                              "' -fps_mode passthrough -f rawvideo -pix_fmt pal8 '" + out + "'";
+  const std::string command =
+      "ffmpeg -v quiet -y -i '" + path + "' -fps_mode passthrough -f rawvideo -pix_fmt pal8 '" + out + "'";
   std::vector<std::vector<uint8_t>> frames;
   if (std::system(command.c_str()) != 0) return frames;
   std::ifstream in(out, std::ios::binary);
   const std::vector<uint8_t> raw((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  const size_t picture = size_t(width) * height;
+  const size_t picture = size_t(width) * static_cast<size_t>(height);
   for (size_t at = 0; at + picture + PAL8_PALETTE_BYTES <= raw.size(); at += picture + PAL8_PALETTE_BYTES)
     frames.emplace_back(raw.begin() + long(at), raw.begin() + long(at + picture));
   return frames;
@@ -60,7 +61,7 @@ constexpr uint32_t RAW_INDICES = GFX_FLAG_NO_REDUCE | GFX_FLAG_NO_PAUSE;
 class FfmpegSampleFrames : public FfmpegSamples, public ::testing::WithParamInterface<const char*> {};
 
 TEST_P(FfmpegSampleFrames, EveryFrameHasFfmpegsIndices) {
-  if (!have_ffmpeg()) GTEST_SKIP() << "ffmpeg is not installed";
+  if (!have_ffmpeg()) MOXFLIC_ORACLE_MISSING("ffmpeg is not installed");
   const std::string name = GetParam();
   open_sample(name);
   const auto expected = ffmpeg_frames(data_file(name), dir_, context_.width, context_.height);

@@ -54,7 +54,9 @@ std::vector<uint8_t> Flic::pixels() {
   return out;
 }
 
-uint8_t Flic::pixel(int32_t x, int32_t y) { return pixels().at(size_t(y) * gfx_state.row_pitch + x); }
+uint8_t Flic::pixel(int32_t x, int32_t y) {
+  return pixels().at(size_t(y) * static_cast<size_t>(gfx_state.row_pitch) + static_cast<size_t>(x));
+}
 
 void Flic::fill_buffer(uint8_t value) {
   if (vb_lock()) std::memset(gfx_state.pixel_address, value, gfx_state.buffer_size);
@@ -65,8 +67,9 @@ void Flic::identity_map() {
   for (int k = 0; k < 256; ++k) gfx_state.flic_colour_map[k] = uint8_t(k);
 }
 
-FlicWriter one_frame(int width, int height, const std::vector<std::pair<uint16_t, std::vector<uint8_t>>>& chunks,
-                     uint16_t magic, uint32_t speed) {
+FlicWriter one_frame(int width, int height,
+                     const std::vector<std::pair<uint16_t, std::vector<uint8_t>>>& chunks, uint16_t magic,
+                     uint32_t speed) {
   FlicWriter w;
   fw_begin(w, magic, uint16_t(width), uint16_t(height), speed);
   fw_begin_frame(w);

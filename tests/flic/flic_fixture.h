@@ -40,7 +40,8 @@ class Flic : public ::testing::Test {
 };
 
 // A file with one frame of the given chunks, of kind FLC unless told.
-FlicWriter one_frame(int width, int height, const std::vector<std::pair<uint16_t, std::vector<uint8_t>>>& chunks,
-                     uint16_t magic = FW_FLC, uint32_t speed = 0);
+FlicWriter one_frame(int width, int height,
+                     const std::vector<std::pair<uint16_t, std::vector<uint8_t>>>& chunks,
+                     uint16_t magic = FLIC_MAGIC_FLC, uint32_t speed = 0);
 // Test data shipped with the project.
 std::string data_file(const std::string& name);

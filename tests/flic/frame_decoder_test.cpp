@@ -12,7 +12,7 @@ using Bytes = std::vector<uint8_t>;
 // A 4 x 2 FLC whose frame k (from 1) paints every pixel with value k.
 FlicWriter numbered_frames(int frames, bool prefix = false, uint32_t speed = 0) {
   FlicWriter w;
-  fw_begin(w, FW_FLC, 4, 2, speed);
+  fw_begin(w, FLIC_MAGIC_FLC, 4, 2, speed);
   if (prefix) {
     fw_begin_prefix(w);
     fw_raw(w, {1, 2, 3, 4, 5, 6});
@@ -78,7 +78,7 @@ TEST_F(FrameDecoder, PrefixRecordIsPassedAndNotCounted) {
 
 TEST_F(FrameDecoder, EmptyFrameCountsAndDrawsNothing) {
   FlicWriter w;
-  fw_begin(w, FW_FLC, 4, 2, 0);
+  fw_begin(w, FLIC_MAGIC_FLC, 4, 2, 0);
   fw_begin_frame(w);
   fw_end_frame(w);
   fw_finish(w);
@@ -97,7 +97,7 @@ TEST_F(FrameDecoder, UnknownChunkIsSkippedAndTheOthersStillDecode) {
 
 TEST_F(FrameDecoder, HeaderOnlyFileHasNoFrame) {
   FlicWriter w;
-  fw_begin(w, FW_FLC, 4, 2, 0);
+  fw_begin(w, FLIC_MAGIC_FLC, 4, 2, 0);
   fw_finish(w);
   open(save(w));
   EXPECT_EQ(flic_play(&context_, 1, FAST), 0);
@@ -114,8 +114,8 @@ TEST_F(FrameDecoder, AtPositionPlacesTheFrameAtTheDrawingPosition) {
   const Bytes all = pixels();
   Bytes expected(40 * 16, 0xEE);
   for (int x = 0; x < 3; ++x) {
-    expected[10 * 40 + 20 + x] = uint8_t(1 + x);
-    expected[11 * 40 + 20 + x] = uint8_t(4 + x);
+    expected[static_cast<size_t>(10 * 40 + 20 + x)] = uint8_t(1 + x);
+    expected[static_cast<size_t>(11 * 40 + 20 + x)] = uint8_t(4 + x);
   }
   EXPECT_EQ(all, expected);
 }

@@ -40,13 +40,13 @@ TEST_F(Flic, HeaderChecksTellFlicsFromOtherFiles) {
     int32_t result;
   };
   FlicWriter fli;
-  fw_begin(fli, FW_FLI, 320, 200, 5);
+  fw_begin(fli, FLIC_MAGIC_FLI, 320, 200, 5);
   Bytes not_flic = fli.bytes;
   not_flic[4] = 0x13;  // 0xAF13
   Bytes short_file(fli.bytes.begin(), fli.bytes.end() - 1);
   const Case cases[] = {
       {"FLI", fli.bytes, 0},
-      {"header only, 128 bytes", frames_at_speed(FW_FLC, 0, 0).bytes, 0},
+      {"header only, 128 bytes", frames_at_speed(FLIC_MAGIC_FLC, 0, 0).bytes, 0},
       {"127 bytes", short_file, -2},
       {"magic 0xAF13", not_flic, -2},
       {"empty file", {}, -2},
@@ -69,7 +69,7 @@ TEST_F(Flic, HeaderChecksTellFlicsFromOtherFiles) {
 
 TEST_F(Flic, SizeComesFromTheHeaderOrIsMinusOne) {
   FlicWriter w;
-  fw_begin(w, FW_FLC, 321, 74, 0);
+  fw_begin(w, FLIC_MAGIC_FLC, 321, 74, 0);
   int32_t width = 0, height = 0;
   EXPECT_EQ(flic_size(w.bytes.data(), &width, &height), 0);
   EXPECT_EQ(width, 321);
@@ -88,10 +88,15 @@ TEST_F(Flic, OpenFillsTheContextWithDelayAndFrameTime) {
     uint32_t frame_us;  // exact
   };
   const Case cases[] = {
-      {FW_FLI, 5, 1, 71428},         {FW_FLI, 70, 18, 1000000},     {FW_FLI, 3, 0, 42857},
-      {FW_FLI, 0, 0, 0},             {FW_FLC, 54, 0, 54000},        {FW_FLC, 110, 2, 110000},
-      {FW_FLC, 0, 0, 0},             {FW_FLC, 3604479, 65535, 3604479000u},
-      {FW_FLC, 0xFFFFFFFF, 65535, 3604479000u},
+      {FLIC_MAGIC_FLI, 5, 1, 71428},
+      {FLIC_MAGIC_FLI, 70, 18, 1000000},
+      {FLIC_MAGIC_FLI, 3, 0, 42857},
+      {FLIC_MAGIC_FLI, 0, 0, 0},
+      {FLIC_MAGIC_FLC, 54, 0, 54000},
+      {FLIC_MAGIC_FLC, 110, 2, 110000},
+      {FLIC_MAGIC_FLC, 0, 0, 0},
+      {FLIC_MAGIC_FLC, 3604479, 65535, 3604479000u},
+      {FLIC_MAGIC_FLC, 0xFFFFFFFF, 65535, 3604479000u},
   };
   for (const Case& c : cases) {
     FlicWriter w = frames_at_speed(c.magic, c.speed, 0);
@@ -113,7 +118,7 @@ TEST_F(Flic, OpenFillsTheContextWithDelayAndFrameTime) {
 TEST_F(Flic, FramesAreDueOneExactFrameTimeApart) {
   start(4, 2);
   // FLC at 40 ms: the tick delay would be 0 (no pause at all); frames still keep time.
-  open(save(frames_at_speed(FW_FLC, 40, 4)));
+  open(save(frames_at_speed(FLIC_MAGIC_FLC, 40, 4)));
   hl_set_clock_us(1000);
   for (int k = 1; k <= 3; ++k) {
     ASSERT_EQ(flic_play(&context_, 1, 0), 1);
@@ -127,7 +132,7 @@ TEST_F(Flic, FramesAreDueOneExactFrameTimeApart) {
 
 TEST_F(Flic, PlaybackThatFallsBehindStartsAFreshSchedule) {
   start(4, 2);
-  open(save(frames_at_speed(FW_FLI, 7, 3)));  // 100 ms
+  open(save(frames_at_speed(FLIC_MAGIC_FLI, 7, 3)));  // 100 ms
   ASSERT_EQ(flic_play(&context_, 1, 0), 1);
   EXPECT_EQ(hl_clock_us(), 100000);
   hl_set_clock_us(350000);  // more than a frame late
@@ -139,7 +144,7 @@ TEST_F(Flic, NoPauseWithFlag1OrSpeed0) {
   start(4, 2);
   for (const auto& [speed, flags] : {std::pair<uint32_t, uint32_t>{50, GFX_FLAG_NO_PAUSE}, {0, 0}}) {
     FlicContext ctx{};
-    ASSERT_EQ(flic_open(save(frames_at_speed(FW_FLC, speed, 2)).c_str(), &ctx), 0);
+    ASSERT_EQ(flic_open(save(frames_at_speed(FLIC_MAGIC_FLC, speed, 2)).c_str(), &ctx), 0);
     EXPECT_EQ(flic_play(&ctx, -1, flags), 2);
     flic_close(&ctx);
   }
@@ -149,7 +154,7 @@ TEST_F(Flic, NoPauseWithFlag1OrSpeed0) {
 
 TEST_F(Flic, PrefixRecordTakesOnePause) {
   start(4, 2);
-  open(save(frames_at_speed(FW_FLC, 10, 1, true)));
+  open(save(frames_at_speed(FLIC_MAGIC_FLC, 10, 1, true)));
   ASSERT_EQ(flic_play(&context_, 1, 0), 1);
   EXPECT_EQ(hl_clock_us(), 20000);
   EXPECT_EQ(hl_waits(), 2);
@@ -158,11 +163,11 @@ TEST_F(Flic, PrefixRecordTakesOnePause) {
 TEST_F(Flic, ANewFileIsTimedAfresh) {
   start(4, 2);
   FlicContext a{}, b{};
-  ASSERT_EQ(flic_open(save(frames_at_speed(FW_FLC, 100, 2)).c_str(), &a), 0);
+  ASSERT_EQ(flic_open(save(frames_at_speed(FLIC_MAGIC_FLC, 100, 2)).c_str(), &a), 0);
   ASSERT_EQ(flic_play(&a, 1, 0), 1);
   EXPECT_EQ(hl_clock_us(), 100000);
   hl_set_clock_us(150000);
-  ASSERT_EQ(flic_open(save(frames_at_speed(FW_FLC, 100, 2)).c_str(), &b), 0);
+  ASSERT_EQ(flic_open(save(frames_at_speed(FLIC_MAGIC_FLC, 100, 2)).c_str(), &b), 0);
   ASSERT_EQ(flic_play(&b, 1, 0), 1);
   EXPECT_EQ(hl_clock_us(), 250000) << "not the old file's 200000";
   flic_close(&a);

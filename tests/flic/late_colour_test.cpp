@@ -37,21 +37,21 @@ Film make_film(int width, int height) {
 // Where a frame's colour chunks stand: before or after its pixel chunk.
 struct Layout {
   const char* name;
-  bool first_late;   // frame 1's colours follow its run-length chunk
-  bool third_late;   // frame 3's colour change follows its delta
-  bool split;        // frame 1's colours in two chunks, one on each side of its pixels
+  bool first_late;  // frame 1's colours follow its run-length chunk
+  bool third_late;  // frame 3's colour change follows its delta
+  bool split;       // frame 1's colours in two chunks, one on each side of its pixels
 };
 
 FlicWriter write_film(const Film& f, const Layout& at) {
   FlicWriter w;
-  fw_begin(w, FW_FLC, uint16_t(f.width), uint16_t(f.height), 0);
+  fw_begin(w, FLIC_MAGIC_FLC, uint16_t(f.width), uint16_t(f.height), 0);
   fw_begin_frame(w);
   const Bytes low(f.first.begin(), f.first.begin() + 384), high(f.first.begin() + 384, f.first.end());
   auto colours = [&] {
-    if (!at.split) return fw_palette(w, FW_CHUNK_COLOUR_256, f.first.data());
-    fw_colour_chunk(w, FW_CHUNK_COLOUR_256, {{128, high}});
+    if (!at.split) return fw_palette(w, FLIC_CHUNK_COLOUR_256, f.first.data());
+    fw_colour_chunk(w, FLIC_CHUNK_COLOUR_256, {{128, high}});
   };
-  if (at.split) fw_colour_chunk(w, FW_CHUNK_COLOUR_256, {{0, low}});
+  if (at.split) fw_colour_chunk(w, FLIC_CHUNK_COLOUR_256, {{0, low}});
   if (!at.first_late) colours();
   fw_byte_run(w, f.frames[0].data());
   if (at.first_late) colours();
@@ -60,9 +60,9 @@ FlicWriter write_film(const Film& f, const Layout& at) {
   fw_byte_delta(w, f.frames[0].data(), f.frames[1].data());
   fw_end_frame(w);
   fw_begin_frame(w);
-  if (!at.third_late) fw_palette(w, FW_CHUNK_COLOUR_256, f.second.data());
+  if (!at.third_late) fw_palette(w, FLIC_CHUNK_COLOUR_256, f.second.data());
   fw_word_delta(w, f.frames[1].data(), f.frames[2].data());
-  if (at.third_late) fw_palette(w, FW_CHUNK_COLOUR_256, f.second.data());
+  if (at.third_late) fw_palette(w, FLIC_CHUNK_COLOUR_256, f.second.data());
   fw_end_frame(w);
   fw_finish(w);
   return w;

@@ -126,7 +126,8 @@ void reference_byte_run(Source& s, Picture& p) {
         left -= count;
       } else {
         const Bytes got = s.read(size_t(-count));
-        for (int64_t i = 0; i < std::min<int64_t>(int64_t(got.size()), left); ++i) p.put(row, x + i, got[size_t(i)]);
+        for (int64_t i = 0; i < std::min<int64_t>(int64_t(got.size()), left); ++i)
+          p.put(row, x + i, got[size_t(i)]);
         x += -count;
         left -= -count;
       }
@@ -160,7 +161,7 @@ struct Maker {
     const int lines = pick(1, 70);
     word(out, uint32_t(lines));
     for (int line = 0; line < lines; ++line) {
-      if (chance(15)) word(out, uint32_t(0x10000 - pick(1, 3)));  // skip rows
+      if (chance(15)) word(out, uint32_t(0x10000 - pick(1, 3)));   // skip rows
       if (chance(10)) word(out, 0x8000 | uint32_t(pick(0, 255)));  // last byte
       const int packets = pick(0, 14);
       word(out, uint32_t(packets));
@@ -254,7 +255,9 @@ const Placement placements[] = {
 };
 
 // The placement's cut and shortfall, held to the data there is.
-size_t cut_of(const Placement& at, const Bytes& data) { return at.cut < 0 ? data.size() : std::min(data.size(), size_t(at.cut)); }
+size_t cut_of(const Placement& at, const Bytes& data) {
+  return at.cut < 0 ? data.size() : std::min(data.size(), size_t(at.cut));
+}
 size_t short_of(const Placement& at, const Bytes& data) { return std::min(data.size(), size_t(at.short_by)); }
 
 // One file: header, a prefix record of the placement's size, and one frame holding
@@ -262,7 +265,7 @@ size_t short_of(const Placement& at, const Bytes& data) { return std::min(data.s
 // less than its data), cut as the placement says.
 Bytes file_with(const Placement& at, uint16_t type, const Bytes& data) {
   FlicWriter w;
-  fw_begin(w, FW_FLC, FRAME_W, FRAME_H, 0);
+  fw_begin(w, FLIC_MAGIC_FLC, FRAME_W, FRAME_H, 0);
   fw_begin_prefix(w);
   fw_raw(w, Bytes(at.padding, 0));
   fw_end_frame(w);
@@ -297,10 +300,18 @@ class PacketPaths : public Flic {
     Picture expected{Bytes(BUFFER_W * BUFFER_H, 0xEE), map, at.draw_x, at.draw_y};
     Source source{fetchable};
     switch (type) {
-      case WORD_DELTA: reference_word_delta(source, expected); break;
-      case BYTE_DELTA: reference_byte_delta(source, expected); break;
-      case BYTE_RUN: reference_byte_run(source, expected); break;
-      default: reference_uncompressed(source, expected); break;
+      case WORD_DELTA:
+        reference_word_delta(source, expected);
+        break;
+      case BYTE_DELTA:
+        reference_byte_delta(source, expected);
+        break;
+      case BYTE_RUN:
+        reference_byte_run(source, expected);
+        break;
+      default:
+        reference_uncompressed(source, expected);
+        break;
     }
 
     std::memcpy(gfx_state.flic_colour_map, map, 256);
@@ -310,10 +321,10 @@ class PacketPaths : public Flic {
     // The delta packets with the portable decoders alone, and with the vector ones
     // where the processor has them.
     for (const bool vector : {false, true}) {
-      if (vector && fd_byte_delta_vector == nullptr) break;
+      if (vector && fdec_byte_delta_vector == nullptr) break;
       SCOPED_TRACE(vector ? "vector delta packets" : "portable delta packets");
-      fd_byte_delta_packets = vector ? fd_byte_delta_vector : nullptr;
-      fd_word_delta_packets = vector ? fd_word_delta_vector : nullptr;
+      fdec_byte_delta_packets = vector ? fdec_byte_delta_vector : nullptr;
+      fdec_word_delta_packets = vector ? fdec_word_delta_vector : nullptr;
       fill_buffer(0xEE);
       open(name);
       flic_play(&context_, -1, GFX_FLAG_NO_PAUSE | GFX_FLAG_AT_POSITION);
@@ -329,8 +340,8 @@ class PacketPaths : public Flic {
       flic_close(&context_);
       opened_ = false;
     }
-    fd_byte_delta_packets = fd_byte_delta_vector;
-    fd_word_delta_packets = fd_word_delta_vector;
+    fdec_byte_delta_packets = fdec_byte_delta_vector;
+    fdec_word_delta_packets = fdec_word_delta_vector;
   }
 };
 
@@ -340,7 +351,7 @@ TEST_F(PacketPaths, PixelChunksDecodeAlikeWhereverTheirPacketsFall) {
   start(BUFFER_W, BUFFER_H);
   for (int seed = 0; seed < 3; ++seed) {
     for (const Placement& at : placements) {
-      Maker make{std::mt19937(uint32_t(seed * 1000 + at.padding))};
+      Maker make{std::mt19937(static_cast<uint32_t>(seed * 1000) + at.padding)};
       check(at, WORD_DELTA, make.word_delta(), "word delta", seed);
       check(at, BYTE_DELTA, make.byte_delta(), "byte delta", seed);
       check(at, BYTE_RUN, make.byte_run(), "byte run", seed);
@@ -352,8 +363,10 @@ TEST_F(PacketPaths, PixelChunksDecodeAlikeWhereverTheirPacketsFall) {
 TEST_F(PacketPaths, SmallFilesDecodeAlikeFromMemory) {
   // Short streams, so that every placement also runs in memory mode.
   start(BUFFER_W, BUFFER_H);
-  const Placement at[] = {{"odd column", 7, 3, 6, -1, 0}, {"cut left", -3, 0, 100, -1, 0},
-                          {"file ends early", 1, 1, 6, 200, 0}, {"chunk short", 0, -1, 50, -1, 33}};
+  const Placement at[] = {{"odd column", 7, 3, 6, -1, 0},
+                          {"cut left", -3, 0, 100, -1, 0},
+                          {"file ends early", 1, 1, 6, 200, 0},
+                          {"chunk short", 0, -1, 50, -1, 33}};
   for (int seed = 0; seed < 8; ++seed) {
     for (const Placement& p : at) {
       Maker make{std::mt19937(uint32_t(seed))};
@@ -401,26 +414,26 @@ TEST_F(PacketPaths, LargeUncompressedFramesDecodeAlikeReadStraightIntoTheRows) {
     int buffer_w, buffer_h, frame_w, frame_h, x, y;
   };
   const Shape shapes[] = {{152, 70, 152, 70, 0, 0}, {150, 70, 141, 61, 4, 3}, {149, 50, 149, 50, 0, 0}};
-  std::vector<FdTranslateRun> forms = {fd_translate_portable};
-  if (fd_translate_vector != nullptr) forms.push_back(fd_translate_vector);
+  std::vector<FdTranslateRun> forms = {fdec_translate_portable};
+  if (fdec_translate_vector != nullptr) forms.push_back(fdec_translate_vector);
   std::mt19937 rng(99);
   start(1, 1);
   for (const Shape& shape : shapes) {
     ASSERT_EQ(vb_open(vb_alloc(shape.buffer_w, shape.buffer_h)), 0);
-    const size_t frame_bytes = size_t(shape.frame_w) * shape.frame_h;
+    const size_t frame_bytes = size_t(shape.frame_w) * static_cast<size_t>(shape.frame_h);
     std::vector<Bytes> frames(3, Bytes(frame_bytes));
     for (Bytes& f : frames)
       for (uint8_t& b : f) b = uint8_t(rng());
     for (uint32_t padding : {6u, 1000u, 4090u}) {
       FlicWriter w;
-      fw_begin(w, FW_FLC, uint16_t(shape.frame_w), uint16_t(shape.frame_h), 0);
+      fw_begin(w, FLIC_MAGIC_FLC, uint16_t(shape.frame_w), uint16_t(shape.frame_h), 0);
       fw_begin_prefix(w);
       fw_raw(w, Bytes(padding, 0));
       fw_end_frame(w);
       std::vector<size_t> data_at;  // where each frame's pixels begin in the file
       for (const Bytes& f : frames) {
         fw_begin_frame(w);
-        data_at.push_back(w.bytes.size() + FW_CHUNK_HEADER_SIZE);
+        data_at.push_back(w.bytes.size() + FLIC_CHUNK_HEADER_SIZE);
         fw_uncompressed(w, f.data());
         fw_end_frame(w);
       }
@@ -432,7 +445,7 @@ TEST_F(PacketPaths, LargeUncompressedFramesDecodeAlikeReadStraightIntoTheRows) {
           SCOPED_TRACE("frame " + std::to_string(shape.frame_w) + " x " + std::to_string(shape.frame_h) +
                        ", padding " + std::to_string(padding) + ", cut " + std::to_string(cut) + ", form " +
                        std::to_string(form));
-          fd_translate_run = forms[form];
+          fdec_translate_run = forms[form];
           uint8_t map[256];
           for (uint8_t& m : map) m = uint8_t(rng());
           std::memcpy(gfx_state.flic_colour_map, map, 256);
@@ -442,10 +455,11 @@ TEST_F(PacketPaths, LargeUncompressedFramesDecodeAlikeReadStraightIntoTheRows) {
           gfx_state.draw_y = shape.y;
           open(save_bytes(file));
           for (size_t f = 0; f < frames.size(); ++f) {
-            const size_t arrived = std::min(frame_bytes, file.size() > data_at[f] ? file.size() - data_at[f] : 0);
+            const size_t arrived =
+                std::min(frame_bytes, file.size() > data_at[f] ? file.size() - data_at[f] : 0);
             for (size_t b = 0; b < arrived; ++b)
-              expected[size_t(shape.y + int(b) / shape.frame_w) * size_t(gfx_state.row_pitch) + size_t(shape.x) +
-                       b % size_t(shape.frame_w)] = map[frames[f][b]];
+              expected[size_t(shape.y + int(b) / shape.frame_w) * size_t(gfx_state.row_pitch) +
+                       size_t(shape.x) + b % size_t(shape.frame_w)] = map[frames[f][b]];
             const int32_t decoded = flic_play(&context_, 1, GFX_FLAG_NO_PAUSE | GFX_FLAG_AT_POSITION);
             EXPECT_EQ(decoded, arrived == frame_bytes ? 1 : 0) << "frame " << f;
             ASSERT_EQ(pixels(), expected) << "frame " << f;
@@ -457,5 +471,5 @@ TEST_F(PacketPaths, LargeUncompressedFramesDecodeAlikeReadStraightIntoTheRows) {
       }
     }
   }
-  fd_translate_run = forms.back();  // the best there is, as at start
+  fdec_translate_run = forms.back();  // the best there is, as at start
 }

@@ -18,7 +18,7 @@ int open_descriptors() {
 // frames frame records, each painting its number, and a last (ring) record painting 1.
 FlicWriter animation(int frames, bool prefix = false, bool ring = true) {
   FlicWriter w;
-  fw_begin(w, FW_FLC, 4, 2, 10);
+  fw_begin(w, FLIC_MAGIC_FLC, 4, 2, 10);
   if (prefix) {
     fw_begin_prefix(w);
     fw_end_frame(w);

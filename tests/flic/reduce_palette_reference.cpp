@@ -23,7 +23,7 @@ void reference_reduce_palette(const uint8_t* palette, ReferenceReduction& out) {
         bool abandoned = false;
         for (int c = 0; c < 3 && !abandoned; ++c) {
           const int diff = work[3 * i + c] > work[3 * j + c] ? work[3 * i + c] - work[3 * j + c]
-                                                               : work[3 * j + c] - work[3 * i + c];
+                                                             : work[3 * j + c] - work[3 * i + c];
           sum += static_cast<uint32_t>(diff * diff);
           abandoned = sum > best;
         }

@@ -21,9 +21,9 @@ Palette random_palette(std::mt19937& rng, int levels) {
 Palette grid_palette(int step) {
   Palette p(768);
   for (int k = 0; k < 256; ++k) {
-    p[3 * k] = uint8_t((k % 7) * step);
-    p[3 * k + 1] = uint8_t((k / 7 % 7) * step);
-    p[3 * k + 2] = uint8_t((k / 49) * step);
+    p[static_cast<size_t>(3 * k)] = uint8_t((k % 7) * step);
+    p[static_cast<size_t>(3 * k + 1)] = uint8_t((k / 7 % 7) * step);
+    p[static_cast<size_t>(3 * k + 2)] = uint8_t((k / 49) * step);
   }
   return p;
 }
@@ -70,7 +70,7 @@ TEST_F(ReducePalette, MatchesTheLiteralAlgorithmOnRandomAndAdversarialPalettes) 
   cases.push_back({"all black", Palette(768, 0)});
   Palette sixteen(768, 0);
   for (int k = 0; k < 16; ++k)
-    for (int c = 0; c < 3; ++c) sixteen[3 * k + c] = pal_default_colours.rgb[2 + k][c];
+    for (int c = 0; c < 3; ++c) sixteen[static_cast<size_t>(3 * k + c)] = pal_default_colours.rgb[2 + k][c];
   cases.push_back({"16 colours + 240 black", sixteen});
   for (int n = 0; n < 8; ++n) {  // duplicated colours scattered over a random palette
     Palette p = random_palette(rng, 256);
@@ -81,7 +81,7 @@ TEST_F(ReducePalette, MatchesTheLiteralAlgorithmOnRandomAndAdversarialPalettes) 
     cases.push_back({"duplicates " + std::to_string(n), p});
   }
   Palette ramp(768);  // equal neighbour distances everywhere
-  for (int k = 0; k < 768; ++k) ramp[k] = uint8_t(k / 3);
+  for (int k = 0; k < 768; ++k) ramp[static_cast<size_t>(k)] = uint8_t(k / 3);
   cases.push_back({"grey ramp", ramp});
   // Ties at distances too large for the first search's single-precision keys: the
   // top four colours are corners of the colour cube two components apart.
@@ -99,10 +99,10 @@ TEST_F(ReducePalette, MatchesTheLiteralAlgorithmOnRandomAndAdversarialPalettes) 
     const int hub = 200 + n, twin = 210 + n;
     const int around[5][3] = {{-40, 0, 0}, {0, 40, 0}, {0, -40, 0}, {0, 0, 40}, {0, 0, -40}};
     for (int m = 0; m < 5; ++m)
-      for (int c = 0; c < 3; ++c) p[3 * (20 + 35 * m + n) + c] = uint8_t(128 + around[m][c]);
+      for (int c = 0; c < 3; ++c) p[static_cast<size_t>(3 * (20 + 35 * m + n) + c)] = uint8_t(128 + around[m][c]);
     std::fill_n(p.begin() + 3 * hub, 3, uint8_t(128));
     std::fill_n(p.begin() + 3 * twin, 3, uint8_t(128));
-    p[3 * twin] = 129;
+    p[static_cast<size_t>(3 * twin)] = 129;
     cases.push_back({"hub merged first " + std::to_string(n), p});
   }
   // Equal distances to the two colours of one column pair, and to colours far apart.
@@ -110,7 +110,7 @@ TEST_F(ReducePalette, MatchesTheLiteralAlgorithmOnRandomAndAdversarialPalettes) 
     Palette p = random_palette(rng, 256);
     for (int k = 1; k + 1 < 256; k += 2 + n) {
       std::copy_n(p.begin() + 3 * k, 3, p.begin() + 3 * (k + 1));
-      p[3 * (k + 1)] = uint8_t(p[3 * k] ^ 1);
+      p[static_cast<size_t>(3 * (k + 1))] = uint8_t(p[static_cast<size_t>(3 * k)] ^ 1);
     }
     cases.push_back({"twins " + std::to_string(n), p});
   }
@@ -135,7 +135,7 @@ TEST_F(ReducePalette, VectorFormsMatchThePortableFormOnManyPalettes) {
     if (kind == 2)  // near twins everywhere
       for (int k = 0; k + 1 < 256; k += 1 + int(rng() % 5)) {
         std::copy_n(p.begin() + 3 * k, 3, p.begin() + 3 * (k + 1));
-        p[3 * (k + 1) + rng() % 3] ^= uint8_t(1 << (rng() % 3));
+        p[static_cast<size_t>(3 * (k + 1)) + rng() % 3] ^= uint8_t(1u << (rng() % 3));
       }
     if (kind == 3)  // colours in a few far corners, so that the first search is inexact
       for (uint8_t& c : p) c = (c & 1) ? 255 - c % 3 : c % 3;
@@ -167,7 +167,7 @@ TEST_F(ReducePalette, IdenticalColoursMergeFromTheTopIntoColour255) {
 TEST_F(ReducePalette, SixteenColoursOverBlackKeepTheirEntries) {
   Palette p(768, 0);
   for (int k = 0; k < 16; ++k)
-    for (int c = 0; c < 3; ++c) p[3 * k + c] = pal_default_colours.rgb[2 + k][c];
+    for (int c = 0; c < 3; ++c) p[static_cast<size_t>(3 * k + c)] = pal_default_colours.rgb[2 + k][c];
   reduce_both(p);
   const uint8_t* map = gfx_state.flic_colour_map;
   for (int k = 0; k < 16; ++k) {
@@ -181,9 +181,9 @@ TEST_F(ReducePalette, SixteenColoursOverBlackKeepTheirEntries) {
 TEST_F(ReducePalette, TheClosestPairMergesFirstLowerIntoHigher) {
   Palette p(768);
   for (int k = 0; k < 256; ++k) {  // far apart: distinct corners of a coarse lattice
-    p[3 * k] = uint8_t((k % 8) * 36);
-    p[3 * k + 1] = uint8_t((k / 8 % 8) * 36);
-    p[3 * k + 2] = uint8_t((k / 64) * 85);
+    p[static_cast<size_t>(3 * k)] = uint8_t((k % 8) * 36);
+    p[static_cast<size_t>(3 * k + 1)] = uint8_t((k / 8 % 8) * 36);
+    p[static_cast<size_t>(3 * k + 2)] = uint8_t((k / 64) * 85);
   }
   // 40 and 200 one apart; the other 19 merges need larger distances.
   std::copy_n(p.begin() + 3 * 200, 3, p.begin() + 3 * 40);

@@ -1,13 +1,17 @@
 #!/usr/bin/env bash
 # Installs the build into a temporary prefix and checks the tree: every file in its
 # place, the desktop entry and metadata valid, the manual pages rendering without
-# warnings, and the thumbnailer's own command making a PNG of the right size.
-# Usage: install_test.sh BUILD_DIR SAMPLE_320x200.fli APP_ID
+# warnings, the thumbnailer's own command making a PNG of the right size, and another
+# project finding the library with find_package and playing the sample with it.
+# Usage: install_test.sh BUILD_DIR SAMPLE_320x200.fli APP_ID CXX_COMPILER GENERATOR [CXX_FLAGS]
 set -euo pipefail
 
 build=$1
 sample=$2
 id=$3
+cxx=$4
+generator=$5
+cxx_flags=${6:-}
 prefix=$(mktemp -d)
 trap 'rm -rf "$prefix"' EXIT
 failures=0
@@ -19,7 +23,9 @@ share=$prefix/share
 expected=(bin/moxflic bin/moxflic-export share/moxflic/moxflic.res share/moxflic/demo.flc
           "share/applications/$id.desktop" "share/metainfo/$id.metainfo.xml"
           share/thumbnailers/moxflic.thumbnailer share/man/man1/moxflic.1.gz
-          share/man/man1/moxflic-export.1.gz share/doc/moxflic/copyright)
+          share/man/man1/moxflic-export.1.gz share/doc/moxflic/copyright
+          include/moxflic/gfx/gfx.h include/moxflic/flic/flic.h include/moxflic/platform/backend.h
+          include/moxflic/platform/headless/headless.h lib/cmake/moxflic/moxflicConfig.cmake)
 for size in 16 24 32 48 64 128 256; do expected+=("share/icons/hicolor/${size}x${size}/apps/$id.png"); done
 for f in "${expected[@]}"; do [ -s "$prefix/$f" ] || fail "$f is not installed"; done
 
@@ -70,5 +76,16 @@ done
 PATH="$prefix/bin:$PATH" "${command[@]}" || fail "the thumbnailer command failed: ${command[*]}"
 got=$(png_size "$prefix/thumb.png" 2>/dev/null || true)
 [ "$got" = 96x60 ] || fail "the thumbnail of a 320 x 200 animation at 96 is $got, not 96x60"
+
+# Another project: find_package(moxflic), linked and run on the sample.
+consumer=$prefix/consumer-build
+if cmake -S "$(dirname "$0")/consumer" -B "$consumer" -G "$generator" -DCMAKE_PREFIX_PATH="$prefix" \
+     -DCMAKE_CXX_COMPILER="$cxx" -DCMAKE_CXX_FLAGS="$cxx_flags" -DCMAKE_EXE_LINKER_FLAGS="$cxx_flags" \
+     >"$prefix/consumer.log" 2>&1 &&
+   cmake --build "$consumer" >>"$prefix/consumer.log" 2>&1; then
+  "$consumer/play_sample" "$sample" || fail "the consumer project did not play the sample"
+else
+  fail "the consumer project did not build: $(tail -20 "$prefix/consumer.log")"
+fi
 
 [ "$failures" -eq 0 ] && echo "installed tree checked" || exit 1

@@ -18,7 +18,7 @@ class RunLength : public PcxTest, public ::testing::WithParamInterface<bool> {
     const auto all = pixels();
     Lines out;
     for (int y = 0; y < rows; ++y) {
-      const auto* row = all.data() + static_cast<size_t>(y) * gfx_state.active_width;
+      const auto* row = all.data() + static_cast<size_t>(y) * static_cast<size_t>(gfx_state.active_width);
       out.emplace_back(row, row + length);
     }
     return out;
@@ -42,13 +42,13 @@ TEST_P(RunLength, DecodesLines) {
       {"a byte below C0 stands for itself", 2, {0xBF, 0x00}, {{0xBF, 0x00}}},
       {"a run of C0 in value form", 2, {0xC2, 0xC0}, {{0xC0, 0xC0}}},
       {"C0 55 gives nothing but eats its value", 2, {0xC0, 0x55, 0x01, 0x02}, {{1, 2}}},
-      {"a run crosses the end of a line", 4, {0x01, 0x02, 0xC5, 0x09, 0x03},
-       {{1, 2, 9, 9}, {9, 9, 9, 3}}},
+      {"a run crosses the end of a line", 4, {0x01, 0x02, 0xC5, 0x09, 0x03}, {{1, 2, 9, 9}, {9, 9, 9, 3}}},
       {"a run of 63 fills seven lines and most of the eighth", 8, {0xFF, 0x21, 0x05}, run63},
-      {"data ending inside a line: the rest is 0 and the line repeats", 4, {0x01, 0x02},
+      {"data ending inside a line: the rest is 0 and the line repeats",
+       4,
+       {0x01, 0x02},
        {{1, 2, 0, 0}, {1, 2, 0, 0}, {1, 2, 0, 0}}},
-      {"data ending between a count and its value", 3, {0x05, 0xC2},
-       {{5, 0, 0}, {5, 0, 0}}},
+      {"data ending between a count and its value", 3, {0x05, 0xC2}, {{5, 0, 0}, {5, 0, 0}}},
       {"no data at all", 2, {}, {{0, 0}, {0, 0}}},
   };
   for (const Case& c : cases) {
@@ -58,7 +58,9 @@ TEST_P(RunLength, DecodesLines) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, RunLength, ::testing::Values(false, true),
-                         [](const ::testing::TestParamInfo<bool>& mode) { return mode.param ? "Memory" : "File"; });
+                         [](const ::testing::TestParamInfo<bool>& mode) {
+                           return mode.param ? "Memory" : "File";
+                         });
 
 // The stream buffer is refilled in 4096-byte pieces; a run whose count byte ends one
 // piece takes its value from the next.

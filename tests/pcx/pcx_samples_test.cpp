@@ -6,6 +6,7 @@
 #include <iterator>
 #include <string>
 
+#include "tests/oracle.h"
 #include "tests/pcx/pcx_support.h"
 
 namespace {
@@ -17,9 +18,7 @@ std::vector<uint8_t> read_all(const std::string& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-bool have_pillow() {
-  return std::system("/usr/bin/python3 -c 'import PIL' >/dev/null 2>&1") == 0;
-}
+bool have_pillow() { return std::system("/usr/bin/python3 -c 'import PIL' >/dev/null 2>&1") == 0; }
 
 bool have_ffmpeg() { return std::system("ffmpeg -version >/dev/null 2>&1") == 0; }
 
@@ -56,7 +55,7 @@ class Samples : public PcxTest {
     const auto all = pixels();
     std::vector<uint8_t> out;
     for (int y = 0; y < *height; ++y) {
-      const auto* row = all.data() + static_cast<size_t>(y) * gfx_state.active_width;
+      const auto* row = all.data() + static_cast<size_t>(y) * static_cast<size_t>(gfx_state.active_width);
       out.insert(out.end(), row, row + *width);
     }
     return out;
@@ -72,7 +71,7 @@ class Samples : public PcxTest {
 // 8-bit pictures with a colour block: each pixel, looked up in the file's colours as
 // pcx_read_palette gives them, has Pillow's colour.
 TEST_F(Samples, EightBitPicturesMatchPillowsColours) {
-  if (!have_pillow()) GTEST_SKIP() << "Pillow for /usr/bin/python3 is not installed";
+  if (!have_pillow()) MOXFLIC_ORACLE_MISSING("Pillow for /usr/bin/python3 is not installed");
   for (const char* name : {"testcard-160x120-8bit.pcx", "marbles-141x99-8bit.pcx"}) {
     SCOPED_TRACE(name);
     const std::string path = sample(name);
@@ -84,7 +83,8 @@ TEST_F(Samples, EightBitPicturesMatchPillowsColours) {
     ASSERT_EQ(expected.size(), indices.size() * 3);
     for (size_t i = 0; i < indices.size(); ++i) {
       for (int c = 0; c < 3; ++c) {
-        ASSERT_EQ(colours[3 * indices[i] + c], expected[3 * i + c]) << "pixel " << i;
+        ASSERT_EQ(colours[3 * indices[i] + c], expected[static_cast<size_t>(3 * i + static_cast<size_t>(c))])
+            << "pixel " << i;
       }
     }
   }
@@ -92,7 +92,7 @@ TEST_F(Samples, EightBitPicturesMatchPillowsColours) {
 
 // A true-colour picture: its first plane (red) becomes the pixels.
 TEST_F(Samples, TrueColourShowsTheRedPlane) {
-  if (!have_pillow()) GTEST_SKIP() << "Pillow for /usr/bin/python3 is not installed";
+  if (!have_pillow()) MOXFLIC_ORACLE_MISSING("Pillow for /usr/bin/python3 is not installed");
   const std::string path = sample("testcard-160x120-24bit.pcx");
   int width = 0, height = 0;
   const auto indices = decode(path, &width, &height);
@@ -103,7 +103,7 @@ TEST_F(Samples, TrueColourShowsTheRedPlane) {
 
 // 1-bit, 2-bit and four-plane pictures: the stored value is ffmpeg's index plus 10.
 TEST_F(Samples, SixteenColourPicturesMatchFfmpegsIndices) {
-  if (!have_ffmpeg()) GTEST_SKIP() << "ffmpeg is not installed";
+  if (!have_ffmpeg()) MOXFLIC_ORACLE_MISSING("ffmpeg is not installed");
   for (const char* name : {"testcard-160x120-1bit.pcx", "cga-320x200-2bit.pcx", "tiny-3x3-4plane.pcx"}) {
     SCOPED_TRACE(name);
     const std::string path = sample(name);

@@ -12,17 +12,18 @@ using Show = PcxTest;
 uint8_t pattern(int x, int y) { return static_cast<uint8_t>((x * 7 + y * 3) % 250 + 1); }
 
 std::vector<uint8_t> pattern_indices(int width, int height) {
-  std::vector<uint8_t> v(static_cast<size_t>(width) * height);
+  std::vector<uint8_t> v(static_cast<size_t>(width) * static_cast<size_t>(height));
   for (int y = 0; y < height; ++y)
-    for (int x = 0; x < width; ++x) v[static_cast<size_t>(y) * width + x] = pattern(x, y);
+    for (int x = 0; x < width; ++x)
+      v[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)] = pattern(x, y);
   return v;
 }
 
 struct PlaceCase {
   const char* name;
   int buffer_width, buffer_height;
-  int width, height;        // of the picture
-  uint16_t min_x, min_y;    // header minimum
+  int width, height;      // of the picture
+  uint16_t min_x, min_y;  // header minimum
   bool at_position;
   int32_t draw_x, draw_y;
   int32_t expect_x, expect_y;  // where picture pixel 0, 0 lands
@@ -62,7 +63,8 @@ TEST_F(Show, PicturesLandWhereAskedAndAreCutAtEveryEdge) {
         const int64_t px = int64_t{x} - c.expect_x, py = int64_t{y} - c.expect_y;
         const bool inside = px >= 0 && px < c.width && py >= 0 && py < c.height;
         const uint8_t want = inside ? pattern(static_cast<int>(px), static_cast<int>(py)) : 0;
-        ASSERT_EQ(got[static_cast<size_t>(y) * w + x], want) << "at " << x << ", " << y;
+        ASSERT_EQ(got[static_cast<size_t>(y) * static_cast<size_t>(w) + static_cast<size_t>(x)], want)
+            << "at " << x << ", " << y;
       }
     }
   }
@@ -146,9 +148,9 @@ TEST_F(Show, NoActiveBufferDoesNothing) {
 
 TEST_F(Show, ASurfaceThatCannotBeLockedIsNotDrawnThrough) {
   open_buffer(4, 4, 0);
-  hl_fail_step(HlStep::lock, PLAT_ERR_GENERIC);
+  hl_fail_step(ScreenStep::lock, PLAT_ERR_GENERIC);
   EXPECT_EQ(show(picture_file(header_of(4, 4, 8, 1), pattern_indices(4, 4)), 0), 0);
-  hl_fail_step(HlStep::lock, 0);
+  hl_fail_step(ScreenStep::lock, 0);
   EXPECT_EQ(pixels(), std::vector<uint8_t>(16, 0));
 }
 
@@ -185,7 +187,8 @@ TEST_F(Colours, BlockColoursAsTheyAreWithFlag8) {
   for (bool memory : {false, true}) {
     SCOPED_TRACE(memory ? "memory" : "file");
     EXPECT_EQ(show(picture_file(header_of(16, 16, 8, 1), indices, colours.data()),
-                   GFX_FLAG_AT_POSITION | GFX_FLAG_NO_REDUCE, memory), 0);
+                   GFX_FLAG_AT_POSITION | GFX_FLAG_NO_REDUCE, memory),
+              0);
     EXPECT_EQ(pixels(), indices);
     const auto now = logical_colours();
     EXPECT_TRUE(same_entries(now, colours, 10, 245));
@@ -206,8 +209,8 @@ TEST_F(Colours, FittedColoursShowEveryPixelInItsFileColour) {
     for (size_t i = 0; i < got.size(); ++i) {
       ASSERT_GE(got[i], 10);
       ASSERT_LE(got[i], 245);
-      ASSERT_EQ(entry(got[i]), std::vector<uint8_t>(colours.begin() + 3 * indices[i],
-                                                    colours.begin() + 3 * indices[i] + 3));
+      ASSERT_EQ(entry(got[i]),
+                std::vector<uint8_t>(colours.begin() + 3 * indices[i], colours.begin() + 3 * indices[i] + 3));
     }
     EXPECT_TRUE(same_entries(now, defaults_, 0, 9));
     EXPECT_TRUE(same_entries(now, defaults_, 246, 255));
@@ -234,9 +237,11 @@ TEST_F(Colours, HeaderColoursGoToEntries10To25) {
   short_v5.insert(short_v5.end(), {1, 2, 3, 4});
   const Case cases[] = {
       {"a 16-colour picture", picture_file(header_of(16, 16, 4, 1), std::vector<uint8_t>(256, 5)), 0},
-      {"version 4 with 8 bits keeps raw pixels", picture_file(v4, pattern_indices(16, 16), colours.data()), 0},
+      {"version 4 with 8 bits keeps raw pixels", picture_file(v4, pattern_indices(16, 16), colours.data()),
+       0},
       {"version 5 whose block marker is not 12", wrong_marker, 0},
-      {"version 6 with a colour block", picture_file(header_of(16, 16, 8, 1, 6), pattern_indices(16, 16), colours.data()), 0},
+      {"version 6 with a colour block",
+       picture_file(header_of(16, 16, 8, 1, 6), pattern_indices(16, 16), colours.data()), 0},
       {"version 5 with no block", picture_file(v5, pattern_indices(16, 16)), GFX_FLAG_NO_REDUCE},
       {"version 5 shorter than a block", short_v5, 0},
   };
@@ -293,7 +298,8 @@ TEST_F(Colours, Flag1LeavesEveryEntryAlone) {
   const auto colours = distinct_colours();
   for (bool memory : {false, true}) {
     EXPECT_EQ(show(picture_file(header_of(16, 16, 8, 1), pattern_indices(16, 16), colours.data()),
-                   GFX_FLAG_NO_PAUSE, memory), 0);
+                   GFX_FLAG_NO_PAUSE, memory),
+              0);
     EXPECT_EQ(pixels(), pattern_indices(16, 16)) << "no fitting either";
     EXPECT_EQ(logical_colours(), defaults_);
     EXPECT_TRUE(hl_animations().empty());

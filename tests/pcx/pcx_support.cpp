@@ -22,7 +22,8 @@ void PcxTest::open_buffer(int32_t width, int32_t height, uint8_t fill) {
   const int32_t slot = vb_alloc(width, height);
   ASSERT_GE(slot, 0);
   ASSERT_EQ(vb_open(slot), 0);
-  set_pixels(std::vector<uint8_t>(static_cast<size_t>(gfx_state.active_width) * gfx_state.active_height, fill));
+  set_pixels(std::vector<uint8_t>(
+      static_cast<size_t>(gfx_state.active_width) * static_cast<size_t>(gfx_state.active_height), fill));
 }
 
 void PcxTest::close_buffer() {
@@ -33,7 +34,8 @@ void PcxTest::close_buffer() {
 }
 
 std::vector<uint8_t> PcxTest::pixels() {
-  std::vector<uint8_t> out(static_cast<size_t>(gfx_state.active_width) * gfx_state.active_height);
+  std::vector<uint8_t> out(static_cast<size_t>(gfx_state.active_width) *
+                           static_cast<size_t>(gfx_state.active_height));
   EXPECT_EQ(vb_lock(), 1);
   if (gfx_state.pixel_address) std::memcpy(out.data(), gfx_state.pixel_address, out.size());
   vb_unlock();
@@ -41,7 +43,8 @@ std::vector<uint8_t> PcxTest::pixels() {
 }
 
 void PcxTest::set_pixels(const std::vector<uint8_t>& values) {
-  ASSERT_EQ(values.size(), static_cast<size_t>(gfx_state.active_width) * gfx_state.active_height);
+  ASSERT_EQ(values.size(),
+            static_cast<size_t>(gfx_state.active_width) * static_cast<size_t>(gfx_state.active_height));
   ASSERT_EQ(vb_lock(), 1);
   std::memcpy(gfx_state.pixel_address, values.data(), values.size());
   vb_unlock();
@@ -84,7 +87,7 @@ std::vector<uint8_t> PcxTest::logical_colours() const {
 PcxWriterHeader header_of(int width, int height, int bits, int planes, uint8_t version) {
   PcxWriterHeader h = pcx_writer_header(width, height, bits, planes);
   h.version = version;
-  for (int k = 0; k < PCX_WRITER_HEADER_PALETTE_SIZE; ++k) h.header_palette[k] = static_cast<uint8_t>(200 - k);
+  for (int k = 0; k < PCX_HEADER_PALETTE_SIZE; ++k) h.header_palette[k] = static_cast<uint8_t>(200 - k);
   return h;
 }
 
@@ -109,9 +112,9 @@ std::vector<uint8_t> picture_file(const PcxWriterHeader& h, const std::vector<ui
 std::vector<uint8_t> distinct_colours() {
   std::vector<uint8_t> c(768);
   for (int k = 0; k < 256; ++k) {
-    c[3 * k] = static_cast<uint8_t>(k);
-    c[3 * k + 1] = static_cast<uint8_t>(255 - k);
-    c[3 * k + 2] = static_cast<uint8_t>(k * 7);
+    c[static_cast<size_t>(3 * k)] = static_cast<uint8_t>(k);
+    c[static_cast<size_t>(3 * k + 1)] = static_cast<uint8_t>(255 - k);
+    c[static_cast<size_t>(3 * k + 2)] = static_cast<uint8_t>(k * 7);
   }
   return c;
 }

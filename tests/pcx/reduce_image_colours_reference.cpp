@@ -1,12 +1,13 @@
 // The image colour fitting in its plain form, step by step: one saturating count per
 // pixel and a merge search over all 32,640 pairs of palette entries. The library's
 // faster version must give exactly the same pixels, palette, counts and map.
+#include "tests/pcx/reduce_image_colours_reference.h"
+
 #include <algorithm>
 #include <cstring>
 
 #include "gfx/gfx.h"
 #include "palette/palette.h"
-#include "tests/pcx/reduce_image_colours_reference.h"
 
 namespace {
 
@@ -30,8 +31,7 @@ Region clip_region() {
   const int32_t max_x = std::min(g.clip_max_x, g.active_width - 1);
   const int32_t min_y = std::max(g.clip_min_y, 0);
   const int32_t max_y = std::min(g.clip_max_y, g.active_height - 1);
-  Region r{g.pixel_address + int64_t{min_y} * g.row_pitch + min_x, max_x - min_x + 1,
-           max_y - min_y + 1};
+  Region r{g.pixel_address + int64_t{min_y} * g.row_pitch + min_x, max_x - min_x + 1, max_y - min_y + 1};
   if (r.columns <= 0 || r.rows <= 0) r.columns = r.rows = 0;
   return r;
 }

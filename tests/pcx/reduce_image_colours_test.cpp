@@ -16,9 +16,9 @@ using Rgb = std::array<uint8_t, 3>;
 std::vector<uint8_t> spread_palette() {
   std::vector<uint8_t> p(768);
   for (int k = 0; k < 256; ++k) {
-    p[3 * k] = static_cast<uint8_t>(k % 7 * 255 / 6);
-    p[3 * k + 1] = static_cast<uint8_t>(k / 7 % 7 * 255 / 6);
-    p[3 * k + 2] = static_cast<uint8_t>(k / 49 * 51);
+    p[static_cast<size_t>(3 * k)] = static_cast<uint8_t>(k % 7 * 255 / 6);
+    p[static_cast<size_t>(3 * k + 1)] = static_cast<uint8_t>(k / 7 % 7 * 255 / 6);
+    p[static_cast<size_t>(3 * k + 2)] = static_cast<uint8_t>(k / 49 * 51);
   }
   return p;
 }
@@ -30,7 +30,8 @@ Rgb between(int m, int nudge = 0) {
 }
 
 Rgb colour_of(const std::vector<uint8_t>& palette, int k) {
-  return {palette[3 * k], palette[3 * k + 1], palette[3 * k + 2]};
+  return {palette[static_cast<size_t>(3 * k)], palette[static_cast<size_t>(3 * k + 1)],
+          palette[static_cast<size_t>(3 * k + 2)]};
 }
 
 class Fitting : public PcxTest {
@@ -38,7 +39,8 @@ class Fitting : public PcxTest {
   // A picture in which colours 0 to used - 1 occur: each once, or as often as counts
   // says; colour 0 fills the rest of the buffer.
   void paint(int used, const std::map<int, int>& counts) {
-    std::vector<uint8_t> v(static_cast<size_t>(gfx_state.active_width) * gfx_state.active_height, 0);
+    std::vector<uint8_t> v(
+        static_cast<size_t>(gfx_state.active_width) * static_cast<size_t>(gfx_state.active_height), 0);
     size_t at = 0;
     for (int k = 1; k < used; ++k) {
       const auto c = counts.find(k);
@@ -67,19 +69,27 @@ struct MergeCase {
 TEST_F(Fitting, OneMergeForOneColourTooMany) {
   const MergeCase cases[] = {
       {"identical colours: the one with fewer pixels gives way",
-       {{5, between(0), 3}, {9, between(0), 5}}, 5, 9},
-      {"fewer pixels gives way also at the higher index",
-       {{5, between(0), 5}, {9, between(0), 3}}, 9, 5},
-      {"equal counts: the lower index gives way",
-       {{5, between(0), 4}, {9, between(0), 4}}, 5, 9},
+       {{5, between(0), 3}, {9, between(0), 5}},
+       5,
+       9},
+      {"fewer pixels gives way also at the higher index", {{5, between(0), 5}, {9, between(0), 3}}, 9, 5},
+      {"equal counts: the lower index gives way", {{5, between(0), 4}, {9, between(0), 4}}, 5, 9},
       {"the closest pair merges, whatever the counts",
-       {{1, between(0), 10}, {2, between(0, 2), 20}, {3, between(1), 30}, {4, between(1, 1), 50}}, 3, 4},
+       {{1, between(0), 10}, {2, between(0, 2), 20}, {3, between(1), 30}, {4, between(1, 1), 50}},
+       3,
+       4},
       {"equal distances: a later pair whose second colour is rarer replaces the first",
-       {{1, between(0), 10}, {2, between(0, 2), 20}, {3, between(1), 30}, {4, between(1, 2), 5}}, 4, 3},
+       {{1, between(0), 10}, {2, between(0, 2), 20}, {3, between(1), 30}, {4, between(1, 2), 5}},
+       4,
+       3},
       {"equal distances: a second colour as common as the rarer of the first pair does not",
-       {{1, between(0), 10}, {2, between(0, 2), 20}, {3, between(1), 30}, {4, between(1, 2), 10}}, 1, 2},
+       {{1, between(0), 10}, {2, between(0, 2), 20}, {3, between(1), 30}, {4, between(1, 2), 10}},
+       1,
+       2},
       {"equal distances: only the second colour of the later pair counts",
-       {{1, between(0), 10}, {2, between(0, 2), 20}, {3, between(1), 3}, {4, between(1, 2), 15}}, 1, 2},
+       {{1, between(0), 10}, {2, between(0, 2), 20}, {3, between(1), 3}, {4, between(1, 2), 15}},
+       1,
+       2},
   };
   for (const MergeCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -187,7 +197,7 @@ TEST_F(Fitting, RangesBeyondThePalette) {
     close_buffer();
     open_buffer(16, 16);
     std::vector<uint8_t> values(256);
-    for (int k = 0; k < 256; ++k) values[k] = static_cast<uint8_t>(k);
+    for (int k = 0; k < 256; ++k) values[static_cast<size_t>(k)] = static_cast<uint8_t>(k);
     set_pixels(values);
     const std::vector<uint8_t> file = distinct_colours();
     std::vector<uint8_t> palette = file;
@@ -201,7 +211,8 @@ TEST_F(Fitting, RangesBeyondThePalette) {
     const int end = std::min(c.start + c.count, 256);
     for (uint8_t v : after) ASSERT_TRUE(v >= c.start && v < end) << int{v};
     EXPECT_EQ(std::set<uint8_t>(after.begin(), after.end()).size(), static_cast<size_t>(end - c.start));
-    EXPECT_TRUE(std::all_of(palette.begin(), palette.begin() + 3 * c.start, [](uint8_t b) { return b == 0; }));
+    EXPECT_TRUE(
+        std::all_of(palette.begin(), palette.begin() + 3 * c.start, [](uint8_t b) { return b == 0; }));
   }
 }
 
@@ -242,14 +253,17 @@ TEST_F(Fitting, SameResultAsThePlainVersion) {
     SCOPED_TRACE(c.name);
     close_buffer();
     open_buffer(c.width, c.height);
-    std::vector<uint8_t> values(static_cast<size_t>(gfx_state.active_width) * gfx_state.active_height);
+    std::vector<uint8_t> values(static_cast<size_t>(gfx_state.active_width) *
+                                static_cast<size_t>(gfx_state.active_height));
     for (uint8_t& v : values) {
       // Skewed, so that counts differ and some tie.
-      const uint32_t r = next() % c.values;
+      const uint32_t r = next() % static_cast<uint32_t>(c.values);
       v = static_cast<uint8_t>(next() % 3 == 0 ? r / 4 : r);
     }
     std::vector<uint8_t> palette(768);
-    for (uint8_t& b : palette) b = static_cast<uint8_t>(next() % c.levels * (255 / std::max(c.levels - 1, 1)));
+    for (uint8_t& b : palette)
+      b = static_cast<uint8_t>(next() % static_cast<uint32_t>(c.levels) *
+                               static_cast<uint32_t>(255 / std::max(c.levels - 1, 1)));
 
     set_pixels(values);
     std::vector<uint8_t> fast_palette = palette;

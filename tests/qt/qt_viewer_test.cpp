@@ -11,13 +11,12 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QUrl>
-
 #include <string>
 #include <vector>
 
 #include "app/app.h"
 #include "gfx/gfx.h"
-#include "platform/common/screen_diag.h"
+#include "platform/common/probe.h"
 #include "platform/input.h"
 #include "platform/qt/qt_controls.h"
 #include "resources/commands.h"
@@ -46,19 +45,19 @@ void write_colour_flic(const std::string& path, int frames, uint32_t speed_ms) {
   set(rgb, 2, BLUE);
   std::vector<uint8_t> pixels(W * H);
   for (int y = 0; y < H; ++y) {
-    for (int x = 0; x < W; ++x) pixels[y * W + x] = x < W / 2 ? 1 : 2;
+    for (int x = 0; x < W; ++x) pixels[static_cast<size_t>(y * W + x)] = x < W / 2 ? 1 : 2;
   }
   FlicWriter w;
-  fw_begin(w, FW_FLC, W, H, speed_ms);
+  fw_begin(w, FLIC_MAGIC_FLC, W, H, speed_ms);
   fw_begin_frame(w);
-  fw_palette(w, FW_CHUNK_COLOUR_256, rgb);
+  fw_palette(w, FLIC_CHUNK_COLOUR_256, rgb);
   fw_byte_run(w, pixels.data());
   fw_end_frame(w);
   for (int f = 1; f < frames; ++f) {
     uint8_t one[3];
     set(one, 0, f % 2 == 1 ? GREEN : RED);
     fw_begin_frame(w);
-    fw_colour_chunk(w, FW_CHUNK_COLOUR_256, {FwColourPacket{1, std::vector<uint8_t>(one, one + 3)}});
+    fw_colour_chunk(w, FLIC_CHUNK_COLOUR_256, {FwColourPacket{1, std::vector<uint8_t>(one, one + 3)}});
     fw_end_frame(w);
   }
   fw_finish(w);
@@ -105,8 +104,9 @@ TEST_F(QtViewer, MenuBarShowsTheItemsWithTheirTextsAndStates) {
     const char* text;
     bool before;
   };
-  const Item items[] = {{CMD_OPEN, "&Open", true},   {CMD_PLAY, "&Play", false}, {CMD_FRAME, "&Frame", false},
-                        {CMD_RESET, "&Reset", false}, {CMD_INFO, "&Info", false}, {CMD_ABOUT, "&ABOUT", true}};
+  const Item items[] = {{CMD_OPEN, "&Open", true},    {CMD_PLAY, "&Play", false},
+                        {CMD_FRAME, "&Frame", false}, {CMD_RESET, "&Reset", false},
+                        {CMD_INFO, "&Info", false},   {CMD_ABOUT, "&ABOUT", true}};
   for (const Item& item : items) {
     EXPECT_EQ(qtw_menu_text(item.id), item.text);
     EXPECT_EQ(qtw_menu_enabled(item.id), item.before) << item.text;
@@ -205,9 +205,9 @@ TEST_F(QtViewer, CloseRequestDuringPlayEndsItAndClosesTheWindowAndKeysPressedMea
 }
 
 TEST_F(QtViewer, KeysShownBesideTheMenuItemsRunThemAndDroppedFilesOpen) {
-  const std::pair<int32_t, const char*> keys[] = {{CMD_OPEN, "Ctrl+O"}, {CMD_PLAY, "Space"}, {CMD_FRAME, "Right"},
-                                                  {CMD_RESET, "Home"},  {CMD_INFO, "I"},     {CMD_ABOUT, "F1"},
-                                                  {CMD_QUIT, "Ctrl+Q"}};
+  const std::pair<int32_t, const char*> keys[] = {
+      {CMD_OPEN, "Ctrl+O"}, {CMD_PLAY, "Space"}, {CMD_FRAME, "Right"}, {CMD_RESET, "Home"},
+      {CMD_INFO, "I"},      {CMD_ABOUT, "F1"},   {CMD_QUIT, "Ctrl+Q"}};
   for (const auto& [id, key] : keys) EXPECT_EQ(qtw_menu_key(id), key) << id;
   EXPECT_EQ(qtw_menu_key(CMD_ABOUT_TITLE), "");
 
@@ -236,7 +236,8 @@ TEST_F(QtViewer, KeysShownBesideTheMenuItemsRunThemAndDroppedFilesOpen) {
   f.write(QByteArray(200, 'x'));
   f.close();
   EXPECT_FALSE(qtw_drop_url("https://example.com/c.flc"));
-  EXPECT_TRUE(qtw_drop_url(QUrl::fromLocalFile(QString::fromStdString(notes)).toString().toUtf8().constData()));
+  EXPECT_TRUE(
+      qtw_drop_url(QUrl::fromLocalFile(QString::fromStdString(notes)).toString().toUtf8().constData()));
   qtw_dispatch_pending();
   ASSERT_EQ(qtw_message_boxes().size(), 2u);
   EXPECT_EQ(qtw_message_boxes()[1].text, "notes.txt is not an FLI or FLC file.");
@@ -245,7 +246,8 @@ TEST_F(QtViewer, KeysShownBesideTheMenuItemsRunThemAndDroppedFilesOpen) {
   qtw_tap_key(PLAT_VK_RIGHT);
   qtw_dispatch_pending();
   EXPECT_EQ(left(), GREEN);
-  EXPECT_TRUE(qtw_drop_url(QUrl::fromLocalFile(QString::fromStdString(other)).toString().toUtf8().constData()));
+  EXPECT_TRUE(
+      qtw_drop_url(QUrl::fromLocalFile(QString::fromStdString(other)).toString().toUtf8().constData()));
   qtw_dispatch_pending();
   EXPECT_EQ(left(), RED);
   EXPECT_EQ(app_state.loaded_name, other);

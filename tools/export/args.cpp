@@ -22,7 +22,8 @@ bool parse_size(const std::string& text, int& size, std::string& error) {
   for (char c : text) ok = ok && c >= '0' && c <= '9';
   if (ok) size = std::stoi(text);
   if (!ok || size < 1 || size > MAX_FIT_SIZE) {
-    error = "--size takes a number of pixels from 1 to " + std::to_string(MAX_FIT_SIZE) + ", not \"" + text + "\"";
+    error = "--size takes a number of pixels from 1 to " + std::to_string(MAX_FIT_SIZE) + ", not \"" + text +
+            "\"";
     return false;
   }
   return true;
@@ -173,7 +174,7 @@ const char* usage_text() {
 }
 
 bool parse_args(int argc, char** argv, Options& options, std::string& error) {
-  options = Options{Command::export_file, PaletteMode::screen, "", {}};
+  options = Options{};
   std::vector<std::string> names;
   bool palette_given = false;
   int size = 0;
@@ -195,13 +196,13 @@ bool parse_args(int argc, char** argv, Options& options, std::string& error) {
       palette_given = true;
     } else if (arg == "--size" || arg.rfind("--size=", 0) == 0) {
       // Both --size=N and --size N, as thumbnailer command lines are written either way.
-      value.clear();
+      std::string size_text;
       if (arg.size() > 6) {
-        value = arg.substr(7);
+        size_text = arg.substr(7);
       } else if (i + 1 < argc) {
-        value = argv[++i];
+        size_text = argv[++i];
       }
-      if (!parse_size(value, size, error)) return false;
+      if (!parse_size(size_text, size, error)) return false;
     } else if (arg == "--info") {
       info = true;
     } else if (arg == "--check") {
@@ -229,7 +230,8 @@ bool parse_args(int argc, char** argv, Options& options, std::string& error) {
   if (info || check) {
     options.command = info ? Command::info : Command::check;
     if (palette_given || size != 0) {
-      error = std::string(palette_given ? "--palette" : "--size") + " applies to exporting, not to --info or --check";
+      error = std::string(palette_given ? "--palette" : "--size") +
+              " applies to exporting, not to --info or --check";
       return false;
     }
     if (!options.output_dir.empty()) {
@@ -255,7 +257,8 @@ bool parse_args(int argc, char** argv, Options& options, std::string& error) {
     if (names.empty()) error = "no input file given";
     if (!error.empty()) return false;
     if (!parse_output("NAME" + options.output_pattern, options.output, error)) {
-      error = "--as takes .png, .gif or a frame number pattern such as %04d.png, not \"" + options.output_pattern + "\"";
+      error = "--as takes .png, .gif or a frame number pattern such as %04d.png, not \"" +
+              options.output_pattern + "\"";
       return false;
     }
     return true;
@@ -278,6 +281,6 @@ std::string output_frame_name(const OutputName& name, int n) {
   if (name.kind != OutputKind::png_sequence) return name.prefix;
   std::string digits = std::to_string(n);
   if (static_cast<int>(digits.size()) < name.number_width)
-    digits.insert(0, name.number_width - digits.size(), name.zero_pad ? '0' : ' ');
+    digits.insert(0, static_cast<size_t>(name.number_width) - digits.size(), name.zero_pad ? '0' : ' ');
   return name.prefix + digits + name.suffix;
 }

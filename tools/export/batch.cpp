@@ -210,8 +210,9 @@ void decide(const Options& options, Entry& e) {
     std::error_code ec;
     fs::create_directories(fs::path(name).parent_path(), ec);
     std::string error;
-    status = parse_output(name, one.output, error) ? (kind == InputKind::flic ? flic_export(one) : pcx_export(one))
-                                                   : EXIT_BAD_INPUT;
+    status = parse_output(name, one.output, error)
+                 ? (kind == InputKind::flic ? flic_export(one) : pcx_export(one))
+                 : EXIT_BAD_INPUT;
     if (status == EXIT_OK) e.facts.emplace_back("output", name);
   }
   std::fflush(stdout);
@@ -227,7 +228,7 @@ void decide(const Options& options, Entry& e) {
     // what decodes); a picture too large to decode, or an output that cannot be
     // written, is not.
     const bool damaged = errors.find(": damaged: ") != std::string::npos;
-    e.verdict = damaged ? Verdict::damaged
+    e.verdict = damaged                                   ? Verdict::damaged
                 : options.command == Command::export_file ? Verdict::failed
                                                           : Verdict::unreadable;
     if (e.reason.empty()) e.reason = "cannot be decoded";
@@ -252,13 +253,8 @@ std::string flatten(const std::string& text) {
 void write_record(int fd, const Entry& e) {
   std::string record = std::to_string(static_cast<int>(e.verdict)) + "\t" + flatten(e.reason) + "\n";
   for (const auto& [key, value] : e.facts) record += flatten(key) + "\t" + flatten(value) + "\n";
-  size_t done = 0;
-  while (done < record.size()) {
-    const ssize_t wrote = write(fd, record.data() + done, record.size() - done);
-    if (wrote < 0 && errno == EINTR) continue;
-    if (wrote <= 0) break;
-    done += static_cast<size_t>(wrote);
-  }
+  int error = 0;
+  write_fully(fd, record.data(), record.size(), error);
 }
 
 bool read_record(const std::string& text, Entry& e) {
@@ -288,7 +284,8 @@ bool read_record(const std::string& text, Entry& e) {
 
 std::string json_string(const std::string& text) {
   std::string out = "\"";
-  for (unsigned char c : text) {
+  for (const char ch : text) {
+    const auto c = static_cast<unsigned char>(ch);
     if (c == '"' || c == '\\') {
       out += '\\';
       out += static_cast<char>(c);
@@ -349,7 +346,8 @@ struct Running {
 };
 
 // Starts a worker for entries[k]; false when it cannot, with the entry settled.
-bool start_worker(const Options& options, std::vector<Entry>& entries, size_t k, std::map<pid_t, Running>& running) {
+bool start_worker(const Options& options, std::vector<Entry>& entries, size_t k,
+                  std::map<pid_t, Running>& running) {
   Entry& e = entries[k];
   const int result = memfd_create("moxflic-result", 0);
   if (result < 0) {
@@ -384,8 +382,9 @@ void finish_worker(std::vector<Entry>& entries, const Running& r, int status) {
   if (!read_record(text_of(r.result_fd), e)) {
     e.facts.clear();
     e.verdict = Verdict::failed;
-    e.reason = WIFSIGNALED(status) ? std::string("the worker stopped on signal ") + std::to_string(WTERMSIG(status))
-                                   : "the worker gave no verdict";
+    e.reason = WIFSIGNALED(status)
+                   ? std::string("the worker stopped on signal ") + std::to_string(WTERMSIG(status))
+                   : "the worker gave no verdict";
   }
   close(r.result_fd);
   e.done = true;
@@ -429,7 +428,7 @@ int run_batch(const Options& options) {
   }
 
   int jobs = options.jobs;
-  if (jobs <= 0) jobs = std::max(1L, sysconf(_SC_NPROCESSORS_ONLN));
+  if (jobs <= 0) jobs = static_cast<int>(std::max(1L, sysconf(_SC_NPROCESSORS_ONLN)));
   std::map<pid_t, Running> running;
   size_t next = 0, printed = 0;
   while (printed < entries.size()) {
@@ -460,16 +459,18 @@ int run_batch(const Options& options) {
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   if (options.json) {
     std::string line = "{\"summary\": true, \"files\": " + std::to_string(entries.size());
-    for (int v = 0; v < 5; v++) line += std::string(", \"") + VERDICT_NAMES[v] + "\": " + std::to_string(counts[v]);
+    for (int v = 0; v < 5; v++)
+      line += std::string(", \"") + VERDICT_NAMES[v] + "\": " + std::to_string(counts[v]);
     std::printf("%s, \"seconds\": %.3f}\n", line.c_str(), seconds);
   } else {
-    std::printf("%zu files: %d ok, %d damaged, %d unreadable, %d skipped", entries.size(), counts[0], counts[1],
-                counts[2], counts[3]);
+    std::printf("%zu files: %d ok, %d damaged, %d unreadable, %d skipped", entries.size(), counts[0],
+                counts[1], counts[2], counts[3]);
     if (exporting || counts[4] > 0) std::printf(", %d failed", counts[4]);
     std::printf(" (%.2f s)\n", seconds);
   }
   std::fflush(stdout);
-  const bool bad = counts[static_cast<int>(Verdict::damaged)] + counts[static_cast<int>(Verdict::unreadable)] +
+  const bool bad = counts[static_cast<int>(Verdict::damaged)] +
+                       counts[static_cast<int>(Verdict::unreadable)] +
                        counts[static_cast<int>(Verdict::failed)] >
                    0;
   return bad ? EXIT_BAD_INPUT : EXIT_OK;

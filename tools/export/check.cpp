@@ -45,11 +45,12 @@ int flic_check(const Options& options) {
   int frames = 0;
   double seconds = 0;
   if (header.width == 0 || header.height == 0) {
-    if (walk.frame_records > 0) return report(options, 0, 0, "its frames have no size (0 pixels wide or high)");
+    if (walk.frame_records > 0)
+      return report(options, 0, 0, "its frames have no size (0 pixels wide or high)");
   } else {
-    if (!screen_open(header.width, header.height)) {
-      screen_close();
-      report_error(screen_too_large(options.input, header.width, header.height));
+    if (!canvas_open(header.width, header.height)) {
+      canvas_close();
+      report_error(canvas_too_large(options.input, header.width, header.height));
       return EXIT_BAD_INPUT;
     }
     FlicContext context{};
@@ -57,7 +58,7 @@ int flic_check(const Options& options) {
       frames = decode_all(context, walk.file_size, seconds);
       flic_close(&context);
     }
-    screen_close();
+    canvas_close();
   }
   std::printf("ring frame: %s\n", flic_has_ring_frame(walk) ? "present" : "none");
   return report(options, frames, seconds, flic_damage(walk, frames));
@@ -71,16 +72,16 @@ int pcx_check(const Options& options) {
     return EXIT_BAD_INPUT;
   }
   const int32_t width = facts.max_x - facts.min_x + 1, height = facts.max_y - facts.min_y + 1;
-  if (!screen_open(width, height)) {
-    screen_close();
-    report_error(screen_too_large(options.input, width, height));
+  if (!canvas_open(width, height)) {
+    canvas_close();
+    report_error(canvas_too_large(options.input, width, height));
     return EXIT_BAD_INPUT;
   }
   pcx_set_position(0, 0);
   Clock::time_point start = Clock::now();
   int32_t shown = pcx_show(options.input.c_str(), GFX_FLAG_AT_POSITION);
   double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-  screen_close();
+  canvas_close();
   std::string fault = shown == 0 ? pcx_data_fault(options.input, facts) : "the picture cannot be decoded";
   return report(options, shown == 0 ? 1 : 0, seconds, fault);
 }

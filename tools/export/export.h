@@ -23,7 +23,7 @@ struct OutputName {
   std::string suffix;  // text after it
   int number_width;    // minimum digits (0: as many as needed)
   bool zero_pad;
-  int max_side;        // --size: pictures scaled down to fit this many pixels (0: as decoded)
+  int max_side;  // --size: pictures scaled down to fit this many pixels (0: as decoded)
 };
 
 struct Options {
@@ -64,18 +64,18 @@ struct Picture {
 // A picture that already fits is copied unchanged.
 void picture_fit(const Picture& in, int max_side, Picture& out);
 
-// --- Headless screen (screen.cpp) ---------------------------------------------------
+// --- Headless canvas (canvas.cpp) ---------------------------------------------------
 // Starts the library as the viewer does and makes a buffer of the picture's size active:
 // true on success.
-bool screen_open(int32_t width, int32_t height);
+bool canvas_open(int32_t width, int32_t height);
 // Copies the first width columns of the active buffer into picture.pixels.
-void screen_take_pixels(Picture& picture);
+void canvas_take_pixels(Picture& picture);
 // Copies the colours the screen shows now into picture.palette.
-void screen_take_palette(Picture& picture);
+void canvas_take_palette(Picture& picture);
 // Frees the buffer and finishes the library.
-void screen_close();
-// The message for a picture that no buffer can hold (screen_open failed).
-std::string screen_too_large(const std::string& input, int64_t width, int64_t height);
+void canvas_close();
+// The message for a picture that no buffer can hold (canvas_open failed).
+std::string canvas_too_large(const std::string& input, int64_t width, int64_t height);
 
 // --- Output files (output.cpp, png_file.cpp, gif_file.cpp, temp_file.cpp) ------------
 // A file written under a temporary name in its own directory and renamed when complete.
@@ -103,8 +103,8 @@ struct GifOut {
   uint8_t global_palette[256][3];
   Picture previous;  // last frame written, for the changed rectangle
   bool have_previous;
-  int64_t elapsed_us;   // animation time of the frames written so far
-  int64_t emitted_cs;   // sum of the delays written, in 1/100 s
+  int64_t elapsed_us;  // animation time of the frames written so far
+  int64_t emitted_cs;  // sum of the delays written, in 1/100 s
 };
 bool gif_begin(GifOut& out, const std::string& name, const Picture& first, std::string& error);
 bool gif_add_frame(GifOut& out, const Picture& picture, uint32_t frame_us, std::string& error);
@@ -147,8 +147,8 @@ struct FlicHeaderFacts {
 struct FlicWalk {
   FlicHeaderFacts header;
   uint64_t file_size;
-  int32_t frame_records;         // whole frame records
-  int32_t frame_records_begun;   // also counting one that the end of the file cuts short
+  int32_t frame_records;        // whole frame records
+  int32_t frame_records_begun;  // also counting one that the end of the file cuts short
   int32_t prefix_records;
   std::vector<uint32_t> chunk_counts;  // by chunk type, 65536 entries
   bool damaged;

@@ -20,7 +20,9 @@ bool reader_open(FileReader& reader, const std::string& name, std::string& reaso
   struct stat facts {};
   bool facts_read = fstat(reader.fd, &facts) == 0;
   if (!facts_read || !S_ISREG(facts.st_mode)) {
-    reason = !facts_read ? std::strerror(errno) : S_ISDIR(facts.st_mode) ? "is a directory" : "is not a regular file";
+    reason = !facts_read              ? std::strerror(errno)
+             : S_ISDIR(facts.st_mode) ? "is a directory"
+                                      : "is not a regular file";
     close(reader.fd);
     reader.fd = -1;
     return false;
@@ -41,6 +43,21 @@ bool reader_read(const FileReader& reader, uint64_t offset, void* out, uint32_t 
     n -= static_cast<uint32_t>(got);
   }
   return true;
+}
+
+size_t write_fully(int fd, const void* bytes, size_t n, int& error) {
+  const auto* from = static_cast<const uint8_t*>(bytes);
+  size_t done = 0;
+  while (done < n) {
+    const ssize_t wrote = write(fd, from + done, n - done);
+    if (wrote < 0 && errno == EINTR) continue;
+    if (wrote <= 0) {
+      error = wrote < 0 ? errno : EIO;
+      break;
+    }
+    done += static_cast<size_t>(wrote);
+  }
+  return done;
 }
 
 void reader_close(FileReader& reader) {

@@ -20,15 +20,15 @@ void take_colours(Picture& picture, PaletteMode palette) {
   if (palette == PaletteMode::file)
     std::memcpy(picture.palette, gfx_state.flic_file_palette, sizeof picture.palette);
   else
-    screen_take_palette(picture);
+    canvas_take_palette(picture);
 }
 
 // Decodes and writes up to wanted frames; false when writing failed. decoded counts the
 // frames that decoded whole. The viewer shows its first frame whatever the decoder
 // reports (so does the export, when the first frame record was begun), and no frame
 // after a damaged one.
-bool export_frames(const Options& options, const FlicWalk& walk, FlicContext& context, int wanted, Output& out,
-                   int& decoded, std::string& error) {
+bool export_frames(const Options& options, const FlicWalk& walk, FlicContext& context, int wanted,
+                   Output& out, int& decoded, std::string& error) {
   Picture picture{};
   picture.width = context.width;
   picture.height = context.height;
@@ -43,7 +43,7 @@ bool export_frames(const Options& options, const FlicWalk& walk, FlicContext& co
     } else {
       wanted = 1;
     }
-    screen_take_pixels(picture);
+    canvas_take_pixels(picture);
     take_colours(picture, options.palette);
     if (!output_frame(out, picture, context.frame_us, error)) return false;
     progress_step(n);
@@ -76,13 +76,13 @@ int flic_export(const Options& options) {
     return EXIT_BAD_INPUT;
   }
   FlicContext context{};
-  if (!screen_open(width, height)) {
-    screen_close();
-    report_error(screen_too_large(input, width, height));
+  if (!canvas_open(width, height)) {
+    canvas_close();
+    report_error(canvas_too_large(input, width, height));
     return EXIT_BAD_INPUT;
   }
   if (flic_open(input.c_str(), &context) != 0) {
-    screen_close();
+    canvas_close();
     report_error(input + ": cannot be opened as a FLIC file");
     return EXIT_BAD_INPUT;
   }
@@ -100,7 +100,7 @@ int flic_export(const Options& options) {
   const bool all_frames = wanted == frame_count;
   if (written && all_frames && decoded == wanted) decoded = decode_rest(context, walk, decoded);
   flic_close(&context);
-  screen_close();
+  canvas_close();
   if (!written) {
     output_abandon(out);
     report_error(error);
@@ -115,10 +115,13 @@ int flic_export(const Options& options) {
     report_error(error);
     return EXIT_BAD_INPUT;
   }
-  const std::string damage = all_frames ? flic_damage(walk, decoded) : decoded == 0 ? flic_damage(walk, 0) : "";
+  const std::string damage = all_frames     ? flic_damage(walk, decoded)
+                             : decoded == 0 ? flic_damage(walk, 0)
+                                            : "";
   if (damage.empty()) return EXIT_OK;
   const int n = out.frames_written;
   report_error(input + ": damaged: " + damage + "; wrote " +
-               (n == 1 ? "frame 1 as the viewer shows it" : "frames 1 to " + std::to_string(n) + " as the viewer shows them"));
+               (n == 1 ? "frame 1 as the viewer shows it"
+                       : "frames 1 to " + std::to_string(n) + " as the viewer shows them"));
   return EXIT_BAD_INPUT;
 }

@@ -57,8 +57,9 @@ bool walk_record(const FileReader& file, FlicWalk& walk, uint64_t& offset) {
   uint32_t size = get_u32(head);
   uint16_t type = get_u16(head + FLIC_RECORD_TYPE_OFFSET);
   bool prefix = type == FLIC_PREFIX_TYPE;
-  record = prefix ? "the prefix record " + at(offset)
-                  : "frame " + std::to_string(walk.frame_records_begun + 1) + " (the record " + at(offset) + ")";
+  record = prefix
+               ? "the prefix record " + at(offset)
+               : "frame " + std::to_string(walk.frame_records_begun + 1) + " (the record " + at(offset) + ")";
   uint32_t least = prefix ? FLIC_RECORD_SIZE_AND_TYPE : FLIC_RECORD_HEADER_SIZE;
   if (size < least) {
     fault(walk, record + " has size " + std::to_string(size) + ", less than its " + std::to_string(least) +
@@ -101,7 +102,8 @@ bool flic_walk(const std::string& name, FlicWalk& walk, std::string& reason) {
   walk.header.frame_count = get_u16(header + FLIC_FRAMES_OFFSET);
   walk.header.width = get_u16(header + FLIC_WIDTH_OFFSET);
   walk.header.height = get_u16(header + FLIC_HEIGHT_OFFSET);
-  walk.header.speed = walk.header.flc ? get_u32(header + FLIC_SPEED_OFFSET) : get_u16(header + FLIC_SPEED_OFFSET);
+  walk.header.speed =
+      walk.header.flc ? get_u32(header + FLIC_SPEED_OFFSET) : get_u16(header + FLIC_SPEED_OFFSET);
   walk.file_size = file.size;
   uint64_t offset = FLIC_FIRST_FRAME_OFFSET;
   while (offset < file.size && walk_record(file, walk, offset)) {
@@ -113,7 +115,8 @@ bool flic_walk(const std::string& name, FlicWalk& walk, std::string& reason) {
 std::string flic_damage(const FlicWalk& walk, int records_decoded) {
   if (walk.damaged) return walk.damage;
   if (records_decoded < walk.frame_records)
-    return "frame " + std::to_string(records_decoded + 1) + " stops decoding: a chunk's data runs past its size";
+    return "frame " + std::to_string(records_decoded + 1) +
+           " stops decoding: a chunk's data runs past its size";
   // Many writers end a file without the ring frame: only fewer frames than the header
   // gives is damage.
   if (walk.frame_records < walk.header.frame_count)

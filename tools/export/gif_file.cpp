@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "tools/export/export.h"
+#include "tools/export/file_reader.h"
 
 namespace {
 
@@ -31,23 +32,13 @@ GifFileType* encoder(GifOut& out) { return static_cast<GifFileType*>(out.gif); }
 // for a failed write.
 int write_bytes(GifFileType* gif, const GifByteType* bytes, int n) {
   auto* out = static_cast<GifOut*>(gif->UserData);
-  int done = 0;
-  while (done < n) {
-    ssize_t wrote = write(out->file.fd, bytes + done, static_cast<size_t>(n - done));
-    if (wrote < 0 && errno == EINTR) continue;
-    if (wrote <= 0) {
-      out->write_error = wrote < 0 ? errno : EIO;
-      break;
-    }
-    done += static_cast<int>(wrote);
-  }
-  return done;
+  if (n <= 0) return 0;
+  return static_cast<int>(write_fully(out->file.fd, bytes, static_cast<size_t>(n), out->write_error));
 }
 
 // The encoder's error in words; a failed write is told by the system's reason.
 std::string gif_error(const std::string& what, int code, int system_error) {
-  if (system_error != 0)
-    return what + ": " + std::strerror(system_error);
+  if (system_error != 0) return what + ": " + std::strerror(system_error);
   const char* text = GifErrorString(code);
   return what + ": " + (text ? text : "GIF encoder error");
 }
@@ -68,16 +59,16 @@ bool same_palette(const Picture& a, const Picture& b) {
 
 // The smallest rectangle holding every pixel that differs from the previous frame
 // (at least one pixel, so that an unchanged frame still carries its delay).
-void changed_rectangle(const Picture& before, const Picture& now, int32_t& left, int32_t& top,
-                       int32_t& right, int32_t& bottom) {
+void changed_rectangle(const Picture& before, const Picture& now, int32_t& left, int32_t& top, int32_t& right,
+                       int32_t& bottom) {
   left = now.width;
   top = now.height;
   right = -1;
   bottom = -1;
   for (int32_t y = 0; y < now.height; y++) {
-    const uint8_t* a = before.pixels.data() + static_cast<size_t>(y) * now.width;
-    const uint8_t* b = now.pixels.data() + static_cast<size_t>(y) * now.width;
-    if (std::memcmp(a, b, now.width) == 0) continue;
+    const uint8_t* a = before.pixels.data() + static_cast<size_t>(y) * static_cast<size_t>(now.width);
+    const uint8_t* b = now.pixels.data() + static_cast<size_t>(y) * static_cast<size_t>(now.width);
+    if (std::memcmp(a, b, static_cast<size_t>(now.width)) == 0) continue;
     if (top > y) top = y;
     bottom = y;
     int32_t x0 = 0, x1 = now.width - 1;
@@ -95,8 +86,8 @@ int unused_index(const Picture& before, const Picture& now, int32_t left, int32_
                  int32_t bottom) {
   bool used[GIF_COLOURS] = {};
   for (int32_t y = top; y <= bottom; y++) {
-    const uint8_t* a = before.pixels.data() + static_cast<size_t>(y) * now.width;
-    const uint8_t* b = now.pixels.data() + static_cast<size_t>(y) * now.width;
+    const uint8_t* a = before.pixels.data() + static_cast<size_t>(y) * static_cast<size_t>(now.width);
+    const uint8_t* b = now.pixels.data() + static_cast<size_t>(y) * static_cast<size_t>(now.width);
     for (int32_t x = left; x <= right; x++)
       if (a[x] != b[x]) used[b[x]] = true;
   }
@@ -174,13 +165,14 @@ bool gif_add_frame(GifOut& out, const Picture& picture, uint32_t frame_us, std::
             EGifPutImageDesc(gif, left, top, right - left + 1, bottom - top + 1, false, local) == GIF_OK;
   std::vector<GifPixelType> line(static_cast<size_t>(right - left + 1));
   for (int32_t y = top; ok && y <= bottom; y++) {
-    const size_t at = static_cast<size_t>(y) * picture.width + left;
+    const size_t at = static_cast<size_t>(y) * static_cast<size_t>(picture.width) + static_cast<size_t>(left);
     const uint8_t* now = picture.pixels.data() + at;
     if (transparent == NO_TRANSPARENT_COLOR) {
       std::memcpy(line.data(), now, line.size());
     } else {
       const uint8_t* before = out.previous.pixels.data() + at;
-      for (size_t x = 0; x < line.size(); x++) line[x] = now[x] == before[x] ? transparent : now[x];
+      for (size_t x = 0; x < line.size(); x++)
+        line[x] = static_cast<uint8_t>(now[x] == before[x] ? transparent : now[x]);
     }
     ok = EGifPutLine(gif, line.data(), static_cast<int>(line.size())) == GIF_OK;
   }

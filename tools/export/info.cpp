@@ -7,11 +7,12 @@
 
 namespace {
 
-constexpr double FLI_SPEED_UNITS_PER_S = 70.0;
 constexpr double MS_PER_S = 1000.0;
 
 void line(const char* key, const std::string& value) { std::printf("%s: %s\n", key, value.c_str()); }
-void line(const char* key, uint64_t value) { std::printf("%s: %llu\n", key, static_cast<unsigned long long>(value)); }
+void line(const char* key, uint64_t value) {
+  std::printf("%s: %llu\n", key, static_cast<unsigned long long>(value));
+}
 
 // The time between frames in milliseconds, whole when it is whole.
 std::string delay_ms(const FlicHeaderFacts& header) {
@@ -62,8 +63,8 @@ int pcx_info(const Options& options) {
     return EXIT_BAD_INPUT;
   }
   line("format", "PCX");
-  line("width", static_cast<uint64_t>(facts.max_x - facts.min_x + 1));
-  line("height", static_cast<uint64_t>(facts.max_y - facts.min_y + 1));
+  line("width", static_cast<uint64_t>(int64_t{facts.max_x} - facts.min_x + 1));
+  line("height", static_cast<uint64_t>(int64_t{facts.max_y} - facts.min_y + 1));
   line("version", facts.version);
   line("bits_per_pixel", facts.bits_per_pixel);
   line("planes", facts.planes);

@@ -67,12 +67,12 @@ void output_abandon(Output& out) {
 }
 
 bool output_hits_input(const OutputName& name, int frames, const std::string& input, std::string& hit) {
-  struct stat in{};
+  struct stat in {};
   if (stat(input.c_str(), &in) != 0) return false;
   const int names = name.kind == OutputKind::png_sequence ? frames : 1;
   for (int n = 1; n <= names; n++) {
     const std::string candidate = output_frame_name(name, n);
-    struct stat out{};
+    struct stat out {};
     if (stat(candidate.c_str(), &out) == 0 && out.st_dev == in.st_dev && out.st_ino == in.st_ino) {
       hit = candidate;
       return true;

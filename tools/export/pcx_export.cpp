@@ -43,7 +43,8 @@ void take_file_colours(const std::string& input, const PcxFacts& facts, Picture&
 // A picture of three or four 8-bit planes holds red, green, blue (and alpha) in its
 // planes: the library shows its first plane, but its own colours are true colours.
 bool true_colour(const PcxFacts& facts) {
-  return facts.bits_per_pixel == 8 && (facts.planes == PCX_TRUE_COLOUR_PLANES || facts.planes == PCX_ALPHA_PLANES);
+  return facts.bits_per_pixel == 8 &&
+         (facts.planes == PCX_TRUE_COLOUR_PLANES || facts.planes == PCX_ALPHA_PLANES);
 }
 
 // Decodes every plane of a true-colour picture into picture.pixels, pixel by pixel,
@@ -60,7 +61,7 @@ bool take_true_colours(const std::string& input, const PcxFacts& facts, Picture&
     return false;
   }
   picture.channels = static_cast<int32_t>(planes);
-  picture.pixels.assign(static_cast<size_t>(picture.width) * picture.height * planes, 0);
+  picture.pixels.assign(static_cast<size_t>(picture.width) * static_cast<size_t>(picture.height) * planes, 0);
   uint8_t* out = picture.pixels.data();
   for (int32_t y = 0; y < picture.height; y++) {
     pcx_next_line(lines);
@@ -84,28 +85,29 @@ int pcx_export(const Options& options) {
   Picture picture{};
   picture.width = facts.max_x - facts.min_x + 1;
   picture.height = facts.max_y - facts.min_y + 1;
-  if (!screen_open(picture.width, picture.height)) {
-    screen_close();
-    report_error(screen_too_large(input, picture.width, picture.height));
+  if (!canvas_open(picture.width, picture.height)) {
+    canvas_close();
+    report_error(canvas_too_large(input, picture.width, picture.height));
     return EXIT_BAD_INPUT;
   }
   bool file_colours = options.palette == PaletteMode::file;
   if (file_colours && true_colour(facts) && options.output.kind == OutputKind::gif) {
     // A GIF holds 256 colours a frame: the picture goes as the viewer shows it.
-    report_error(input + ": a GIF cannot hold this true-colour picture's colours; wrote it as the viewer shows it");
+    report_error(input +
+                 ": a GIF cannot hold this true-colour picture's colours; wrote it as the viewer shows it");
     file_colours = false;
   }
   pcx_set_position(0, 0);
-  int32_t shown = pcx_show(input.c_str(), file_colours ? GFX_FLAG_AT_POSITION | GFX_FLAG_NO_REDUCE
-                                                      : GFX_FLAG_AT_POSITION);
-  screen_take_pixels(picture);
+  int32_t shown = pcx_show(input.c_str(),
+                           file_colours ? GFX_FLAG_AT_POSITION | GFX_FLAG_NO_REDUCE : GFX_FLAG_AT_POSITION);
+  canvas_take_pixels(picture);
   if (!file_colours)
-    screen_take_palette(picture);
+    canvas_take_palette(picture);
   else if (!true_colour(facts))
     take_file_colours(input, facts, picture);
   else if (!take_true_colours(input, facts, picture))
     shown = PCX_CANNOT_OPEN;
-  screen_close();
+  canvas_close();
   if (shown != 0) {
     report_error(input + ": the picture cannot be decoded");
     return EXIT_BAD_INPUT;
@@ -120,6 +122,7 @@ int pcx_export(const Options& options) {
   }
   const std::string fault = pcx_data_fault(input, facts);
   if (fault.empty()) return EXIT_OK;
-  report_error(input + ": damaged: " + fault + "; wrote the picture as the viewer shows it, the missing lines repeating the last one");
+  report_error(input + ": damaged: " + fault +
+               "; wrote the picture as the viewer shows it, the missing lines repeating the last one");
   return EXIT_BAD_INPUT;
 }

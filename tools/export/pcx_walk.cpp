@@ -9,21 +9,7 @@
 
 namespace {
 
-constexpr int HEADER_VERSION = 1;
-constexpr int HEADER_ENCODING = 2;
-constexpr int HEADER_BITS = 3;
-constexpr int HEADER_MIN_X = 4;
-constexpr int HEADER_MIN_Y = 6;
-constexpr int HEADER_MAX_X = 8;
-constexpr int HEADER_MAX_Y = 10;
-constexpr int HEADER_PLANES = 65;
-constexpr int HEADER_BYTES_PER_LINE = 66;
-
-constexpr uint8_t PCX_RUN_LENGTH = 1;
 constexpr uint8_t PCX_LAST_VERSION = 5;
-constexpr uint8_t PCX_MAX_PLANES = 4;
-constexpr uint8_t RUN_MARK = 0xC0;
-constexpr uint8_t RUN_COUNT = 0x3F;
 constexpr uint32_t SCAN_BLOCK = 65536;
 
 bool bits_known(uint8_t bits) { return bits == 1 || bits == 2 || bits == 4 || bits == 8; }
@@ -45,21 +31,20 @@ bool pcx_facts(const std::string& name, PcxFacts& facts, std::string& reason) {
     reader_close(file);
     return false;
   }
-  facts.version = header[HEADER_VERSION];
-  facts.encoding = header[HEADER_ENCODING];
-  facts.bits_per_pixel = header[HEADER_BITS];
-  facts.planes = header[HEADER_PLANES];
-  facts.bytes_per_line = get_u16(header + HEADER_BYTES_PER_LINE);
-  facts.min_x = get_u16(header + HEADER_MIN_X);
-  facts.min_y = get_u16(header + HEADER_MIN_Y);
-  facts.max_x = get_u16(header + HEADER_MAX_X);
-  facts.max_y = get_u16(header + HEADER_MAX_Y);
+  facts.version = header[PCX_AT_VERSION];
+  facts.encoding = header[PCX_AT_ENCODING];
+  facts.bits_per_pixel = header[PCX_AT_BITS_PER_PIXEL];
+  facts.planes = header[PCX_AT_PLANES];
+  facts.bytes_per_line = get_u16(header + PCX_AT_BYTES_PER_LINE);
+  facts.min_x = get_u16(header + PCX_AT_MIN_X);
+  facts.min_y = get_u16(header + PCX_AT_MIN_Y);
+  facts.max_x = get_u16(header + PCX_AT_MAX_X);
+  facts.max_y = get_u16(header + PCX_AT_MAX_Y);
   facts.file_size = file.size;
   uint8_t marker = 0;
-  facts.palette_block = facts.version == PCX_VERSION_PALETTE_BLOCK &&
-                        file.size >= PCX_HEADER_SIZE + PCX_PALETTE_BLOCK_SIZE &&
-                        reader_read(file, file.size - PCX_PALETTE_BLOCK_SIZE, &marker, 1) &&
-                        marker == PCX_PALETTE_MARKER;
+  facts.palette_block =
+      facts.version == PCX_VERSION_PALETTE_BLOCK && file.size >= PCX_HEADER_SIZE + PCX_PALETTE_BLOCK_SIZE &&
+      reader_read(file, file.size - PCX_PALETTE_BLOCK_SIZE, &marker, 1) && marker == PCX_PALETTE_MARKER;
   reader_close(file);
   return true;
 }
@@ -67,11 +52,13 @@ bool pcx_facts(const std::string& name, PcxFacts& facts, std::string& reason) {
 std::string pcx_header_fault(const PcxFacts& f) {
   if (f.version > PCX_LAST_VERSION || f.version == 1)
     return "version " + std::to_string(f.version) + " is not 0, 2, 3, 4 or 5";
-  if (f.encoding != PCX_RUN_LENGTH) return "encoding " + std::to_string(f.encoding) + " is not run-length (1)";
+  if (f.encoding != PCX_ENCODING_RUN_LENGTH)
+    return "encoding " + std::to_string(f.encoding) + " is not run-length (1)";
   if (!bits_known(f.bits_per_pixel))
     return std::to_string(f.bits_per_pixel) + " bits per pixel is not 1, 2, 4 or 8";
   if (f.planes < 1 || f.planes > PCX_MAX_PLANES) return std::to_string(f.planes) + " planes is not 1 to 4";
-  if (f.max_x < f.min_x || f.max_y < f.min_y) return "the extents give no picture (a maximum below its minimum)";
+  if (f.max_x < f.min_x || f.max_y < f.min_y)
+    return "the extents give no picture (a maximum below its minimum)";
   uint64_t width = static_cast<uint64_t>(f.max_x) - f.min_x + 1;
   if (f.bytes_per_line == 0 || static_cast<uint64_t>(f.bytes_per_line) * 8 < width * f.bits_per_pixel)
     return std::to_string(f.bytes_per_line) + " bytes per line cannot hold " + std::to_string(width) +
@@ -98,8 +85,8 @@ std::string pcx_data_fault(const std::string& name, const PcxFacts& facts) {
       uint8_t b = block[i];
       if (run_pending) {
         run_pending = false;
-      } else if ((b & RUN_MARK) == RUN_MARK) {
-        decoded += b & RUN_COUNT;
+      } else if ((b & PCX_RUN_FLAG) == PCX_RUN_FLAG) {
+        decoded += b & PCX_RUN_COUNT_MASK;
         run_pending = true;
       } else {
         decoded++;

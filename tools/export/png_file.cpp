@@ -62,9 +62,9 @@ bool write_stream(FILE* stream, const Picture& picture, std::string& error) {
   const int colour_type = picture.channels == 4   ? PNG_COLOR_TYPE_RGB_ALPHA
                           : picture.channels == 3 ? PNG_COLOR_TYPE_RGB
                                                   : PNG_COLOR_TYPE_PALETTE;
-  png_set_IHDR(png, info, static_cast<png_uint_32>(picture.width),
-               static_cast<png_uint_32>(picture.height), PNG_BIT_DEPTH, colour_type,
-               PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  png_set_IHDR(png, info, static_cast<png_uint_32>(picture.width), static_cast<png_uint_32>(picture.height),
+               PNG_BIT_DEPTH, colour_type, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+               PNG_FILTER_TYPE_DEFAULT);
   if (colour_type == PNG_COLOR_TYPE_PALETTE) png_set_PLTE(png, info, colours, 256);
   png_write_info(png, info);
   const size_t row_bytes = static_cast<size_t>(picture.width) * static_cast<size_t>(picture.channels);

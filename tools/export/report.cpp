@@ -21,9 +21,7 @@ int progress_total = 0;
 Clock::time_point progress_start;
 Clock::time_point progress_last;
 
-double seconds_since(Clock::time_point t) {
-  return std::chrono::duration<double>(Clock::now() - t).count();
-}
+double seconds_since(Clock::time_point t) { return std::chrono::duration<double>(Clock::now() - t).count(); }
 
 }  // namespace
 

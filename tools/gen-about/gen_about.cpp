@@ -59,7 +59,8 @@ const Glyph* find_glyph(char c) {
 struct Picture {
   std::vector<uint8_t> pixels = std::vector<uint8_t>(WIDTH * HEIGHT);
   void put(int x, int y, int index) {
-    if (x >= 0 && y >= 0 && x < WIDTH && y < HEIGHT) pixels[y * WIDTH + x] = static_cast<uint8_t>(index);
+    if (x >= 0 && y >= 0 && x < WIDTH && y < HEIGHT)
+      pixels[static_cast<size_t>(y) * WIDTH + static_cast<size_t>(x)] = static_cast<uint8_t>(index);
   }
 };
 
@@ -103,13 +104,15 @@ void draw(Picture& p) {
     for (int x = 0; x < WIDTH; ++x) {
       int index;
       if (y < STRIP || y >= HEIGHT - STRIP) {
-        bool hole = (x % 16) >= 4 && (x % 16) < 12 && (y % (HEIGHT - STRIP)) >= 5 && (y % (HEIGHT - STRIP)) < 13;
+        bool hole =
+            (x % 16) >= 4 && (x % 16) < 12 && (y % (HEIGHT - STRIP)) >= 5 && (y % (HEIGHT - STRIP)) < 13;
         index = hole ? HOLE : FILM;
       } else if (y < HORIZON) {
         index = SKY + (y - STRIP) * SKY_STEPS / (HORIZON - STRIP);
       } else {
         double hill = 8.0 * std::sin(x / 23.0) + 5.0 * std::sin(x / 9.0 + 1.0);
-        index = y < HORIZON + hill ? SKY + SKY_STEPS - 1 : GROUND + (y - HORIZON) * GROUND_STEPS / (HEIGHT - STRIP - HORIZON);
+        index = y < HORIZON + hill ? SKY + SKY_STEPS - 1
+                                   : GROUND + (y - HORIZON) * GROUND_STEPS / (HEIGHT - STRIP - HORIZON);
       }
       p.put(x, y, index);
     }

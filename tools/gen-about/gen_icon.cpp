@@ -26,7 +26,7 @@ int main(int argc, char** argv) {
   }
   const int width = size;
   const int height = size;
-  std::vector<png_byte> rows(static_cast<size_t>(width) * height * 3);
+  std::vector<png_byte> rows(static_cast<size_t>(width) * static_cast<size_t>(height) * 3);
   for (int y = 0; y < height; ++y) {
     for (int x = 0; x < width; ++x) {
       // The icon area under this pixel, in icon pixels, and how much of each it covers.
@@ -42,7 +42,8 @@ int main(int argc, char** argv) {
         }
       }
       const double area = (x1 - x0) * (y1 - y0);
-      png_byte* out = &rows[(static_cast<size_t>(y) * width + x) * 3];
+      png_byte* out = &rows[static_cast<size_t>(
+          (static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)) * 3)];
       for (int k = 0; k < 3; ++k) out[k] = static_cast<png_byte>(std::lround(sum[k] / area));
     }
   }
@@ -59,10 +60,11 @@ int main(int argc, char** argv) {
     return 1;
   }
   png_init_io(png, f);
-  png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  png_set_IHDR(png, info, static_cast<uint32_t>(width), static_cast<uint32_t>(height), 8, PNG_COLOR_TYPE_RGB,
+               PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
   png_write_info(png, info);
-  for (int y = 0; y < height; ++y) png_write_row(png, &rows[static_cast<size_t>(y) * width * 3]);
+  for (int y = 0; y < height; ++y)
+    png_write_row(png, &rows[static_cast<size_t>(y) * static_cast<size_t>(width) * 3]);
   png_write_end(png, nullptr);
   png_destroy_write_struct(&png, &info);
   return std::fclose(f) == 0 ? 0 : 1;

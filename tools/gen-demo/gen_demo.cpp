@@ -55,7 +55,8 @@ FwColourPacket band_packet(int f) {
 }
 
 void put(Picture& p, int x, int y, int index) {
-  if (x >= 0 && y >= 0 && x < WIDTH && y < HEIGHT) p[static_cast<size_t>(y) * WIDTH + x] = static_cast<uint8_t>(index);
+  if (x >= 0 && y >= 0 && x < WIDTH && y < HEIGHT)
+    p[static_cast<size_t>(y) * WIDTH + static_cast<size_t>(x)] = static_cast<uint8_t>(index);
 }
 
 Picture draw(int f) {
@@ -81,7 +82,8 @@ Picture draw(int f) {
   }
   // Ball bouncing: two bounces over the whole animation, left to right and back.
   double t = static_cast<double>(f) / FRAMES;
-  int cx = 30 + static_cast<int>((WIDTH / 2 - 30) * (0.5 - 0.5 * std::cos(2.0 * PI * t)));
+  const int travel = WIDTH / 2 - 30;
+  int cx = 30 + static_cast<int>(travel * (0.5 - 0.5 * std::cos(2.0 * PI * t)));
   int cy = HEIGHT - 45 - static_cast<int>(110 * std::fabs(std::sin(2.0 * PI * t)));
   for (int y = -16; y <= 16; ++y) {
     for (int x = -16; x <= 16; ++x) {
@@ -102,19 +104,19 @@ int main(int argc, char** argv) {
     return 2;
   }
   FlicWriter w;
-  fw_begin(w, FW_FLC, WIDTH, HEIGHT, SPEED_MS);
+  fw_begin(w, FLIC_MAGIC_FLC, WIDTH, HEIGHT, SPEED_MS);
   uint8_t rgb[768];
   full_palette(rgb);
   Picture first = draw(0);
   Picture prev = first;
   fw_begin_frame(w);
-  fw_palette(w, FW_CHUNK_COLOUR_256, rgb);
+  fw_palette(w, FLIC_CHUNK_COLOUR_256, rgb);
   fw_byte_run(w, first.data());
   fw_end_frame(w);
   for (int f = 1; f < FRAMES; ++f) {
     Picture next = draw(f);
     fw_begin_frame(w);
-    fw_colour_chunk(w, FW_CHUNK_COLOUR_256, {band_packet(f)});
+    fw_colour_chunk(w, FLIC_CHUNK_COLOUR_256, {band_packet(f)});
     if (f == UNCOMPRESSED_FRAME) {
       fw_uncompressed(w, next.data());
     } else if (f % BYTE_DELTA_EVERY == 0) {
@@ -127,7 +129,7 @@ int main(int argc, char** argv) {
   }
   // Ring frame: back to the first picture and the first band colours.
   fw_begin_frame(w);
-  fw_colour_chunk(w, FW_CHUNK_COLOUR_256, {band_packet(0)});
+  fw_colour_chunk(w, FLIC_CHUNK_COLOUR_256, {band_packet(0)});
   fw_word_delta(w, prev.data(), first.data());
   fw_end_frame(w);
   fw_finish(w, FRAMES);

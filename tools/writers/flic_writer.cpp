@@ -7,10 +7,10 @@
 
 namespace {
 
-constexpr int MAX_PACKET = 127;          // longest run or literal of a signed count byte
-constexpr int MAX_BYTE_SKIP = 255;       // longest skip of one delta packet
-constexpr uint32_t MAX_ROW_SKIP = 16384; // rows one skip-rows word of the word delta passes
-constexpr int MAX_ROW_PACKETS = 255;     // packets in one row of the byte delta
+constexpr int MAX_PACKET = 127;           // longest run or literal of a signed count byte
+constexpr int MAX_BYTE_SKIP = 255;        // longest skip of one delta packet
+constexpr uint32_t MAX_ROW_SKIP = 16384;  // rows one skip-rows word of the word delta passes
+constexpr int MAX_ROW_PACKETS = 255;      // packets in one row of the byte delta
 constexpr uint16_t LAST_BYTE_WORD = 0x8000;
 constexpr uint32_t WORD_RANGE = 0x10000;
 constexpr uint16_t HEADER_DEPTH = 8;
@@ -126,7 +126,8 @@ bool encode_byte_delta_row(const uint8_t* prev, const uint8_t* next, int width, 
         x += run;
       } else {
         int len = 0;
-        while (x + len < span.end && len < MAX_PACKET && (len == 0 || run_at(next, x + len, span.end, 3) < 3)) ++len;
+        while (x + len < span.end && len < MAX_PACKET && (len == 0 || run_at(next, x + len, span.end, 3) < 3))
+          ++len;
         put8(packets, uint32_t(len));
         packets.insert(packets.end(), next + x, next + x + len);
         x += len;
@@ -170,7 +171,8 @@ void encode_word_delta_row(const uint8_t* prev, const uint8_t* next, int words, 
         c += run;
       } else {
         int len = 0;
-        while (c + len < span.end && len < MAX_PACKET && (len == 0 || word_run_at(next, c + len, span.end, 2) < 2))
+        while (c + len < span.end && len < MAX_PACKET &&
+               (len == 0 || word_run_at(next, c + len, span.end, 2) < 2))
           ++len;
         put8(packets, uint32_t(len));
         packets.insert(packets.end(), next + 2 * c, next + 2 * (c + len));
@@ -191,7 +193,7 @@ void begin_record(FlicWriter& w, uint16_t type) {
   w.record_chunks = 0;
   fw_put32(w.bytes, 0);
   fw_put16(w.bytes, type);
-  w.bytes.resize(w.bytes.size() + FW_RECORD_HEADER_SIZE - 6, 0);
+  w.bytes.resize(w.bytes.size() + FLIC_RECORD_HEADER_SIZE - 6, 0);
 }
 
 }  // namespace
@@ -211,26 +213,27 @@ void fw_begin(FlicWriter& w, uint16_t magic, uint16_t width, uint16_t height, ui
   w.magic = magic;
   w.width = width;
   w.height = height;
-  w.bytes.assign(FW_HEADER_SIZE, 0);
+  w.bytes.assign(FLIC_HEADER_SIZE, 0);
   patch16(w.bytes, 4, magic);
   patch16(w.bytes, 8, width);
   patch16(w.bytes, 10, height);
   patch16(w.bytes, 12, HEADER_DEPTH);
-  if (magic == FW_FLI)
+  if (magic == FLIC_MAGIC_FLI)
     patch16(w.bytes, 16, speed & 0xFFFF);
   else
     patch32(w.bytes, 16, speed);
 }
 
-void fw_begin_frame(FlicWriter& w) { begin_record(w, FW_FRAME_TYPE); }
+void fw_begin_frame(FlicWriter& w) { begin_record(w, FLIC_FRAME_TYPE); }
 
-void fw_begin_prefix(FlicWriter& w) { begin_record(w, FW_PREFIX_TYPE); }
+void fw_begin_prefix(FlicWriter& w) { begin_record(w, FLIC_PREFIX_TYPE); }
 
 void fw_end_frame(FlicWriter& w) {
   if (!w.record_open) return;
   patch32(w.bytes, w.record_start, uint32_t(w.bytes.size() - w.record_start));
   patch16(w.bytes, w.record_start + 6, w.record_chunks);
-  if (w.bytes[w.record_start + 4] == (FW_FRAME_TYPE & 0xFF) && w.bytes[w.record_start + 5] == (FW_FRAME_TYPE >> 8))
+  if (w.bytes[w.record_start + 4] == (FLIC_FRAME_TYPE & 0xFF) &&
+      w.bytes[w.record_start + 5] == (FLIC_FRAME_TYPE >> 8))
     ++w.frames;
   w.record_open = false;
 }
@@ -259,10 +262,12 @@ void fw_chunk_sized(FlicWriter& w, uint32_t size_field, uint16_t type, const std
 void fw_chunk(FlicWriter& w, uint16_t type, const std::vector<uint8_t>& data) {
   std::vector<uint8_t> padded = data;
   if (padded.size() % 2) padded.push_back(0);
-  fw_chunk_sized(w, uint32_t(FW_CHUNK_HEADER_SIZE + padded.size()), type, padded);
+  fw_chunk_sized(w, uint32_t(FLIC_CHUNK_HEADER_SIZE + padded.size()), type, padded);
 }
 
-void fw_raw(FlicWriter& w, const std::vector<uint8_t>& data) { w.bytes.insert(w.bytes.end(), data.begin(), data.end()); }
+void fw_raw(FlicWriter& w, const std::vector<uint8_t>& data) {
+  w.bytes.insert(w.bytes.end(), data.begin(), data.end());
+}
 
 void fw_colour_chunk(FlicWriter& w, uint16_t type, const std::vector<FwColourPacket>& packets) {
   std::vector<uint8_t> data;
@@ -277,38 +282,41 @@ void fw_colour_chunk(FlicWriter& w, uint16_t type, const std::vector<FwColourPac
 
 void fw_palette(FlicWriter& w, uint16_t type, const uint8_t* rgb) {
   FwColourPacket all{0, std::vector<uint8_t>(rgb, rgb + 768)};
-  if (type == FW_CHUNK_COLOUR_64)
+  if (type == FLIC_CHUNK_COLOUR_64)
     for (uint8_t& c : all.rgb) c = uint8_t(c >> 2);
   fw_colour_chunk(w, type, {all});
 }
 
-void fw_black(FlicWriter& w) { fw_chunk(w, FW_CHUNK_BLACK, {}); }
+void fw_black(FlicWriter& w) { fw_chunk(w, FLIC_CHUNK_BLACK, {}); }
 
 void fw_uncompressed(FlicWriter& w, const uint8_t* pixels) {
-  fw_chunk(w, FW_CHUNK_UNCOMPRESSED, std::vector<uint8_t>(pixels, pixels + size_t(w.width) * w.height));
+  fw_chunk(w, FLIC_CHUNK_UNCOMPRESSED, std::vector<uint8_t>(pixels, pixels + size_t(w.width) * w.height));
 }
 
 void fw_byte_run(FlicWriter& w, const uint8_t* pixels) {
-  fw_chunk(w, FW_CHUNK_BYTE_RUN, fw_encode_byte_run(pixels, w.width, w.height));
+  fw_chunk(w, FLIC_CHUNK_BYTE_RUN, fw_encode_byte_run(pixels, w.width, w.height));
 }
 
 void fw_byte_delta(FlicWriter& w, const uint8_t* prev, const uint8_t* next) {
-  fw_chunk(w, FW_CHUNK_BYTE_DELTA, fw_encode_byte_delta(prev, next, w.width, w.height));
+  fw_chunk(w, FLIC_CHUNK_BYTE_DELTA, fw_encode_byte_delta(prev, next, w.width, w.height));
 }
 
 void fw_word_delta(FlicWriter& w, const uint8_t* prev, const uint8_t* next) {
-  fw_chunk(w, FW_CHUNK_WORD_DELTA, fw_encode_word_delta(prev, next, w.width, w.height));
+  fw_chunk(w, FLIC_CHUNK_WORD_DELTA, fw_encode_word_delta(prev, next, w.width, w.height));
 }
 
 std::vector<uint8_t> fw_encode_byte_run(const uint8_t* pixels, int width, int height) {
   std::vector<uint8_t> out;
-  for (int y = 0; y < height; ++y) encode_run_row(pixels + size_t(y) * width, width, out);
+  for (int y = 0; y < height; ++y)
+    encode_run_row(pixels + size_t(y) * static_cast<size_t>(width), width, out);
   return out;
 }
 
 std::vector<uint8_t> fw_encode_byte_delta(const uint8_t* prev, const uint8_t* next, int width, int height) {
   auto row_changed = [&](int y) {
-    return !std::equal(prev + size_t(y) * width, prev + size_t(y + 1) * width, next + size_t(y) * width);
+    return !std::equal(prev + size_t(y) * static_cast<size_t>(width),
+                       prev + size_t(y + 1) * static_cast<size_t>(width),
+                       next + size_t(y) * static_cast<size_t>(width));
   };
   int first = 0;
   while (first < height && !row_changed(first)) ++first;
@@ -323,8 +331,8 @@ std::vector<uint8_t> fw_encode_byte_delta(const uint8_t* prev, const uint8_t* ne
   fw_put16(out, uint32_t(first));
   fw_put16(out, uint32_t(last - first + 1));
   for (int y = first; y <= last; ++y) {
-    const uint8_t* p = prev + size_t(y) * width;
-    const uint8_t* n = next + size_t(y) * width;
+    const uint8_t* p = prev + size_t(y) * static_cast<size_t>(width);
+    const uint8_t* n = next + size_t(y) * static_cast<size_t>(width);
     if (!encode_byte_delta_row(p, n, width, false, out) && !encode_byte_delta_row(p, n, width, true, out)) {
       std::fprintf(stderr, "flic_writer: a byte delta row of width %d needs more than 255 packets\n", width);
       std::abort();
@@ -341,8 +349,8 @@ std::vector<uint8_t> fw_encode_word_delta(const uint8_t* prev, const uint8_t* ne
   uint32_t lines = 0;
   uint32_t pending_skip = 0;
   for (int y = 0; y < height; ++y) {
-    const uint8_t* p = prev + size_t(y) * width;
-    const uint8_t* n = next + size_t(y) * width;
+    const uint8_t* p = prev + size_t(y) * static_cast<size_t>(width);
+    const uint8_t* n = next + size_t(y) * static_cast<size_t>(width);
     bool last_changed = odd && p[width - 1] != n[width - 1];
     if (!last_changed && std::equal(p, p + 2 * words, n)) {
       ++pending_skip;

@@ -3,9 +3,9 @@
 // A file is built in memory, record by record:
 //
 //   FlicWriter w;
-//   fw_begin(w, FW_FLC, 320, 200, 70);        // header: kind, size, speed
+//   fw_begin(w, FLIC_MAGIC_FLC, 320, 200, 70);        // header: kind, size, speed
 //   fw_begin_frame(w);                        // frame record
-//   fw_palette(w, FW_CHUNK_COLOUR_256, rgb);  // chunks of the frame
+//   fw_palette(w, FLIC_CHUNK_COLOUR_256, rgb);  // chunks of the frame
 //   fw_byte_run(w, pixels);
 //   fw_end_frame(w);
 //   ...                                       // more frames, e.g. fw_word_delta
@@ -21,37 +21,19 @@
 #include <string>
 #include <vector>
 
-// File kinds (the header's magic).
-constexpr uint16_t FW_FLI = 0xAF11;  // speed in 1/70 s, 64-level colours
-constexpr uint16_t FW_FLC = 0xAF12;  // speed in ms, 256-level colours
-
-// Record types.
-constexpr uint16_t FW_FRAME_TYPE = 0xF1FA;
-constexpr uint16_t FW_PREFIX_TYPE = 0xF100;
-
-// Chunk types.
-constexpr uint16_t FW_CHUNK_COLOUR_256 = 4;
-constexpr uint16_t FW_CHUNK_WORD_DELTA = 7;
-constexpr uint16_t FW_CHUNK_COLOUR_64 = 11;
-constexpr uint16_t FW_CHUNK_BYTE_DELTA = 12;
-constexpr uint16_t FW_CHUNK_BLACK = 13;
-constexpr uint16_t FW_CHUNK_BYTE_RUN = 15;
-constexpr uint16_t FW_CHUNK_UNCOMPRESSED = 16;
-constexpr uint16_t FW_CHUNK_STAMP = 18;
-
-constexpr uint32_t FW_HEADER_SIZE = 128;
-constexpr uint32_t FW_RECORD_HEADER_SIZE = 16;
-constexpr uint32_t FW_CHUNK_HEADER_SIZE = 6;
+// The file kinds (FLIC_MAGIC_FLI: speed in 1/70 s, 64-level colours; FLIC_MAGIC_FLC:
+// speed in ms, 256-level colours), record and chunk types are the library's.
+#include "flic/flic.h"
 
 struct FlicWriter {
   std::vector<uint8_t> bytes;  // the file so far
-  uint16_t magic = FW_FLC;
+  uint16_t magic = FLIC_MAGIC_FLC;
   uint16_t width = 0;
   uint16_t height = 0;
-  uint16_t frames = 0;          // frame records written (prefix records not counted)
-  size_t record_start = 0;      // offset of the open record
+  uint16_t frames = 0;      // frame records written (prefix records not counted)
+  size_t record_start = 0;  // offset of the open record
   bool record_open = false;
-  uint16_t record_chunks = 0;   // chunks in the open record
+  uint16_t record_chunks = 0;  // chunks in the open record
 };
 
 // One packet of a colour chunk: entries to pass over, then the entries' components

@@ -44,16 +44,16 @@ void pcx_writer_put_header(std::vector<uint8_t>& file, const PcxWriterHeader& h)
   put_u16(file, h.max_y);
   put_u16(file, h.h_dpi);
   put_u16(file, h.v_dpi);
-  file.insert(file.end(), h.header_palette, h.header_palette + PCX_WRITER_HEADER_PALETTE_SIZE);
+  file.insert(file.end(), h.header_palette, h.header_palette + PCX_HEADER_PALETTE_SIZE);
   put_u8(file, 0);  // reserved
   put_u8(file, h.planes);
   put_u16(file, h.bytes_per_line);
   put_u16(file, h.palette_info);
-  file.resize(start + PCX_WRITER_HEADER_SIZE, 0);
+  file.resize(start + PCX_HEADER_SIZE, 0);
 }
 
 void pcx_writer_put_run(std::vector<uint8_t>& file, int count, uint8_t value) {
-  put_u8(file, static_cast<uint8_t>(PCX_WRITER_RUN_FLAG | (count & PCX_WRITER_MAX_RUN)));
+  put_u8(file, static_cast<uint8_t>(PCX_RUN_FLAG | (static_cast<uint32_t>(count) & PCX_MAX_RUN)));
   put_u8(file, value);
 }
 
@@ -62,8 +62,8 @@ void pcx_writer_put_line(std::vector<uint8_t>& file, const uint8_t* line, size_t
   while (i < length) {
     const uint8_t v = line[i];
     size_t run = 1;
-    while (i + run < length && line[i + run] == v && run < PCX_WRITER_MAX_RUN) ++run;
-    if (run == 1 && v < PCX_WRITER_RUN_FLAG) {
+    while (i + run < length && line[i + run] == v && run < PCX_MAX_RUN) ++run;
+    if (run == 1 && v < PCX_RUN_FLAG) {
       put_u8(file, v);
     } else {
       pcx_writer_put_run(file, static_cast<int>(run), v);
@@ -72,8 +72,7 @@ void pcx_writer_put_line(std::vector<uint8_t>& file, const uint8_t* line, size_t
   }
 }
 
-void pcx_writer_pack_row(const PcxWriterHeader& h, const uint8_t* indices, int width,
-                         uint8_t* out) {
+void pcx_writer_pack_row(const PcxWriterHeader& h, const uint8_t* indices, int width, uint8_t* out) {
   const size_t bpl = h.bytes_per_line;
   const int planes = h.planes;
   std::memset(out, 0, bpl * static_cast<size_t>(planes));
@@ -93,28 +92,26 @@ void pcx_writer_pack_row(const PcxWriterHeader& h, const uint8_t* indices, int w
       const size_t byte = static_cast<size_t>(x / 8);
       if (byte >= bpl) continue;
       for (int k = 0; k < planes && k < 8; ++k) {
-        if ((v >> k) & 1) out[k * bpl + byte] |= static_cast<uint8_t>(0x80 >> (x % 8));
+        if ((v >> k) & 1) out[static_cast<size_t>(k) * bpl + byte] |= static_cast<uint8_t>(0x80 >> (x % 8));
       }
     }
   }
 }
 
-void pcx_writer_put_image(std::vector<uint8_t>& file, const PcxWriterHeader& h,
-                          const uint8_t* indices) {
+void pcx_writer_put_image(std::vector<uint8_t>& file, const PcxWriterHeader& h, const uint8_t* indices) {
   const int width = static_cast<int>(h.max_x) - h.min_x + 1;
   const int height = static_cast<int>(h.max_y) - h.min_y + 1;
   if (width <= 0 || height <= 0) return;
   std::vector<uint8_t> line(static_cast<size_t>(h.bytes_per_line) * h.planes);
   for (int y = 0; y < height; ++y) {
-    pcx_writer_pack_row(h, indices + static_cast<size_t>(y) * width, width, line.data());
+    pcx_writer_pack_row(h, indices + static_cast<size_t>(y) * static_cast<size_t>(width), width, line.data());
     pcx_writer_put_line(file, line.data(), line.size());
   }
 }
 
-void pcx_writer_put_palette_block(std::vector<uint8_t>& file, const uint8_t colours[768],
-                                  uint8_t marker) {
+void pcx_writer_put_palette_block(std::vector<uint8_t>& file, const uint8_t colours[768], uint8_t marker) {
   put_u8(file, marker);
-  file.insert(file.end(), colours, colours + (PCX_WRITER_PALETTE_BLOCK_SIZE - 1));
+  file.insert(file.end(), colours, colours + (PCX_PALETTE_BLOCK_SIZE - 1));
 }
 
 void pcx_writer_put_raw(std::vector<uint8_t>& file, const uint8_t* bytes, size_t count) {

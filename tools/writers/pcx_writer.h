@@ -20,32 +20,25 @@
 #include <cstdint>
 #include <vector>
 
-// Sizes and values of the file format as the writer lays them out.
-constexpr int PCX_WRITER_HEADER_SIZE = 128;
-constexpr int PCX_WRITER_HEADER_PALETTE_SIZE = 48;
-constexpr int PCX_WRITER_PALETTE_BLOCK_SIZE = 769;
-constexpr uint8_t PCX_WRITER_MANUFACTURER = 10;
-constexpr uint8_t PCX_WRITER_RUN_LENGTH = 1;
-constexpr uint8_t PCX_WRITER_PALETTE_MARKER = 12;
-constexpr uint8_t PCX_WRITER_RUN_FLAG = 0xC0;  // top two bits set: a run count
-constexpr int PCX_WRITER_MAX_RUN = 63;
+// The sizes and values of the file format are the library's.
+#include "pcx/pcx.h"
 
 // Every header field the writer stores; the rest of the 128 bytes is zero.
 struct PcxWriterHeader {
-  uint8_t manufacturer = PCX_WRITER_MANUFACTURER;  // offset 0
-  uint8_t version = 5;                             // offset 1
-  uint8_t encoding = PCX_WRITER_RUN_LENGTH;        // offset 2
-  uint8_t bits_per_pixel = 8;                      // offset 3, per plane
-  uint16_t min_x = 0;                              // offset 4
-  uint16_t min_y = 0;                              // offset 6
-  uint16_t max_x = 0;                              // offset 8, inclusive
-  uint16_t max_y = 0;                              // offset 10, inclusive
-  uint16_t h_dpi = 72;                             // offset 12
-  uint16_t v_dpi = 72;                             // offset 14
-  uint8_t header_palette[PCX_WRITER_HEADER_PALETTE_SIZE] = {};  // offset 16, 16 RGB triples
-  uint8_t planes = 1;                              // offset 65
-  uint16_t bytes_per_line = 0;                     // offset 66, per plane
-  uint16_t palette_info = 1;                       // offset 68
+  uint8_t manufacturer = PCX_MANUFACTURER;               // offset 0
+  uint8_t version = 5;                                   // offset 1
+  uint8_t encoding = PCX_ENCODING_RUN_LENGTH;            // offset 2
+  uint8_t bits_per_pixel = 8;                            // offset 3, per plane
+  uint16_t min_x = 0;                                    // offset 4
+  uint16_t min_y = 0;                                    // offset 6
+  uint16_t max_x = 0;                                    // offset 8, inclusive
+  uint16_t max_y = 0;                                    // offset 10, inclusive
+  uint16_t h_dpi = 72;                                   // offset 12
+  uint16_t v_dpi = 72;                                   // offset 14
+  uint8_t header_palette[PCX_HEADER_PALETTE_SIZE] = {};  // offset 16, 16 RGB triples
+  uint8_t planes = 1;                                    // offset 65
+  uint16_t bytes_per_line = 0;                           // offset 66, per plane
+  uint16_t palette_info = 1;                             // offset 68
 };
 
 // A header for a picture of width x height at 0, 0 with the given depth; bytes per
@@ -65,15 +58,13 @@ void pcx_writer_put_run(std::vector<uint8_t>& file, int count, uint8_t value);
 // 8 bits (first plane only; other planes zero), 4-, 2- or 1-bit packed in one plane, or
 // 1 bit in several planes (bit k of an index goes to plane k). out receives
 // planes x bytes per line bytes; bits beyond the width are zero.
-void pcx_writer_pack_row(const PcxWriterHeader& header, const uint8_t* indices, int width,
-                         uint8_t* out);
+void pcx_writer_pack_row(const PcxWriterHeader& header, const uint8_t* indices, int width, uint8_t* out);
 // Appends every row of a picture given as width x height indices, row by row
 // (width and height from the header's extents), packed and encoded.
-void pcx_writer_put_image(std::vector<uint8_t>& file, const PcxWriterHeader& header,
-                          const uint8_t* indices);
+void pcx_writer_put_image(std::vector<uint8_t>& file, const PcxWriterHeader& header, const uint8_t* indices);
 // Appends the 769-byte colour block: marker, then 256 RGB triples.
 void pcx_writer_put_palette_block(std::vector<uint8_t>& file, const uint8_t colours[768],
-                                  uint8_t marker = PCX_WRITER_PALETTE_MARKER);
+                                  uint8_t marker = PCX_PALETTE_MARKER);
 // Appends bytes as they are.
 void pcx_writer_put_raw(std::vector<uint8_t>& file, const uint8_t* bytes, size_t count);
 

@@ -15,41 +15,42 @@ namespace {
 // The drawing colour the viewer sets when its window is created.
 constexpr int32_t VIEWER_DRAWING_COLOUR = 25;
 
-plat_dc screen_dc = nullptr;
-plat_palette screen_palette = nullptr;
-int32_t screen_slot = GFX_NO_SLOT;
+plat_dc canvas_dc = nullptr;
+plat_palette canvas_palette = nullptr;
+int32_t canvas_slot = GFX_NO_SLOT;
 
 }  // namespace
 
-bool screen_open(int32_t width, int32_t height) {
-  screen_dc = plat_get_dc(hl_window());
-  gfx_set_dc(screen_dc);
-  screen_palette = gfx_default_palette();
-  gfx_realize_palette(screen_palette);
+bool canvas_open(int32_t width, int32_t height) {
+  canvas_dc = plat_get_dc(hl_window());
+  gfx_set_dc(canvas_dc);
+  canvas_palette = gfx_default_palette();
+  gfx_realize_palette(canvas_palette);
   gfx_set_colour(VIEWER_DRAWING_COLOUR);
   gfx_init();
-  screen_slot = width > 0 && height > 0 ? vb_alloc(width, height) : GFX_NO_SLOT;
-  if (screen_slot < 0 || vb_open(screen_slot) != 0) {
-    screen_slot = GFX_NO_SLOT;
+  canvas_slot = width > 0 && height > 0 ? vb_alloc(width, height) : GFX_NO_SLOT;
+  if (canvas_slot < 0 || vb_open(canvas_slot) != 0) {
+    canvas_slot = GFX_NO_SLOT;
     return false;
   }
   return true;
 }
 
-void screen_take_pixels(Picture& picture) {
-  picture.pixels.assign(static_cast<size_t>(picture.width) * picture.height, 0);
+void canvas_take_pixels(Picture& picture) {
+  picture.pixels.assign(static_cast<size_t>(picture.width) * static_cast<size_t>(picture.height), 0);
   if (!vb_lock()) {
     vb_unlock();
     return;
   }
   for (int32_t y = 0; y < picture.height && y < gfx_state.active_height; y++) {
-    std::memcpy(picture.pixels.data() + static_cast<size_t>(y) * picture.width,
-                gfx_state.pixel_address + static_cast<size_t>(y) * gfx_state.row_pitch, picture.width);
+    std::memcpy(picture.pixels.data() + static_cast<size_t>(y) * static_cast<size_t>(picture.width),
+                gfx_state.pixel_address + static_cast<size_t>(y) * static_cast<size_t>(gfx_state.row_pitch),
+                static_cast<size_t>(picture.width));
   }
   vb_unlock();
 }
 
-void screen_take_palette(Picture& picture) {
+void canvas_take_palette(Picture& picture) {
   const plat_palette_entry* shown = hl_hardware_palette();
   for (int i = 0; i < GFX_COLOURS; i++) {
     picture.palette[i][0] = shown[i].red;
@@ -58,20 +59,20 @@ void screen_take_palette(Picture& picture) {
   }
 }
 
-void screen_close() {
-  if (screen_slot != GFX_NO_SLOT) {
+void canvas_close() {
+  if (canvas_slot != GFX_NO_SLOT) {
     vb_close();
-    vb_free(screen_slot);
-    screen_slot = GFX_NO_SLOT;
+    vb_free(canvas_slot);
+    canvas_slot = GFX_NO_SLOT;
   }
   gfx_finish();
-  if (screen_palette) plat_delete_palette(screen_palette);
-  if (screen_dc) plat_release_dc(hl_window(), screen_dc);
-  screen_palette = nullptr;
-  screen_dc = nullptr;
+  if (canvas_palette) plat_delete_palette(canvas_palette);
+  if (canvas_dc) plat_release_dc(hl_window(), canvas_dc);
+  canvas_palette = nullptr;
+  canvas_dc = nullptr;
 }
 
-std::string screen_too_large(const std::string& input, int64_t width, int64_t height) {
+std::string canvas_too_large(const std::string& input, int64_t width, int64_t height) {
   return input + ": a picture of " + std::to_string(width) + " x " + std::to_string(height) +
          " pixels is too large to decode (a buffer holds at most " + std::to_string(PLAT_MAX_SURFACE_PIXELS) +
          " pixels); it is not damaged";
