@@ -6,12 +6,12 @@
 
 #include <bit>
 #include <cstdint>
-
-#include "flic/flic.h"
 #include <cstring>
 
+#include "flic/flic.h"
+
 // Record and chunk layout.
-constexpr uint32_t FLIC_RECORD_RESERVED = 8;       // ignored bytes at the end of a frame header
+constexpr uint32_t FLIC_RECORD_RESERVED = 8;  // ignored bytes at the end of a frame header
 
 // A limit that never runs out (record headers are read outside any chunk).
 constexpr uint64_t FLIC_NO_LIMIT = UINT64_MAX;
@@ -39,9 +39,9 @@ struct FlicStream {
 // local while they work on a row, so that the pixels they store cannot be taken to
 // change it.
 struct FlicLine {
-  uint8_t* pixels;      // the row's column 0 in the buffer; null while the row lies outside it
-  int64_t width;        // the active buffer's width
-  const uint8_t* map;   // the FLIC colour map
+  uint8_t* pixels;     // the row's column 0 in the buffer; null while the row lies outside it
+  int64_t width;       // the active buffer's width
+  const uint8_t* map;  // the FLIC colour map
 };
 
 // How regular the packets of a delta row are: its packets, and those of the shapes
@@ -57,11 +57,11 @@ struct FlicDecoder {
   FlicStream s;
   int64_t origin_x;  // where the frame's top-left pixel goes in the buffer
   int64_t origin_y;
-  int32_t width;     // the frame's size, from the context
+  int32_t width;  // the frame's size, from the context
   int32_t height;
-  int64_t row;       // the current row of the buffer
-  FlicLine line;     // the same row, for the row writer (set by fdec_set_row)
-  uint32_t flags;    // the flags of the flic_play call
+  int64_t row;        // the current row of the buffer
+  FlicLine line;      // the same row, for the row writer (set by fdec_set_row)
+  uint32_t flags;     // the flags of the flic_play call
   FdPattern pattern;  // of the last delta row with packets (delta_chunks.cpp)
 };
 
@@ -128,7 +128,9 @@ struct FlicReady {
 };
 inline FlicReady fs_take_ready(const FlicStream& s) { return {s.pos, fs_ready(s)}; }
 // Passes over the bytes of r that were used.
-inline void fs_give_back(FlicStream& s, const FlicReady& r) { fs_advance(s, static_cast<uint32_t>(r.pos - s.pos)); }
+inline void fs_give_back(FlicStream& s, const FlicReady& r) {
+  fs_advance(s, static_cast<uint32_t>(r.pos - s.pos));
+}
 // Passes over n bytes.
 void fs_skip(FlicStream& s, uint64_t n);
 // Where the reader stands, to come back to with fs_restore: the whole reader as it

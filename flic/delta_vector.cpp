@@ -20,10 +20,10 @@ namespace {
 constexpr int LANES = 64;
 
 MOXFLIC_DELTA_TARGET inline __m512i lanes() {
-  alignas(64) static const uint8_t k[LANES] = {0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 15,
-                                               16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31,
-                                               32, 33, 34, 35, 36, 37, 38, 39, 40, 41, 42, 43, 44, 45, 46, 47,
-                                               48, 49, 50, 51, 52, 53, 54, 55, 56, 57, 58, 59, 60, 61, 62, 63};
+  alignas(64) static const uint8_t k[LANES] = {
+      0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21,
+      22, 23, 24, 25, 26, 27, 28, 29, 30, 31, 32, 33, 34, 35, 36, 37, 38, 39, 40, 41, 42, 43,
+      44, 45, 46, 47, 48, 49, 50, 51, 52, 53, 54, 55, 56, 57, 58, 59, 60, 61, 62, 63};
   return _mm512_load_si512(k);
 }
 
@@ -32,11 +32,12 @@ MOXFLIC_DELTA_TARGET inline __m512i lanes() {
 // branches: which kind comes next is all but random.
 template <int unit>
 MOXFLIC_DELTA_TARGET uint32_t delta_packets(const FlicLine& line, FlicReady& r, int64_t& x_io, uint32_t most,
-                                             uint32_t& regular_io) {
+                                            uint32_t& regular_io) {
   uint8_t* const pixels = line.pixels;
   if (pixels == nullptr) return 0;
   const __m512i map0 = _mm512_loadu_si512(line.map), map1 = _mm512_loadu_si512(line.map + LANES);
-  const __m512i map2 = _mm512_loadu_si512(line.map + 2 * LANES), map3 = _mm512_loadu_si512(line.map + 3 * LANES);
+  const __m512i map2 = _mm512_loadu_si512(line.map + 2 * LANES),
+                map3 = _mm512_loadu_si512(line.map + 3 * LANES);
   const __m512i literal_order = lanes();
   // A run's lanes all take its value (byte delta) or its word's two bytes in turn.
   const __m512i run_order = _mm512_and_si512(literal_order, _mm512_set1_epi8(unit - 1));

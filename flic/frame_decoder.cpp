@@ -39,12 +39,23 @@ bool decode_chunk(FlicDecoder& d, uint32_t type, Pass pass) {
     case FLIC_CHUNK_COLOUR_64:
       if (pass == Pass::all) flic_colour_chunk(d, type == FLIC_CHUNK_COLOUR_64);
       return false;
-    case FLIC_CHUNK_WORD_DELTA: flic_word_delta_chunk(d); return true;
-    case FLIC_CHUNK_BYTE_DELTA: flic_byte_delta_chunk(d); return true;
-    case FLIC_CHUNK_BLACK: flic_black_chunk(d); return true;
-    case FLIC_CHUNK_BYTE_RUN: flic_byte_run_chunk(d); return true;
-    case FLIC_CHUNK_UNCOMPRESSED: flic_uncompressed_chunk(d); return true;
-    default: return false;  // skipped whole at the chunk's end
+    case FLIC_CHUNK_WORD_DELTA:
+      flic_word_delta_chunk(d);
+      return true;
+    case FLIC_CHUNK_BYTE_DELTA:
+      flic_byte_delta_chunk(d);
+      return true;
+    case FLIC_CHUNK_BLACK:
+      flic_black_chunk(d);
+      return true;
+    case FLIC_CHUNK_BYTE_RUN:
+      flic_byte_run_chunk(d);
+      return true;
+    case FLIC_CHUNK_UNCOMPRESSED:
+      flic_uncompressed_chunk(d);
+      return true;
+    default:
+      return false;  // skipped whole at the chunk's end
   }
 }
 
@@ -55,9 +66,9 @@ bool decode_chunk(FlicDecoder& d, uint32_t type, Pass pass) {
 // frame whose remaining bytes cannot hold a chunk header has no more chunks, whatever
 // its chunk count says.
 struct FrameWalk {
-  int64_t left;         // bytes of the record not yet covered by chunk sizes
-  uint32_t chunks;      // chunks to walk; on return, the chunks begun
-  bool colour_late;     // set when a colour chunk follows a pixel chunk
+  int64_t left;      // bytes of the record not yet covered by chunk sizes
+  uint32_t chunks;   // chunks to walk; on return, the chunks begun
+  bool colour_late;  // set when a colour chunk follows a pixel chunk
 };
 
 RecordEnd decode_chunks(FlicDecoder& d, FrameWalk& walk, Pass pass) {
@@ -185,11 +196,15 @@ int32_t decode_frames(FlicContext* context, int32_t count, uint32_t flags) {
         ++frames;
         --remaining;
         break;
-      case RecordEnd::prefix: pause_after_frame(context, flags); break;
+      case RecordEnd::prefix:
+        pause_after_frame(context, flags);
+        break;
       case RecordEnd::end_of_file:
       case RecordEnd::short_record:
-      case RecordEnd::cut_off: return frames;
-      case RecordEnd::chunk_overrun: return std::max(frames - 1, 0);
+      case RecordEnd::cut_off:
+        return frames;
+      case RecordEnd::chunk_overrun:
+        return std::max(frames - 1, 0);
     }
   }
   if (memory) {

@@ -117,7 +117,8 @@ bool fdec_put_frame_directly(FlicDecoder& d) {
     int count = 0;
     uint64_t end = done;
     while (end < total && end - done < FDEC_DIRECT_BATCH) {
-      const uint64_t length = std::min<uint64_t>({columns - end % columns, total - end, FDEC_DIRECT_BATCH - (end - done)});
+      const uint64_t length =
+          std::min<uint64_t>({columns - end % columns, total - end, FDEC_DIRECT_BATCH - (end - done)});
       uint8_t* const to = place(end);
       // Rows that follow on in memory (no padding between) make one piece.
       if (count > 0 && static_cast<uint8_t*>(pieces[count - 1].iov_base) + pieces[count - 1].iov_len == to) {

@@ -20,7 +20,8 @@ constexpr int FLOAT_LANES = 4;
 typedef float Floats __attribute__((vector_size(4 * FLOAT_LANES)));
 typedef int32_t Lanes __attribute__((vector_size(4 * FLOAT_LANES)));
 inline Floats pick(Lanes where, Floats yes, Floats no) {
-  return reinterpret_cast<Floats>((reinterpret_cast<Lanes>(yes) & where) | (reinterpret_cast<Lanes>(no) & ~where));
+  return reinterpret_cast<Floats>((reinterpret_cast<Lanes>(yes) & where) |
+                                  (reinterpret_cast<Lanes>(no) & ~where));
 }
 
 // The nearest live colour above k, the highest of equally near ones. Distances are
@@ -33,8 +34,8 @@ int32_t find_partner(const Record& r, int k) {
   int j = k + 1;
   for (; j < COLOURS && j % FLOAT_LANES != 0; ++j) {
     const float dr = r.red[j] - red, dg = r.green[j] - green, db = r.blue[j] - blue;
-    const int32_t c = ((static_cast<int32_t>(dr * dr + dg * dg + db * db) << INDEX_BITS) + (INDEX_MASK - j)) |
-                      r.dead[j];
+    const int32_t c =
+        ((static_cast<int32_t>(dr * dr + dg * dg + db * db) << INDEX_BITS) + (INDEX_MASK - j)) | r.dead[j];
     least = c < least ? c : least;
   }
   const Floats rk = red - Floats{}, gk = green - Floats{}, bk = blue - Floats{};
@@ -48,7 +49,8 @@ int32_t find_partner(const Record& r, int k) {
     std::memcpy(&bj, r.blue + j, sizeof bj);
     std::memcpy(&dead, r.dead + j, sizeof dead);
     const Floats dr = rj - rk, dg = gj - gk, db = bj - bk;
-    const Lanes c = ((__builtin_convertvector(dr * dr + dg * dg + db * db, Lanes) << INDEX_BITS) + tags) | dead;
+    const Lanes c =
+        ((__builtin_convertvector(dr * dr + dg * dg + db * db, Lanes) << INDEX_BITS) + tags) | dead;
     lanes = (c & (c < lanes)) | (lanes & ~(c < lanes));
   }
   for (int l = 0; l < FLOAT_LANES; ++l) least = lanes[l] < least ? lanes[l] : least;
@@ -83,7 +85,8 @@ void find_all_partners(Record& r) {
   for (int j = 1; j < COLOURS; j += 2) {
     const int j1 = j + 1 < COLOURS ? j + 1 : j;
     const float red0 = red[j], green0 = green[j], blue0 = blue[j], tag0 = static_cast<float>(INDEX_MASK - j);
-    const float red1 = red[j1], green1 = green[j1], blue1 = blue[j1], tag1 = static_cast<float>(INDEX_MASK - j1);
+    const float red1 = red[j1], green1 = green[j1], blue1 = blue[j1],
+                tag1 = static_cast<float>(INDEX_MASK - j1);
     int i = 0;
     // Four colours i at a time in the compiler's generic vectors (which it keeps whole
     // in every build type), the same operations as the single ones below.

@@ -158,9 +158,11 @@ MOXFLIC_AVX2 void load(Record& r, const uint8_t* palette) {
       __m128i bytes = _mm_setzero_si128();
       for (int b = 0; b < 3; ++b)
         bytes = _mm_or_si128(
-            bytes, _mm_shuffle_epi8(blocks[b], _mm_load_si128(reinterpret_cast<const __m128i*>(SHUFFLES.from[c][b]))));
+            bytes, _mm_shuffle_epi8(blocks[b],
+                                    _mm_load_si128(reinterpret_cast<const __m128i*>(SHUFFLES.from[c][b]))));
       _mm256_store_ps(channels[c] + k, _mm256_cvtepi32_ps(_mm256_cvtepu8_epi32(bytes)));
-      _mm256_store_ps(channels[c] + k + 8, _mm256_cvtepi32_ps(_mm256_cvtepu8_epi32(_mm_srli_si128(bytes, 8))));
+      _mm256_store_ps(channels[c] + k + 8,
+                      _mm256_cvtepi32_ps(_mm256_cvtepu8_epi32(_mm_srli_si128(bytes, 8))));
     }
     _mm256_store_si256(reinterpret_cast<__m256i*>(r.dead + k), _mm256_setzero_si256());
     _mm256_store_si256(reinterpret_cast<__m256i*>(r.dead + k + 8), _mm256_setzero_si256());
@@ -173,8 +175,9 @@ MOXFLIC_AVX2 int next_referrer(const Record& r, int i, int k) {
   const __m256i wanted = _mm256_set1_epi32(INDEX_MASK - i);
   const __m256i low = _mm256_set1_epi32(INDEX_MASK);
   for (int base = k & ~(LANES - 1); base < i; base += LANES) {
-    const __m256i keys = _mm256_or_si256(_mm256_load_si256(reinterpret_cast<const __m256i*>(r.partner + base)),
-                                         _mm256_load_si256(reinterpret_cast<const __m256i*>(r.dead + base)));
+    const __m256i keys =
+        _mm256_or_si256(_mm256_load_si256(reinterpret_cast<const __m256i*>(r.partner + base)),
+                        _mm256_load_si256(reinterpret_cast<const __m256i*>(r.dead + base)));
     const __m256i hit = _mm256_cmpeq_epi32(_mm256_and_si256(keys, low), wanted);
     uint32_t lanes = static_cast<uint32_t>(_mm256_movemask_ps(_mm256_castsi256_ps(hit)));
     lanes &= ~0u << (k > base ? k - base : 0);  // not below k
@@ -224,7 +227,8 @@ MOXFLIC_VNNI inline __m256i times(__m256i v, int n) { return _mm256_mullo_epi32(
 // A colour's key from the least over j, or NONE where no colour lies above it.
 MOXFLIC_VNNI inline void finish(Record& r, const Packed& p, __m256i least, int from) {
   const __m256i none = _mm256_set1_epi32(NONE);
-  const __m256i key = _mm256_add_epi32(least, _mm256_load_si256(reinterpret_cast<const __m256i*>(p.own + from)));
+  const __m256i key =
+      _mm256_add_epi32(least, _mm256_load_si256(reinterpret_cast<const __m256i*>(p.own + from)));
   _mm256_store_si256(reinterpret_cast<__m256i*>(r.partner + from),
                      _mm256_blendv_epi8(key, none, _mm256_cmpeq_epi32(least, none)));
 }
@@ -238,9 +242,11 @@ MOXFLIC_VNNI void find_all_partners_vnni(Record& r) {
     const __m256i low16 = _mm256_set1_epi32(0xFFFF);
     _mm256_store_si256(reinterpret_cast<__m256i*>(p.red_green + k), pair(times(red, 16), times(green, 16)));
     _mm256_store_si256(reinterpret_cast<__m256i*>(p.blue + k), times(blue, 16));
-    _mm256_store_si256(reinterpret_cast<__m256i*>(p.red_green_j + k), pair(times(red, -32), times(green, -32)));
+    _mm256_store_si256(reinterpret_cast<__m256i*>(p.red_green_j + k),
+                       pair(times(red, -32), times(green, -32)));
     _mm256_store_si256(reinterpret_cast<__m256i*>(p.blue_j + k), _mm256_and_si256(times(blue, -32), low16));
-    const __m256i red_green = _mm256_add_epi32(_mm256_mullo_epi32(red, red), _mm256_mullo_epi32(green, green));
+    const __m256i red_green =
+        _mm256_add_epi32(_mm256_mullo_epi32(red, red), _mm256_mullo_epi32(green, green));
     const __m256i square = _mm256_add_epi32(red_green, _mm256_mullo_epi32(blue, blue));
     const __m256i own = _mm256_slli_epi32(square, INDEX_BITS);
     _mm256_store_si256(reinterpret_cast<__m256i*>(p.own + k), own);

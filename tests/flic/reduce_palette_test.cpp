@@ -30,9 +30,11 @@ Palette grid_palette(int step) {
 
 // The forms of the searches this processor can run, with their names.
 std::vector<std::pair<std::string, const reduction::Kernels*>> kernels_here() {
-  std::vector<std::pair<std::string, const reduction::Kernels*>> all = {{"portable", &reduction::portable_kernels}};
+  std::vector<std::pair<std::string, const reduction::Kernels*>> all = {
+      {"portable", &reduction::portable_kernels}};
   if (reduction::avx2_kernels_here() != nullptr) all.push_back({"avx2", reduction::avx2_kernels_here()});
-  if (reduction::vnni_kernels_here() != nullptr) all.push_back({"avx512 vnni", reduction::vnni_kernels_here()});
+  if (reduction::vnni_kernels_here() != nullptr)
+    all.push_back({"avx512 vnni", reduction::vnni_kernels_here()});
   return all;
 }
 
@@ -64,7 +66,8 @@ TEST_F(ReducePalette, MatchesTheLiteralAlgorithmOnRandomAndAdversarialPalettes) 
   std::vector<std::pair<std::string, Palette>> cases;
   for (int n = 0; n < 40; ++n) cases.push_back({"random " + std::to_string(n), random_palette(rng, 256)});
   for (int levels : {2, 3, 4, 6, 16})
-    for (int n = 0; n < 8; ++n) cases.push_back({"few values " + std::to_string(levels), random_palette(rng, levels)});
+    for (int n = 0; n < 8; ++n)
+      cases.push_back({"few values " + std::to_string(levels), random_palette(rng, levels)});
   for (int step : {1, 2, 17, 40}) cases.push_back({"grid " + std::to_string(step), grid_palette(step)});
   cases.push_back({"all identical", Palette(768, 77)});
   cases.push_back({"all black", Palette(768, 0)});
@@ -99,7 +102,8 @@ TEST_F(ReducePalette, MatchesTheLiteralAlgorithmOnRandomAndAdversarialPalettes) 
     const int hub = 200 + n, twin = 210 + n;
     const int around[5][3] = {{-40, 0, 0}, {0, 40, 0}, {0, -40, 0}, {0, 0, 40}, {0, 0, -40}};
     for (int m = 0; m < 5; ++m)
-      for (int c = 0; c < 3; ++c) p[static_cast<size_t>(3 * (20 + 35 * m + n) + c)] = uint8_t(128 + around[m][c]);
+      for (int c = 0; c < 3; ++c)
+        p[static_cast<size_t>(3 * (20 + 35 * m + n) + c)] = uint8_t(128 + around[m][c]);
     std::fill_n(p.begin() + 3 * hub, 3, uint8_t(128));
     std::fill_n(p.begin() + 3 * twin, 3, uint8_t(128));
     p[static_cast<size_t>(3 * twin)] = 129;
