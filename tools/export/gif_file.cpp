@@ -1,15 +1,18 @@
 // Animated GIF output through giflib: the first frame's colours as the global colour
-// map, a local map for any frame whose colours differ, only the changed rectangle of a
-// frame whose colours stayed, with its unchanged pixels sent as a transparent index
+// map, a local map for any frame whose colours differ, only the rectangle of pixels
+// whose colour on screen changed, with the unchanged ones sent as a transparent index
 // (the previous frame shows through, and long runs of one index compress well),
 // delays carried in 1/100 s so the total time stays right, and the application block
 // that makes viewers loop forever.
 #include <gif_lib.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tools/export/export.h"
@@ -43,37 +46,60 @@ std::string gif_error(const std::string& what, int code, int system_error) {
   return what + ": " + (text ? text : "GIF encoder error");
 }
 
-ColorMapObject* make_map(const Picture& picture) {
+// The first entries colours of a picture's map (a power of two, 2 to 256).
+ColorMapObject* make_map(const Picture& picture, int entries = GIF_COLOURS) {
   GifColorType colours[GIF_COLOURS];
-  for (int i = 0; i < GIF_COLOURS; i++) {
+  for (int i = 0; i < entries; i++) {
     colours[i].Red = picture.palette[i][0];
     colours[i].Green = picture.palette[i][1];
     colours[i].Blue = picture.palette[i][2];
   }
-  return GifMakeMapObject(GIF_COLOURS, colours);
+  return GifMakeMapObject(entries, colours);
 }
 
 bool same_palette(const Picture& a, const Picture& b) {
   return std::memcmp(a.palette, b.palette, sizeof a.palette) == 0;
 }
 
+// Whether a pixel looks different from the previous frame's: its index, while the
+// colours stay; its colour, when the frame brings new ones (the canvas keeps the colours
+// it shows, whatever map a later frame carries).
+struct FrameDiff {
+  const Picture& before;
+  const Picture& now;
+  bool same_palette;
+  uint32_t colour_before[GIF_COLOURS];  // each map's colours as one number
+  uint32_t colour_now[GIF_COLOURS];
+  uint8_t first_of[GIF_COLOURS];  // the lowest index of the same colour in now's map
+  bool differs(uint8_t a, uint8_t b) const {
+    return same_palette ? a != b : colour_before[a] != colour_now[b];
+  }
+  const uint8_t* row_before(int32_t y) const {
+    return before.pixels.data() + static_cast<size_t>(y) * static_cast<size_t>(now.width);
+  }
+  const uint8_t* row_now(int32_t y) const {
+    return now.pixels.data() + static_cast<size_t>(y) * static_cast<size_t>(now.width);
+  }
+};
+
 // The smallest rectangle holding every pixel that differs from the previous frame
 // (at least one pixel, so that an unchanged frame still carries its delay).
-void changed_rectangle(const Picture& before, const Picture& now, int32_t& left, int32_t& top, int32_t& right,
-                       int32_t& bottom) {
-  left = now.width;
-  top = now.height;
+void changed_rectangle(const FrameDiff& diff, int32_t& left, int32_t& top, int32_t& right, int32_t& bottom) {
+  const int32_t width = diff.now.width;
+  left = width;
+  top = diff.now.height;
   right = -1;
   bottom = -1;
-  for (int32_t y = 0; y < now.height; y++) {
-    const uint8_t* a = before.pixels.data() + static_cast<size_t>(y) * static_cast<size_t>(now.width);
-    const uint8_t* b = now.pixels.data() + static_cast<size_t>(y) * static_cast<size_t>(now.width);
-    if (std::memcmp(a, b, static_cast<size_t>(now.width)) == 0) continue;
+  for (int32_t y = 0; y < diff.now.height; y++) {
+    const uint8_t* a = diff.row_before(y);
+    const uint8_t* b = diff.row_now(y);
+    if (diff.same_palette && std::memcmp(a, b, static_cast<size_t>(width)) == 0) continue;
+    int32_t x0 = 0, x1 = width - 1;
+    while (x0 < width && !diff.differs(a[x0], b[x0])) x0++;
+    if (x0 == width) continue;
+    while (!diff.differs(a[x1], b[x1])) x1--;
     if (top > y) top = y;
     bottom = y;
-    int32_t x0 = 0, x1 = now.width - 1;
-    while (a[x0] == b[x0]) x0++;
-    while (a[x1] == b[x1]) x1--;
     if (left > x0) left = x0;
     if (right < x1) right = x1;
   }
@@ -82,14 +108,13 @@ void changed_rectangle(const Picture& before, const Picture& now, int32_t& left,
 
 // An index that no changed pixel of the rectangle uses, to mark the unchanged ones;
 // NO_TRANSPARENT_COLOR when the changed pixels use all 256.
-int unused_index(const Picture& before, const Picture& now, int32_t left, int32_t top, int32_t right,
-                 int32_t bottom) {
+int unused_index(const FrameDiff& diff, int32_t left, int32_t top, int32_t right, int32_t bottom) {
   bool used[GIF_COLOURS] = {};
   for (int32_t y = top; y <= bottom; y++) {
-    const uint8_t* a = before.pixels.data() + static_cast<size_t>(y) * static_cast<size_t>(now.width);
-    const uint8_t* b = now.pixels.data() + static_cast<size_t>(y) * static_cast<size_t>(now.width);
+    const uint8_t* a = diff.row_before(y);
+    const uint8_t* b = diff.row_now(y);
     for (int32_t x = left; x <= right; x++)
-      if (a[x] != b[x]) used[b[x]] = true;
+      if (diff.differs(a[x], b[x])) used[diff.first_of[b[x]]] = true;
   }
   for (int k = 0; k < GIF_COLOURS; k++)
     if (!used[k]) return k;
@@ -137,6 +162,66 @@ bool gif_begin(GifOut& out, const std::string& name, const Picture& first, std::
   return true;
 }
 
+namespace {
+
+// One frame as it goes into the file: its rectangle, its pixels there (unchanged ones
+// as the transparent index when there is one) and its colour map.
+struct FrameImage {
+  int32_t left, top, width, height;
+  int transparent;
+  std::vector<GifPixelType> pixels;
+};
+
+FrameImage frame_image(const FrameDiff& diff, int32_t left, int32_t top, int32_t right, int32_t bottom,
+                       int transparent) {
+  FrameImage image{left, top, right - left + 1, bottom - top + 1, transparent, {}};
+  image.pixels.resize(static_cast<size_t>(image.width) * static_cast<size_t>(image.height));
+  GifPixelType* to = image.pixels.data();
+  for (int32_t y = top; y <= bottom; y++, to += image.width) {
+    const uint8_t* now = diff.row_now(y) + left;
+    const uint8_t* before = diff.row_before(y) + left;
+    for (int32_t x = 0; x < image.width; x++)
+      to[x] = transparent != NO_TRANSPARENT_COLOR && !diff.differs(before[x], now[x])
+                  ? static_cast<GifPixelType>(transparent)
+                  : diff.first_of[now[x]];
+  }
+  return image;
+}
+
+bool put_image(GifFileType* gif, const FrameImage& image, int delay, const ColorMapObject* local) {
+  GraphicsControlBlock control{DISPOSE_DO_NOT, false, delay, image.transparent};
+  GifByteType control_bytes[GCB_SIZE];
+  EGifGCBToExtension(&control, control_bytes);
+  bool ok = EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, GCB_SIZE, control_bytes) == GIF_OK &&
+            EGifPutImageDesc(gif, image.left, image.top, image.width, image.height, false, local) == GIF_OK;
+  for (int32_t y = 0; ok && y < image.height; y++)
+    ok = EGifPutLine(gif,
+                     const_cast<GifPixelType*>(image.pixels.data()) +
+                         static_cast<size_t>(y) * static_cast<size_t>(image.width),
+                     image.width) == GIF_OK;
+  return ok;
+}
+
+int count_bytes(GifFileType* gif, const GifByteType*, int n) {
+  *static_cast<int64_t*>(gif->UserData) += n;
+  return n;
+}
+
+// The bytes a frame takes once compressed, by a throwaway encoder that only counts.
+int64_t compressed_size(const FrameImage& image, int32_t width, int32_t height, const ColorMapObject* local) {
+  if (!local) return INT64_MAX;
+  int64_t bytes = 0;
+  int code = 0;
+  GifFileType* gif = EGifOpen(&bytes, count_bytes, &code);
+  if (!gif) return INT64_MAX;
+  const bool ok = EGifPutScreenDesc(gif, width, height, GIF_COLOUR_BITS, 0, nullptr) == GIF_OK &&
+                  put_image(gif, image, 0, local);
+  EGifCloseFile(gif, &code);
+  return ok ? bytes : INT64_MAX;
+}
+
+}  // namespace
+
 bool gif_add_frame(GifOut& out, const Picture& picture, uint32_t frame_us, std::string& error) {
   GifFileType* gif = encoder(out);
   // Round the running total, not each delay, so the remainders carry over.
@@ -146,36 +231,55 @@ bool gif_add_frame(GifOut& out, const Picture& picture, uint32_t frame_us, std::
   if (delay > GIF_MAX_DELAY_CS) delay = GIF_MAX_DELAY_CS;
   out.emitted_cs += delay;
 
-  bool palette_kept = out.have_previous && same_palette(out.previous, picture);
-  int32_t left = 0, top = 0, right = picture.width - 1, bottom = picture.height - 1;
-  int transparent = NO_TRANSPARENT_COLOR;
-  if (palette_kept) {
-    changed_rectangle(out.previous, picture, left, top, right, bottom);
-    transparent = unused_index(out.previous, picture, left, top, right, bottom);
+  // A frame whose colours are not the global map carries its own, no larger than its
+  // highest index needs: the codes of a smaller map are shorter.
+  const bool global_colours = std::memcmp(out.global_palette, picture.palette, sizeof picture.palette) == 0;
+  const auto local_map = [&](const FrameImage& image) -> ColorMapObject* {
+    if (global_colours) return nullptr;
+    const GifPixelType highest = *std::max_element(image.pixels.begin(), image.pixels.end());
+    int entries = 2;
+    while (entries <= highest) entries *= 2;
+    return make_map(picture, entries);
+  };
+  FrameDiff diff{out.previous, picture, same_palette(out.previous, picture), {}, {}, {}};
+  const auto packed = [](const uint8_t* rgb) {
+    return uint32_t{rgb[0]} << 16 | uint32_t{rgb[1]} << 8 | rgb[2];
+  };
+  for (int k = 0; k < GIF_COLOURS; k++) {
+    diff.colour_before[k] = packed(out.previous.palette[k]);
+    diff.colour_now[k] = packed(picture.palette[k]);
   }
-  GraphicsControlBlock control{DISPOSE_DO_NOT, false, static_cast<int>(delay), transparent};
-  GifByteType control_bytes[GCB_SIZE];
-  EGifGCBToExtension(&control, control_bytes);
-  // A frame whose colours changed is written whole, since a palette change recolours
-  // every pixel on screen; one whose colours are not the global map carries its own.
-  bool global_colours = std::memcmp(out.global_palette, picture.palette, sizeof picture.palette) == 0;
-  ColorMapObject* local = global_colours ? nullptr : make_map(picture);
-
-  bool ok = EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, GCB_SIZE, control_bytes) == GIF_OK &&
-            EGifPutImageDesc(gif, left, top, right - left + 1, bottom - top + 1, false, local) == GIF_OK;
-  std::vector<GifPixelType> line(static_cast<size_t>(right - left + 1));
-  for (int32_t y = top; ok && y <= bottom; y++) {
-    const size_t at = static_cast<size_t>(y) * static_cast<size_t>(picture.width) + static_cast<size_t>(left);
-    const uint8_t* now = picture.pixels.data() + at;
-    if (transparent == NO_TRANSPARENT_COLOR) {
-      std::memcpy(line.data(), now, line.size());
-    } else {
-      const uint8_t* before = out.previous.pixels.data() + at;
-      for (size_t x = 0; x < line.size(); x++)
-        line[x] = static_cast<uint8_t>(now[x] == before[x] ? transparent : now[x]);
+  // Pixels of one colour are sent as one index, so that a frame whose map repeats a
+  // colour (a fade to black) compresses as well as its picture allows.
+  for (int k = 0; k < GIF_COLOURS; k++) {
+    int first = 0;
+    while (diff.colour_now[first] != diff.colour_now[k]) first++;
+    diff.first_of[k] = static_cast<uint8_t>(first);
+  }
+  FrameImage image;
+  if (!out.have_previous) {
+    image = frame_image(diff, 0, 0, picture.width - 1, picture.height - 1, NO_TRANSPARENT_COLOR);
+  } else {
+    // Only the pixels whose colour on screen changes, the others sent as a transparent
+    // index. After new colours, where many pixels change, scattered transparent pixels
+    // can compress worse than the pixels themselves: both are tried, the smaller kept.
+    int32_t left, top, right, bottom;
+    changed_rectangle(diff, left, top, right, bottom);
+    const int transparent = unused_index(diff, left, top, right, bottom);
+    image = frame_image(diff, left, top, right, bottom, transparent);
+    if (!diff.same_palette && transparent != NO_TRANSPARENT_COLOR) {
+      FrameImage plain = frame_image(diff, left, top, right, bottom, NO_TRANSPARENT_COLOR);
+      ColorMapObject* plain_map = local_map(plain);
+      ColorMapObject* image_map = local_map(image);
+      if (compressed_size(plain, picture.width, picture.height, plain_map) <
+          compressed_size(image, picture.width, picture.height, image_map))
+        image = std::move(plain);
+      GifFreeMapObject(plain_map);
+      GifFreeMapObject(image_map);
     }
-    ok = EGifPutLine(gif, line.data(), static_cast<int>(line.size())) == GIF_OK;
   }
+  ColorMapObject* local = local_map(image);
+  const bool ok = put_image(gif, image, static_cast<int>(delay), local);
   GifFreeMapObject(local);
   if (!ok) {
     error = gif_error(out.file.final_name + ": cannot write", gif->Error, out.write_error);
