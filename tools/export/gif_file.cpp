@@ -179,11 +179,14 @@ FrameImage frame_image(const FrameDiff& diff, int32_t left, int32_t top, int32_t
   GifPixelType* to = image.pixels.data();
   for (int32_t y = top; y <= bottom; y++, to += image.width) {
     const uint8_t* now = diff.row_now(y) + left;
+    if (transparent == NO_TRANSPARENT_COLOR) {  // also the first frame, with no frame before
+      for (int32_t x = 0; x < image.width; x++) to[x] = diff.first_of[now[x]];
+      continue;
+    }
     const uint8_t* before = diff.row_before(y) + left;
     for (int32_t x = 0; x < image.width; x++)
-      to[x] = transparent != NO_TRANSPARENT_COLOR && !diff.differs(before[x], now[x])
-                  ? static_cast<GifPixelType>(transparent)
-                  : diff.first_of[now[x]];
+      to[x] =
+          diff.differs(before[x], now[x]) ? diff.first_of[now[x]] : static_cast<GifPixelType>(transparent);
   }
   return image;
 }
@@ -241,12 +244,12 @@ bool gif_add_frame(GifOut& out, const Picture& picture, uint32_t frame_us, std::
     while (entries <= highest) entries *= 2;
     return make_map(picture, entries);
   };
-  FrameDiff diff{out.previous, picture, same_palette(out.previous, picture), {}, {}, {}};
+  FrameDiff diff{out.previous, picture, out.have_previous && same_palette(out.previous, picture), {}, {}, {}};
   const auto packed = [](const uint8_t* rgb) {
     return uint32_t{rgb[0]} << 16 | uint32_t{rgb[1]} << 8 | rgb[2];
   };
   for (int k = 0; k < GIF_COLOURS; k++) {
-    diff.colour_before[k] = packed(out.previous.palette[k]);
+    if (out.have_previous) diff.colour_before[k] = packed(out.previous.palette[k]);
     diff.colour_now[k] = packed(picture.palette[k]);
   }
   // Pixels of one colour are sent as one index, so that a frame whose map repeats a
