@@ -128,16 +128,23 @@ std::string text_of(int fd) {
   return text;
 }
 
+// The lines of a text (a last line without its line end included).
+std::vector<std::string> lines_of(const std::string& text) {
+  std::vector<std::string> lines;
+  for (size_t start = 0; start < text.size();) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    lines.push_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return lines;
+}
+
 // The one-file command's error lines as one reason: without the program's name, the
 // file's name or a leading "damaged: ".
 std::string reason_of(const std::string& errors, const std::string& path) {
   std::string reason;
-  size_t start = 0;
-  while (start < errors.size()) {
-    size_t end = errors.find('\n', start);
-    if (end == std::string::npos) end = errors.size();
-    std::string line = errors.substr(start, end - start);
-    start = end + 1;
+  for (std::string line : lines_of(errors)) {
     for (const std::string& prefix : {std::string("moxflic-export: "), path + ": ", std::string("damaged: ")})
       if (line.rfind(prefix, 0) == 0) line.erase(0, prefix.size());
     if (line.empty()) continue;
@@ -148,12 +155,7 @@ std::string reason_of(const std::string& errors, const std::string& path) {
 
 std::vector<std::pair<std::string, std::string>> facts_of(const std::string& text) {
   std::vector<std::pair<std::string, std::string>> facts;
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    const std::string line = text.substr(start, end - start);
-    start = end + 1;
+  for (const std::string& line : lines_of(text)) {
     const size_t colon = line.find(": ");
     if (colon != std::string::npos) facts.emplace_back(line.substr(0, colon), line.substr(colon + 2));
   }
@@ -258,13 +260,8 @@ void write_record(int fd, const Entry& e) {
 }
 
 bool read_record(const std::string& text, Entry& e) {
-  size_t start = 0;
   bool first = true;
-  while (start < text.size()) {
-    size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    const std::string line = text.substr(start, end - start);
-    start = end + 1;
+  for (const std::string& line : lines_of(text)) {
     const size_t tab = line.find('\t');
     if (tab == std::string::npos) return false;
     if (first) {
