@@ -4,6 +4,7 @@
 // Internal to FLIC playback.
 #pragma once
 
+#include <algorithm>
 #include <bit>
 #include <cstdint>
 #include <cstring>
@@ -261,6 +262,48 @@ uint32_t fdec_put_from_stream(FlicDecoder& d, int64_t x, uint32_t n, int64_t mos
 // buffer and its bytes are more than the stream buffer holds, all within the chunk;
 // false (nothing done) otherwise.
 bool fdec_put_frame_directly(FlicDecoder& d);
+
+// Where a packet's bytes come from. Each packet kind has one decoding routine, a
+// template over these two, as a checked and an unchecked read go in pairs:
+// FdReadyBytes reads straight from ready bytes, once the routine has seen with holds
+// that all of its packet is there; FdStreamBytes fetches each byte through the stream
+// reader, which refills the buffer and stops at the end of the data or of the chunk.
+// A routine returns the bytes its packet took, or 0, having read nothing, when holds
+// finds the ready bytes short; through the stream reader it always takes its packet,
+// and ok says whether the bytes came.
+struct FdReadyBytes {
+  static constexpr bool checked = false;
+  const uint8_t* const start;  // the packet's first byte
+  const uint32_t left;         // the ready bytes from there
+  const uint8_t* p;            // the next byte of the packet
+  explicit FdReadyBytes(const FlicReady& r) : start(r.pos), left(r.left), p(r.pos) {}
+  // True when the packet's first n bytes are all ready.
+  bool holds(uint32_t n) const { return n <= left; }
+  uint8_t next() { return *p++; }
+  // Puts the next n bytes at column x of the current row, no more than most of them.
+  void put(const FlicLine& line, int64_t x, uint32_t n, int64_t most) {
+    fdec_put(line, x, p, std::min<int64_t>(n, most));
+    p += n;
+  }
+  static bool ok() { return true; }
+  // The bytes read.
+  uint32_t taken() const { return static_cast<uint32_t>(p - start); }
+};
+struct FdStreamBytes {
+  static constexpr bool checked = true;
+  FlicDecoder& d;
+  static bool holds(uint32_t) { return true; }
+  uint8_t next() { return static_cast<uint8_t>(fs_byte(d.s)); }
+  void put(const FlicLine&, int64_t x, uint32_t n, int64_t most) { fdec_put_from_stream(d, x, n, most); }
+  bool ok() const { return !fs_stopped(d.s); }
+  static uint32_t taken() { return 1; }  // the stream reader has passed over them
+};
+// Passes over the n ready bytes a packet took; false when it took none.
+inline bool fs_took(FlicReady& r, uint32_t n) {
+  r.pos += n;
+  r.left -= n;
+  return n > 0;
+}
 
 // Decodes packets of a byte (or word) delta row taken from ready bytes, as many as
 // come one after another, up to most: it stops before a packet that is not wholly in

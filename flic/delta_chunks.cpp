@@ -3,7 +3,7 @@
 //
 // A packet whose bytes all lie in the stream buffer, inside the chunk, is decoded
 // straight from there; any other packet goes through the stream reader byte by byte,
-// which refills the buffer and stops at the end of the data or of the chunk.
+// by the same routine (see FdReadyBytes).
 #include "flic/decoder.h"
 #include "gfx/gfx.h"
 
@@ -18,131 +18,97 @@ constexpr uint32_t FLIC_PACKET_HEADER = 2;  // column skip and count
 constexpr uint32_t FLIC_BYTE_RUN_PACKET = FLIC_PACKET_HEADER + 1;
 constexpr uint32_t FLIC_WORD_RUN_PACKET = FLIC_PACKET_HEADER + 2;
 
-// One packet of the byte delta, through the stream reader: a literal for a count of
-// 0 or more, else a run.
-void byte_delta_packet(FlicDecoder& d, int64_t& x) {
-  FlicStream& s = d.s;
-  x += fs_byte(s);
-  const int32_t count = static_cast<int8_t>(fs_byte(s));
-  if (count >= 0) {
-    fdec_put_from_stream(d, x, static_cast<uint32_t>(count), count);
-    x += count;
-  } else {
-    const uint8_t value = static_cast<uint8_t>(fs_byte(s));
-    if (!fs_stopped(s)) fdec_fill(d.line, x, value, -count);
-    x += -count;
-  }
-}
-
-// One packet of the byte delta taken from ready bytes; false (nothing read) when its
-// bytes are not all there. Counts the packets of the regular shapes in regular.
-[[gnu::always_inline]] inline bool byte_delta_packet_ready(const FlicLine& line, FlicReady& r, int64_t& x,
-                                                           uint32_t& regular) {
-  if (r.left < FLIC_BYTE_RUN_PACKET) return false;
-  const uint8_t* p = r.pos;
+// The commonest byte delta packets, one literal pixel or a run of one or four, all
+// 3 bytes long at p, taken without a branch on their kind (a run of four stores its
+// value four times over, the others into a scrap word, before the first pixel);
+// false, with nothing done, for a packet of another shape.
+[[gnu::always_inline]] inline bool regular_byte_packet(const FlicLine& line, const uint8_t* p, int64_t& x) {
   const int32_t count = static_cast<int8_t>(p[1]);
-  // The commonest packets, one literal pixel or a run of one or four, are all 3 bytes
-  // long: taken without a branch on their kind (a run of four stores its value four
-  // times over, the others into a scrap word, before the first pixel is stored).
-  if ((count == 1 || count == -1 || count == -4) && fdec_inside(line, x + p[0], 4)) {
-    uint8_t scrap[4];
-    const int64_t at = x + p[0];
-    const uint8_t colour = line.map[p[2]];
-    const uint32_t four = colour * 0x01010101u;
-    uint8_t* to = line.pixels + at;
-    std::memcpy(count == -4 ? to : scrap, &four, 4);
-    to[0] = colour;
-    x = at + (count == -4 ? 4 : 1);
-    ++regular;
-    r.pos += FLIC_BYTE_RUN_PACKET;
-    r.left -= FLIC_BYTE_RUN_PACKET;
-    return true;
-  }
-  uint32_t size = FLIC_BYTE_RUN_PACKET;
-  if (count >= 0) {
-    size = FLIC_PACKET_HEADER + static_cast<uint32_t>(count);
-    if (size > r.left) return false;
-    x += p[0];
-    if (count == 1 && fdec_inside(line, x, 1))  // the most common packet: one pixel
-      line.pixels[x] = line.map[p[2]];
-    else
-      fdec_put(line, x, p + FLIC_PACKET_HEADER, count);
-    x += count;
-  } else {
-    x += p[0];
-    fdec_fill(line, x, p[FLIC_PACKET_HEADER], -count);
-    x += -count;
-  }
-  r.pos += size;
-  r.left -= size;
+  if (!(count == 1 || count == -1 || count == -4) || !fdec_inside(line, x + p[0], 4)) return false;
+  uint8_t scrap[4];
+  const int64_t at = x + p[0];
+  const uint8_t colour = line.map[p[2]];
+  const uint32_t four = colour * 0x01010101u;
+  uint8_t* to = line.pixels + at;
+  std::memcpy(count == -4 ? to : scrap, &four, 4);
+  to[0] = colour;
+  x = at + (count == -4 ? 4 : 1);
   return true;
 }
 
-// One packet of the word delta, through the stream reader: count literal words, or
-// one word repeated -count times.
-void word_delta_packet(FlicDecoder& d, int64_t& x) {
-  FlicStream& s = d.s;
-  x += fs_byte(s);
-  const int32_t count = static_cast<int8_t>(fs_byte(s));
-  if (count >= 0) {
-    fdec_put_from_stream(d, x, 2 * static_cast<uint32_t>(count), 2 * count);
-    x += 2 * count;
-  } else {
-    const uint8_t low = static_cast<uint8_t>(fs_byte(s));
-    const uint8_t high = static_cast<uint8_t>(fs_byte(s));
-    if (fs_stopped(s)) return;
-    fdec_fill_pairs(d.line, x, low, high, -count);
-    x += 2 * -count;
-  }
+// The commonest word delta packets, one literal word or a run of one or two words,
+// all 4 bytes long at p, taken without a branch on their kind (a run of two also
+// stores its word a second time, into the next two columns; the others into a scrap
+// word); false, with nothing done, for a packet of another shape.
+[[gnu::always_inline]] inline bool regular_word_packet(const FlicLine& line, const uint8_t* p, int64_t& x) {
+  const int32_t count = static_cast<int8_t>(p[1]);
+  if (!(count == 1 || count == -1 || count == -2) || !fdec_inside(line, x + p[0], 4)) return false;
+  uint8_t scrap[2];
+  const int64_t at = x + p[0];
+  const uint8_t a = line.map[p[2]], b = line.map[p[3]];
+  uint8_t* to = line.pixels + at;
+  to[0] = a;
+  to[1] = b;
+  uint8_t* again = count == -2 ? to + 2 : scrap;
+  again[0] = a;
+  again[1] = b;
+  x = at + (count == -2 ? 4 : 2);
+  return true;
 }
 
-// One packet of the word delta taken from ready bytes; false (nothing read) when its
-// bytes are not all there. Counts the packets of the regular shapes in regular.
-[[gnu::always_inline]] inline bool word_delta_packet_ready(const FlicLine& line, FlicReady& r, int64_t& x,
-                                                           uint32_t& regular) {
-  if (r.left < FLIC_WORD_RUN_PACKET) return false;
-  const uint8_t* p = r.pos;
-  const int32_t count = static_cast<int8_t>(p[1]);
-  // The commonest packets, one literal word or a run of one or two words, are all 4
-  // bytes long: taken without a branch on their kind (a run of two also stores its
-  // word a second time, into the next two columns; the others into a scrap word).
-  if ((count == 1 || count == -1 || count == -2) && fdec_inside(line, x + p[0], 4)) {
-    uint8_t scrap[2];
-    const int64_t at = x + p[0];
-    const uint8_t a = line.map[p[2]], b = line.map[p[3]];
-    uint8_t* to = line.pixels + at;
-    to[0] = a;
-    to[1] = b;
-    uint8_t* again = count == -2 ? to + 2 : scrap;
-    again[0] = a;
-    again[1] = b;
-    x = at + (count == -2 ? 4 : 2);
-    ++regular;
-    r.pos += FLIC_WORD_RUN_PACKET;
-    r.left -= FLIC_WORD_RUN_PACKET;
-    return true;
-  }
-  uint32_t size = FLIC_WORD_RUN_PACKET;
-  if (count >= 0) {
-    size = FLIC_PACKET_HEADER + 2 * static_cast<uint32_t>(count);
-    if (size > r.left) return false;
-    x += p[0];
-    if (count == 1 && fdec_inside(line, x, 2)) {  // the most common packet: one word
-      const uint8_t a = line.map[p[2]], b = line.map[p[3]];
-      line.pixels[x] = a;
-      line.pixels[x + 1] = b;
-    } else {
-      fdec_put(line, x, p + FLIC_PACKET_HEADER, 2 * count);
+// One packet of the byte delta: a column skip and a count, then count literal pixels
+// for a count of 0 or more, else one pixel repeated -count times. Counts the packets
+// of the regular shapes, taken from ready bytes, in regular.
+template <class In>
+[[gnu::always_inline]] inline uint32_t byte_delta_packet(In in, const FlicLine& line, int64_t& x,
+                                                         uint32_t& regular) {
+  if (!in.holds(FLIC_BYTE_RUN_PACKET)) return 0;
+  if constexpr (!In::checked) {
+    if (regular_byte_packet(line, in.p, x)) {
+      ++regular;
+      return FLIC_BYTE_RUN_PACKET;
     }
-    x += 2 * count;
-  } else {
-    x += p[0];
-    fdec_fill_pairs(line, x, p[FLIC_PACKET_HEADER], p[FLIC_PACKET_HEADER + 1], -count);
-    x += 2 * -count;
   }
-  r.pos += size;
-  r.left -= size;
-  return true;
+  const int64_t at = x + in.next();
+  const int32_t count = static_cast<int8_t>(in.next());
+  if (count >= 0) {
+    if (!in.holds(FLIC_PACKET_HEADER + static_cast<uint32_t>(count))) return 0;
+    in.put(line, at, static_cast<uint32_t>(count), count);
+    x = at + count;
+  } else {
+    const uint8_t value = in.next();
+    if (in.ok()) fdec_fill(line, at, value, -count);
+    x = at - count;
+  }
+  return in.taken();
+}
+
+// One packet of the word delta: a column skip and a count, then count literal words,
+// or one word repeated -count times. Counts the packets of the regular shapes, taken
+// from ready bytes, in regular.
+template <class In>
+[[gnu::always_inline]] inline uint32_t word_delta_packet(In in, const FlicLine& line, int64_t& x,
+                                                         uint32_t& regular) {
+  if (!in.holds(FLIC_WORD_RUN_PACKET)) return 0;
+  if constexpr (!In::checked) {
+    if (regular_word_packet(line, in.p, x)) {
+      ++regular;
+      return FLIC_WORD_RUN_PACKET;
+    }
+  }
+  const int64_t at = x + in.next();
+  const int32_t count = static_cast<int8_t>(in.next());
+  if (count >= 0) {
+    if (!in.holds(FLIC_PACKET_HEADER + 2 * static_cast<uint32_t>(count))) return 0;
+    in.put(line, at, 2 * static_cast<uint32_t>(count), 2 * count);
+    x = at + 2 * count;
+  } else {
+    const uint8_t low = in.next();
+    const uint8_t high = in.next();
+    if (in.ok()) fdec_fill_pairs(line, at, low, high, -count);
+    x = at + 2 * -count;
+  }
+  return in.taken();
 }
 
 // Which decoder takes a delta row. The vector decoder goes through packets without
@@ -156,8 +122,8 @@ bool vector_row(const FlicDecoder& d) { return 2 * d.pattern.regular < d.pattern
 // there, the next through the stream reader, and so on. Where the vector decoder
 // takes the row, it takes the ready packets it can, the portable one the next, and
 // so on.
-template <bool (*ready_packet)(const FlicLine&, FlicReady&, int64_t&, uint32_t&),
-          void (*packet)(FlicDecoder&, int64_t&)>
+template <uint32_t (*ready_packet)(FdReadyBytes, const FlicLine&, int64_t&, uint32_t&),
+          uint32_t (*stream_packet)(FdStreamBytes, const FlicLine&, int64_t&, uint32_t&)>
 void decode_line(FlicDecoder& d, uint32_t packets, FdDeltaPackets vector) {
   FlicStream& s = d.s;
   const FlicLine line = d.line;
@@ -167,7 +133,7 @@ void decode_line(FlicDecoder& d, uint32_t packets, FdDeltaPackets vector) {
   while (p < packets && !fs_stopped(s)) {
     if (vector == nullptr) {
       FlicReady r = fs_take_ready(s);
-      while (p < packets && ready_packet(line, r, x, regular)) ++p;
+      while (p < packets && fs_took(r, ready_packet(FdReadyBytes(r), line, x, regular))) ++p;
       fs_give_back(s, r);
     } else {
       // Apart from the loop above, so that its reader and column stay in registers.
@@ -176,7 +142,7 @@ void decode_line(FlicDecoder& d, uint32_t packets, FdDeltaPackets vector) {
       uint32_t counted = regular;
       for (;;) {
         p += vector(line, r, column, packets - p, counted);
-        if (p == packets || !ready_packet(line, r, column, counted)) break;
+        if (p == packets || !fs_took(r, ready_packet(FdReadyBytes(r), line, column, counted))) break;
         ++p;
       }
       fs_give_back(s, r);
@@ -184,7 +150,8 @@ void decode_line(FlicDecoder& d, uint32_t packets, FdDeltaPackets vector) {
       regular = counted;
     }
     if (p == packets) break;
-    packet(d, x);
+    uint32_t not_counted = 0;
+    stream_packet(FdStreamBytes{d}, line, x, not_counted);
     ++p;
   }
   if (p > 0) {
@@ -201,7 +168,8 @@ void flic_byte_delta_chunk(FlicDecoder& d) {
   fdec_set_row(d, d.origin_y + fs_word(s));
   const uint32_t lines = fs_word(s);
   for (uint32_t line = 0; line < lines && !fs_stopped(s); ++line, fdec_set_row(d, d.row + 1))
-    decode_line<byte_delta_packet_ready, byte_delta_packet>(d, fs_byte(s), fdec_byte_delta_packets);
+    decode_line<byte_delta_packet<FdReadyBytes>, byte_delta_packet<FdStreamBytes>>(d, fs_byte(s),
+                                                                                   fdec_byte_delta_packets);
 }
 
 // The number of lines with packets, then per line: skip-rows and last-byte words as
@@ -222,7 +190,8 @@ void flic_word_delta_chunk(FlicDecoder& d) {
       fdec_fill(d.line, d.origin_x + d.width - 1, static_cast<uint8_t>(word & FLIC_LOW_BYTE), 1);
       continue;
     }
-    decode_line<word_delta_packet_ready, word_delta_packet>(d, word, fdec_word_delta_packets);
+    decode_line<word_delta_packet<FdReadyBytes>, word_delta_packet<FdStreamBytes>>(d, word,
+                                                                                   fdec_word_delta_packets);
     fdec_set_row(d, d.row + 1);
     ++done;
   }

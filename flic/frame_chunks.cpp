@@ -9,44 +9,24 @@ namespace {
 
 constexpr uint32_t FLIC_RUN_PACKET = 2;  // count and value
 
-// One packet of the byte run taken from ready bytes, writing at most left pixels;
-// false (nothing read) when its bytes are not all there.
-inline bool byte_run_packet_ready(const FlicLine& line, FlicReady& r, int64_t& x, int64_t& left) {
-  if (r.left < FLIC_RUN_PACKET) return false;
-  const uint8_t* p = r.pos;
-  const int32_t count = static_cast<int8_t>(p[0]);
-  uint32_t size = FLIC_RUN_PACKET;
+// One packet of the byte run, writing at most left pixels: a count of 0 or more and
+// one value to repeat, or a negative count and -count literal pixels.
+template <class In>
+inline uint32_t byte_run_packet(In in, const FlicLine& line, int64_t& x, int64_t& left) {
+  if (!in.holds(FLIC_RUN_PACKET)) return 0;
+  const int32_t count = static_cast<int8_t>(in.next());
   int64_t n = count;
   if (count >= 0) {
-    fdec_fill(line, x, p[1], std::min<int64_t>(n, left));
+    const uint8_t value = in.next();
+    if (in.ok()) fdec_fill(line, x, value, std::min<int64_t>(n, left));
   } else {
     n = -n;
-    size = static_cast<uint32_t>(1 + n);
-    if (size > r.left) return false;
-    fdec_put(line, x, p + 1, std::min<int64_t>(n, left));
+    if (!in.holds(static_cast<uint32_t>(1 + n))) return 0;
+    in.put(line, x, static_cast<uint32_t>(n), left);
   }
   x += n;
   left -= n;
-  r.pos += size;
-  r.left -= size;
-  return true;
-}
-
-// One packet of the byte run through the stream reader.
-void byte_run_packet(FlicDecoder& d, int64_t& x, int64_t& left) {
-  FlicStream& s = d.s;
-  const int32_t count = static_cast<int8_t>(fs_byte(s));
-  if (count >= 0) {
-    const uint8_t value = static_cast<uint8_t>(fs_byte(s));
-    if (fs_stopped(s)) return;
-    fdec_fill(d.line, x, value, std::min<int64_t>(count, left));
-    x += count;
-    left -= count;
-  } else {
-    fdec_put_from_stream(d, x, static_cast<uint32_t>(-count), left);
-    x += -count;
-    left -= -count;
-  }
+  return in.taken();
 }
 
 }  // namespace
@@ -77,7 +57,7 @@ void flic_uncompressed_chunk(FlicDecoder& d) {
 // a count of 0 or more is a run of one value, a negative count a literal. Packets
 // are decoded whole, but nothing right of the frame's width is written. The packets
 // that lie wholly in the stream buffer are taken from there, any other through the
-// stream reader.
+// stream reader, by the same routine.
 void flic_byte_run_chunk(FlicDecoder& d) {
   FlicStream& s = d.s;
   for (int32_t y = 0; y < d.height && !fs_stopped(s); ++y) {
@@ -88,10 +68,10 @@ void flic_byte_run_chunk(FlicDecoder& d) {
     int64_t x = d.origin_x;
     while (left > 0 && !fs_stopped(s)) {
       FlicReady r = fs_take_ready(s);
-      while (left > 0 && byte_run_packet_ready(line, r, x, left)) {
+      while (left > 0 && fs_took(r, byte_run_packet(FdReadyBytes(r), line, x, left))) {
       }
       fs_give_back(s, r);
-      if (left > 0) byte_run_packet(d, x, left);
+      if (left > 0) byte_run_packet(FdStreamBytes{d}, line, x, left);
     }
   }
 }
