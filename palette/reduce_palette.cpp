@@ -62,11 +62,9 @@ int32_t find_partner(const Record& r, int k) {
 // bits), and adding 255 - j is exact too while the distance is below 65,536, the
 // bound under which every key fits the 24 bits of a float. Rounding keeps the order of
 // keys, so a least key below that bound is the exact one; a colour whose nearest
-// partner lies further off is searched again in integers.
-constexpr float SCALE = 16.0f;
-constexpr float EXACT_KEYS = 16777216.0f;  // 2^24
-constexpr float FAR = 1073741824.0f;       // 2^30: above every key
-
+// partner lies further off is searched again in integers (SCALE, EXACT_KEYS and FAR in
+// reduction.h).
+//
 // Every colour's nearest partner above it, all colours live. Taken two columns at a
 // time (j and j + 1 against all i below j), so that the inner loop runs over whole
 // vectors, and loads each colour once for two distances.

@@ -12,9 +12,6 @@
 namespace reduction {
 namespace {
 
-constexpr float SCALE = 16.0f;             // see the first search in reduce_palette.cpp
-constexpr float EXACT_KEYS = 16777216.0f;  // 2^24
-constexpr float FAR = 1073741824.0f;       // 2^30: above every key
 constexpr int LANES = 8;
 
 MOXFLIC_AVX2 inline int32_t least_of(__m256i v) {

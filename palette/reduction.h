@@ -36,6 +36,13 @@ struct Record {
   alignas(32) int32_t pair[COLOURS];     // the same distance with the colour's own index; NONE if dead
 };
 
+// The first search, all colours live, works in single precision on colours scaled
+// by SCALE (see reduce_palette.cpp): keys below EXACT_KEYS are exact, and FAR lies
+// above every key.
+constexpr float SCALE = 16.0f;
+constexpr float EXACT_KEYS = 16777216.0f;  // 2^24
+constexpr float FAR = 1073741824.0f;       // 2^30
+
 inline int index_of(int32_t key) { return INDEX_MASK - (key & INDEX_MASK); }
 
 // The colour's key for the pair search, from its partner key.
