@@ -36,7 +36,15 @@ struct GfxTextMetrics {
   int32_t ave_char_width;
 };
 
-// The library state block. Zero at load except where gfx_state's initialiser says.
+// A platform record with its size field set and the rest zero.
+template <class Record>
+constexpr Record gfx_sized() {
+  Record r{};
+  r.size = sizeof(Record);
+  return r;
+}
+
+// The library state block. Zero at load except where a field's initialiser says.
 struct GfxState {
   // Display device.
   plat_display display_object;
@@ -44,8 +52,8 @@ struct GfxState {
   plat_clipper clipper;
   plat_window display_window;
   int32_t last_display_result;
-  plat_surface_desc surface_desc;  // shared by every surface creation and lock
-  plat_blt_fx blit_fx;             // passed to every blit
+  plat_surface_desc surface_desc = gfx_sized<plat_surface_desc>();  // shared by every creation and lock
+  plat_blt_fx blit_fx = gfx_sized<plat_blt_fx>();                   // passed to every blit
 
   // Device contexts and text.
   plat_dc palette_dc;
@@ -64,7 +72,7 @@ struct GfxState {
   int32_t draw_y;
 
   // Active virtual buffer: copies of the slot's fields taken by vb_open.
-  int8_t active_slot;
+  int8_t active_slot = GFX_NO_SLOT;
   plat_surface active_surface;
   int32_t active_width;
   int32_t row_pitch;
@@ -87,10 +95,10 @@ struct GfxState {
   int32_t slot_clip_max_y[GFX_SLOT_COUNT];
 
   // File input.
-  int32_t io_handle;  // POSIX file descriptor of the library's one open file
+  int32_t io_handle = -1;  // POSIX file descriptor of the library's one open file
   uint32_t bytes_read;
-  uint8_t* stream_address;
-  uint32_t stream_size;
+  uint8_t* stream_address = stream_buffer;
+  uint32_t stream_size = GFX_STREAM_BUFFER_SIZE;
   uint8_t stream_buffer[GFX_STREAM_BUFFER_SIZE];
   // Scan-line scratch; begins with the header buffer and the palette read area.
   alignas(16) uint8_t scan_line_buffer[GFX_SCAN_LINE_SIZE];
@@ -99,7 +107,12 @@ struct GfxState {
   uint8_t key_state[GFX_KEY_STATES];
 
   // Logical palette.
-  plat_logpalette logical_palette;
+  plat_logpalette logical_palette = [] {
+    plat_logpalette p{};
+    p.version = PLAT_LOGPALETTE_VERSION;
+    p.entry_count = PLAT_PALETTE_ENTRIES;
+    return p;
+  }();
 
   // Image colour fitting.
   uint16_t colour_usage[GFX_COLOURS];
@@ -120,7 +133,7 @@ struct GfxState {
   uint8_t pcx_header[GFX_HEADER_SIZE];
 };
 
-extern GfxState gfx_state;
+extern constinit GfxState gfx_state;
 
 // Returns the state block to its values at load (for tests and tools that start over;
 // any platform objects it held are forgotten, not released).
