@@ -72,3 +72,9 @@ int64_t win_drag_query_file(plat_drop drop, int32_t index, char* out, size_t siz
 }
 
 void win_drag_finish(plat_drop drop) { delete drop; }
+
+bool window_copy_fitting(char* out, size_t size, const std::string& text) {
+  if (out == nullptr || size == 0 || text.size() >= size) return false;
+  std::memcpy(out, text.c_str(), text.size() + 1);
+  return true;
+}

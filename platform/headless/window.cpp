@@ -78,12 +78,6 @@ std::string bare_name(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-bool copy_fitting(char* out, size_t size, const std::string& text) {
-  if (out == nullptr || size == 0 || text.size() >= size) return false;
-  std::memcpy(out, text.c_str(), text.size() + 1);
-  return true;
-}
-
 // Drops the window's queued messages, with the file lists they carry.
 void forget_queued(plat_window window) {
   std::deque<win_msg> kept;
@@ -251,8 +245,9 @@ int32_t win_get_open_file_name(win_open_file* dialog) {
   if (!answer.chosen) return 0;
   if (answer.path.size() >= dialog->file_size) return 0;
   if (dialog->file_title != nullptr && answer.title.size() >= dialog->file_title_size) return 0;
-  copy_fitting(dialog->file, dialog->file_size, answer.path);
-  if (dialog->file_title != nullptr) copy_fitting(dialog->file_title, dialog->file_title_size, answer.title);
+  window_copy_fitting(dialog->file, dialog->file_size, answer.path);
+  if (dialog->file_title != nullptr)
+    window_copy_fitting(dialog->file_title, dialog->file_title_size, answer.title);
   return 1;
 }
 
@@ -272,7 +267,7 @@ int32_t win_program_dir(char* out, size_t size) {
     dir = slash == std::string::npos ? std::string() : dir.substr(0, slash);
   }
   if (dir.empty()) return 0;
-  return copy_fitting(out, size, dir) ? 1 : 0;
+  return window_copy_fitting(out, size, dir) ? 1 : 0;
 }
 
 void hlw_reset() {

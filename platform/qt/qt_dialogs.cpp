@@ -12,6 +12,7 @@
 #include <deque>
 #include <string>
 
+#include "platform/common/window_input.h"
 #include "platform/qt/qt_internal.h"
 
 namespace {
@@ -36,12 +37,6 @@ std::string caseless(const std::string& pattern) {
     }
   }
   return out;
-}
-
-bool copy_fitting(char* out, size_t size, const std::string& text) {
-  if (out == nullptr || size == 0 || text.size() >= size) return false;
-  std::memcpy(out, text.c_str(), text.size() + 1);
-  return true;
 }
 
 }  // namespace
@@ -118,8 +113,8 @@ int32_t win_get_open_file_name(win_open_file* dialog) {
   std::string title = QFileInfo(QString::fromStdString(chosen)).fileName().toStdString();
   if (chosen.size() >= dialog->file_size) return 0;
   if (dialog->file_title != nullptr && title.size() >= dialog->file_title_size) return 0;
-  copy_fitting(dialog->file, dialog->file_size, chosen);
-  if (dialog->file_title != nullptr) copy_fitting(dialog->file_title, dialog->file_title_size, title);
+  window_copy_fitting(dialog->file, dialog->file_size, chosen);
+  if (dialog->file_title != nullptr) window_copy_fitting(dialog->file_title, dialog->file_title_size, title);
   return 1;
 }
 
@@ -133,5 +128,5 @@ int32_t win_program_dir(char* out, size_t size) {
   char* slash = std::strrchr(exe, '/');
   if (slash == nullptr) return 0;
   *slash = '\0';
-  return copy_fitting(out, size, exe) ? 1 : 0;
+  return window_copy_fitting(out, size, exe) ? 1 : 0;
 }

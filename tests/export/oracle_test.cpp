@@ -231,7 +231,7 @@ TEST(AgainstOthers, WideAndTrueColourPicturesMatch) {
   std::vector<uint8_t> line(4 * rgba.bytes_per_line);
   for (int y = 0; y < 11; y++) {
     for (size_t i = 0; i < line.size(); i++) line[i] = uint8_t(i * 13 + static_cast<size_t>(y) * 29);
-    pcx_writer_put_line(file, line.data(), line.size());
+    pcx_writer_put_line(file, line);
   }
   write_bytes(scratch.path("rgba.pcx"), file);
 

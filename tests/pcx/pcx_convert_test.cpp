@@ -46,7 +46,7 @@ TEST_F(Convert, OneLineOfEachKind) {
     PcxWriterHeader h = header_of(c.width, 1, c.bits, c.planes);
     h.bytes_per_line = static_cast<uint16_t>(c.bytes_per_line);
     std::vector<uint8_t> stream;
-    pcx_writer_put_line(stream, c.line.data(), c.line.size());
+    pcx_writer_put_line(stream, c.line);
     ASSERT_EQ(show(file_of(h, stream), GFX_FLAG_NO_PAUSE), 0);
     const auto got = pixels();
     EXPECT_EQ(std::vector<uint8_t>(got.begin(), got.begin() + c.width), c.expected);

@@ -95,7 +95,7 @@ std::vector<uint8_t> file_of(const PcxWriterHeader& h, const std::vector<uint8_t
                              const uint8_t* colours) {
   std::vector<uint8_t> file;
   pcx_writer_put_header(file, h);
-  pcx_writer_put_raw(file, stream.data(), stream.size());
+  pcx_writer_put_raw(file, stream);
   if (colours) pcx_writer_put_palette_block(file, colours);
   return file;
 }

@@ -57,7 +57,8 @@ void pcx_writer_put_run(std::vector<uint8_t>& file, int count, uint8_t value) {
   put_u8(file, value);
 }
 
-void pcx_writer_put_line(std::vector<uint8_t>& file, const uint8_t* line, size_t length) {
+void pcx_writer_put_line(std::vector<uint8_t>& file, std::span<const uint8_t> line) {
+  const size_t length = line.size();
   size_t i = 0;
   while (i < length) {
     const uint8_t v = line[i];
@@ -105,7 +106,7 @@ void pcx_writer_put_image(std::vector<uint8_t>& file, const PcxWriterHeader& h, 
   std::vector<uint8_t> line(static_cast<size_t>(h.bytes_per_line) * h.planes);
   for (int y = 0; y < height; ++y) {
     pcx_writer_pack_row(h, indices + static_cast<size_t>(y) * static_cast<size_t>(width), width, line.data());
-    pcx_writer_put_line(file, line.data(), line.size());
+    pcx_writer_put_line(file, line);
   }
 }
 
@@ -114,8 +115,8 @@ void pcx_writer_put_palette_block(std::vector<uint8_t>& file, const uint8_t colo
   file.insert(file.end(), colours, colours + (PCX_PALETTE_BLOCK_SIZE - 1));
 }
 
-void pcx_writer_put_raw(std::vector<uint8_t>& file, const uint8_t* bytes, size_t count) {
-  file.insert(file.end(), bytes, bytes + count);
+void pcx_writer_put_raw(std::vector<uint8_t>& file, std::span<const uint8_t> bytes) {
+  file.insert(file.end(), bytes.begin(), bytes.end());
 }
 
 bool pcx_writer_save(const std::vector<uint8_t>& file, const char* path) {

@@ -18,6 +18,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 // The sizes and values of the file format are the library's.
@@ -51,7 +52,7 @@ uint16_t pcx_writer_bytes_per_line(int width, int bits_per_pixel);
 void pcx_writer_put_header(std::vector<uint8_t>& file, const PcxWriterHeader& header);
 // Appends one decoded scan line (all planes, one after the other) run-length encoded;
 // runs never reach past the end of the given bytes.
-void pcx_writer_put_line(std::vector<uint8_t>& file, const uint8_t* line, size_t length);
+void pcx_writer_put_line(std::vector<uint8_t>& file, std::span<const uint8_t> line);
 // Appends one run: count (0 to 63) copies of value as a count byte and a value byte.
 void pcx_writer_put_run(std::vector<uint8_t>& file, int count, uint8_t value);
 // Packs one row of palette indices into a decoded scan line as the header describes it:
@@ -66,7 +67,7 @@ void pcx_writer_put_image(std::vector<uint8_t>& file, const PcxWriterHeader& hea
 void pcx_writer_put_palette_block(std::vector<uint8_t>& file, const uint8_t colours[768],
                                   uint8_t marker = PCX_PALETTE_MARKER);
 // Appends bytes as they are.
-void pcx_writer_put_raw(std::vector<uint8_t>& file, const uint8_t* bytes, size_t count);
+void pcx_writer_put_raw(std::vector<uint8_t>& file, std::span<const uint8_t> bytes);
 
 // Writes the file; true when every byte was written.
 bool pcx_writer_save(const std::vector<uint8_t>& file, const char* path);
