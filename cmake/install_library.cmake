@@ -5,12 +5,6 @@
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
-set(MOXFLIC_PUBLIC_HEADERS
-  gfx/gfx.h flic/flic.h pcx/pcx.h palette/palette.h
-  platform/types.h platform/display.h platform/gdi.h platform/input.h platform/system.h
-  platform/window.h platform/backend.h
-  platform/common/screen.h platform/common/probe.h
-  platform/headless/headless.h platform/headless/window_controls.h)
 foreach(header ${MOXFLIC_PUBLIC_HEADERS})
   get_filename_component(folder ${header} DIRECTORY)
   install(FILES ${PROJECT_SOURCE_DIR}/${header}
