@@ -70,8 +70,7 @@ void load() {
   std::memcpy(app_state.flic_header, header, sizeof header);
   flic_play(&app_state.context, 1, 0);
   app_show_picture();
-  app_state.frame_count =
-      static_cast<uint16_t>(header[FLIC_FRAMES_OFFSET] | header[FLIC_FRAMES_OFFSET + 1] << 8);
+  app_state.frame_count = gfx_le16(header + FLIC_FRAMES_OFFSET);
   std::memcpy(app_state.loaded_name, app_state.file_name, sizeof app_state.loaded_name);
   std::memcpy(app_state.shown_title, title, sizeof app_state.shown_title);
   app_state.flic_shown = true;

@@ -19,11 +19,8 @@ constexpr uint32_t FLC_MAX_SPEED_MS = FLIC_MAX_DELAY * FLC_MS_PER_TICK + FLC_MS_
 constexpr uint64_t US_PER_S = 1000000;
 constexpr uint64_t US_PER_MS = 1000;
 
-uint32_t read16(const uint8_t* p) { return p[0] | (uint32_t{p[1]} << 8); }
-uint32_t read32(const uint8_t* p) { return read16(p) | (read16(p + 2) << 16); }
-
 bool is_flic(const uint8_t* header) {
-  const uint32_t magic = read16(header + FLIC_MAGIC_OFFSET);
+  const uint32_t magic = gfx_le16(header + FLIC_MAGIC_OFFSET);
   return magic >= FLIC_MAGIC_FLI && magic <= FLIC_MAGIC_FLC;
 }
 
@@ -34,12 +31,12 @@ int32_t open_file(const char* file_name) {
 }
 
 void set_timing(const uint8_t* header, FlicContext* context) {
-  if (read16(header + FLIC_MAGIC_OFFSET) == FLIC_MAGIC_FLI) {
-    const uint32_t speed = read16(header + FLIC_SPEED_OFFSET);
+  if (gfx_le16(header + FLIC_MAGIC_OFFSET) == FLIC_MAGIC_FLI) {
+    const uint32_t speed = gfx_le16(header + FLIC_SPEED_OFFSET);
     context->delay = static_cast<uint16_t>(speed * FLI_TICK_NUMERATOR / FLI_TICK_DENOMINATOR);
     context->frame_us = static_cast<uint32_t>(speed * US_PER_S / FLI_SPEED_UNITS_PER_S);
   } else {
-    const uint32_t speed = std::min(read32(header + FLIC_SPEED_OFFSET), FLC_MAX_SPEED_MS);
+    const uint32_t speed = std::min(gfx_le32(header + FLIC_SPEED_OFFSET), FLC_MAX_SPEED_MS);
     context->delay = static_cast<uint16_t>(speed / FLC_MS_PER_TICK);
     context->frame_us = static_cast<uint32_t>(speed * US_PER_MS);
   }
@@ -57,8 +54,8 @@ int32_t flic_check_header(const char* file_name, uint8_t* header) {
 
 int32_t flic_size(const uint8_t* header, int32_t* width, int32_t* height) {
   if (is_flic(header)) {
-    *width = static_cast<int32_t>(read16(header + FLIC_WIDTH_OFFSET));
-    *height = static_cast<int32_t>(read16(header + FLIC_HEIGHT_OFFSET));
+    *width = static_cast<int32_t>(gfx_le16(header + FLIC_WIDTH_OFFSET));
+    *height = static_cast<int32_t>(gfx_le16(header + FLIC_HEIGHT_OFFSET));
   } else {
     *width = -1;
     *height = -1;
@@ -76,9 +73,9 @@ int32_t flic_open(const char* file_name, FlicContext* context) {
   }
   context->handle = fd;
   context->next_offset = FLIC_FIRST_FRAME_OFFSET;
-  context->frame_count = static_cast<uint16_t>(read16(header + FLIC_FRAMES_OFFSET));
-  context->width = static_cast<uint16_t>(read16(header + FLIC_WIDTH_OFFSET));
-  context->height = static_cast<uint16_t>(read16(header + FLIC_HEIGHT_OFFSET));
+  context->frame_count = gfx_le16(header + FLIC_FRAMES_OFFSET);
+  context->width = gfx_le16(header + FLIC_WIDTH_OFFSET);
+  context->height = gfx_le16(header + FLIC_HEIGHT_OFFSET);
   set_timing(header, context);
   context->resident = 0;
   context->lost = 0;

@@ -13,7 +13,7 @@ constexpr uint32_t FLIC_RECORD_SIZE_BYTES = 4;
 uint32_t read_record_size(int32_t fd, bool& ok) {
   uint8_t* header = gfx_header_buffer();
   ok = gfx_read_fully(fd, header, FLIC_RECORD_SIZE_BYTES) == FLIC_RECORD_SIZE_BYTES;
-  return header[0] | (uint32_t{header[1]} << 8) | (uint32_t{header[2]} << 16) | (uint32_t{header[3]} << 24);
+  return gfx_le32(header);
 }
 
 }  // namespace

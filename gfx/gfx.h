@@ -139,6 +139,10 @@ extern constinit GfxState gfx_state;
 // any platform objects it held are forgotten, not released).
 void gfx_load_state();
 
+// Little-endian numbers in the files' headers and records.
+inline uint16_t gfx_le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
+inline uint32_t gfx_le32(const uint8_t* p) { return gfx_le16(p) | uint32_t{gfx_le16(p + 2)} << 16; }
+
 // The header buffer and the palette read area lie at the start of the scan-line buffer.
 inline uint8_t* gfx_header_buffer() { return gfx_state.scan_line_buffer; }
 inline uint8_t* gfx_palette_read_area() { return gfx_state.scan_line_buffer + GFX_HEADER_SIZE; }

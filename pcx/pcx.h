@@ -44,10 +44,6 @@ constexpr int32_t PCX_NOT_A_PCX = 2;  // short header, not a PCX, or a line long
 int32_t pcx_check_header(const char* file_name, uint8_t* header);
 // Minimum x, maximum x, minimum y, maximum y from a header (-1 each if not a PCX); 0.
 int32_t pcx_extents(const uint8_t* header, int32_t* min_x, int32_t* max_x, int32_t* min_y, int32_t* max_y);
-// A 16-bit little-endian header field.
-inline uint16_t pcx_header_word(const uint8_t* header, int at) {
-  return static_cast<uint16_t>(header[at] | (header[at + 1] << 8));
-}
 
 // Sets the drawing position; 0.
 int32_t pcx_set_position(int32_t x, int32_t y);

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "gfx/gfx.h"
 #include "palette/palette.h"
 #include "pcx/pcx.h"
 
@@ -60,7 +61,7 @@ void convert_planar(const uint8_t* line, const PcxRowFormat& f, uint8_t* dest) {
 PcxRowFormat pcx_row_format(const uint8_t* header, int32_t first, int32_t columns) {
   const int bits = header[PCX_AT_BITS_PER_PIXEL];
   const int planes = header[PCX_AT_PLANES];
-  const int32_t bytes_per_line = pcx_header_word(header, PCX_AT_BYTES_PER_LINE);
+  const int32_t bytes_per_line = gfx_le16(header + PCX_AT_BYTES_PER_LINE);
 
   PcxRowFormat f{};
   f.bytes_per_line = bytes_per_line;

@@ -20,10 +20,10 @@ int32_t pcx_extents(const uint8_t* header, int32_t* min_x, int32_t* max_x, int32
     *min_x = *max_x = *min_y = *max_y = -1;
     return 0;
   }
-  *min_x = pcx_header_word(header, PCX_AT_MIN_X);
-  *max_x = pcx_header_word(header, PCX_AT_MAX_X);
-  *min_y = pcx_header_word(header, PCX_AT_MIN_Y);
-  *max_y = pcx_header_word(header, PCX_AT_MAX_Y);
+  *min_x = gfx_le16(header + PCX_AT_MIN_X);
+  *max_x = gfx_le16(header + PCX_AT_MAX_X);
+  *min_y = gfx_le16(header + PCX_AT_MIN_Y);
+  *max_y = gfx_le16(header + PCX_AT_MAX_Y);
   return 0;
 }
 

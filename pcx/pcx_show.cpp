@@ -36,10 +36,10 @@ void clip_span(int64_t at, int64_t size, int64_t limit, int64_t* skipped, int64_
 
 Placement place(const uint8_t* header, uint32_t flags) {
   const GfxState& g = gfx_state;
-  const int64_t min_x = pcx_header_word(header, PCX_AT_MIN_X);
-  const int64_t min_y = pcx_header_word(header, PCX_AT_MIN_Y);
-  const int64_t width = int64_t{pcx_header_word(header, PCX_AT_MAX_X)} - min_x + 1;
-  const int64_t height = int64_t{pcx_header_word(header, PCX_AT_MAX_Y)} - min_y + 1;
+  const int64_t min_x = gfx_le16(header + PCX_AT_MIN_X);
+  const int64_t min_y = gfx_le16(header + PCX_AT_MIN_Y);
+  const int64_t width = int64_t{gfx_le16(header + PCX_AT_MAX_X)} - min_x + 1;
+  const int64_t height = int64_t{gfx_le16(header + PCX_AT_MAX_Y)} - min_y + 1;
   const bool at_position = (flags & GFX_FLAG_AT_POSITION) != 0;
   const int64_t x = at_position ? g.draw_x : min_x;
   const int64_t y = at_position ? g.draw_y : min_y;
@@ -132,8 +132,7 @@ int32_t show_locked(const char* file_name, uint32_t flags) {
   }
 
   const uint8_t* header = g.pcx_header;
-  const uint32_t line_length =
-      uint32_t{header[PCX_AT_PLANES]} * pcx_header_word(header, PCX_AT_BYTES_PER_LINE);
+  const uint32_t line_length = uint32_t{header[PCX_AT_PLANES]} * gfx_le16(header + PCX_AT_BYTES_PER_LINE);
   PcxLineDecoder decoder{};
   if (header[PCX_AT_MANUFACTURER] != PCX_MANUFACTURER || !pcx_lines_start(decoder, reader, line_length)) {
     if (!memory) pcx_io_close();

@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "flic/flic.h"
+#include "gfx/gfx.h"
 #include "tools/export/export.h"
 #include "tools/export/file_reader.h"
 
@@ -169,7 +170,7 @@ bool is_flic(const std::string& path) {
   uint8_t magic[2];
   const bool read = reader_read(reader, FLIC_MAGIC_OFFSET, magic, 2);
   reader_close(reader);
-  const uint16_t value = static_cast<uint16_t>(magic[0] | magic[1] << 8);
+  const uint16_t value = gfx_le16(magic);
   return read && (value == FLIC_MAGIC_FLI || value == FLIC_MAGIC_FLC);
 }
 

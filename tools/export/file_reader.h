@@ -21,10 +21,3 @@ void reader_close(FileReader& reader);
 // Writes n bytes to fd, going on after interruptions: the count written. A failed
 // write leaves the system's reason in error (EIO when it wrote nothing).
 size_t write_fully(int fd, const void* bytes, size_t n, int& error);
-
-// Little-endian fields.
-inline uint16_t get_u16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
-inline uint32_t get_u32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-         static_cast<uint32_t>(p[3]) << 24;
-}

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "flic/flic.h"
+#include "gfx/gfx.h"
 #include "tools/export/export.h"
 #include "tools/export/file_reader.h"
 
@@ -30,7 +31,7 @@ bool walk_chunks(const FileReader& file, FlicWalk& walk, uint64_t start, uint64_
       fault(walk, chunk + " runs past the end of its frame record");
       return false;
     }
-    uint32_t size = get_u32(head);
+    uint32_t size = gfx_le32(head);
     if (size < FLIC_CHUNK_HEADER_SIZE) {
       fault(walk, chunk + " has size " + std::to_string(size) + ", less than its 6-byte header");
       return false;
@@ -39,7 +40,7 @@ bool walk_chunks(const FileReader& file, FlicWalk& walk, uint64_t start, uint64_
       fault(walk, chunk + " of size " + std::to_string(size) + " runs past the end of its frame record");
       return false;
     }
-    walk.chunk_counts[get_u16(head + FLIC_CHUNK_TYPE_OFFSET)]++;
+    walk.chunk_counts[gfx_le16(head + FLIC_CHUNK_TYPE_OFFSET)]++;
     offset += size;
   }
   return true;
@@ -54,8 +55,8 @@ bool walk_record(const FileReader& file, FlicWalk& walk, uint64_t& offset) {
                     " bytes into its header");
     return false;
   }
-  uint32_t size = get_u32(head);
-  uint16_t type = get_u16(head + FLIC_RECORD_TYPE_OFFSET);
+  uint32_t size = gfx_le32(head);
+  uint16_t type = gfx_le16(head + FLIC_RECORD_TYPE_OFFSET);
   bool prefix = type == FLIC_PREFIX_TYPE;
   record = prefix
                ? "the prefix record " + at(offset)
@@ -78,7 +79,7 @@ bool walk_record(const FileReader& file, FlicWalk& walk, uint64_t& offset) {
   } else {
     walk.frame_records++;
     reader_read(file, offset, head, FLIC_RECORD_HEADER_SIZE);
-    if (!walk_chunks(file, walk, offset, end, get_u16(head + FLIC_RECORD_CHUNKS_OFFSET))) return false;
+    if (!walk_chunks(file, walk, offset, end, gfx_le16(head + FLIC_RECORD_CHUNKS_OFFSET))) return false;
   }
   offset = end;
   return true;
@@ -97,13 +98,13 @@ bool flic_walk(const std::string& name, FlicWalk& walk, std::string& reason) {
     reader_close(file);
     return false;
   }
-  uint16_t magic = get_u16(header + FLIC_MAGIC_OFFSET);
+  uint16_t magic = gfx_le16(header + FLIC_MAGIC_OFFSET);
   walk.header.flc = magic == FLIC_MAGIC_FLC;
-  walk.header.frame_count = get_u16(header + FLIC_FRAMES_OFFSET);
-  walk.header.width = get_u16(header + FLIC_WIDTH_OFFSET);
-  walk.header.height = get_u16(header + FLIC_HEIGHT_OFFSET);
+  walk.header.frame_count = gfx_le16(header + FLIC_FRAMES_OFFSET);
+  walk.header.width = gfx_le16(header + FLIC_WIDTH_OFFSET);
+  walk.header.height = gfx_le16(header + FLIC_HEIGHT_OFFSET);
   walk.header.speed =
-      walk.header.flc ? get_u32(header + FLIC_SPEED_OFFSET) : get_u16(header + FLIC_SPEED_OFFSET);
+      walk.header.flc ? gfx_le32(header + FLIC_SPEED_OFFSET) : gfx_le16(header + FLIC_SPEED_OFFSET);
   walk.file_size = file.size;
   uint64_t offset = FLIC_FIRST_FRAME_OFFSET;
   while (offset < file.size && walk_record(file, walk, offset)) {

@@ -2,6 +2,7 @@
 #include <string>
 
 #include "flic/flic.h"
+#include "gfx/gfx.h"
 #include "pcx/pcx.h"
 #include "tools/export/export.h"
 #include "tools/export/file_reader.h"
@@ -24,7 +25,7 @@ bool input_classify(const std::string& name, InputKind& kind, std::string& reaso
     reason = "the file is empty";
     return false;
   }
-  uint16_t magic = have_magic ? get_u16(head + FLIC_MAGIC_OFFSET) : 0;
+  uint16_t magic = have_magic ? gfx_le16(head + FLIC_MAGIC_OFFSET) : 0;
   if (magic == FLIC_MAGIC_FLI || magic == FLIC_MAGIC_FLC) {
     if (size < FLIC_HEADER_SIZE) {
       reason = "the FLIC header is cut short (" + std::to_string(size) + " of 128 bytes)";

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "flic/flic.h"
+#include "gfx/gfx.h"
 #include "tools/export/export.h"
 #include "tools/export/file_reader.h"
 
@@ -12,7 +13,7 @@ namespace {
 int flic_frame_count(const std::string& input) {
   uint8_t header[FLIC_HEADER_SIZE];
   if (flic_check_header(input.c_str(), header) != 0) return 0;
-  return get_u16(header + FLIC_FRAMES_OFFSET);
+  return gfx_le16(header + FLIC_FRAMES_OFFSET);
 }
 
 }  // namespace

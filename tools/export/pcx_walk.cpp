@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "gfx/gfx.h"
 #include "pcx/pcx.h"
 #include "tools/export/export.h"
 #include "tools/export/file_reader.h"
@@ -35,11 +36,11 @@ bool pcx_facts(const std::string& name, PcxFacts& facts, std::string& reason) {
   facts.encoding = header[PCX_AT_ENCODING];
   facts.bits_per_pixel = header[PCX_AT_BITS_PER_PIXEL];
   facts.planes = header[PCX_AT_PLANES];
-  facts.bytes_per_line = get_u16(header + PCX_AT_BYTES_PER_LINE);
-  facts.min_x = get_u16(header + PCX_AT_MIN_X);
-  facts.min_y = get_u16(header + PCX_AT_MIN_Y);
-  facts.max_x = get_u16(header + PCX_AT_MAX_X);
-  facts.max_y = get_u16(header + PCX_AT_MAX_Y);
+  facts.bytes_per_line = gfx_le16(header + PCX_AT_BYTES_PER_LINE);
+  facts.min_x = gfx_le16(header + PCX_AT_MIN_X);
+  facts.min_y = gfx_le16(header + PCX_AT_MIN_Y);
+  facts.max_x = gfx_le16(header + PCX_AT_MAX_X);
+  facts.max_y = gfx_le16(header + PCX_AT_MAX_Y);
   facts.file_size = file.size;
   uint8_t marker = 0;
   facts.palette_block =
