@@ -270,7 +270,7 @@ const uint8_t* gfx_reduce_palette(uint32_t flags) {
   for (int d = 0; d <= merges; ++d) {
     const int end = d < merges ? merged[d] : COLOURS;
     if (m != from)
-      std::memmove(g.work_palette + 3 * m, g.work_palette + 3 * from, static_cast<size_t>(3 * (end - from)));
+      std::memmove(g.work_palette + 3 * m, g.work_palette + 3 * from, 3 * static_cast<size_t>(end - from));
     const int shift = from - m - PAL_FILE_FIRST;
     for (int k = from; k < end; ++k) map[k] = static_cast<uint8_t>(k - shift);
     m += end - from;

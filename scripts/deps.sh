@@ -6,7 +6,7 @@
 set -euo pipefail
 
 build_packages=(cmake ninja-build g++ pkg-config libpng-dev libgif-dev qt6-base-dev)
-test_packages=(clang clang-format libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev ffmpeg python3-pil
+test_packages=(clang clang-format clang-tidy libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev ffmpeg python3-pil
                xvfb xauth xdotool wmctrl openbox imagemagick appstream desktop-file-utils man-db)
 package_packages=(dpkg-dev file)
 

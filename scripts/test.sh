@@ -4,7 +4,8 @@
 # UndefinedBehaviorSanitizer that also runs the fuzz targets for a bounded time. Both
 # builds treat warnings as errors, and the tests that compare with ffmpeg, Pillow and
 # ImageMagick fail instead of skipping when those are missing. First, every tracked C++
-# file must be formatted as .clang-format says.
+# file must be formatted as .clang-format says; after the release build, the code must
+# pass the .clang-tidy checks.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -23,6 +24,9 @@ cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C
   -DMOXFLIC_WERROR=ON >/dev/null
 cmake --build build/release -j "$jobs"
 ctest --test-dir build/release -j "$jobs" --timeout 60
+
+echo "== static checks (.clang-tidy)"
+scripts/tidy.sh
 
 echo "== sanitizer build (ASan + UBSan, fuzzing)"
 cmake -S . -B build/sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ \
