@@ -20,9 +20,11 @@ uint8_t component(uint32_t value, bool six_bit) {
 
 // The running index is 8 bits wide: a packet that runs past entry 255 wraps to entry 0.
 // A chunk cut short keeps the entries it completed; the palette is loaded in any case.
+// A survey reads the packets into a palette of its own, which it then drops.
 void flic_colour_chunk(FlicDecoder& d, bool six_bit) {
   FlicStream& s = d.s;
-  uint8_t* palette = gfx_state.flic_file_palette;
+  uint8_t surveyed[3 * 256];
+  uint8_t* palette = d.survey ? surveyed : gfx_state.flic_file_palette;
   const uint32_t packets = fs_word(s);
   uint8_t index = 0;
   for (uint32_t p = 0; p < packets && !fs_stopped(s); ++p) {
@@ -41,5 +43,5 @@ void flic_colour_chunk(FlicDecoder& d, bool six_bit) {
       ++index;
     }
   }
-  gfx_set_palette_range(PAL_FILE_FIRST, PAL_FILE_COUNT, gfx_reduce_palette(d.flags));
+  if (!d.survey) gfx_set_palette_range(PAL_FILE_FIRST, PAL_FILE_COUNT, gfx_reduce_palette(d.flags));
 }

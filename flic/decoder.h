@@ -60,11 +60,23 @@ struct FlicDecoder {
   int64_t origin_y;
   int32_t width;  // the frame's size, from the context
   int32_t height;
-  int64_t row;        // the current row of the buffer
-  FlicLine line;      // the same row, for the row writer (set by fdec_set_row)
-  uint32_t flags;     // the flags of the flic_play call
-  FdPattern pattern;  // of the last delta row with packets (delta_chunks.cpp)
+  int64_t row;         // the current row of the buffer
+  FlicLine line;       // the same row, for the row writer (set by fdec_set_row)
+  uint32_t flags;      // the flags of the flic_play call
+  bool survey;         // GFX_FLAG_SURVEY: nothing is drawn and the colours are left alone
+  FdPattern pattern;   // of the last delta row with packets (delta_chunks.cpp)
+  FlicReport* report;  // the context's report
+  uint32_t* tally;     // the context's chunk tally (may be null)
+  FlicPlace at;        // the record and chunk being decoded
 };
+
+// Records the first damage the file shows, at the chunk being decoded.
+inline void fdec_damage(FlicDecoder& d, FlicDamage damage, uint64_t amount = 0) {
+  if (d.report->damage != FlicDamage::none) return;
+  d.report->damage = damage;
+  d.report->damaged = d.at;
+  d.report->damaged.amount = amount;
+}
 
 // --- Stream reader (stream.cpp) -------------------------------------------------
 // A chunk whose bytes, to the end of its frame record, are more than the stream
@@ -132,8 +144,8 @@ inline FlicReady fs_take_ready(const FlicStream& s) { return {s.pos, fs_ready(s)
 inline void fs_give_back(FlicStream& s, const FlicReady& r) {
   fs_advance(s, static_cast<uint32_t>(r.pos - s.pos));
 }
-// Passes over n bytes.
-void fs_skip(FlicStream& s, uint64_t n);
+// Passes over n bytes; returns those it could not pass over (the data ended first).
+uint64_t fs_skip(FlicStream& s, uint64_t n);
 // Where the reader stands, to come back to with fs_restore: the whole reader as it
 // was, flags and limit included.
 struct FlicMark {

@@ -36,17 +36,57 @@ constexpr uint16_t FLIC_CHUNK_BYTE_RUN = 15;
 constexpr uint16_t FLIC_CHUNK_UNCOMPRESSED = 16;
 constexpr uint16_t FLIC_CHUNK_STAMP = 18;  // a thumbnail; playback passes over it
 
+// What the frame decoder met in the records it walked since the file was opened or
+// rewound: the frame records it finished, the writers' quirks it read through without
+// losing a pixel, and the first damage. Every reader of a file (the viewer, the
+// checker, the facts and the export) takes its verdict from here.
+enum FlicQuirk : uint32_t {
+  FLIC_QUIRK_SHORT_CHUNK = 1,  // a frame's last chunk holds less than its data; the rest is in its record
+  FLIC_QUIRK_LONG_LAST_RECORD =
+      2,  // the last record's size runs past the end of the file; its chunks are whole
+};
+enum class FlicDamage : uint8_t {
+  none,
+  cut_off,            // the data ends inside a frame record
+  short_record,       // a record's size is less than its own header
+  bad_chunk,          // a chunk's size is less than its own header
+  chunk_overrun,      // a chunk's decoder needs more than its record holds, or reads into the next chunk
+  chunk_past_record,  // a chunk's size runs past the end of its record (cut there)
+  row_overrun,        // a run-length row's packets run past the frame's width (the picture is clipped)
+};
+// Where something was met: the frame record (from 1; prefix records are not counted),
+// the chunk in it (from 1; 0: the record itself), that chunk's type, and a count of
+// bytes or pixels that says how much (see the fields that use it).
+struct FlicPlace {
+  uint32_t record;
+  uint32_t chunk;
+  uint32_t chunk_type;
+  uint64_t amount;
+};
+struct FlicReport {
+  uint32_t records;         // frame records decoded (the ring frame and any later ones included)
+  uint32_t prefix_records;  // prefix records passed over
+  uint32_t quirks;          // FlicQuirk bits
+  FlicPlace short_chunk;    // the first short chunk; amount: the bytes it lacks
+  FlicPlace long_record;    // the long last record; amount: the bytes its size runs past the end
+  FlicDamage damage;        // the first damage met
+  FlicPlace damaged;        // where; amount: pixels past the row for row_overrun, else 0
+  bool at_end;              // the decoder has met the end of the data or stopped at damage
+};
+
 // A playback context, filled by flic_open and owned by the caller.
 struct FlicContext {
-  int32_t handle;        // the open file (the platform's whole handle)
-  uint32_t next_offset;  // offset of the next frame in the stream buffer (memory mode)
-  uint16_t frame_count;  // the header's frame count
-  uint16_t width;        // the header's width
-  uint16_t height;       // the header's height
-  uint16_t delay;        // pause after each frame, in 18.2 Hz ticks
-  uint16_t resident;     // 1 when the last decode ran on data in memory
-  uint16_t lost;         // 1 once the file could not be moved to where the next record starts
-  uint32_t frame_us;     // exact time between frames, in microseconds (0: no pause)
+  int32_t handle;         // the open file (the platform's whole handle)
+  uint32_t next_offset;   // offset of the next frame in the stream buffer (memory mode)
+  uint16_t frame_count;   // the header's frame count
+  uint16_t width;         // the header's width
+  uint16_t height;        // the header's height
+  uint16_t delay;         // pause after each frame, in 18.2 Hz ticks
+  uint16_t resident;      // 1 when the last decode ran on data in memory
+  uint16_t lost;          // 1 once the file could not be moved to where the next record starts
+  uint32_t frame_us;      // exact time between frames, in microseconds (0: no pause)
+  FlicReport report;      // what the decoder met since flic_open or the last rewind
+  uint32_t* chunk_tally;  // null (after flic_open), or 65536 counters of the chunk types met
 };
 
 // Reads the first 128 bytes of a file into header: 0 for a FLIC, -1 when it cannot be
@@ -58,6 +98,13 @@ int32_t flic_size(const uint8_t* header, int32_t* width, int32_t* height);
 int32_t flic_open(const char* file_name, FlicContext* context);
 // Closes the context's file; 0.
 int32_t flic_close(FlicContext* context);
+// The animation frames the decoder finished: its frame records, up to the header's
+// frame count (the ring frame and records after it are not animation frames).
+int32_t flic_frames_decoded(const FlicContext* context);
+// Walks a whole file without drawing (GFX_FLAG_SURVEY) and closes it again: the
+// context's report then says what the file holds. tally, when not null, counts the
+// chunk types met (65536 counters). 0, or flic_open's result.
+int32_t flic_survey(const char* file_name, FlicContext* context, uint32_t* tally);
 // Decodes the next count frames (all when negative) into the active buffer; returns
 // the frames decoded. A frame cut off by the end of the data is not counted (what it
 // drew stays); a chunk that holds less than its decoder needs ends the call with one

@@ -79,6 +79,8 @@ int32_t flic_open(const char* file_name, FlicContext* context) {
   set_timing(header, context);
   context->resident = 0;
   context->lost = 0;
+  context->report = FlicReport{};
+  context->chunk_tally = nullptr;
   gfx_state.frame_due_valid = 0;  // a new file's frames are timed afresh
   return 0;
 }

@@ -54,8 +54,9 @@ void flic_uncompressed_chunk(FlicDecoder& d) {
 }
 
 // Per row: an ignored packet count, then packets until the row's width is covered:
-// a count of 0 or more is a run of one value, a negative count a literal. Packets
-// are decoded whole, but nothing right of the frame's width is written. The packets
+// a count of 0 or more is a run of one value, a negative count a literal. A line's
+// packets cover it exactly: one that runs past the frame's width is damage, decoded
+// whole but written only up to the width. The packets
 // that lie wholly in the stream buffer are taken from there, any other through the
 // stream reader, by the same routine.
 void flic_byte_run_chunk(FlicDecoder& d) {
@@ -73,5 +74,6 @@ void flic_byte_run_chunk(FlicDecoder& d) {
       fs_give_back(s, r);
       if (left > 0) byte_run_packet(FdStreamBytes{d}, line, x, left);
     }
+    if (left < 0 && !fs_stopped(s)) fdec_damage(d, FlicDamage::row_overrun, static_cast<uint64_t>(-left));
   }
 }

@@ -18,6 +18,7 @@ enum class RecordEnd {
   end_of_file,    // no record is left: the data ends at a record boundary
   short_record,   // a record too short for its own header
   cut_off,        // the data ends inside the record
+  bad_chunk,      // a chunk too short for its own header
   chunk_overrun,  // a chunk's decoder wanted more than the chunk holds
 };
 
@@ -60,11 +61,12 @@ bool decode_chunk(FlicDecoder& d, uint32_t type, Pass pass) {
 }
 
 // The chunks of a frame whose header has been read. A chunk's decoder may read on
-// past the chunk's size (some writers give sizes a few bytes short of the data they
-// wrote) but never past the frame record: the frame then counts as a chunk overrun.
-// A chunk that claims more than the record holds is cut at the record's end, and a
-// frame whose remaining bytes cannot hold a chunk header has no more chunks, whatever
-// its chunk count says.
+// past the chunk's size but never past the frame record: some writers give the last
+// chunk of a frame a size a few bytes short of the data they wrote, inside a longer
+// record, which is read through as a quirk; a chunk that reads into the next chunk is
+// damage. A chunk that claims more than the record holds is cut at the record's end,
+// and a frame whose remaining bytes cannot hold a chunk header has no more chunks,
+// whatever its chunk count says.
 struct FrameWalk {
   int64_t left;      // bytes of the record not yet covered by chunk sizes
   uint32_t chunks;   // chunks to walk; on return, the chunks begun
@@ -79,11 +81,16 @@ RecordEnd decode_chunks(FlicDecoder& d, FrameWalk& walk, Pass pass) {
   for (uint32_t c = 0; c < chunks && frame_left >= FLIC_CHUNK_HEADER_SIZE; ++c) {
     walk.chunks = c + 1;
     s.limit = FLIC_NO_LIMIT;
-    const int64_t size = std::min<int64_t>(fs_long(s), frame_left);
+    const int64_t claimed = fs_long(s);
+    const int64_t size = std::min(claimed, frame_left);
     const uint32_t type = fs_word(s);
+    d.at.chunk = c + 1;
+    d.at.chunk_type = type;
     if (s.end_of_data) return RecordEnd::cut_off;
+    if (claimed > frame_left) fdec_damage(d, FlicDamage::chunk_past_record);
     // A size smaller than the chunk's own header leaves its data nowhere to be.
-    if (size < FLIC_CHUNK_HEADER_SIZE) return RecordEnd::chunk_overrun;
+    if (size < FLIC_CHUNK_HEADER_SIZE) return RecordEnd::bad_chunk;
+    if (pass == Pass::all && d.tally != nullptr) ++d.tally[type];
     frame_left -= size;
     const uint64_t data = static_cast<uint64_t>(size - FLIC_CHUNK_HEADER_SIZE);
     const uint64_t reach = data + static_cast<uint64_t>(frame_left);  // to the record's end
@@ -91,8 +98,19 @@ RecordEnd decode_chunks(FlicDecoder& d, FrameWalk& walk, Pass pass) {
     if (pixels_drawn && is_colour_chunk(type)) walk.colour_late = true;
     if (decode_chunk(d, type, pass)) pixels_drawn = true;
     if (s.end_of_data) return RecordEnd::cut_off;
+    if (s.overrun) return RecordEnd::chunk_overrun;
     const uint64_t used = reach - s.limit;
-    if (s.overrun || used > data) return RecordEnd::chunk_overrun;
+    if (used > data) {
+      const uint64_t lacking = used - data;
+      frame_left -= static_cast<int64_t>(lacking);
+      if (c + 1 < chunks && frame_left >= FLIC_CHUNK_HEADER_SIZE) return RecordEnd::chunk_overrun;
+      if (pass == Pass::all && (d.report->quirks & FLIC_QUIRK_SHORT_CHUNK) == 0) {
+        d.report->quirks |= FLIC_QUIRK_SHORT_CHUNK;
+        d.report->short_chunk = d.at;
+        d.report->short_chunk.amount = lacking;
+      }
+      continue;
+    }
     fs_skip(s, data - used);  // padding, or whatever the decoder left
     if (s.end_of_data) return RecordEnd::cut_off;
   }
@@ -118,9 +136,27 @@ RecordEnd decode_frame_chunks(FlicDecoder& d, uint32_t chunks, int64_t& frame_le
   return end;
 }
 
-RecordEnd decode_record(FlicDecoder& d) {
+// The damage a record's end shows, or none.
+FlicDamage damage_of(RecordEnd end) {
+  switch (end) {
+    case RecordEnd::short_record:
+      return FlicDamage::short_record;
+    case RecordEnd::cut_off:
+      return FlicDamage::cut_off;
+    case RecordEnd::bad_chunk:
+      return FlicDamage::bad_chunk;
+    case RecordEnd::chunk_overrun:
+      return FlicDamage::chunk_overrun;
+    default:
+      return FlicDamage::none;
+  }
+}
+
+RecordEnd walk_record(FlicDecoder& d) {
   FlicStream& s = d.s;
+  FlicReport& report = *d.report;
   s.limit = FLIC_NO_LIMIT;
+  d.at = FlicPlace{report.records + 1, 0, 0, 0};
   const uint32_t first = fs_byte(s);
   if (s.end_of_data) return RecordEnd::end_of_file;
   const uint32_t size = first | (fs_byte(s) << 8) | (fs_word(s) << 16);
@@ -129,7 +165,9 @@ RecordEnd decode_record(FlicDecoder& d) {
   if (type == FLIC_PREFIX_TYPE) {
     if (size < FLIC_RECORD_SIZE_AND_TYPE) return RecordEnd::short_record;
     fs_skip(s, size - FLIC_RECORD_SIZE_AND_TYPE);
-    return s.end_of_data ? RecordEnd::cut_off : RecordEnd::prefix;
+    if (s.end_of_data) return RecordEnd::cut_off;
+    ++report.prefix_records;
+    return RecordEnd::prefix;
   }
   // Sizes below the header, and sizes negative as signed numbers, end the decode.
   if (static_cast<int32_t>(size - FLIC_RECORD_HEADER_SIZE) < 0) return RecordEnd::short_record;
@@ -139,8 +177,30 @@ RecordEnd decode_record(FlicDecoder& d) {
   if (s.end_of_data) return RecordEnd::cut_off;
   const RecordEnd end = decode_frame_chunks(d, chunks, frame_left);
   if (end != RecordEnd::frame) return end;
-  fs_skip(s, static_cast<uint64_t>(frame_left));
-  return s.end_of_data ? RecordEnd::cut_off : RecordEnd::frame;
+  // A record whose size runs past the end of the file while all its chunks are whole
+  // loses nothing: a writer's quirk.
+  const uint64_t missing = fs_skip(s, static_cast<uint64_t>(frame_left));
+  if (missing > 0 && (report.quirks & FLIC_QUIRK_LONG_LAST_RECORD) == 0) {
+    report.quirks |= FLIC_QUIRK_LONG_LAST_RECORD;
+    report.long_record = d.at;
+    report.long_record.chunk = 0;
+    report.long_record.amount = missing;
+  }
+  ++report.records;
+  return RecordEnd::frame;
+}
+
+// One record, with the damage it shows noted in the report.
+RecordEnd decode_record(FlicDecoder& d) {
+  const RecordEnd end = walk_record(d);
+  const FlicDamage damage = damage_of(end);
+  if (damage != FlicDamage::none) {
+    if (end != RecordEnd::bad_chunk && end != RecordEnd::chunk_overrun && end != RecordEnd::cut_off)
+      d.at.chunk = d.at.chunk_type = 0;
+    fdec_damage(d, damage);
+  }
+  if (end != RecordEnd::frame && end != RecordEnd::prefix) d.report->at_end = true;
+  return end;
 }
 
 // The pause after a record: it ends one frame time after the previous frame's due
@@ -148,7 +208,7 @@ RecordEnd decode_record(FlicDecoder& d) {
 // frame (or has just started).
 void pause_after_frame(const FlicContext* context, uint32_t flags) {
   GfxState& g = gfx_state;
-  if ((flags & GFX_FLAG_NO_PAUSE) || context->frame_us == 0) return;
+  if ((flags & (GFX_FLAG_NO_PAUSE | GFX_FLAG_SURVEY)) || context->frame_us == 0) return;
   const int64_t now = plat_clock_us();
   const int64_t frame_us = context->frame_us;
   int64_t due = now + frame_us;
@@ -171,6 +231,9 @@ int32_t decode_frames(FlicContext* context, int32_t count, uint32_t flags) {
 
   FlicDecoder d{};
   d.flags = flags;
+  d.survey = (flags & GFX_FLAG_SURVEY) != 0;
+  d.report = &context->report;
+  d.tally = context->chunk_tally;
   d.width = context->width;
   d.height = context->height;
   if (flags & GFX_FLAG_AT_POSITION) {
@@ -203,6 +266,7 @@ int32_t decode_frames(FlicContext* context, int32_t count, uint32_t flags) {
       case RecordEnd::short_record:
       case RecordEnd::cut_off:
         return frames;
+      case RecordEnd::bad_chunk:
       case RecordEnd::chunk_overrun:
         return std::max(frames - 1, 0);
     }
@@ -218,7 +282,12 @@ int32_t decode_frames(FlicContext* context, int32_t count, uint32_t flags) {
 
 }  // namespace
 
+int32_t flic_frames_decoded(const FlicContext* context) {
+  return static_cast<int32_t>(std::min<uint32_t>(context->report.records, context->frame_count));
+}
+
 int32_t flic_play(FlicContext* context, int32_t count, uint32_t flags) {
+  if (flags & GFX_FLAG_SURVEY) return decode_frames(context, count, flags);
   int32_t result = 0;
   if (vb_lock()) result = decode_frames(context, count, flags);
   vb_unlock();

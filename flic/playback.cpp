@@ -24,6 +24,7 @@ int32_t flic_skip(FlicContext* context, int32_t n) {
   gfx_state.io_handle = context->handle;
   if (n < 0) {
     context->next_offset = FLIC_FIRST_FRAME_OFFSET;
+    context->report = FlicReport{};
     if (context->resident == 0)
       context->lost = lseek(context->handle, FLIC_FIRST_FRAME_OFFSET, SEEK_SET) < 0 ? 1 : 0;
     return 0;
@@ -42,6 +43,16 @@ int32_t flic_skip(FlicContext* context, int32_t n) {
     if (size < FLIC_RECORD_SIZE_BYTES) return passed;
   }
   return n;
+}
+
+int32_t flic_survey(const char* file_name, FlicContext* context, uint32_t* tally) {
+  const int32_t opened = flic_open(file_name, context);
+  if (opened != 0) return opened;
+  context->chunk_tally = tally;
+  flic_play(context, -1, GFX_FLAG_SURVEY);
+  context->chunk_tally = nullptr;
+  flic_close(context);
+  return 0;
 }
 
 // Every pass after the first starts at the second record (rewind, skip one). Loops

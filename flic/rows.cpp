@@ -33,7 +33,8 @@ void fdec_set_row(FlicDecoder& d, int64_t row) {
   d.row = row;
   d.line.width = g.active_width;
   d.line.map = g.flic_colour_map;
-  d.line.pixels = row >= 0 && row < g.active_height ? g.pixel_address + row * g.row_pitch : nullptr;
+  d.line.pixels =
+      !d.survey && row >= 0 && row < g.active_height ? g.pixel_address + row * g.row_pitch : nullptr;
 }
 
 void fdec_put_clipped(FlicLine line, int64_t x, const uint8_t* values, int64_t n) {
@@ -81,7 +82,7 @@ bool fdec_put_frame_directly(FlicDecoder& d) {
   FlicStream& s = d.s;
   const GfxState& g = gfx_state;
   const int64_t width = d.width, height = d.height;
-  if (s.memory || fs_stopped(s) || width <= 0 || height <= 0) return false;
+  if (d.survey || s.memory || fs_stopped(s) || width <= 0 || height <= 0) return false;
   const uint64_t total = static_cast<uint64_t>(width) * static_cast<uint64_t>(height);
   if (total <= s.left || s.limit < total) return false;
   if (d.origin_x < 0 || d.origin_y < 0 || d.origin_x + width > g.active_width ||

@@ -92,7 +92,7 @@ uint32_t fs_byte_refill(FlicStream& s) {
   return *s.pos++;
 }
 
-void fs_skip(FlicStream& s, uint64_t n) {
+uint64_t fs_skip(FlicStream& s, uint64_t n) {
   while (n > 0 && fs_ensure(s)) {
     const uint32_t take = static_cast<uint32_t>(std::min<uint64_t>({n, s.left, s.limit}));
     s.pos += take;
@@ -100,6 +100,7 @@ void fs_skip(FlicStream& s, uint64_t n) {
     s.limit -= take;
     n -= take;
   }
+  return n;
 }
 
 void fs_restore(FlicStream& s, const FlicMark& mark) {

@@ -25,6 +25,9 @@ constexpr uint32_t GFX_FLAG_NO_PAUSE = 1;     // flic_play: no pause; pcx_show: 
 constexpr uint32_t GFX_FLAG_AT_POSITION = 2;  // place the image at the drawing position
 constexpr uint32_t GFX_FLAG_MEMORY = 4;       // the file's bytes are in the stream buffer
 constexpr uint32_t GFX_FLAG_NO_REDUCE = 8;    // skip the colour reduction or fitting
+// flic_play: walk and judge the frames without drawing: no buffer is needed, no pixel
+// is written, the colours are left alone and no pause is made.
+constexpr uint32_t GFX_FLAG_SURVEY = 16;
 
 // The fewest retries of a copy onto a lost primary surface before the blit gives up.
 constexpr int GFX_BLIT_RETRIES = 4;

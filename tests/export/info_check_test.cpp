@@ -45,13 +45,14 @@ TEST(Info, CountsEveryChunkTypeOfAMadeFile) {
   ASSERT_EQ(run.status, 0) << run.err;
   std::vector<std::pair<std::string, std::string>> expected = {
       {"format", "FLC"},       {"width", "32"},
-      {"height", "24"},        {"frames", "2"},
+      {"height", "24"},        {"header_frames", "2"},
       {"speed", "70"},         {"delay_ms", "70"},
       {"delay_ticks", "1"},    {"file_size", std::to_string(with_stamp.bytes.size())},
-      {"frame_records", "3"},  {"prefix_records", "1"},
-      {"chunks_type_4", "1"},  {"chunks_type_13", "1"},
-      {"chunks_type_15", "1"}, {"chunks_type_16", "1"},
-      {"chunks_type_18", "1"}, {"damage", "none"}};
+      {"prefix_records", "1"}, {"chunks_type_4", "1"},
+      {"chunks_type_13", "1"}, {"chunks_type_15", "1"},
+      {"chunks_type_16", "1"}, {"chunks_type_18", "1"},
+      {"frames", "2"},         {"ring frame", "present"},
+      {"records", "3"},        {"damage", "none"}};
   EXPECT_EQ(key_values(run.out), expected);
 }
 
@@ -111,7 +112,7 @@ TEST(Info, DescribesTheSampleAnimations) {
     EXPECT_EQ(value_of(run.out, "height"), e.size[1]) << e.file;
     EXPECT_EQ(value_of(run.out, "frames"), e.frames) << e.file;
     EXPECT_EQ(value_of(run.out, "speed"), e.speed) << e.file;
-    EXPECT_EQ(value_of(run.out, "frame_records"), std::to_string(std::atoi(e.frames) + 1)) << e.file;
+    EXPECT_EQ(value_of(run.out, "records"), std::to_string(std::atoi(e.frames) + 1)) << e.file;
     EXPECT_NE(value_of(run.out, e.chunk_key), "(absent)") << e.file;
     EXPECT_EQ(value_of(run.out, "damage"), "none") << e.file;
   }
@@ -149,14 +150,14 @@ TEST(Info, DescribesPcxPictures) {
   }
 }
 
-// --check ------------------------------------------------------------------------------
+// --check, --info and the export: one verdict and one frame count ----------------------
 
-struct CheckCase {
+struct VerdictCase {
   const char* name;
   std::function<std::vector<uint8_t>()> make;
   int status;
-  const char* reason;  // part of the error line; empty for a sound file
-  int frames;          // frames decoded, -1 when not fixed
+  const char* said;  // part of the damage line (status 1) or of a note (status 0); may be empty
+  int frames;        // animation frames decoded, -1 when not fixed
 };
 
 std::vector<uint8_t> sample(const char* name) { return read_bytes(data_file(name)); }
@@ -180,6 +181,13 @@ std::vector<uint8_t> fewer_frames_than_the_header_gives() {
   return w.bytes;
 }
 
+std::vector<uint8_t> last_record_one_byte_past_the_end() {
+  FlicWriter w = made_animation(FLIC_MAGIC_FLC, W, H, 3, 70, 40);
+  const size_t at = w.record_start;  // the ring frame's record
+  w.bytes[at] = static_cast<uint8_t>(w.bytes[at] + 1);
+  return w.bytes;
+}
+
 std::vector<uint8_t> chunk_past_its_frame() {
   FlicWriter w = made_animation(FLIC_MAGIC_FLC, W, H, 2, 70, 40);
   fw_begin_frame(w);
@@ -200,84 +208,121 @@ std::vector<uint8_t> record_smaller_than_its_header() {
   return w.bytes;
 }
 
-std::vector<uint8_t> run_length_data_past_its_chunk() {
-  // The run-length chunk holds two rows' worth of packets for a 24-row frame, so the
-  // decoder reads past the chunk's size.
+// A colour chunk and a run-length chunk whose data is rows, then a black ring frame.
+std::vector<uint8_t> one_run_length_frame(const std::vector<uint8_t>& rows) {
   FlicWriter w;
   fw_begin(w, FLIC_MAGIC_FLC, W, H, 70);
   fw_begin_frame(w);
   fw_palette(w, FLIC_CHUNK_COLOUR_256, made_palette(40).data());
-  fw_chunk(w, FLIC_CHUNK_BYTE_RUN, {1, W, 7, 1, W, 8});
+  fw_chunk(w, FLIC_CHUNK_BYTE_RUN, rows);
   fw_end_frame(w);
-  for (int k = 0; k < 3; k++) {
-    fw_begin_frame(w);
-    fw_black(w);
-    fw_end_frame(w);
-  }
-  fw_finish(w, 3);
+  fw_begin_frame(w);
+  fw_black(w);
+  fw_end_frame(w);
+  fw_finish(w, 1);
   return w.bytes;
 }
 
-void PrintTo(const CheckCase& c, std::ostream* os) { *os << c.name; }
+// Each row one run of W + 3 pixels: packets that cover more than the line.
+std::vector<uint8_t> rows_that_overrun_their_width() {
+  std::vector<uint8_t> rows;
+  for (int y = 0; y < H; y++) rows.insert(rows.end(), {1, W + 3, 7});
+  return one_run_length_frame(rows);
+}
 
-class Check : public ::testing::TestWithParam<CheckCase> {};
+// Two rows' worth of packets for a 24-row frame: the decoder needs more than the
+// chunk and its record hold.
+std::vector<uint8_t> run_length_data_past_its_chunk() { return one_run_length_frame({1, W, 7, 1, W, 8}); }
 
-TEST_P(Check, ExitsByWhetherEveryRecordDecodes) {
+void PrintTo(const VerdictCase& c, std::ostream* os) { *os << c.name; }
+
+class Verdict : public ::testing::TestWithParam<VerdictCase> {};
+
+// --check, --info and an export of every frame exit alike, give the same frame count
+// (the export as its number of files) and say the same damage or notes.
+TEST_P(Verdict, IsTheSameInEveryMode) {
+  const VerdictCase& c = GetParam();
   Scratch scratch;
   std::string input = scratch.path("input.flc");
-  write_bytes(input, GetParam().make());
-  ToolRun run = run_export({"--check", input}, scratch);
-  EXPECT_EQ(run.status, GetParam().status) << run.err;
-  if (GetParam().frames >= 0) {
-    EXPECT_EQ(value_of(run.out, "frames"), std::to_string(GetParam().frames));
-  }
-  std::string seconds = value_of(run.out, "decode_seconds");
-  char* end = nullptr;
-  double s = std::strtod(seconds.c_str(), &end);
-  EXPECT_TRUE(end && *end == '\0' && s >= 0 && s < 60) << seconds;
-  if (GetParam().status == 0) {
-    EXPECT_TRUE(run.err.empty()) << run.err;
-  } else {
-    EXPECT_NE(run.err.find(input + ": damaged: "), std::string::npos) << run.err;
-    EXPECT_NE(run.err.find(GetParam().reason), std::string::npos) << run.err;
-  }
-  if (GetParam().status == 0 && GetParam().frames > 0) {
-    EXPECT_EQ(value_of(run.out, "ring frame"),
-              std::string(GetParam().name) == "NoRingFrame" ? "none" : "present");
-  }
+  write_bytes(input, c.make());
+  ToolRun check = run_export({"--check", input}, scratch);
+  ToolRun info = run_export({"--info", input}, scratch);
   EXPECT_EQ(scratch.files(), std::vector<std::string>{"input.flc"});
+  ToolRun exported = run_export({input, "f%03d.png"}, scratch);
+  const std::string frames = value_of(check.out, "frames");
+  if (c.frames >= 0) {
+    EXPECT_EQ(frames, std::to_string(c.frames));
+  }
+  EXPECT_EQ(value_of(info.out, "frames"), frames);
+  const int files = static_cast<int>(scratch.files().size()) - 1;
+  if (std::atoi(frames.c_str()) > 0 || c.status == 0) {
+    EXPECT_EQ(std::to_string(files), frames);
+  }
+  std::string seconds = value_of(check.out, "decode_seconds");
+  char* end = nullptr;
+  double time = std::strtod(seconds.c_str(), &end);
+  EXPECT_TRUE(end && *end == '\0' && time >= 0 && time < 60) << seconds;
+  for (const ToolRun* run : {&check, &info, &exported}) {
+    EXPECT_EQ(run->status, c.status) << run->err;
+    if (c.status == 0) {
+      EXPECT_TRUE(run->err.empty()) << run->err;
+    } else {
+      EXPECT_NE(run->err.find(input + ": damaged: "), std::string::npos) << run->err;
+      EXPECT_NE(run->err.find(c.said), std::string::npos) << run->err;
+    }
+  }
+  if (c.status == 0) {
+    EXPECT_EQ(value_of(info.out, "damage"), "none");
+    EXPECT_NE(check.out.find(c.said), std::string::npos) << check.out;
+    EXPECT_NE(info.out.find(c.said), std::string::npos) << info.out;
+  }
+  EXPECT_EQ(value_of(info.out, "ring frame"), value_of(check.out, "ring frame"));
+  EXPECT_EQ(value_of(info.out, "records"), value_of(check.out, "records"));
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Check, Check,
+    Files, Verdict,
     ::testing::Values(
-        CheckCase{"MadeFile", [] { return made(3); }, 0, "", 4},
-        CheckCase{"Walk", [] { return sample("walk-320x200.fli"); }, 0, "", 20},
-        CheckCase{"Sun", [] { return sample("sun-146x140.flc"); }, 0, "", 11},
-        CheckCase{"Text", [] { return sample("text-321x74.flc"); }, 0, "", 2},
-        // Its uncompressed chunk holds 194 of the 196 bytes of a 14 x 14 frame.
-        CheckCase{"BulletWithAShortChunk", [] { return sample("bullet-14x14.flc"); }, 1,
-                  "frame 1 stops decoding", 0},
-        CheckCase{"Dance", [] { return sample("dance-640x480.flc"); }, 0, "", 101},
-        CheckCase{"Cycle", [] { return sample("cycle-320x200.fli"); }, 0, "", 91},
-        CheckCase{"EmptyAnimation", [] { return sample("empty-0x0.flc"); }, 0, "", 0},
-        // Many writers leave the ring frame out: not damage.
-        CheckCase{"NoRingFrame", without_ring_frame, 0, "", 4},
-        CheckCase{"FewerFramesThanTheHeaderGives", fewer_frames_than_the_header_gives, 1,
-                  "holds 4 frames; its header gives 6", 4},
-        CheckCase{"SunCutInAFrame", [] { return cut(sample("sun-146x140.flc"), 30000); }, 1,
-                  "runs past the end of the file", -1},
-        CheckCase{"SunCutInARecordHeader",
-                  [] {
-                    std::vector<uint8_t> b = sample("sun-146x140.flc");
-                    return cut(b, b.size() - 1);
-                  },
-                  1, "runs past the end of the file", -1},
-        CheckCase{"ChunkPastItsFrame", chunk_past_its_frame, 1, "runs past the end of its frame record", -1},
-        CheckCase{"RecordSmallerThanItsHeader", record_smaller_than_its_header, 1,
-                  "less than its 16-byte header", 3},
-        CheckCase{"DecoderReadsPastAChunk", run_length_data_past_its_chunk, 1, "frame 1 stops decoding", 0}),
+        VerdictCase{"MadeFile", [] { return made(3); }, 0, "", 3},
+        VerdictCase{"Walk", [] { return sample("walk-320x200.fli"); }, 0, "", 19},
+        VerdictCase{"Sun", [] { return sample("sun-146x140.flc"); }, 0, "", 10},
+        VerdictCase{"Text", [] { return sample("text-321x74.flc"); }, 0, "", 1},
+        // Its uncompressed chunk holds 194 of the 196 bytes of a 14 x 14 frame; the
+        // other two are in its record.
+        VerdictCase{"BulletWithAShortChunk", [] { return sample("bullet-14x14.flc"); }, 0,
+                    "note: frame 1: chunk 3 (type 16) is 2 bytes short of its data", 1},
+        VerdictCase{"Dance", [] { return sample("dance-640x480.flc"); }, 0, "", 100},
+        VerdictCase{"Cycle", [] { return sample("cycle-320x200.fli"); }, 0, "", 90},
+        VerdictCase{"LastRecordOneBytePastTheEnd", last_record_one_byte_past_the_end, 0,
+                    "note: frame 4: its record's size runs 1 byte past the end of the file", 3},
+        VerdictCase{"NoRingFrame", without_ring_frame, 0, "note: no ring frame", 4},
+        VerdictCase{"FewerFramesThanTheHeaderGives", fewer_frames_than_the_header_gives, 1,
+                    "holds 4 frames; its header gives 6", 4},
+        VerdictCase{"RowsThatOverrunTheirWidth", rows_that_overrun_their_width, 1,
+                    "frame 1: a run-length row's packets run 3 pixels past the frame's width", 1},
+        VerdictCase{"SunCutInAFrame", [] { return cut(sample("sun-146x140.flc"), 30000); }, 1,
+                    "the file ends inside its record", -1},
+        VerdictCase{"SunCutInARecordHeader",
+                    [] {
+                      std::vector<uint8_t> b = sample("sun-146x140.flc");
+                      return cut(b, b.size() - 1);
+                    },
+                    1, "frame 11: the file ends inside its record", 10},
+        VerdictCase{"ChunkPastItsFrame", chunk_past_its_frame, 1,
+                    "frame 4: chunk 1 (type 18) runs past the end of its record", 2},
+        VerdictCase{"RecordSmallerThanItsHeader", record_smaller_than_its_header, 1,
+                    "frame 4: its record's size is less than its 16-byte header", 2},
+        VerdictCase{"DecoderReadsPastAChunk", run_length_data_past_its_chunk, 1,
+                    "frame 1: chunk 2 (type 15) needs more data than its size and its record hold", 0}),
     [](const auto& p) { return std::string(p.param.name); });
+
+TEST(Check, AnEmptyAnimationIsSound) {
+  Scratch scratch;
+  ToolRun run = run_export({"--check", data_file("empty-0x0.flc")}, scratch);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(value_of(run.out, "frames"), "0");
+  EXPECT_EQ(value_of(run.out, "records"), "0");
+}
 
 TEST(Check, PcxPictures) {
   Scratch scratch;

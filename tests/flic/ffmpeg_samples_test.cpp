@@ -85,7 +85,7 @@ INSTANTIATE_TEST_SUITE_P(Samples, FfmpegSampleFrames,
 // ffmpeg wants uncompressed rows padded to a multiple of 4 and skips this file's
 // chunk (194 bytes of unpadded 14-pixel rows) altogether. The chunk's size is also 2
 // bytes short of 14 x 14, but the frame record holds the last two pixels: the decoder
-// reads on to draw the whole picture, then reports the overrun (no frame counted).
+// reads on to draw the whole picture, counts the frame and notes the quirk.
 TEST_F(FfmpegSamples, BulletUncompressedChunkShortByTwoBytesDrawsTheWholePicture) {
   open_sample("bullet-14x14.flc");
   std::ifstream in(data_file("bullet-14x14.flc"), std::ios::binary);
@@ -93,8 +93,11 @@ TEST_F(FfmpegSamples, BulletUncompressedChunkShortByTwoBytesDrawsTheWholePicture
   constexpr size_t chunk_data = 200 + 16 + 260 + 778 + 6;  // frame, stamp and colour chunks before it
   const std::vector<uint8_t> expected(file.begin() + chunk_data, file.begin() + chunk_data + 14 * 14);
   fill_buffer(0xEE);
-  EXPECT_EQ(flic_play(&context_, 1, RAW_INDICES), 0);
+  EXPECT_EQ(flic_play(&context_, 1, RAW_INDICES), 1);
   EXPECT_EQ(picture(), expected);
+  EXPECT_EQ(context_.report.quirks, FLIC_QUIRK_SHORT_CHUNK);
+  EXPECT_EQ(context_.report.short_chunk.amount, 2u);
+  EXPECT_EQ(context_.report.damage, FlicDamage::none);
   // The colour chunk before it still set the file palette and reached entries 10-245.
   EXPECT_EQ(gfx_state.logical_palette.entries[10].red, gfx_state.flic_file_palette[30]);
 }

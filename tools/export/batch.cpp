@@ -32,7 +32,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-enum class Verdict { ok, damaged, unreadable, skipped, failed };
 const char* const VERDICT_NAMES[] = {"ok", "damaged", "unreadable", "skipped", "failed"};
 
 struct Entry {
@@ -141,28 +140,6 @@ std::vector<std::string> lines_of(const std::string& text) {
   return lines;
 }
 
-// The one-file command's error lines as one reason: without the program's name, the
-// file's name or a leading "damaged: ".
-std::string reason_of(const std::string& errors, const std::string& path) {
-  std::string reason;
-  for (std::string line : lines_of(errors)) {
-    for (const std::string& prefix : {std::string("moxflic-export: "), path + ": ", std::string("damaged: ")})
-      if (line.rfind(prefix, 0) == 0) line.erase(0, prefix.size());
-    if (line.empty()) continue;
-    reason += (reason.empty() ? "" : "; ") + line;
-  }
-  return reason;
-}
-
-std::vector<std::pair<std::string, std::string>> facts_of(const std::string& text) {
-  std::vector<std::pair<std::string, std::string>> facts;
-  for (const std::string& line : lines_of(text)) {
-    const size_t colon = line.find(": ");
-    if (colon != std::string::npos) facts.emplace_back(line.substr(0, colon), line.substr(colon + 2));
-  }
-  return facts;
-}
-
 bool is_flic(const std::string& path) {
   FileReader reader{};
   std::string ignored;
@@ -194,12 +171,14 @@ void decide(const Options& options, Entry& e) {
     e.reason = why;
     return;
   }
-  const int out = memfd_create("moxflic-out", 0), err = memfd_create("moxflic-err", 0);
-  if (out < 0 || err < 0 || dup2(out, STDOUT_FILENO) < 0 || dup2(err, STDERR_FILENO) < 0) {
+  // The verdict comes from the command's outcome; its messages go nowhere.
+  const int quiet = open("/dev/null", O_WRONLY);
+  if (quiet < 0 || dup2(quiet, STDOUT_FILENO) < 0 || dup2(quiet, STDERR_FILENO) < 0) {
     e.verdict = Verdict::failed;
     e.reason = std::string("cannot start a worker: ") + std::strerror(errno);
     return;
   }
+  command_outcome() = Outcome{};
   Options one = options;
   one.batch = false;
   one.input = e.path;
@@ -220,28 +199,22 @@ void decide(const Options& options, Entry& e) {
   }
   std::fflush(stdout);
   std::fflush(stderr);
-  const std::string said = text_of(out), errors = text_of(err);
-  if (options.command != Command::export_file) {
-    const auto facts = facts_of(said);
-    e.facts.insert(e.facts.end(), facts.begin(), facts.end());
+  const Outcome& outcome = command_outcome();
+  e.verdict = outcome.verdict;
+  e.reason = outcome.reason;
+  // The one-file command's messages name the file first; the record does not.
+  if (e.reason.rfind(e.path + ": ", 0) == 0) e.reason.erase(0, e.path.size() + 2);
+  if (options.command != Command::export_file)
+    e.facts.insert(e.facts.end(), outcome.facts.begin(), outcome.facts.end());
+  for (const std::string& note : outcome.notes) e.facts.emplace_back("note", note);
+  if (status != EXIT_OK && e.verdict == Verdict::ok) {
+    e.verdict = Verdict::failed;
+    e.reason = "gave no reason for failing";
   }
-  e.reason = reason_of(errors, e.path);
-  if (status != EXIT_OK) {
-    // Only a file the one-file command calls damaged is damaged (an export still wrote
-    // what decodes); a picture too large to decode, or an output that cannot be
-    // written, is not.
-    const bool damaged = errors.find(": damaged: ") != std::string::npos;
-    e.verdict = damaged                                   ? Verdict::damaged
-                : options.command == Command::export_file ? Verdict::failed
-                                                          : Verdict::unreadable;
-    if (e.reason.empty()) e.reason = "cannot be decoded";
-  } else if (options.command == Command::info) {
-    for (const auto& [key, value] : e.facts)
-      if (key == "damage" && value != "none") {
-        e.verdict = Verdict::damaged;
-        e.reason = value;
-      }
-  }
+  // An output that cannot be written fails an export; a file that cannot be decoded
+  // is unreadable.
+  if (e.verdict == Verdict::unreadable && options.command == Command::export_file)
+    e.verdict = Verdict::failed;
 }
 
 // A settled entry as lines: the verdict and reason, then each fact, tab-separated

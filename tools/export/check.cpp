@@ -11,57 +11,51 @@
 
 namespace {
 
-constexpr uint32_t SMALLEST_FRAME_RECORD = 16;
-
 using Clock = std::chrono::steady_clock;
 
-int report(const Options& options, int frames, double seconds, const std::string& damage) {
-  std::printf("frames: %d\ndecode_seconds: %.6f\n", frames, seconds);
+int report(const Options& options, const std::string& damage) {
   std::fflush(stdout);
   if (damage.empty()) return EXIT_OK;
-  report_error(options.input + ": damaged: " + damage);
+  report_damage(options.input, damage);
   return EXIT_BAD_INPUT;
 }
 
-// Decodes frames until the decoder finds no more, the ring frame included.
-int decode_all(FlicContext& context, uint64_t file_size, double& seconds) {
-  // No file holds more frames than 16-byte records fit in it; a bound against loops.
-  uint64_t most = file_size / SMALLEST_FRAME_RECORD + 1;
-  int frames = 0;
-  Clock::time_point start = Clock::now();
-  while (static_cast<uint64_t>(frames) < most && flic_play(&context, 1, GFX_FLAG_NO_PAUSE) == 1) frames++;
-  seconds = std::chrono::duration<double>(Clock::now() - start).count();
-  return frames;
+void report_seconds(double seconds) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.6f", seconds);
+  report_fact("decode_seconds", text);
 }
 
+// Decodes every record as the viewer does, the ring frame included, one call a frame;
+// a picture without a size is walked without drawing.
 int flic_check(const Options& options) {
-  FlicWalk walk;
-  std::string reason;
-  if (!flic_walk(options.input, walk, reason)) {
-    report_error(options.input + ": " + reason);
+  uint8_t header[FLIC_HEADER_SIZE];
+  if (flic_check_header(options.input.c_str(), header) != 0) {
+    report_error(options.input + ": cannot be opened as a FLIC file");
     return EXIT_BAD_INPUT;
   }
-  const FlicHeaderFacts& header = walk.header;
-  int frames = 0;
-  double seconds = 0;
-  if (header.width == 0 || header.height == 0) {
-    if (walk.frame_records > 0)
-      return report(options, 0, 0, "its frames have no size (0 pixels wide or high)");
-  } else {
-    if (!canvas_open(header.width, header.height)) {
-      canvas_close();
-      report_error(canvas_too_large(options.input, header.width, header.height));
-      return EXIT_BAD_INPUT;
-    }
-    FlicContext context{};
-    if (flic_open(options.input.c_str(), &context) == 0) {
-      frames = decode_all(context, walk.file_size, seconds);
-      flic_close(&context);
-    }
+  const uint32_t width = gfx_le16(header + FLIC_WIDTH_OFFSET), height = gfx_le16(header + FLIC_HEIGHT_OFFSET);
+  const bool drawn = width > 0 && height > 0;
+  if (drawn && !canvas_open(static_cast<int32_t>(width), static_cast<int32_t>(height))) {
     canvas_close();
+    report_error(canvas_too_large(options.input, width, height));
+    return EXIT_BAD_INPUT;
   }
-  std::printf("ring frame: %s\n", flic_has_ring_frame(walk) ? "present" : "none");
-  return report(options, frames, seconds, flic_damage(walk, frames));
+  FlicContext context{};
+  double seconds = 0;
+  if (flic_open(options.input.c_str(), &context) == 0) {
+    const uint32_t flags = drawn ? GFX_FLAG_NO_PAUSE : GFX_FLAG_SURVEY;
+    const Clock::time_point start = Clock::now();
+    while (flic_play(&context, 1, flags) == 1) {
+    }
+    seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    flic_close(&context);
+  }
+  if (drawn) canvas_close();
+  const FlicVerdict verdict = flic_verdict(context.report, context.frame_count, drawn);
+  report_flic_verdict(verdict);
+  report_seconds(seconds);
+  return report(options, verdict.damage);
 }
 
 int pcx_check(const Options& options) {
@@ -83,7 +77,9 @@ int pcx_check(const Options& options) {
   double seconds = std::chrono::duration<double>(Clock::now() - start).count();
   canvas_close();
   std::string fault = shown == 0 ? pcx_data_fault(options.input, facts) : "the picture cannot be decoded";
-  return report(options, shown == 0 ? 1 : 0, seconds, fault);
+  report_fact("frames", shown == 0 ? "1" : "0");
+  report_seconds(seconds);
+  return report(options, fault);
 }
 
 }  // namespace

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "flic/flic.h"
+
 // Exit codes.
 constexpr int EXIT_OK = 0;
 constexpr int EXIT_BAD_INPUT = 1;  // unreadable, not a FLIC or PCX, damaged, or cannot write
@@ -131,7 +133,7 @@ bool output_wants_one_frame(const OutputName& name);
 // file itself (the same file through any path or link): true with that name in hit.
 bool output_hits_input(const OutputName& name, int frames, const std::string& input, std::string& hit);
 
-// --- Input recognition and description (input_kind.cpp, flic_walk.cpp, pcx_walk.cpp) -
+// --- Input recognition and description (input_kind.cpp, flic_verdict.cpp, pcx_walk.cpp) -
 enum class InputKind { flic, pcx };
 
 // The facts of a FLIC header, read without the library.
@@ -143,16 +145,23 @@ struct FlicHeaderFacts {
   uint32_t speed;  // as stored: 1/70 s for FLI, ms for FLC
 };
 
-// What a bounded walk over a FLIC file's records and chunk headers found.
-struct FlicWalk {
+// A FLIC file's header facts and what the frame decoder found in it, walked once
+// without drawing.
+struct FlicSurvey {
   FlicHeaderFacts header;
   uint64_t file_size;
-  int32_t frame_records;        // whole frame records
-  int32_t frame_records_begun;  // also counting one that the end of the file cuts short
-  int32_t prefix_records;
+  FlicReport report;
   std::vector<uint32_t> chunk_counts;  // by chunk type, 65536 entries
-  bool damaged;
-  std::string damage;  // the first fault found, in words
+};
+
+// A FLIC file judged from what the frame decoder met: one meaning of "frames" and one
+// verdict for every command.
+struct FlicVerdict {
+  int32_t frames;                  // animation frames decoded: the header's count for a sound file
+  int32_t records;                 // frame records decoded, the ring frame and any after it included
+  bool ring_frame;                 // a record follows the animation's frames
+  std::vector<std::string> notes;  // writers' quirks read through, in words
+  std::string damage;              // why the file is damaged ("frame N: ..."), empty when it is not
 };
 
 // The facts of a PCX header.
@@ -169,14 +178,15 @@ struct PcxFacts {
 
 // Opens and classifies an input: true with kind set, or false with the reason.
 bool input_classify(const std::string& name, InputKind& kind, std::string& reason);
-// Walks a FLIC file; false with reason when it cannot be read at all.
-bool flic_walk(const std::string& name, FlicWalk& walk, std::string& reason);
-// Why a walked file is damaged, given how many of its records the decoder finished
-// (the ring frame included), or empty when it is sound. A missing ring frame is not
-// damage.
-std::string flic_damage(const FlicWalk& walk, int records_decoded);
-// Whether a record follows the frames the header gives (the ring frame).
-bool flic_has_ring_frame(const FlicWalk& walk);
+// Reads a FLIC file's header and walks all its records with the frame decoder; false
+// with reason when it cannot be read at all.
+bool flic_survey_file(const std::string& name, FlicSurvey& survey, std::string& reason);
+// Judges the records a decoder walked in a file whose header gives header_frames
+// frames (of no size unless sized). Frames missing from what the header gives are
+// damage only once the decoder has met the end of the data.
+FlicVerdict flic_verdict(const FlicReport& report, uint32_t header_frames, bool sized);
+// Prints a verdict's frame lines and notes, keeping them in the command's outcome.
+void report_flic_verdict(const FlicVerdict& verdict);
 // Reads a PCX header and looks for the colour block; false with reason.
 bool pcx_facts(const std::string& name, PcxFacts& facts, std::string& reason);
 // A reason why a PCX header is not one this program can show, or empty when it is.
@@ -192,9 +202,29 @@ int run_check(const Options& options, InputKind kind);
 // --check, --info or export of many files and folders (batch.cpp).
 int run_batch(const Options& options);
 
-// --- Messages and progress (report.cpp) -----------------------------------------------
-// One line on stderr: "moxflic-export: <text>".
+// --- Messages, the verdict and progress (report.cpp) ------------------------------------
+// What a command decided about its input. The one-file commands fill it as they print,
+// and the many-file mode reads it instead of their messages.
+enum class Verdict { ok, damaged, unreadable, skipped, failed };
+struct Outcome {
+  Verdict verdict = Verdict::ok;
+  std::string reason;                                      // why it is not ok, without the file's name
+  std::vector<std::string> notes;                          // writers' quirks read through
+  std::vector<std::pair<std::string, std::string>> facts;  // the "key: value" lines, in order
+};
+// The outcome of the command this process runs; the many-file mode resets it for each file.
+Outcome& command_outcome();
+// One line on stderr: "moxflic-export: <text>". Until a verdict is given, the outcome
+// becomes unreadable with text as its reason.
 void report_error(const std::string& text);
+// "moxflic-export: INPUT: damaged: WHAT" on stderr; the outcome becomes damaged.
+void report_damage(const std::string& input, const std::string& what);
+// "moxflic-export: TEXT" for an output that could not be written; the outcome becomes failed.
+void report_output_error(const std::string& text);
+// A "key: value" line on stdout, kept in the outcome.
+void report_fact(const std::string& key, const std::string& value);
+// A "note: what" line on stdout, kept in the outcome.
+void report_note(const std::string& what);
 // A progress line on stderr, only when it is a terminal and the work takes a while.
 void progress_begin(int total);
 void progress_step(int done);

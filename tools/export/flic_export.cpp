@@ -8,7 +8,6 @@
 #include "gfx/gfx.h"
 #include "palette/palette.h"
 #include "tools/export/export.h"
-#include "tools/export/file_reader.h"
 
 namespace {
 
@@ -23,24 +22,19 @@ void take_colours(Picture& picture, PaletteMode palette) {
     canvas_take_palette(picture);
 }
 
-// Decodes and writes up to wanted frames; false when writing failed. decoded counts the
-// frames that decoded whole. The viewer shows its first frame whatever the decoder
-// reports (so does the export, when the first frame record was begun), and no frame
-// after a damaged one.
-bool export_frames(const Options& options, const FlicWalk& walk, FlicContext& context, int wanted,
-                   Output& out, int& decoded, std::string& error) {
+// Decodes and writes up to wanted frames; false when writing failed. A frame that
+// does not decode ends the export, but for the first: the viewer shows what the decoder
+// drew of it, and so does the export, when the decoder began it.
+bool export_frames(const Options& options, FlicContext& context, int wanted, Output& out,
+                   std::string& error) {
   Picture picture{};
   picture.width = context.width;
   picture.height = context.height;
   uint32_t flags = decode_flags(options.palette);
-  decoded = 0;
   progress_begin(wanted);
   for (int n = 1; n <= wanted; n++) {
-    if (flic_play(&context, 1, flags) == 1) {
-      decoded++;
-    } else if (n > 1 || walk.frame_records_begun == 0) {
-      break;
-    } else {
+    if (flic_play(&context, 1, flags) != 1) {
+      if (n > 1 || context.report.damage == FlicDamage::none) break;
       wanted = 1;
     }
     canvas_take_pixels(picture);
@@ -52,24 +46,17 @@ bool export_frames(const Options& options, const FlicWalk& walk, FlicContext& co
   return true;
 }
 
-// The records that decode after the exported frames (the ring frame), so that the
-// export judges a file as --check does.
-int decode_rest(FlicContext& context, const FlicWalk& walk, int decoded) {
-  while (decoded < walk.frame_records && flic_play(&context, 1, GFX_FLAG_NO_PAUSE) == 1) decoded++;
-  return decoded;
-}
-
 }  // namespace
 
 int flic_export(const Options& options) {
   const std::string& input = options.input;
-  FlicWalk walk;
-  std::string reason;
-  if (!flic_walk(input, walk, reason)) {
-    report_error(input + ": " + reason);
+  uint8_t header[FLIC_HEADER_SIZE];
+  if (flic_check_header(input.c_str(), header) != 0) {
+    report_error(input + ": cannot be opened as a FLIC file");
     return EXIT_BAD_INPUT;
   }
-  const int width = walk.header.width, height = walk.header.height, frame_count = walk.header.frame_count;
+  const int width = gfx_le16(header + FLIC_WIDTH_OFFSET), height = gfx_le16(header + FLIC_HEIGHT_OFFSET);
+  const int frame_count = gfx_le16(header + FLIC_FRAMES_OFFSET);
   if (frame_count == 0 || width == 0 || height == 0) {
     report_error(input + ": holds no frame to export (its header gives " + std::to_string(frame_count) +
                  " frames of " + std::to_string(width) + " x " + std::to_string(height) + " pixels)");
@@ -89,39 +76,41 @@ int flic_export(const Options& options) {
   // Without the reduction every pixel keeps its file index, also those decoded before
   // the file's first colour chunk: the colour map starts as the identity.
   if (options.palette == PaletteMode::file) gfx_reduce_palette(GFX_FLAG_NO_REDUCE);
-  int wanted = output_wants_one_frame(options.output) ? 1 : frame_count;
+  const bool one_picture = output_wants_one_frame(options.output);
+  const int wanted = one_picture ? 1 : frame_count;
   Output out;
   output_begin(out, options.output);
   std::string error;
-  int decoded = 0;
-  bool written = export_frames(options, walk, context, wanted, out, decoded, error);
-  // A full export judges the whole file as --check does; a single picture only its
-  // first frame.
-  const bool all_frames = wanted == frame_count;
-  if (written && all_frames && decoded == wanted) decoded = decode_rest(context, walk, decoded);
+  const bool written = export_frames(options, context, wanted, out, error);
+  // A full export judges the whole file as --check does (the ring frame and any
+  // records after it decoded too); a single picture only the frame it shows.
+  if (written && !one_picture && context.report.damage == FlicDamage::none)
+    while (flic_play(&context, 1, GFX_FLAG_NO_PAUSE) == 1) {
+    }
   flic_close(&context);
   canvas_close();
   if (!written) {
     output_abandon(out);
-    report_error(error);
+    report_output_error(error);
     return EXIT_BAD_INPUT;
   }
+  const FlicVerdict verdict = flic_verdict(context.report, static_cast<uint32_t>(frame_count), true);
+  command_outcome().notes = verdict.notes;
   if (out.frames_written == 0) {
     output_abandon(out);
-    report_error(input + ": its first frame does not decode; nothing written");
+    report_damage(input,
+                  (verdict.damage.empty() ? std::string("its first frame does not decode") : verdict.damage) +
+                      "; nothing written");
     return EXIT_BAD_INPUT;
   }
   if (!output_end(out, error)) {
-    report_error(error);
+    report_output_error(error);
     return EXIT_BAD_INPUT;
   }
-  const std::string damage = all_frames     ? flic_damage(walk, decoded)
-                             : decoded == 0 ? flic_damage(walk, 0)
-                                            : "";
-  if (damage.empty()) return EXIT_OK;
+  if (verdict.damage.empty()) return EXIT_OK;
   const int n = out.frames_written;
-  report_error(input + ": damaged: " + damage + "; wrote " +
-               (n == 1 ? "frame 1 as the viewer shows it"
-                       : "frames 1 to " + std::to_string(n) + " as the viewer shows them"));
+  report_damage(input, verdict.damage + "; wrote " +
+                           (n == 1 ? "frame 1 as the viewer shows it"
+                                   : "frames 1 to " + std::to_string(n) + " as the viewer shows them"));
   return EXIT_BAD_INPUT;
 }

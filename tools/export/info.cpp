@@ -9,10 +9,8 @@ namespace {
 
 constexpr double MS_PER_S = 1000.0;
 
-void line(const char* key, const std::string& value) { std::printf("%s: %s\n", key, value.c_str()); }
-void line(const char* key, uint64_t value) {
-  std::printf("%s: %llu\n", key, static_cast<unsigned long long>(value));
-}
+void line(const char* key, const std::string& value) { report_fact(key, value); }
+void line(const char* key, uint64_t value) { report_fact(key, std::to_string(value)); }
 
 // The time between frames in milliseconds, whole when it is whole.
 std::string delay_ms(const FlicHeaderFacts& header) {
@@ -27,32 +25,38 @@ std::string delay_ms(const FlicHeaderFacts& header) {
 }
 
 int flic_info(const Options& options) {
-  FlicWalk walk;
+  FlicSurvey survey;
   std::string reason;
-  if (!flic_walk(options.input, walk, reason)) {
+  if (!flic_survey_file(options.input, survey, reason)) {
     report_error(options.input + ": " + reason);
     return EXIT_BAD_INPUT;
   }
   FlicContext context{};
   bool opened = flic_open(options.input.c_str(), &context) == 0;
   if (opened) flic_close(&context);
-  line("format", walk.header.flc ? "FLC" : "FLI");
-  line("width", walk.header.width);
-  line("height", walk.header.height);
-  line("frames", walk.header.frame_count);
-  line("speed", walk.header.speed);
-  line("delay_ms", delay_ms(walk.header));
+  const FlicHeaderFacts& header = survey.header;
+  const FlicVerdict verdict =
+      flic_verdict(survey.report, header.frame_count, header.width > 0 && header.height > 0);
+  line("format", header.flc ? "FLC" : "FLI");
+  line("width", header.width);
+  line("height", header.height);
+  line("header_frames", header.frame_count);
+  line("speed", header.speed);
+  line("delay_ms", delay_ms(header));
   line("delay_ticks", opened ? context.delay : 0);
-  line("file_size", walk.file_size);
-  line("frame_records", static_cast<uint64_t>(walk.frame_records));
-  line("prefix_records", static_cast<uint64_t>(walk.prefix_records));
-  for (size_t type = 0; type < walk.chunk_counts.size(); type++) {
-    if (walk.chunk_counts[type] == 0) continue;
+  line("file_size", survey.file_size);
+  line("prefix_records", survey.report.prefix_records);
+  for (size_t type = 0; type < survey.chunk_counts.size(); type++) {
+    if (survey.chunk_counts[type] == 0) continue;
     std::string key = "chunks_type_" + std::to_string(type);
-    line(key.c_str(), walk.chunk_counts[type]);
+    line(key.c_str(), survey.chunk_counts[type]);
   }
-  line("damage", walk.damaged ? walk.damage : "none");
-  return EXIT_OK;
+  report_flic_verdict(verdict);
+  line("damage", verdict.damage.empty() ? "none" : verdict.damage);
+  std::fflush(stdout);
+  if (verdict.damage.empty()) return EXIT_OK;
+  report_damage(options.input, verdict.damage);
+  return EXIT_BAD_INPUT;
 }
 
 int pcx_info(const Options& options) {
@@ -76,7 +80,10 @@ int pcx_info(const Options& options) {
   line("palette_block", facts.palette_block ? "yes" : "no");
   std::string fault = pcx_data_fault(options.input, facts);
   line("damage", fault.empty() ? "none" : fault);
-  return EXIT_OK;
+  std::fflush(stdout);
+  if (fault.empty()) return EXIT_OK;
+  report_damage(options.input, fault);
+  return EXIT_BAD_INPUT;
 }
 
 }  // namespace

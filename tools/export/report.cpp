@@ -25,7 +25,21 @@ double seconds_since(Clock::time_point t) { return std::chrono::duration<double>
 
 }  // namespace
 
-void report_error(const std::string& text) {
+Outcome& command_outcome() {
+  static Outcome outcome;
+  return outcome;
+}
+
+namespace {
+
+void give_verdict(Verdict verdict, const std::string& reason) {
+  Outcome& o = command_outcome();
+  if (o.verdict != Verdict::ok) return;  // the first verdict stands
+  o.verdict = verdict;
+  o.reason = reason;
+}
+
+void print_error(const std::string& text) {
   progress_end();
   // File names may hold control characters: shown escaped, they cannot move the
   // cursor, clear the screen or forge another line.
@@ -41,6 +55,33 @@ void report_error(const std::string& text) {
     }
   }
   std::fprintf(stderr, "moxflic-export: %s\n", shown.c_str());
+}
+
+}  // namespace
+
+void report_error(const std::string& text) {
+  give_verdict(Verdict::unreadable, text);
+  print_error(text);
+}
+
+void report_damage(const std::string& input, const std::string& what) {
+  give_verdict(Verdict::damaged, what);
+  print_error(input + ": damaged: " + what);
+}
+
+void report_output_error(const std::string& text) {
+  give_verdict(Verdict::failed, text);
+  print_error(text);
+}
+
+void report_fact(const std::string& key, const std::string& value) {
+  command_outcome().facts.emplace_back(key, value);
+  std::printf("%s: %s\n", key.c_str(), value.c_str());
+}
+
+void report_note(const std::string& what) {
+  command_outcome().notes.push_back(what);
+  std::printf("note: %s\n", what.c_str());
 }
 
 void progress_begin(int total) {
