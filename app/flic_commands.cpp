@@ -70,7 +70,11 @@ void load() {
   std::memcpy(app_state.flic_header, header, sizeof header);
   flic_play(&app_state.context, 1, 0);
   app_show_picture();
-  app_state.frame_count = gfx_le16(header + FLIC_FRAMES_OFFSET);
+  // The frames Info names are those the decoder finds, as the converter counts them:
+  // a file that holds fewer than its header gives says how many it holds.
+  FlicContext survey = {};
+  flic_survey(app_state.file_name, &survey, nullptr);
+  app_state.frame_count = static_cast<uint16_t>(flic_frames_decoded(&survey));
   std::memcpy(app_state.loaded_name, app_state.file_name, sizeof app_state.loaded_name);
   std::memcpy(app_state.shown_title, title, sizeof app_state.shown_title);
   app_state.flic_shown = true;

@@ -158,6 +158,7 @@ struct VerdictCase {
   int status;
   const char* said;  // part of the damage line (status 1) or of a note (status 0); may be empty
   int frames;        // animation frames decoded, -1 when not fixed
+  bool first_frame_damaged = false;  // a picture of frame 1 alone is damaged too
 };
 
 std::vector<uint8_t> sample(const char* name) { return read_bytes(data_file(name)); }
@@ -276,6 +277,12 @@ TEST_P(Verdict, IsTheSameInEveryMode) {
     EXPECT_NE(check.out.find(c.said), std::string::npos) << check.out;
     EXPECT_NE(info.out.find(c.said), std::string::npos) << info.out;
   }
+  // A picture of the first frame alone, and a thumbnail, are judged by that frame.
+  for (const std::vector<std::string>& args : {std::vector<std::string>{input, "one.png"},
+                                               std::vector<std::string>{"--size", "8", input, "thumb.png"}}) {
+    ToolRun one = run_export(args, scratch);
+    EXPECT_EQ(one.status, c.first_frame_damaged ? 1 : 0) << args[0] << " " << one.err;
+  }
   EXPECT_EQ(value_of(info.out, "ring frame"), value_of(check.out, "ring frame"));
   EXPECT_EQ(value_of(info.out, "records"), value_of(check.out, "records"));
 }
@@ -299,7 +306,7 @@ INSTANTIATE_TEST_SUITE_P(
         VerdictCase{"FewerFramesThanTheHeaderGives", fewer_frames_than_the_header_gives, 1,
                     "holds 4 frames; its header gives 6", 4},
         VerdictCase{"RowsThatOverrunTheirWidth", rows_that_overrun_their_width, 1,
-                    "frame 1: a run-length row's packets run 3 pixels past the frame's width", 1},
+                    "frame 1: a run-length row's packets run 3 pixels past the frame's width", 1, true},
         VerdictCase{"SunCutInAFrame", [] { return cut(sample("sun-146x140.flc"), 30000); }, 1,
                     "the file ends inside its record", -1},
         VerdictCase{"SunCutInARecordHeader",
@@ -313,7 +320,9 @@ INSTANTIATE_TEST_SUITE_P(
         VerdictCase{"RecordSmallerThanItsHeader", record_smaller_than_its_header, 1,
                     "frame 4: its record's size is less than its 16-byte header", 2},
         VerdictCase{"DecoderReadsPastAChunk", run_length_data_past_its_chunk, 1,
-                    "frame 1: chunk 2 (type 15) needs more data than its size and its record hold", 0}),
+                    "frame 1: chunk 2 (type 15) needs more data than its size and its record hold", 0, true},
+        VerdictCase{"OnlyTheHeader", [] { return cut(made(3), 128); }, 1,
+                    "holds 0 frames; its header gives 3", 0, true}),
     [](const auto& p) { return std::string(p.param.name); });
 
 TEST(Check, AnEmptyAnimationIsSound) {
