@@ -217,6 +217,8 @@ Outcome& command_outcome();
 // One line on stderr: "moxflic-export: <text>". Until a verdict is given, the outcome
 // becomes unreadable with text as its reason.
 void report_error(const std::string& text);
+// "moxflic-export: <text>" on stderr, for a message that is no failure.
+void report_message(const std::string& text);
 // "moxflic-export: INPUT: damaged: WHAT" on stderr; the outcome becomes damaged.
 void report_damage(const std::string& input, const std::string& what);
 // "moxflic-export: TEXT" for an output that could not be written; the outcome becomes failed.

@@ -58,9 +58,25 @@ int flic_export(const Options& options) {
   const int width = gfx_le16(header + FLIC_WIDTH_OFFSET), height = gfx_le16(header + FLIC_HEIGHT_OFFSET);
   const int frame_count = gfx_le16(header + FLIC_FRAMES_OFFSET);
   if (frame_count == 0 || width == 0 || height == 0) {
-    report_error(input + ": holds no frame to export (its header gives " + std::to_string(frame_count) +
-                 " frames of " + std::to_string(width) + " x " + std::to_string(height) + " pixels)");
-    return EXIT_BAD_INPUT;
+    // Nothing to write; the file is judged as --check judges it.
+    FlicSurvey survey;
+    std::string reason;
+    if (!flic_survey_file(input, survey, reason)) {
+      report_error(input + ": " + reason);
+      return EXIT_BAD_INPUT;
+    }
+    const FlicVerdict verdict =
+        flic_verdict(survey.report, survey.header.frame_count, width > 0 && height > 0);
+    if (!verdict.damage.empty()) {
+      report_damage(input, verdict.damage + "; nothing written");
+      return EXIT_BAD_INPUT;
+    }
+    const std::string note = "holds no frame to export (its header gives " + std::to_string(frame_count) +
+                             " frames of " + std::to_string(width) + " x " + std::to_string(height) +
+                             " pixels); nothing written";
+    command_outcome().notes.push_back(note);
+    report_message(input + ": " + note);
+    return EXIT_OK;
   }
   FlicContext context{};
   if (!canvas_open(width, height)) {

@@ -64,6 +64,8 @@ void report_error(const std::string& text) {
   print_error(text);
 }
 
+void report_message(const std::string& text) { print_error(text); }
+
 void report_damage(const std::string& input, const std::string& what) {
   give_verdict(Verdict::damaged, what);
   print_error(input + ": damaged: " + what);
