@@ -59,6 +59,8 @@ struct AppState {
   FlicContext context;
   bool context_open;
   bool flic_shown;  // a FLIC is in the buffer (not the about picture): 302-305 work
+  // The picture in the buffer: the FLIC's or the about picture's size, or the first
+  // buffer's before either is shown.
   int32_t image_width;
   int32_t image_height;
   uint16_t frame_count;
@@ -98,7 +100,8 @@ void app_about_command(int32_t command);
 // Replaces the application's buffer by one of the image size: 1, or 0 when that size
 // cannot be allocated (the old buffer then stays active).
 int32_t app_replace_buffer();
-// Stretches the image in the buffer over the whole client area.
+// Stretches the image in the buffer (image width x height, not the buffer's rounded
+// width) over the whole client area: every command and every paint shows it so.
 void app_show_picture();
 // Enables (or greys) the items that need a FLIC: Play, Frame, Reset, Info.
 void app_set_flic_items(bool enabled);

@@ -99,7 +99,10 @@ void app_start(const char* tail, size_t tail_length, int32_t show_state) {
   plat_window window = win_create(APP_CLASS_NAME, APP_WINDOW_TITLE, APP_WINDOW_WIDTH, APP_WINDOW_HEIGHT);
   win_show(window, show_state);
   gfx_init();
-  app_state.buffer_slot = vb_alloc(APP_WINDOW_WIDTH, APP_WINDOW_HEIGHT);
+  // Until a file is opened, the picture is this first buffer, blank.
+  app_state.image_width = APP_WINDOW_WIDTH;
+  app_state.image_height = APP_WINDOW_HEIGHT;
+  app_state.buffer_slot = vb_alloc(app_state.image_width, app_state.image_height);
   vb_open(app_state.buffer_slot);
   win_update(window);
 

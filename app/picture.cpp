@@ -19,6 +19,8 @@ int32_t app_replace_buffer() {
   return 1;
 }
 
+// The picture's own size, not the buffer's: a buffer is wider than a picture whose
+// width is not a multiple of 4, and its spare columns are not part of the picture.
 void app_show_picture() {
   vb_blit_scaled(0, app_state.image_width - 1, 0, app_state.image_height - 1, 0, app_state.client_width - 1,
                  0, app_state.client_height - 1);

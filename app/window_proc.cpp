@@ -41,8 +41,7 @@ void on_destroy(plat_window window) {
 
 void on_paint(plat_window window) {
   win_begin_paint(window);
-  vb_blit_scaled(0, gfx_max_x(), 0, gfx_max_y(), 0, app_state.client_width - 1, 0,
-                 app_state.client_height - 1);
+  app_show_picture();
   win_end_paint(window);
 }
 

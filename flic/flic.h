@@ -15,6 +15,11 @@ constexpr int FLIC_WIDTH_OFFSET = 8;    // 16-bit
 constexpr int FLIC_HEIGHT_OFFSET = 10;  // 16-bit
 constexpr int FLIC_SPEED_OFFSET = 16;   // FLI: 16-bit, in 1/70 s; FLC: 32-bit, in ms
 constexpr uint32_t FLI_SPEED_UNITS_PER_S = 70;
+// A file whose speed is 0 (FLI or FLC) plays at 5/70 s a frame, the usual speed of
+// the format's writers: its frame time (71428 us) and its delay in ticks are those of
+// FLI speed 5.
+constexpr uint32_t FLIC_DEFAULT_SPEED = 5;  // in 1/70 s
+constexpr uint32_t FLIC_DEFAULT_FRAME_US = FLIC_DEFAULT_SPEED * 1000000 / FLI_SPEED_UNITS_PER_S;
 
 // Records (frames and prefix records) and their chunks.
 constexpr uint16_t FLIC_FRAME_TYPE = 0xF1FA;

@@ -30,13 +30,16 @@ int32_t open_file(const char* file_name) {
   return fd;
 }
 
+// A speed of 0 would play every frame at once: such files get the default speed.
 void set_timing(const uint8_t* header, FlicContext* context) {
-  if (gfx_le16(header + FLIC_MAGIC_OFFSET) == FLIC_MAGIC_FLI) {
-    const uint32_t speed = gfx_le16(header + FLIC_SPEED_OFFSET);
-    context->delay = static_cast<uint16_t>(speed * FLI_TICK_NUMERATOR / FLI_TICK_DENOMINATOR);
-    context->frame_us = static_cast<uint32_t>(speed * US_PER_S / FLI_SPEED_UNITS_PER_S);
+  const bool fli = gfx_le16(header + FLIC_MAGIC_OFFSET) == FLIC_MAGIC_FLI;
+  const uint32_t speed = fli ? gfx_le16(header + FLIC_SPEED_OFFSET)
+                             : std::min(gfx_le32(header + FLIC_SPEED_OFFSET), FLC_MAX_SPEED_MS);
+  if (fli || speed == 0) {
+    const uint32_t units = speed == 0 ? FLIC_DEFAULT_SPEED : speed;  // 1/70 s
+    context->delay = static_cast<uint16_t>(units * FLI_TICK_NUMERATOR / FLI_TICK_DENOMINATOR);
+    context->frame_us = static_cast<uint32_t>(units * US_PER_S / FLI_SPEED_UNITS_PER_S);
   } else {
-    const uint32_t speed = std::min(gfx_le32(header + FLIC_SPEED_OFFSET), FLC_MAX_SPEED_MS);
     context->delay = static_cast<uint16_t>(speed / FLC_MS_PER_TICK);
     context->frame_us = static_cast<uint32_t>(speed * US_PER_MS);
   }

@@ -1,6 +1,8 @@
 // Frame skipping and looped playback in the display window.
 #include <unistd.h>
 
+#include <algorithm>
+
 #include "flic/flic.h"
 #include "gfx/gfx.h"
 #include "platform/system.h"
@@ -64,8 +66,16 @@ int32_t flic_show(const char* file_name, int32_t loops, uint32_t flags) {
   const int32_t opened = flic_open(file_name, &context);
   if (opened != 0) return opened;
 
-  const int32_t max_x = gfx_max_x();
-  const int32_t max_y = gfx_max_y();
+  // Each frame is shown from the buffer's top-left corner to the frame's bottom-right
+  // one: not the spare columns of a buffer rounded up to a multiple of 4.
+  int64_t right = context.width;
+  int64_t bottom = context.height;
+  if (flags & GFX_FLAG_AT_POSITION) {
+    right += gfx_state.draw_x;
+    bottom += gfx_state.draw_y;
+  }
+  const auto max_x = static_cast<int32_t>(std::min<int64_t>(gfx_max_x(), right - 1));
+  const auto max_y = static_cast<int32_t>(std::min<int64_t>(gfx_max_y(), bottom - 1));
 
   const bool until_escape = loops <= 0;
   bool rewound = false;

@@ -1,5 +1,6 @@
 // Open, Frame, Reset, Play and Info on the headless window system.
 #include <fstream>
+#include <functional>
 #include <string>
 
 #include "gfx/gfx.h"
@@ -212,17 +213,44 @@ TEST_F(App, SecondFileReplacesPictureBufferContextAndFrameCount) {
   EXPECT_EQ(hlw_message_boxes().back().text, "second.flc\n96x24 pixels\n2 frames");
 }
 
-TEST_F(App, NarrowFlicIsShownAtItsOwnWidthWhileAPaintShowsTheWholeBuffer) {
-  TestFlic narrow{62, 40, 2, 10, false};
-  std::string file = write_flic("narrow.flc", narrow);
+// A picture whose width is not a multiple of 4 lies in a wider buffer: every command and
+// every paint shows the picture alone, so the window's last column is the picture's.
+TEST_F(App, NarrowPictureIsShownAtItsOwnWidthByEveryCommandAndEveryPaint) {
+  TestFlic narrow{62, 40, 2, 10, true};
+  write_pcx("moxflic.res", 62, 32);
+  const auto paint = [] {
+    win_invalidate(app_state.window, true);
+    win_update(app_state.window);
+  };
+  struct Step {
+    const char* name;
+    std::function<void()> run;
+    int width, height;
+    Rgb corner;  // the colour of the window's bottom-right pixel
+  };
+  const std::string file = write_flic("narrow.flc", narrow);
   start();
-  open(file);
-  EXPECT_EQ(gfx_state.active_width, 64);
-  EXPECT_EQ(hl_blits().back().src.right, 62);
-  EXPECT_TRUE(shows_frame(narrow, 0));
-  win_invalidate(app_state.window, true);
-  win_update(app_state.window);
-  EXPECT_EQ(hl_blits().back().src.right, 64);
+  const Step steps[] = {
+      {"Open", [&] { open(file); }, 62, 40, test_background()},
+      {"paint", paint, 62, 40, test_background()},
+      {"Frame", [&] { command(CMD_FRAME); }, 62, 40, test_background()},
+      {"Play", [&] { command(CMD_PLAY); }, 62, 40, test_background()},
+      {"paint after Play", paint, 62, 40, test_background()},
+      {"Reset", [&] { command(CMD_RESET); }, 62, 40, test_background()},
+      {"about picture", [&] { command(CMD_ABOUT); }, 62, 32, test_quadrant_colour(3)},
+      {"paint after the about picture", paint, 62, 32, test_quadrant_colour(3)},
+  };
+  for (const Step& step : steps) {
+    const size_t before = hl_blits().size();
+    step.run();
+    ASSERT_GT(hl_blits().size(), before) << step.name;
+    for (size_t i = before; i < hl_blits().size(); ++i) {
+      EXPECT_EQ(hl_blits()[i].src.right, step.width) << step.name;
+      EXPECT_EQ(hl_blits()[i].src.bottom, step.height) << step.name;
+    }
+    EXPECT_EQ(gfx_state.active_width, 64) << step.name;
+    EXPECT_TRUE(shown(hl_client_width() - 1, hl_client_height() - 1) == step.corner) << step.name;
+  }
 }
 
 TEST_F(App, FlicCommandsDoNothingBeforeAFlicIsLoaded) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "tests/export/export_support.h"
+#include "tests/export/made_files.h"
 #include "tests/oracle.h"
 
 namespace {
@@ -117,6 +118,24 @@ TEST(GifExport, PillowDecodesEveryFrameAsThePngsShowIt) {
         break;
       }
       ASSERT_TRUE(a.rgb == b.rgb) << "frame " << n;
+    }
+  }
+}
+
+// A file whose header gives no speed plays at 5/70 s a frame, not with delays of 0.
+TEST(GifExport, AFileWithoutASpeedGetsFramesOfFiveSeventiethsOfASecond) {
+  for (const uint16_t magic : {FLIC_MAGIC_FLI, FLIC_MAGIC_FLC}) {
+    SCOPED_TRACE(magic);
+    Scratch scratch;
+    write_bytes(scratch.path("still.flc"), made_animation(magic, 16, 8, 6, 0, 8).bytes);
+    ASSERT_EQ(run_export({"still.flc", "still.gif"}, scratch).status, 0);
+    GifAnimation gif;
+    ASSERT_TRUE(read_gif(scratch.path("still.gif"), gif));
+    ASSERT_EQ(gif.frames.size(), 6u);
+    int total_cs = 0;
+    for (int n = 1; n <= 6; n++) {
+      total_cs += gif.frames[static_cast<size_t>(n - 1)].delay_cs;
+      EXPECT_LE(std::fabs(total_cs - n * 500.0 / 70), 0.5 + 1e-6) << "frame " << n;
     }
   }
 }

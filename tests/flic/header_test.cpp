@@ -91,10 +91,10 @@ TEST_F(Flic, OpenFillsTheContextWithDelayAndFrameTime) {
       {FLIC_MAGIC_FLI, 5, 1, 71428},
       {FLIC_MAGIC_FLI, 70, 18, 1000000},
       {FLIC_MAGIC_FLI, 3, 0, 42857},
-      {FLIC_MAGIC_FLI, 0, 0, 0},
+      {FLIC_MAGIC_FLI, 0, 1, 71428},  // no speed: 5/70 s
       {FLIC_MAGIC_FLC, 54, 0, 54000},
       {FLIC_MAGIC_FLC, 110, 2, 110000},
-      {FLIC_MAGIC_FLC, 0, 0, 0},
+      {FLIC_MAGIC_FLC, 0, 1, 71428},
       {FLIC_MAGIC_FLC, 3604479, 65535, 3604479000u},
       {FLIC_MAGIC_FLC, 0xFFFFFFFF, 65535, 3604479000u},
   };
@@ -113,6 +113,7 @@ TEST_F(Flic, OpenFillsTheContextWithDelayAndFrameTime) {
     EXPECT_EQ(ctx.resident, 0);
     flic_close(&ctx);
   }
+  EXPECT_EQ(FLIC_DEFAULT_FRAME_US, 71428u);
 }
 
 TEST_F(Flic, FramesAreDueOneExactFrameTimeApart) {
@@ -140,16 +141,25 @@ TEST_F(Flic, PlaybackThatFallsBehindStartsAFreshSchedule) {
   EXPECT_EQ(hl_clock_us(), 450000);
 }
 
-TEST_F(Flic, NoPauseWithFlag1OrSpeed0) {
+// A file without a speed plays at 5/70 s a frame, not at once; flag 1 never pauses.
+TEST_F(Flic, NoPauseWithFlag1AndSpeed0PlaysAtTheDefaultFrameTime) {
   start(4, 2);
-  for (const auto& [speed, flags] : {std::pair<uint32_t, uint32_t>{50, GFX_FLAG_NO_PAUSE}, {0, 0}}) {
+  struct Case {
+    uint16_t magic;
+    uint32_t speed;
+    uint32_t flags;
+    int64_t two_frames_us;
+  };
+  for (const Case& c :
+       {Case{FLIC_MAGIC_FLC, 50, GFX_FLAG_NO_PAUSE, 0}, Case{FLIC_MAGIC_FLC, 0, GFX_FLAG_NO_PAUSE, 0},
+        Case{FLIC_MAGIC_FLC, 0, 0, 142856}, Case{FLIC_MAGIC_FLI, 0, 0, 142856}}) {
+    hl_set_clock_us(0);
     FlicContext ctx{};
-    ASSERT_EQ(flic_open(save(frames_at_speed(FLIC_MAGIC_FLC, speed, 2)).c_str(), &ctx), 0);
-    EXPECT_EQ(flic_play(&ctx, -1, flags), 2);
+    ASSERT_EQ(flic_open(save(frames_at_speed(c.magic, c.speed, 2)).c_str(), &ctx), 0);
+    EXPECT_EQ(flic_play(&ctx, -1, c.flags), 2);
     flic_close(&ctx);
+    EXPECT_EQ(hl_clock_us(), c.two_frames_us) << "speed " << c.speed << ", flags " << c.flags;
   }
-  EXPECT_EQ(hl_waits(), 0);
-  EXPECT_EQ(hl_clock_us(), 0);
 }
 
 TEST_F(Flic, PrefixRecordTakesOnePause) {

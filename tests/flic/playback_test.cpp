@@ -135,6 +135,31 @@ TEST_F(Playback, EveryFrameFillsTheClientAreaAsItIsWhenTheFrameIsShown) {
   }
 }
 
+// Each frame is stretched from the buffer's corner to the frame's far corner, not over
+// the spare columns of a buffer rounded up to a multiple of 4.
+TEST_F(Playback, ShowStretchesTheFrameNotTheWholeBuffer) {
+  const int32_t slot = vb_alloc(8, 4);
+  ASSERT_EQ(vb_open(slot), 0);
+  const std::string file = save(one_frame(3, 2, {}));
+  struct Case {
+    uint32_t flags;
+    int32_t x, y;           // drawing position
+    int32_t right, bottom;  // of the source rectangle
+  };
+  for (const Case& c : {Case{0, 5, 3, 3, 2}, Case{GFX_FLAG_AT_POSITION, 2, 1, 5, 3},
+                        Case{GFX_FLAG_AT_POSITION, 6, 3, 8, 4}}) {
+    gfx_state.draw_x = c.x;
+    gfx_state.draw_y = c.y;
+    EXPECT_EQ(flic_show(file.c_str(), 1, c.flags | GFX_FLAG_NO_PAUSE), 0);
+    ASSERT_FALSE(hl_blits().empty());
+    const plat_rect& src = hl_blits().back().src;
+    EXPECT_EQ(src.left, 0);
+    EXPECT_EQ(src.top, 0);
+    EXPECT_EQ(src.right, c.right) << "flags " << c.flags;
+    EXPECT_EQ(src.bottom, c.bottom) << "flags " << c.flags;
+  }
+}
+
 TEST_F(Playback, ShowReturnsTheOpenFailure) {
   EXPECT_EQ(flic_show((dir_ + "/missing.flc").c_str(), 1, 0), -1);
   EXPECT_EQ(flic_show(save_bytes(std::vector<uint8_t>(200, 1)).c_str(), 1, 0), -2);
