@@ -85,7 +85,10 @@ INSTANTIATE_TEST_SUITE_P(Info, FrameDelay,
                                            DelayCase{FLIC_MAGIC_FLI, 70, "FLI", "1000", "18"},
                                            DelayCase{FLIC_MAGIC_FLI, 3, "FLI", "42.857", "0"},
                                            DelayCase{FLIC_MAGIC_FLC, 54, "FLC", "54", "0"},
-                                           DelayCase{FLIC_MAGIC_FLC, 110, "FLC", "110", "2"}),
+                                           DelayCase{FLIC_MAGIC_FLC, 110, "FLC", "110", "2"},
+                                           // No speed: the format's usual 5/70 s.
+                                           DelayCase{FLIC_MAGIC_FLI, 0, "FLI", "71.429", "1"},
+                                           DelayCase{FLIC_MAGIC_FLC, 0, "FLC", "71.429", "1"}),
                          [](const auto& param_info) {
                            return std::string(param_info.param.format) + "_" +
                                   std::to_string(param_info.param.speed);
@@ -304,6 +307,8 @@ INSTANTIATE_TEST_SUITE_P(
         VerdictCase{"LastRecordOneBytePastTheEnd", last_record_one_byte_past_the_end, 0,
                     "note: frame 4: its record's size runs 1 byte past the end of the file", 3},
         VerdictCase{"NoRingFrame", without_ring_frame, 0, "note: no ring frame", 4},
+        VerdictCase{"NoSpeed", [] { return made_animation(FLIC_MAGIC_FLI, W, H, 2, 0, 40).bytes; }, 0,
+                    "note: the header gives no speed; played at 5/70 s a frame", 2},
         VerdictCase{"FewerFramesThanTheHeaderGives", fewer_frames_than_the_header_gives, 1,
                     "holds 4 frames; its header gives 6", 4},
         VerdictCase{"RowsThatOverrunTheirWidth", rows_that_overrun_their_width, 1,

@@ -52,7 +52,7 @@ int flic_check(const Options& options) {
     flic_close(&context);
   }
   if (drawn) canvas_close();
-  const FlicVerdict verdict = flic_verdict(context.report, context.frame_count, drawn);
+  const FlicVerdict verdict = flic_verdict(context.report, flic_header_facts(header));
   report_flic_verdict(verdict);
   report_seconds(seconds);
   return report(options, verdict.damage);

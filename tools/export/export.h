@@ -181,10 +181,11 @@ bool input_classify(const std::string& name, InputKind& kind, std::string& reaso
 // Reads a FLIC file's header and walks all its records with the frame decoder; false
 // with reason when it cannot be read at all.
 bool flic_survey_file(const std::string& name, FlicSurvey& survey, std::string& reason);
-// Judges the records a decoder walked in a file whose header gives header_frames
-// frames (of no size unless sized). Frames missing from what the header gives are
-// damage only once the decoder has met the end of the data.
-FlicVerdict flic_verdict(const FlicReport& report, uint32_t header_frames, bool sized);
+// The facts of a FLIC header read with flic_check_header.
+FlicHeaderFacts flic_header_facts(const uint8_t* header);
+// Judges the records a decoder walked in a file with this header. Frames missing from
+// what the header gives are damage only once the decoder has met the end of the data.
+FlicVerdict flic_verdict(const FlicReport& report, const FlicHeaderFacts& header);
 // Prints a verdict's frame lines and notes, keeping them in the command's outcome.
 void report_flic_verdict(const FlicVerdict& verdict);
 // Reads a PCX header and looks for the colour block; false with reason.

@@ -65,8 +65,7 @@ int flic_export(const Options& options) {
       report_error(input + ": " + reason);
       return EXIT_BAD_INPUT;
     }
-    const FlicVerdict verdict =
-        flic_verdict(survey.report, survey.header.frame_count, width > 0 && height > 0);
+    const FlicVerdict verdict = flic_verdict(survey.report, survey.header);
     if (!verdict.damage.empty()) {
       report_damage(input, verdict.damage + "; nothing written");
       return EXIT_BAD_INPUT;
@@ -110,7 +109,7 @@ int flic_export(const Options& options) {
     report_output_error(error);
     return EXIT_BAD_INPUT;
   }
-  const FlicVerdict verdict = flic_verdict(context.report, static_cast<uint32_t>(frame_count), true);
+  const FlicVerdict verdict = flic_verdict(context.report, flic_header_facts(header));
   command_outcome().notes = verdict.notes;
   if (out.frames_written == 0) {
     output_abandon(out);

@@ -60,12 +60,7 @@ bool flic_survey_file(const std::string& name, FlicSurvey& survey, std::string& 
     reason = "not a FLIC file, or its header is cut short";
     return false;
   }
-  survey.header.flc = gfx_le16(header + FLIC_MAGIC_OFFSET) == FLIC_MAGIC_FLC;
-  survey.header.frame_count = gfx_le16(header + FLIC_FRAMES_OFFSET);
-  survey.header.width = gfx_le16(header + FLIC_WIDTH_OFFSET);
-  survey.header.height = gfx_le16(header + FLIC_HEIGHT_OFFSET);
-  survey.header.speed =
-      survey.header.flc ? gfx_le32(header + FLIC_SPEED_OFFSET) : gfx_le16(header + FLIC_SPEED_OFFSET);
+  survey.header = flic_header_facts(header);
   survey.chunk_counts.assign(CHUNK_TYPES, 0);
   FlicContext context{};
   if (flic_survey(name.c_str(), &context, survey.chunk_counts.data()) != 0) {
@@ -82,7 +77,19 @@ bool flic_survey_file(const std::string& name, FlicSurvey& survey, std::string& 
   return true;
 }
 
-FlicVerdict flic_verdict(const FlicReport& report, uint32_t header_frames, bool sized) {
+FlicHeaderFacts flic_header_facts(const uint8_t* header) {
+  FlicHeaderFacts facts{};
+  facts.flc = gfx_le16(header + FLIC_MAGIC_OFFSET) == FLIC_MAGIC_FLC;
+  facts.frame_count = gfx_le16(header + FLIC_FRAMES_OFFSET);
+  facts.width = gfx_le16(header + FLIC_WIDTH_OFFSET);
+  facts.height = gfx_le16(header + FLIC_HEIGHT_OFFSET);
+  facts.speed = facts.flc ? gfx_le32(header + FLIC_SPEED_OFFSET) : gfx_le16(header + FLIC_SPEED_OFFSET);
+  return facts;
+}
+
+FlicVerdict flic_verdict(const FlicReport& report, const FlicHeaderFacts& header) {
+  const uint32_t header_frames = header.frame_count;
+  const bool sized = header.width > 0 && header.height > 0;
   FlicVerdict v;
   v.records = static_cast<int32_t>(report.records);
   v.frames = static_cast<int32_t>(std::min(report.records, header_frames));
@@ -109,6 +116,9 @@ FlicVerdict flic_verdict(const FlicReport& report, uint32_t header_frames, bool 
   }
   if (v.damage.empty() && report.at_end && header_frames > 0 && report.records == header_frames)
     v.notes.push_back("no ring frame after the last frame");
+  if (header.speed == 0)
+    v.notes.push_back("the header gives no speed; played at " + std::to_string(FLIC_DEFAULT_SPEED) +
+                      "/70 s a frame");
   return v;
 }
 

@@ -12,10 +12,12 @@ constexpr double MS_PER_S = 1000.0;
 void line(const char* key, const std::string& value) { report_fact(key, value); }
 void line(const char* key, uint64_t value) { report_fact(key, std::to_string(value)); }
 
-// The time between frames in milliseconds, whole when it is whole.
+// The time between frames in milliseconds, whole when it is whole; a file without a
+// speed plays at the format's usual one.
 std::string delay_ms(const FlicHeaderFacts& header) {
-  if (header.flc) return std::to_string(header.speed);
-  double ms = header.speed * MS_PER_S / FLI_SPEED_UNITS_PER_S;
+  if (header.flc && header.speed > 0) return std::to_string(header.speed);
+  const uint32_t speed = header.speed > 0 ? header.speed : FLIC_DEFAULT_SPEED;
+  double ms = speed * MS_PER_S / FLI_SPEED_UNITS_PER_S;
   char text[32];
   std::snprintf(text, sizeof text, "%.3f", ms);
   std::string s = text;
@@ -35,8 +37,7 @@ int flic_info(const Options& options) {
   bool opened = flic_open(options.input.c_str(), &context) == 0;
   if (opened) flic_close(&context);
   const FlicHeaderFacts& header = survey.header;
-  const FlicVerdict verdict =
-      flic_verdict(survey.report, header.frame_count, header.width > 0 && header.height > 0);
+  const FlicVerdict verdict = flic_verdict(survey.report, header);
   line("format", header.flc ? "FLC" : "FLI");
   line("width", header.width);
   line("height", header.height);
