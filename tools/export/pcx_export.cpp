@@ -15,29 +15,30 @@ namespace {
 constexpr int PCX_TRUE_COLOUR_PLANES = 3;
 constexpr int PCX_ALPHA_PLANES = 4;
 
-// The file's own colours: the 256-colour block with the pixels as decoded, the header's
-// 16 colours with the pixels renumbered from 10 + index to index (black and white for a
-// monochrome picture whose two header colours are the same), or, for an 8-bit picture
-// without a colour block, its values as grey levels.
+// The file's own colours: black and white for one plane of one bit, the 256-colour
+// block with the pixels as decoded, the header's 16 colours with the pixels renumbered
+// from 10 + index to index, or, for an 8-bit picture without a colour block, its values
+// as grey levels.
 void take_file_colours(const std::string& input, const PcxFacts& facts, Picture& picture) {
   uint8_t colours[PCX_BLOCK_COLOURS * 3] = {};
-  int32_t count = pcx_read_palette(input.c_str(), colours);
+  const bool black_and_white = facts.bits_per_pixel == 1 && facts.planes == 1;
+  const int32_t count = black_and_white ? PCX_HEADER_COLOURS : pcx_read_palette(input.c_str(), colours);
   std::memset(picture.palette, 0, sizeof picture.palette);
   if (count == PCX_BLOCK_COLOURS) {
     std::memcpy(picture.palette, colours, sizeof picture.palette);
-  } else if (facts.bits_per_pixel == 8) {
+    return;
+  }
+  if (facts.bits_per_pixel == 8) {
     for (int i = 0; i < PCX_BLOCK_COLOURS; i++)
       picture.palette[i][0] = picture.palette[i][1] = picture.palette[i][2] = static_cast<uint8_t>(i);
-  } else {
-    std::memcpy(picture.palette, colours, PCX_HEADER_COLOURS * 3);
-    // Monochrome pictures often leave the header colours unset: black and white then.
-    if (facts.bits_per_pixel == 1 && facts.planes == 1 && std::memcmp(colours, colours + 3, 3) == 0) {
-      std::memset(picture.palette[0], 0, 3);
-      std::memset(picture.palette[1], 0xFF, 3);
-    }
-    for (uint8_t& pixel : picture.pixels)
-      pixel = static_cast<uint8_t>(pixel >= PAL_FILE_FIRST ? pixel - PAL_FILE_FIRST : 0);
+    return;
   }
+  if (black_and_white)
+    std::memset(picture.palette[1], 0xFF, 3);
+  else
+    std::memcpy(picture.palette, colours, PCX_HEADER_COLOURS * 3);
+  for (uint8_t& pixel : picture.pixels)
+    pixel = static_cast<uint8_t>(pixel >= PAL_FILE_FIRST ? pixel - PAL_FILE_FIRST : 0);
 }
 
 // A picture of three or four 8-bit planes holds red, green, blue (and alpha) in its
