@@ -1,5 +1,6 @@
-// Exporting a PCX picture: decoded as the about command shows it, through the logical
-// palette after the colour fitting, or with every pixel in the colour the file gives it.
+// Exporting a PCX picture: by default with every pixel in the colour the file gives it,
+// or, asked for, as the about command would show it, through the logical palette after
+// the colour fitting.
 #include <cstring>
 #include <string>
 
@@ -91,20 +92,17 @@ int pcx_export(const Options& options) {
     report_error(canvas_too_large(input, picture.width, picture.height));
     return EXIT_BAD_INPUT;
   }
-  bool file_colours = options.palette == PaletteMode::file;
-  if (file_colours && true_colour(facts) && options.output.kind == OutputKind::gif) {
-    // A GIF holds 256 colours a frame: the picture goes as the viewer shows it.
-    report_error(input +
-                 ": a GIF cannot hold this true-colour picture's colours; wrote it as the viewer shows it");
-    file_colours = false;
-  }
+  // The viewer shows no PCX file but its own about picture: a picture goes in its own
+  // colours unless the screen's are asked for.
+  const bool file_colours = options.palette != PaletteMode::screen;
+  const bool rgb = file_colours && true_colour(facts);
   pcx_set_position(0, 0);
   int32_t shown = pcx_show(input.c_str(),
                            file_colours ? GFX_FLAG_AT_POSITION | GFX_FLAG_NO_REDUCE : GFX_FLAG_AT_POSITION);
   canvas_take_pixels(picture);
   if (!file_colours)
     canvas_take_palette(picture);
-  else if (!true_colour(facts))
+  else if (!rgb)
     take_file_colours(input, facts, picture);
   else if (!take_true_colours(input, facts, picture))
     shown = PCX_CANNOT_OPEN;
@@ -112,6 +110,14 @@ int pcx_export(const Options& options) {
   if (shown != 0) {
     report_error(input + ": the picture cannot be decoded");
     return EXIT_BAD_INPUT;
+  }
+  if (rgb && options.output.kind == OutputKind::gif) {
+    // A GIF holds 256 colours: more are reduced, which --palette=file, asked for as a
+    // lossless export, is told of.
+    const size_t colours = picture_reduce_to_palette(picture);
+    if (colours > PCX_BLOCK_COLOURS && options.palette == PaletteMode::file)
+      report_error(input + ": a GIF holds 256 colours; reduced this picture's " + std::to_string(colours) +
+                   " colours to 256");
   }
   Output out;
   output_begin(out, options.output);
@@ -123,7 +129,6 @@ int pcx_export(const Options& options) {
   }
   const std::string fault = pcx_data_fault(input, facts);
   if (fault.empty()) return EXIT_OK;
-  report_error(input + ": damaged: " + fault +
-               "; wrote the picture as the viewer shows it, the missing lines repeating the last one");
+  report_error(input + ": damaged: " + fault + "; wrote the picture as it decodes");
   return EXIT_BAD_INPUT;
 }
