@@ -1,6 +1,6 @@
 // pcx_show: decodes a PCX picture into the active buffer, clipped at every edge, and
 // installs its colours (fitted into entries 10 to 245, or the 16 header colours at
-// entries 10 to 25).
+// entries 10 to 25; black and white for one plane of one bit a pixel).
 #include <algorithm>
 #include <cstring>
 
@@ -84,19 +84,17 @@ bool fetch_palette_block(bool memory, uint32_t data_length) {
          pcx_io_read(block, PCX_PALETTE_BLOCK_SIZE) == PCX_PALETTE_BLOCK_SIZE;
 }
 
-// Many monochrome files leave both of their header colours black, which would show the
-// whole picture black: such a picture is shown black on white, as it is meant to be.
-bool monochrome_without_colours(const uint8_t* header) {
-  const uint8_t* colours = header + PCX_AT_HEADER_PALETTE;
-  return header[PCX_AT_BITS_PER_PIXEL] == 1 && header[PCX_AT_PLANES] == 1 &&
-         std::memcmp(colours, colours + 3, 3) == 0;
+// A picture of one plane at one bit a pixel is black and white, whatever its header
+// colours say: many writers leave them unset or fill them with leftovers.
+bool black_and_white(const uint8_t* header) {
+  return header[PCX_AT_BITS_PER_PIXEL] == 1 && header[PCX_AT_PLANES] == 1;
 }
 
 void install_colours(uint32_t flags, bool memory, uint32_t data_length) {
   if (flags & GFX_FLAG_NO_PAUSE) return;
   const uint8_t* header = gfx_state.pcx_header;
-  if (header[PCX_AT_VERSION] == PCX_VERSION_PALETTE_BLOCK && fetch_palette_block(memory, data_length) &&
-      gfx_state.scan_line_buffer[0] == PCX_PALETTE_MARKER) {
+  if (!black_and_white(header) && header[PCX_AT_VERSION] == PCX_VERSION_PALETTE_BLOCK &&
+      fetch_palette_block(memory, data_length) && gfx_state.scan_line_buffer[0] == PCX_PALETTE_MARKER) {
     uint8_t* colours = gfx_state.scan_line_buffer + 1;
     if (!(flags & GFX_FLAG_NO_REDUCE)) gfx_reduce_image_colours(PAL_FILE_FIRST, PAL_FILE_COUNT, colours);
     gfx_set_palette_range(PAL_FILE_FIRST, PAL_FILE_COUNT, colours + 3 * PAL_FILE_FIRST);
@@ -104,7 +102,7 @@ void install_colours(uint32_t flags, bool memory, uint32_t data_length) {
   }
   uint8_t colours[3 * PAL_HEADER_COUNT];
   std::memcpy(colours, header + PCX_AT_HEADER_PALETTE, sizeof colours);
-  if (monochrome_without_colours(header)) {
+  if (black_and_white(header)) {
     std::memset(colours, 0, 3);
     std::memset(colours + 3, 0xFF, 3);
   }

@@ -233,6 +233,27 @@ TEST(Cli, AnExistingOutputIsReplacedWhole) {
   EXPECT_EQ(image.height, 140);
 }
 
+// Without --palette a PCX picture is written in its own colours (the viewer shows no
+// PCX file), an animation as the viewer shows it.
+TEST(Cli, ByDefaultAPictureKeepsItsOwnColoursAndAnAnimationIsAsOnScreen) {
+  const struct {
+    const char* file;
+    const char* same_as;
+  } cases[] = {
+      {"testcard-160x120-8bit.pcx", "--palette=file"},
+      {"tiny-3x3-4plane.pcx", "--palette=file"},
+      {"testcard-160x120-24bit.pcx", "--palette=file"},
+      {"sun-146x140.flc", "--palette=screen"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file);
+    Scratch scratch;
+    ASSERT_EQ(run_export({data_file(c.file), "default.png"}, scratch).status, 0);
+    ASSERT_EQ(run_export({c.same_as, data_file(c.file), "asked.png"}, scratch).status, 0);
+    EXPECT_TRUE(read_bytes(scratch.path("default.png")) == read_bytes(scratch.path("asked.png")));
+  }
+}
+
 struct FitCase {
   const char* file;
   const char* size;

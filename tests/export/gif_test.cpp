@@ -3,6 +3,7 @@
 // of a second of the true time, and looping forever.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <string>
@@ -11,6 +12,7 @@
 #include "tests/export/export_support.h"
 #include "tests/export/made_files.h"
 #include "tests/oracle.h"
+#include "tools/writers/pcx_writer.h"
 
 namespace {
 
@@ -150,6 +152,80 @@ TEST(GifExport, APictureBecomesASingleFrame) {
   ASSERT_TRUE(read_png(scratch.path("card.png"), png));
   ASSERT_EQ(gif.frames.size(), 1u);
   EXPECT_TRUE(gif.frames[0].rgb == png.rgb);
+}
+
+// A true-colour PCX picture of 8-bit planes (red, green, blue, and alpha when four),
+// each plane's value at x, y given by plane().
+std::vector<uint8_t> true_colour_pcx(int width, int height, int planes, int (*plane)(int p, int x, int y)) {
+  const PcxWriterHeader h = pcx_writer_header(width, height, 8, planes);
+  std::vector<uint8_t> file, line(static_cast<size_t>(planes) * h.bytes_per_line);
+  pcx_writer_put_header(file, h);
+  for (int y = 0; y < height; y++) {
+    for (int p = 0; p < planes; p++)
+      for (int x = 0; x < width; x++)
+        line[static_cast<size_t>(p * h.bytes_per_line + x)] = static_cast<uint8_t>(plane(p, x, y));
+    pcx_writer_put_line(file, line);
+  }
+  return file;
+}
+
+// A GIF holds 256 colours: a true-colour picture with no more keeps them exactly, one
+// with more gets 256 close to its own. Only --palette=file, asked for a lossless export,
+// is told of the loss; --palette=screen writes what the screen would show.
+TEST(GifExport, TrueColourPicturesKeepTheirColoursAsFarAsAGifCan) {
+  Scratch scratch;
+  write_bytes(scratch.path("ramps.pcx"), true_colour_pcx(64, 48, 3, [](int p, int x, int y) {
+                return p == 0 ? x * 4 : p == 1 ? y * 5 : 128;
+              }));
+  write_bytes(scratch.path("alpha.pcx"), true_colour_pcx(21, 9, 4, [](int p, int x, int y) {
+                return p == 3 ? x * 12 : (x / 3 + y + p) * 15;
+              }));
+  const struct {
+    const char* name;
+    std::string input;
+    const char* palette;  // nullptr: none given
+    bool exact;
+    bool told;
+  } cases[] = {
+      {"166 colours", data_file("testcard-160x120-24bit.pcx"), nullptr, true, false},
+      {"four planes, the alpha left out", scratch.path("alpha.pcx"), nullptr, true, false},
+      {"3,072 colours", scratch.path("ramps.pcx"), nullptr, false, false},
+      {"3,072 colours asked for losslessly", scratch.path("ramps.pcx"), "--palette=file", false, true},
+      {"as the screen shows it", data_file("testcard-160x120-24bit.pcx"), "--palette=screen", true, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<std::string> gif_args = {c.input, "out.gif"}, png_args = {c.input, "out.png"};
+    if (c.palette) {
+      gif_args.insert(gif_args.begin(), c.palette);
+      png_args.insert(png_args.begin(), c.palette);
+    }
+    const ToolRun run = run_export(gif_args, scratch);
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err.find("reduced this picture's 3072 colours to 256") != std::string::npos, c.told)
+        << run.err;
+    ASSERT_EQ(run_export(png_args, scratch).status, 0);
+    GifAnimation gif;
+    PngImage png;
+    ASSERT_TRUE(read_gif(scratch.path("out.gif"), gif));
+    ASSERT_TRUE(read_png(scratch.path("out.png"), png));
+    ASSERT_EQ(gif.frames.size(), 1u);
+    const std::vector<uint8_t>& got = gif.frames[0].rgb;
+    ASSERT_EQ(got.size(), png.rgb.size());
+    if (c.exact) {
+      EXPECT_TRUE(got == png.rgb);
+      continue;
+    }
+    int worst = 0;
+    double total = 0;
+    for (size_t i = 0; i < got.size(); i++) {
+      const int d = std::abs(got[i] - png.rgb[i]);
+      worst = std::max(worst, d);
+      total += d;
+    }
+    EXPECT_LE(total / static_cast<double>(got.size()), 3.0);
+    EXPECT_LE(worst, 8);
+  }
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 
 #include "tests/export/export_support.h"
 #include "tests/export/made_files.h"
+#include "tools/writers/pcx_writer.h"
 
 namespace {
 
@@ -344,6 +345,70 @@ TEST(Check, PcxPictures) {
   ToolRun bad = run_export({"--check", cut_file}, scratch);
   EXPECT_EQ(bad.status, 1);
   EXPECT_NE(bad.err.find("damaged: the image data ends after"), std::string::npos) << bad.err;
+}
+
+// A picture of 40 x 30 pixels of 8 bits in `planes` planes; with literal_12 its data is
+// the byte 12 throughout, unencoded, so that the byte 769 from any end in it reads as a
+// block's marker.
+std::vector<uint8_t> made_pcx(uint8_t version, int planes, bool literal_12, bool block) {
+  PcxWriterHeader h = pcx_writer_header(40, 30, 8, planes);
+  h.version = version;
+  std::vector<uint8_t> file, indices(40 * 30), colours(768);
+  for (size_t i = 0; i < indices.size(); i++) indices[i] = uint8_t(i * 7 + i / 40);
+  for (size_t i = 0; i < colours.size(); i++) colours[i] = uint8_t(i * 5);
+  pcx_writer_put_header(file, h);
+  if (literal_12)
+    pcx_writer_put_raw(file, std::vector<uint8_t>(size_t{30} * h.planes * h.bytes_per_line, 12));
+  else
+    pcx_writer_put_image(file, h, indices.data());
+  if (block) pcx_writer_put_palette_block(file, colours.data());
+  return file;
+}
+
+std::vector<uint8_t> cut_by(std::vector<uint8_t> bytes, size_t count) {
+  return cut(bytes, bytes.size() - count);
+}
+
+// A version-5 picture of one 8-bit plane takes its colours from the 769-byte block
+// after its image data: without it whole, the colours are lost, and every mode says the
+// picture is damaged (an export still writes it). Other pictures need no block.
+TEST(Check, AColourBlockCutShortOrMissingIsDamage) {
+  const std::vector<uint8_t> whole = made_pcx(5, 1, false, true);
+  std::vector<uint8_t> junk_after = made_pcx(5, 1, false, false);
+  junk_after.resize(junk_after.size() + 800, 0);
+  const struct {
+    const char* name;
+    std::vector<uint8_t> bytes;
+    const char* damage;  // part of the reason; empty for a sound picture
+  } cases[] = {
+      {"whole", whole, ""},
+      {"cut by one byte", cut_by(whole, 1), "the 256-colour block is cut short"},
+      {"cut by 400 bytes", cut_by(whole, 400), "the 256-colour block is cut short"},
+      {"only the marker left", cut_by(whole, 768), "the 256-colour block is cut short"},
+      {"written without a block", made_pcx(5, 1, false, false), "the 256-colour block is missing"},
+      {"bytes after the data but no block", junk_after, "the 256-colour block is missing"},
+      {"cut where a data byte reads as the marker", cut_by(made_pcx(5, 1, true, true), 100),
+       "the 256-colour block is cut short"},
+      {"version 4 needs no block", made_pcx(4, 1, false, false), ""},
+      {"true colour whose data reads as a marker", made_pcx(5, 3, true, false), ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Scratch scratch;
+    const std::string input = scratch.path("in.pcx");
+    write_bytes(input, c.bytes);
+    const bool damaged = *c.damage != '\0';
+    const ToolRun check = run_export({"--check", input}, scratch);
+    EXPECT_EQ(check.status, damaged ? 1 : 0) << check.err;
+    EXPECT_NE(check.err.find(damaged ? c.damage : ""), std::string::npos) << check.err;
+    const ToolRun info = run_export({"--info", input}, scratch);
+    EXPECT_EQ(info.status, damaged ? 1 : 0);
+    EXPECT_EQ(value_of(info.out, "damage").find(damaged ? c.damage : "none"), 0u) << info.out;
+    const ToolRun out = run_export({input, "out.png"}, scratch);
+    EXPECT_EQ(out.status, damaged ? 1 : 0) << out.err;
+    EXPECT_EQ(out.err.find(std::string("damaged: ") + c.damage) != std::string::npos, damaged) << out.err;
+    EXPECT_TRUE(file_exists(scratch.path("out.png")));
+  }
 }
 
 TEST(Export, AFileWithFewerFramesExportsWhatDecodesAndSaysSo) {

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -200,6 +201,60 @@ INSTANTIATE_TEST_SUITE_P(Samples, AgainstPillow,
                              if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
                            return name;
                          });
+
+// ffmpeg's reading of a picture, saved as an RGB PNG.
+bool ffmpeg_png(const std::string& input, const std::string& output) {
+  return run_shell("ffmpeg -nostdin -v error -y -i '" + input + "' -pix_fmt rgb24 '" + output + "'") == 0;
+}
+
+// One plane of one bit a pixel is black and white, whatever the header's colours;
+// two and four bits keep them. Pillow reads only the one-bit pictures, ffmpeg all.
+TEST(AgainstOthers, OneBitPicturesAreBlackAndWhiteDeeperOnesKeepTheirHeaderColours) {
+  if (!have_pillow() || !have_program("ffmpeg -version"))
+    MOXFLIC_ORACLE_MISSING("Pillow or ffmpeg is missing");
+  const struct {
+    const char* name;
+    int bits;
+    uint8_t version;
+    uint8_t colour0[3], colour1[3];
+  } cases[] = {
+      {"one bit, brown and purple in the header", 1, 2, {120, 60, 20}, {160, 40, 160}},
+      {"one bit, dark leftovers in the header", 1, 5, {15, 15, 15}, {14, 14, 14}},
+      {"one bit, white and black in the header", 1, 5, {255, 255, 255}, {0, 0, 0}},
+      {"two bits", 2, 5, {120, 60, 20}, {160, 40, 160}},
+      {"four bits", 4, 5, {15, 15, 15}, {14, 14, 14}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Scratch scratch;
+    PcxWriterHeader h = pcx_writer_header(19, 7, c.bits, 1);
+    h.version = c.version;
+    for (int i = 0; i < PCX_HEADER_PALETTE_SIZE; i++) h.header_palette[i] = uint8_t(i * 37);
+    std::memcpy(h.header_palette, c.colour0, 3);
+    std::memcpy(h.header_palette + 3, c.colour1, 3);
+    std::vector<uint8_t> file, indices(19 * 7);
+    for (size_t i = 0; i < indices.size(); i++) indices[i] = uint8_t((i * 7 + i / 19) % (1u << c.bits));
+    pcx_writer_put_header(file, h);
+    pcx_writer_put_image(file, h, indices.data());
+    const std::string input = scratch.path("in.pcx");
+    write_bytes(input, file);
+    PngImage theirs, ours, screen;
+    ASSERT_TRUE(ffmpeg_png(input, scratch.path("ffmpeg.png")));
+    ASSERT_TRUE(read_png(scratch.path("ffmpeg.png"), theirs));
+    if (c.bits == 1) {
+      PngImage pillow;
+      ASSERT_TRUE(pillow_png(input, scratch.path("pillow.png"), "RGB"));
+      ASSERT_TRUE(read_png(scratch.path("pillow.png"), pillow));
+      ASSERT_TRUE(pillow.rgb == theirs.rgb) << "Pillow and ffmpeg differ";
+    }
+    ASSERT_EQ(run_export({input, "ours.png"}, scratch).status, 0);
+    ASSERT_EQ(run_export({"--palette=screen", input, "screen.png"}, scratch).status, 0);
+    ASSERT_TRUE(read_png(scratch.path("ours.png"), ours));
+    ASSERT_TRUE(read_png(scratch.path("screen.png"), screen));
+    EXPECT_TRUE(ours.rgb == theirs.rgb);
+    EXPECT_TRUE(screen.rgb == theirs.rgb) << "the screen shows the same colours";
+  }
+}
 
 // Pictures whose lines are longer than 10,240 bytes, and pictures of three and four
 // 8-bit planes (true colour, with alpha), pixel for pixel as other decoders read them:

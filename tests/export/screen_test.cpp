@@ -17,7 +17,7 @@ constexpr int LAST_FILE_ENTRY = 245;
 // Exports a file both ways as numbered PNGs and reads the frames back.
 void export_both(const Scratch& scratch, const std::string& input, std::vector<PngImage>& screen,
                  std::vector<PngImage>& file) {
-  ASSERT_EQ(run_export({input, "s%03d.png"}, scratch).status, 0);
+  ASSERT_EQ(run_export({"--palette=screen", input, "s%03d.png"}, scratch).status, 0);
   ASSERT_EQ(run_export({"--palette=file", input, "f%03d.png"}, scratch).status, 0);
   for (int n = 1;; n++) {
     char s[16], f[16];

@@ -259,29 +259,79 @@ TEST_F(Colours, HeaderColoursGoToEntries10To25) {
   }
 }
 
-TEST_F(Colours, MonochromeWithoutHeaderColoursShowsBlackOnWhite) {
+// One plane of one bit a pixel is black and white whatever the header holds; every
+// other depth shows its header colours.
+TEST_F(Colours, OneBitPicturesShowBlackAndWhite) {
+  const auto block = distinct_colours();
   const struct {
     const char* name;
     int bits, planes;
+    uint8_t version;
     uint8_t colour0[3], colour1[3];
+    bool with_block;
     uint8_t shown0[3], shown1[3];
   } cases[] = {
-      {"monochrome, both header colours black", 1, 1, {0, 0, 0}, {0, 0, 0}, {0, 0, 0}, {255, 255, 255}},
-      {"monochrome, both header colours grey", 1, 1, {9, 9, 9}, {9, 9, 9}, {0, 0, 0}, {255, 255, 255}},
-      {"monochrome with its own colours", 1, 1, {10, 20, 30}, {200, 100, 50}, {10, 20, 30}, {200, 100, 50}},
-      {"16 colours whose first two are equal", 4, 1, {0, 0, 0}, {0, 0, 0}, {0, 0, 0}, {0, 0, 0}},
-      {"four planes whose first two are equal", 1, 4, {0, 0, 0}, {0, 0, 0}, {0, 0, 0}, {0, 0, 0}},
+      {"both header colours black", 1, 1, 2, {0, 0, 0}, {0, 0, 0}, false, {0, 0, 0}, {255, 255, 255}},
+      {"dark leftovers in the header",
+       1,
+       1,
+       5,
+       {15, 15, 15},
+       {14, 14, 14},
+       false,
+       {0, 0, 0},
+       {255, 255, 255}},
+      {"brown and purple in the header",
+       1,
+       1,
+       2,
+       {120, 60, 20},
+       {160, 40, 160},
+       false,
+       {0, 0, 0},
+       {255, 255, 255}},
+      {"white on black in the header",
+       1,
+       1,
+       2,
+       {255, 255, 255},
+       {0, 0, 0},
+       false,
+       {0, 0, 0},
+       {255, 255, 255}},
+      {"a colour block at the end", 1, 1, 5, {120, 60, 20}, {160, 40, 160}, true, {0, 0, 0}, {255, 255, 255}},
+      {"two bits keep the header colours",
+       2,
+       1,
+       5,
+       {0, 0, 0},
+       {0, 170, 170},
+       false,
+       {0, 0, 0},
+       {0, 170, 170}},
+      {"four bits keep the header colours", 4, 1, 5, {9, 9, 9}, {9, 9, 9}, false, {9, 9, 9}, {9, 9, 9}},
+      {"four planes keep the header colours",
+       1,
+       4,
+       2,
+       {120, 60, 20},
+       {160, 40, 160},
+       false,
+       {120, 60, 20},
+       {160, 40, 160}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     hl_reset();
     SetUp();
-    PcxWriterHeader h = header_of(16, 16, c.bits, c.planes, 2);
+    PcxWriterHeader h = header_of(16, 16, c.bits, c.planes, c.version);
     std::memcpy(h.header_palette, c.colour0, 3);
     std::memcpy(h.header_palette + 3, c.colour1, 3);
     std::vector<uint8_t> checks(16 * 16);
     for (size_t i = 0; i < checks.size(); ++i) checks[i] = static_cast<uint8_t>((i + i / 16) & 1);
-    EXPECT_EQ(show(picture_file(h, checks), 0), 0);
+    EXPECT_EQ(show(picture_file(h, checks, c.with_block ? block.data() : nullptr), 0), 0);
+    const auto got = pixels();
+    for (size_t i = 0; i < checks.size(); ++i) ASSERT_EQ(got[i], checks[i] + 10) << "pixel " << i;
     EXPECT_EQ(entry(10), std::vector<uint8_t>(c.shown0, c.shown0 + 3));
     EXPECT_EQ(entry(11), std::vector<uint8_t>(c.shown1, c.shown1 + 3));
   }

@@ -15,7 +15,8 @@ constexpr int EXIT_USAGE = 2;
 
 // --- Command line (args.cpp) -----------------------------------------------------------
 enum class Command { export_file, info, check, help, version };
-enum class PaletteMode { screen, file };
+// unset: no --palette given, which means file for a PCX picture and screen for a FLIC.
+enum class PaletteMode { screen, file, unset };
 enum class OutputKind { png_single, png_sequence, gif };
 
 // An output name split around its frame number conversion (%d, %Nd or %0Nd).
@@ -30,7 +31,7 @@ struct OutputName {
 
 struct Options {
   Command command;
-  PaletteMode palette;
+  PaletteMode palette = PaletteMode::unset;
   std::string input;
   OutputName output;
   // Many inputs at once (batch.cpp): files and folders, worker processes, JSON lines,
@@ -65,6 +66,10 @@ struct Picture {
 // pixels; each pixel is the one under the centre of its cell, as the viewer stretches.
 // A picture that already fits is copied unchanged.
 void picture_fit(const Picture& in, int max_side, Picture& out);
+
+// Turns a true-colour picture (3 or 4 channels; a fourth is left out) into at most 256
+// palette colours and indices, exactly when it has no more; the number of colours it had.
+size_t picture_reduce_to_palette(Picture& picture);
 
 // --- Headless canvas (canvas.cpp) ---------------------------------------------------
 // Starts the library as the viewer does and makes a buffer of the picture's size active:

@@ -1,5 +1,6 @@
-// Exporting a PCX picture: decoded as the about command shows it, through the logical
-// palette after the colour fitting, or with every pixel in the colour the file gives it.
+// Exporting a PCX picture: by default with every pixel in the colour the file gives it,
+// or, asked for, as the about command would show it, through the logical palette after
+// the colour fitting.
 #include <cstring>
 #include <string>
 
@@ -15,29 +16,30 @@ namespace {
 constexpr int PCX_TRUE_COLOUR_PLANES = 3;
 constexpr int PCX_ALPHA_PLANES = 4;
 
-// The file's own colours: the 256-colour block with the pixels as decoded, the header's
-// 16 colours with the pixels renumbered from 10 + index to index (black and white for a
-// monochrome picture whose two header colours are the same), or, for an 8-bit picture
-// without a colour block, its values as grey levels.
+// The file's own colours: black and white for one plane of one bit, the 256-colour
+// block with the pixels as decoded, the header's 16 colours with the pixels renumbered
+// from 10 + index to index, or, for an 8-bit picture without a colour block, its values
+// as grey levels.
 void take_file_colours(const std::string& input, const PcxFacts& facts, Picture& picture) {
   uint8_t colours[PCX_BLOCK_COLOURS * 3] = {};
-  int32_t count = pcx_read_palette(input.c_str(), colours);
+  const bool black_and_white = facts.bits_per_pixel == 1 && facts.planes == 1;
+  const int32_t count = black_and_white ? PCX_HEADER_COLOURS : pcx_read_palette(input.c_str(), colours);
   std::memset(picture.palette, 0, sizeof picture.palette);
   if (count == PCX_BLOCK_COLOURS) {
     std::memcpy(picture.palette, colours, sizeof picture.palette);
-  } else if (facts.bits_per_pixel == 8) {
+    return;
+  }
+  if (facts.bits_per_pixel == 8) {
     for (int i = 0; i < PCX_BLOCK_COLOURS; i++)
       picture.palette[i][0] = picture.palette[i][1] = picture.palette[i][2] = static_cast<uint8_t>(i);
-  } else {
-    std::memcpy(picture.palette, colours, PCX_HEADER_COLOURS * 3);
-    // Monochrome pictures often leave the header colours unset: black and white then.
-    if (facts.bits_per_pixel == 1 && facts.planes == 1 && std::memcmp(colours, colours + 3, 3) == 0) {
-      std::memset(picture.palette[0], 0, 3);
-      std::memset(picture.palette[1], 0xFF, 3);
-    }
-    for (uint8_t& pixel : picture.pixels)
-      pixel = static_cast<uint8_t>(pixel >= PAL_FILE_FIRST ? pixel - PAL_FILE_FIRST : 0);
+    return;
   }
+  if (black_and_white)
+    std::memset(picture.palette[1], 0xFF, 3);
+  else
+    std::memcpy(picture.palette, colours, PCX_HEADER_COLOURS * 3);
+  for (uint8_t& pixel : picture.pixels)
+    pixel = static_cast<uint8_t>(pixel >= PAL_FILE_FIRST ? pixel - PAL_FILE_FIRST : 0);
 }
 
 // A picture of three or four 8-bit planes holds red, green, blue (and alpha) in its
@@ -90,20 +92,17 @@ int pcx_export(const Options& options) {
     report_error(canvas_too_large(input, picture.width, picture.height));
     return EXIT_BAD_INPUT;
   }
-  bool file_colours = options.palette == PaletteMode::file;
-  if (file_colours && true_colour(facts) && options.output.kind == OutputKind::gif) {
-    // A GIF holds 256 colours a frame: the picture goes as the viewer shows it.
-    report_error(input +
-                 ": a GIF cannot hold this true-colour picture's colours; wrote it as the viewer shows it");
-    file_colours = false;
-  }
+  // The viewer shows no PCX file but its own about picture: a picture goes in its own
+  // colours unless the screen's are asked for.
+  const bool file_colours = options.palette != PaletteMode::screen;
+  const bool rgb = file_colours && true_colour(facts);
   pcx_set_position(0, 0);
   int32_t shown = pcx_show(input.c_str(),
                            file_colours ? GFX_FLAG_AT_POSITION | GFX_FLAG_NO_REDUCE : GFX_FLAG_AT_POSITION);
   canvas_take_pixels(picture);
   if (!file_colours)
     canvas_take_palette(picture);
-  else if (!true_colour(facts))
+  else if (!rgb)
     take_file_colours(input, facts, picture);
   else if (!take_true_colours(input, facts, picture))
     shown = PCX_CANNOT_OPEN;
@@ -112,17 +111,24 @@ int pcx_export(const Options& options) {
     report_error(input + ": the picture cannot be decoded");
     return EXIT_BAD_INPUT;
   }
+  if (rgb && options.output.kind == OutputKind::gif) {
+    // A GIF holds 256 colours: more are reduced, which --palette=file, asked for as a
+    // lossless export, is told of.
+    const size_t colours = picture_reduce_to_palette(picture);
+    if (colours > PCX_BLOCK_COLOURS && options.palette == PaletteMode::file)
+      report_message(input + ": a GIF holds 256 colours; reduced this picture's " + std::to_string(colours) +
+                     " colours to 256");
+  }
   Output out;
   output_begin(out, options.output);
   std::string error;
   if (!output_frame(out, picture, 0, error) || !output_end(out, error)) {
     output_abandon(out);
-    report_error(error);
+    report_output_error(error);
     return EXIT_BAD_INPUT;
   }
   const std::string fault = pcx_data_fault(input, facts);
   if (fault.empty()) return EXIT_OK;
-  report_error(input + ": damaged: " + fault +
-               "; wrote the picture as the viewer shows it, the missing lines repeating the last one");
+  report_damage(input, fault + "; wrote the picture as it decodes");
   return EXIT_BAD_INPUT;
 }

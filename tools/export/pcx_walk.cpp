@@ -1,5 +1,7 @@
 // PCX header facts, the test of whether a header is one this program shows, and a
-// bounded scan of the run-length data that tells whether every line is there.
+// bounded scan of the run-length data that tells whether every line is there and, for a
+// picture that takes its colours from a 256-colour block, whether the block follows.
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -15,10 +17,36 @@ constexpr uint32_t SCAN_BLOCK = 65536;
 
 bool bits_known(uint8_t bits) { return bits == 1 || bits == 2 || bits == 4 || bits == 8; }
 
-// Where the image data ends: before the colour block when there is one.
-uint64_t data_end(const PcxFacts& facts) {
-  return facts.palette_block ? facts.file_size - PCX_PALETTE_BLOCK_SIZE : facts.file_size;
-}
+// The run-length data as the line decoder reads it from behind the header, read on in
+// steps up to a limit, until every line is whole.
+struct DataScan {
+  uint64_t needed;                    // bytes of all lines
+  uint64_t decoded = 0;               // bytes of lines found so far
+  uint64_t offset = PCX_HEADER_SIZE;  // the next byte; once whole, the end of the data
+  bool in_run = false;                // a run's count was read, its value byte not yet
+  uint32_t run = 0;                   // that count
+
+  bool whole() const { return decoded >= needed; }
+
+  void read_to(FileReader& file, uint64_t limit, std::vector<uint8_t>& block) {
+    while (!whole() && offset < limit) {
+      const uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(limit - offset, SCAN_BLOCK));
+      if (!reader_read(file, offset, block.data(), n)) return;
+      for (uint32_t i = 0; i < n && !whole(); i++, offset++) {
+        const uint8_t b = block[i];
+        if (in_run) {
+          decoded += run;
+          in_run = false;
+        } else if ((b & PCX_RUN_FLAG) == PCX_RUN_FLAG) {
+          run = b & PCX_RUN_COUNT_MASK;
+          in_run = true;
+        } else {
+          decoded++;
+        }
+      }
+    }
+  }
+};
 
 }  // namespace
 
@@ -71,32 +99,31 @@ std::string pcx_data_fault(const std::string& name, const PcxFacts& facts) {
   FileReader file{};
   std::string reason;
   if (!reader_open(file, name, reason)) return "cannot be read again: " + reason;
-  uint64_t line = static_cast<uint64_t>(facts.bytes_per_line) * facts.planes;
-  uint64_t rows = static_cast<uint64_t>(facts.max_y) - facts.min_y + 1;
-  uint64_t needed = line * rows;
-  uint64_t decoded = 0;
-  uint64_t offset = PCX_HEADER_SIZE;
-  uint64_t end = data_end(facts);
+  const uint64_t line = static_cast<uint64_t>(facts.bytes_per_line) * facts.planes;
+  const uint64_t rows = static_cast<uint64_t>(facts.max_y) - facts.min_y + 1;
+  const uint64_t block_at = facts.palette_block ? facts.file_size - PCX_PALETTE_BLOCK_SIZE : facts.file_size;
   std::vector<uint8_t> block(SCAN_BLOCK);
-  bool run_pending = false;  // a run's count was read, its value byte not yet
-  while ((decoded < needed || run_pending) && offset < end) {
-    uint32_t n = static_cast<uint32_t>(end - offset < SCAN_BLOCK ? end - offset : SCAN_BLOCK);
-    if (!reader_read(file, offset, block.data(), n)) break;
-    for (uint32_t i = 0; i < n && (decoded < needed || run_pending); i++) {
-      uint8_t b = block[i];
-      if (run_pending) {
-        run_pending = false;
-      } else if ((b & PCX_RUN_FLAG) == PCX_RUN_FLAG) {
-        decoded += b & PCX_RUN_COUNT_MASK;
-        run_pending = true;
-      } else {
-        decoded++;
-      }
-    }
-    offset += n;
-  }
+  DataScan data{line * rows};
+  // Lines are counted up to a colour block; the decoder reads on into it, so data that
+  // only ends inside what looked like a block ends where the decoder finds it ending.
+  data.read_to(file, block_at, block);
+  const uint64_t lines_before_block = line > 0 ? data.decoded / line : 0;
+  data.read_to(file, facts.file_size, block);
   reader_close(file);
-  if (decoded >= needed && !run_pending) return "";
-  uint64_t whole = decoded / line;
-  return "the image data ends after " + std::to_string(whole) + " of " + std::to_string(rows) + " lines";
+  if (!data.whole())
+    return "the image data ends after " + std::to_string(lines_before_block) + " of " + std::to_string(rows) +
+           " lines";
+  // A version-5 picture of one 8-bit plane takes its colours from the 769-byte block
+  // that follows its image data and ends the file.
+  const bool needs_block =
+      facts.version == PCX_VERSION_PALETTE_BLOCK && facts.bits_per_pixel == 8 && facts.planes == 1;
+  if (!needs_block) return "";
+  const uint64_t after = facts.file_size - data.offset;
+  if (after == 0) return "the 256-colour block is missing: the file ends with the image data";
+  if (after < PCX_PALETTE_BLOCK_SIZE)
+    return "the 256-colour block is cut short: the file ends " + std::to_string(after) +
+           " bytes after the image data, where the block takes 769";
+  if (!facts.palette_block)
+    return "the 256-colour block is missing: the file's last 769 bytes do not begin with 12";
+  return "";
 }
