@@ -125,8 +125,8 @@ bool read_png(const std::string& path, PngImage& image) {
     if (type == PNG_COLOR_TYPE_GRAY && depth < 8) png_set_expand_gray_1_2_4_to_8(png);
     if (depth == 16) png_set_strip_16(png);
     if (type == PNG_COLOR_TYPE_GRAY || type == PNG_COLOR_TYPE_GRAY_ALPHA) png_set_gray_to_rgb(png);
-    png_set_strip_alpha(png);
   }
+  const bool has_alpha = (type & PNG_COLOR_MASK_ALPHA) != 0;
   png_read_update_info(png, info);
   size_t row_bytes = png_get_rowbytes(png, info);
   std::vector<uint8_t> rows(row_bytes * static_cast<size_t>(image.height));
@@ -138,6 +138,7 @@ bool read_png(const std::string& path, PngImage& image) {
   std::fclose(f);
   size_t pixels = static_cast<size_t>(image.width) * static_cast<size_t>(image.height);
   image.rgb.assign(pixels * 3, 0);
+  image.alpha.assign(pixels, 255);
   if (image.indexed) {
     image.indices.assign(pixels, 0);
     for (int y = 0; y < image.height; y++)
@@ -148,9 +149,13 @@ bool read_png(const std::string& path, PngImage& image) {
       if (k < colours.size()) std::memcpy(&image.rgb[i * 3], &image.palette[k * 3], 3);
     }
   } else {
-    for (int y = 0; y < image.height; y++)
-      std::memcpy(image.rgb.data() + static_cast<size_t>(y) * static_cast<size_t>(image.width) * 3,
-                  pointers[static_cast<size_t>(y)], static_cast<size_t>(image.width) * 3);
+    const size_t channels = has_alpha ? 4 : 3;
+    for (size_t i = 0; i < pixels; i++) {
+      const uint8_t* p =
+          pointers[i / static_cast<size_t>(image.width)] + i % static_cast<size_t>(image.width) * channels;
+      std::memcpy(&image.rgb[i * 3], p, 3);
+      if (has_alpha) image.alpha[i] = p[3];
+    }
   }
   return true;
 }

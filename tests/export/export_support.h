@@ -44,6 +44,7 @@ struct PngImage {
   std::vector<uint8_t> indices;  // width * height, when indexed
   std::vector<uint8_t> palette;  // 3 bytes an entry, when indexed
   std::vector<uint8_t> rgb;      // width * height * 3
+  std::vector<uint8_t> alpha;    // width * height: each pixel's opacity (255 without an alpha channel)
 };
 // Reads a PNG; false when it is not one.
 bool read_png(const std::string& path, PngImage& image);

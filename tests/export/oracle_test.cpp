@@ -306,4 +306,56 @@ TEST(AgainstOthers, WideAndTrueColourPicturesMatch) {
   }
 }
 
+// A thumbnail averages the pixels each of its pixels covers, as ffmpeg's area scaler
+// does: compared with ffmpeg scaling the full-size export. One-pixel lines, every third
+// column and every fourth row, would come out as whole lines or none if a thumbnail
+// took the pixel under each cell's centre.
+TEST(AgainstOthers, ThumbnailsAreAreaAveragesAsFfmpegScalesThem) {
+  if (!have_program("ffmpeg -version")) MOXFLIC_ORACLE_MISSING("ffmpeg is not installed");
+  Scratch scratch;
+  PcxWriterHeader h = pcx_writer_header(301, 203, 8, 1);
+  std::vector<uint8_t> file, indices(301 * 203), colours(768, 0);
+  const uint8_t used[] = {255, 255, 255, 0, 0, 0, 255, 0, 0, 0, 0, 255};
+  std::memcpy(colours.data(), used, sizeof used);
+  for (size_t i = 0; i < indices.size(); i++) {
+    const size_t x = i % 301, y = i / 301;
+    indices[i] = x % 3 == 0 ? 1 : y % 4 == 1 ? 2 : (x + y) % 7 == 0 ? 3 : 0;
+  }
+  pcx_writer_put_header(file, h);
+  pcx_writer_put_image(file, h, indices.data());
+  pcx_writer_put_palette_block(file, colours.data());
+  write_bytes(scratch.path("lines.pcx"), file);
+
+  const struct {
+    std::string input;
+    const char* size;
+  } cases[] = {{scratch.path("lines.pcx"), "128"},
+               {data_file("dance-640x480.flc"), "128"},
+               {data_file("text-321x74.flc"), "64"},
+               {data_file("marbles-141x99-8bit.pcx"), "100"},
+               {data_file("testcard-160x120-24bit.pcx"), "100"},
+               {data_file("cga-320x200-2bit.pcx"), "77"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.input + " at " + c.size);
+    ASSERT_EQ(run_export({c.input, "full.png"}, scratch).status, 0);
+    ASSERT_EQ(run_export({"--size", c.size, c.input, "ours.png"}, scratch).status, 0);
+    PngImage ours, theirs;
+    ASSERT_TRUE(read_png(scratch.path("ours.png"), ours));
+    ASSERT_EQ(run_shell("cd '" + scratch.dir + "' && ffmpeg -nostdin -v error -y -i full.png -vf scale=" +
+                        std::to_string(ours.width) + ":" + std::to_string(ours.height) +
+                        ":flags=area -pix_fmt rgb24 theirs.png"),
+              0);
+    ASSERT_TRUE(read_png(scratch.path("theirs.png"), theirs));
+    ASSERT_EQ(ours.rgb.size(), theirs.rgb.size());
+    int64_t sum = 0, most = 0;
+    for (size_t i = 0; i < ours.rgb.size(); i++) {
+      const int64_t d = std::abs(ours.rgb[i] - theirs.rgb[i]);
+      sum += d;
+      most = std::max(most, d);
+    }
+    EXPECT_LT(static_cast<double>(sum) / static_cast<double>(ours.rgb.size()), 0.5);
+    EXPECT_LE(most, 2);
+  }
+}
+
 }  // namespace

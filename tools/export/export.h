@@ -63,8 +63,9 @@ struct Picture {
 };
 
 // Scales a picture down, keeping its aspect ratio, so that its longer side is max_side
-// pixels; each pixel is the one under the centre of its cell, as the viewer stretches.
-// A picture that already fits is copied unchanged.
+// pixels; each pixel is the area average of the pixels its cell covers (sRGB values,
+// alpha-weighted), so a scaled palette picture comes out RGB. A picture that already
+// fits is copied unchanged.
 void picture_fit(const Picture& in, int max_side, Picture& out);
 
 // Turns a true-colour picture (3 or 4 channels; a fourth is left out) into at most 256

@@ -33,7 +33,11 @@ bool output_wants_one_frame(const OutputName& name) { return name.kind == Output
 
 bool output_frame(Output& out, const Picture& decoded, uint32_t frame_us, std::string& error) {
   Picture fitted;
-  if (out.name.max_side > 0) picture_fit(decoded, out.name.max_side, fitted);
+  if (out.name.max_side > 0) {
+    picture_fit(decoded, out.name.max_side, fitted);
+    // A GIF holds palette pictures: the averaged colours are cut down to 256.
+    if (out.name.kind == OutputKind::gif && fitted.channels != 1) picture_reduce_to_palette(fitted);
+  }
   const Picture& picture = out.name.max_side > 0 ? fitted : decoded;
   bool ok = true;
   switch (out.name.kind) {
