@@ -53,12 +53,40 @@ version=$("$prefix/bin/moxflic-export" --version | awk '{ print $2 }')
 grep -q "<release version=\"$version\"" "$share/metainfo/$id.metainfo.xml" \
   || fail "the metadata has no release entry for version $version"
 
+# A page as text on one long line a paragraph, unhyphenated, its dashes plain hyphens.
+page_text() {
+  LC_ALL=C.UTF-8 MANWIDTH=1000 man --nh --nj -l "$1" 2>/dev/null | sed 's/\xe2\x80\x90/-/g; s/\xe2\x88\x92/-/g'
+}
+# The text of one section of a rendered page.
+page_section() { awk -v name="$2" '/^[A-Z]/ { inside = ($0 == name) } inside' <<<"$1"; }
+# A page keeps up with its program: every option its --help names is in the page, every
+# key it lists under "Keys:" is in the page's KEYS section, and every exit status it
+# gives under "Exit status:" is in the EXIT STATUS section.
+check_page_against_help() {
+  local page=$1 help=$2 text option key status
+  text=$(page_text "$share/man/man1/$page.1.gz")
+  for option in $(grep -oE -- '(^|[][ |,(])--?[a-z][a-z0-9-]*' <<<"$help" | sed 's/^[^-]*//' | sort -u); do
+    grep -qE -- "(^|[^[:alnum:]-])$option([^[:alnum:]-]|\$)" <<<"$text" \
+      || fail "$page.1 does not name $option, which $page --help names"
+  done
+  for key in $(awk '/^Keys:/ { keys = 1; next } /^$/ { keys = 0 } keys && $1 !~ /^-/ { print $1 }' <<<"$help"); do
+    page_section "$text" KEYS | grep -qwF -- "$key" || fail "$page.1 has no key $key in KEYS, which $page --help lists"
+  done
+  for status in $(awk '/^Exit status:/ { exits = 1 } /^$/ { exits = 0 } exits' <<<"$help" |
+                  grep -oE '(:|,) [0-9]+ ' | grep -oE '[0-9]+'); do
+    page_section "$text" "EXIT STATUS" | grep -qE "^ +$status( |\$)" \
+      || fail "$page.1 does not give exit status $status, which $page --help gives"
+  done
+}
+
 if command -v man >/dev/null; then
   for page in moxflic moxflic-export; do
     warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$share/man/man1/$page.1.gz" 2>&1 >/dev/null)
     [ -z "$warnings" ] || fail "$page.1: $warnings"
     LC_ALL=C.UTF-8 MANWIDTH=80 man -l "$share/man/man1/$page.1.gz" 2>/dev/null | grep -q "^EXIT STATUS" \
       || fail "$page.1 does not render an EXIT STATUS section"
+    help=$(env -u DISPLAY -u WAYLAND_DISPLAY "$prefix/bin/$page" --help) || fail "$page --help failed"
+    check_page_against_help "$page" "$help"
   done
 else
   echo "note: man is not installed; manual pages not rendered"
