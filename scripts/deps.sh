@@ -7,7 +7,8 @@ set -euo pipefail
 
 build_packages=(cmake ninja-build g++ pkg-config libpng-dev libgif-dev qt6-base-dev)
 test_packages=(clang clang-format clang-tidy libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev ffmpeg python3-pil
-               xvfb xauth xdotool wmctrl openbox imagemagick appstream desktop-file-utils man-db)
+               xvfb xauth xdotool wmctrl openbox imagemagick appstream desktop-file-utils man-db
+               file xdg-utils dbus-x11 tumbler lintian)
 package_packages=(dpkg-dev file)
 
 wanted=("${build_packages[@]}")
