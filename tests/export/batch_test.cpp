@@ -300,9 +300,9 @@ TEST(ManyFiles, SizeMakesEveryOutputAThumbnail) {
 // the exact bytes of a name that is not UTF-8 beside it; and no name changes a verdict.
 TEST(ManyFiles, AnyFileNameKeepsItsLineAndItsVerdict) {
   Scratch scratch;
-  const std::vector<std::string> names = {"in/new\nline.flc",      "in/esc\x1b[2J.flc",
-                                          "in/bad\xff\xfe.flc",    "in/tab\there: damaged: x.flc",
-                                          "in/back\\x41slash.flc", "in/caf\xc3\xa9.flc"};
+  const std::vector<std::string> names = {
+      "in/new\nline.flc",      "in/esc\x1b[2J.flc",  "in/bad\xff\xfe.flc", "in/tab\there: damaged: x.flc",
+      "in/back\\x41slash.flc", "in/caf\xc3\xa9.flc", "in/50%d.flc"};
   fs::create_directories(scratch.path("in"));
   for (const std::string& name : names) fs::copy_file(data_file("sun-146x140.flc"), scratch.path(name));
   const ToolRun text = run_export({"--check", "in"}, scratch);
@@ -319,6 +319,7 @@ TEST(ManyFiles, AnyFileNameKeepsItsLineAndItsVerdict) {
   // when it is there), its verdict and the bytes of its output's name, in hex.
   const ToolRun json = run_export({"--json", "in", "--output-dir", "out"}, scratch);
   EXPECT_EQ(json.status, 0) << json.out;
+  EXPECT_TRUE(file_exists(scratch.path("out/50%d.png"))) << "a percent sign in a name is no frame number";
   write_bytes(scratch.path("lines.json"), std::vector<uint8_t>(json.out.begin(), json.out.end()));
   const std::string script =
       "import json,sys\n"

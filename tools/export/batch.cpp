@@ -71,9 +71,60 @@ bool folder_id(const std::string& path, FolderId& id) {
   return true;
 }
 
+// --- Signals -----------------------------------------------------------------------
+
+// The signals this process waits for while its workers run: a worker's end and, unless
+// the process was started with them ignored, those that stop the run. They are blocked
+// and taken when waited for, so no handler runs between the run's steps.
+struct RunSignals {
+  sigset_t stops;   // the signals that stop the run
+  sigset_t waited;  // those and SIGCHLD
+  sigset_t original_mask;
+  struct sigaction original_child;
+};
+
+void no_handler(int) {}
+
+void take_signals(RunSignals& s) {
+  sigemptyset(&s.stops);
+  for (const int signal_number : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
+    struct sigaction now {};
+    if (sigaction(signal_number, nullptr, &now) == 0 && now.sa_handler != SIG_IGN)
+      sigaddset(&s.stops, signal_number);
+  }
+  s.waited = s.stops;
+  sigaddset(&s.waited, SIGCHLD);
+  // A parent that ignores SIGCHLD hands that on across exec, and workers would then
+  // vanish unwaited for: this run hears of each one.
+  struct sigaction child {};
+  child.sa_handler = no_handler;
+  sigemptyset(&child.sa_mask);
+  child.sa_flags = SA_NOCLDSTOP;
+  sigaction(SIGCHLD, &child, &s.original_child);
+  sigprocmask(SIG_BLOCK, &s.waited, &s.original_mask);
+}
+
+// A signal that stops the run, taken if one has come: the signal, or 0.
+int take_stop(const RunSignals& s) {
+  const timespec now{0, 0};
+  siginfo_t info;
+  const int signal_number = sigtimedwait(&s.stops, &info, &now);
+  return signal_number < 0 ? 0 : signal_number;
+}
+
+// Whether a signal that stops the run has come, left for take_stop.
+bool stop_pending(const RunSignals& s) {
+  sigset_t pending;
+  if (sigpending(&pending) != 0) return false;
+  for (const int signal_number : {SIGINT, SIGTERM, SIGHUP, SIGPIPE})
+    if (sigismember(&s.stops, signal_number) == 1 && sigismember(&pending, signal_number) == 1) return true;
+  return false;
+}
+
 // --- Inputs --------------------------------------------------------------------------
 
 struct Walk {
+  const RunSignals* signals;  // a signal that stops the run ends the walk
   bool have_output_folder = false;
   FolderId output_folder{};
   std::vector<Entry> entries;
@@ -94,6 +145,7 @@ bool left_out(Walk& walk, const std::string& folder) {
 }
 
 void walk_folder(Walk& walk, const fs::path& root, const fs::path& folder) {
+  if (stop_pending(*walk.signals)) return;
   std::error_code ec;
   fs::directory_iterator it(folder, ec);
   if (ec) {
@@ -131,8 +183,9 @@ void walk_folder(Walk& walk, const fs::path& root, const fs::path& folder) {
   }
 }
 
-std::vector<Entry> collect(const Options& options) {
+std::vector<Entry> collect(const Options& options, const RunSignals& signals) {
   Walk walk;
+  walk.signals = &signals;
   if (options.command == Command::export_file)
     walk.have_output_folder = folder_id(options.output_dir, walk.output_folder);
   for (const std::string& name : options.inputs) {
@@ -431,35 +484,6 @@ std::string signal_name(int signal_number) {
 
 // --- Workers -------------------------------------------------------------------------
 
-// The signals this process waits for while its workers run: a worker's end and, unless
-// the process was started with them ignored, those that stop the run. They are blocked
-// and taken when waited for, so no handler runs between the run's steps.
-struct RunSignals {
-  sigset_t waited;
-  sigset_t original_mask;
-  struct sigaction original_child;
-};
-
-void no_handler(int) {}
-
-void take_signals(RunSignals& s) {
-  sigemptyset(&s.waited);
-  sigaddset(&s.waited, SIGCHLD);
-  for (const int signal_number : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
-    struct sigaction now {};
-    if (sigaction(signal_number, nullptr, &now) == 0 && now.sa_handler != SIG_IGN)
-      sigaddset(&s.waited, signal_number);
-  }
-  // A parent that ignores SIGCHLD hands that on across exec, and workers would then
-  // vanish unwaited for: this run hears of each one.
-  struct sigaction child {};
-  child.sa_handler = no_handler;
-  sigemptyset(&child.sa_mask);
-  child.sa_flags = SA_NOCLDSTOP;
-  sigaction(SIGCHLD, &child, &s.original_child);
-  sigprocmask(SIG_BLOCK, &s.waited, &s.original_mask);
-}
-
 struct Running {
   size_t entry;
   int result_fd;
@@ -598,9 +622,9 @@ int run_batch(const Options& options) {
     std::error_code ec;
     fs::create_directories(options.output_dir, ec);
   }
-  std::vector<Entry> entries = collect(options);
+  std::vector<Entry> entries = collect(options, signals);
   // Before anything is written, every name each input will write is checked.
-  if (exporting) {
+  if (exporting && !stop_pending(signals)) {
     const std::vector<Plan> plans = plan_outputs(options, entries);
     refuse_walked(plans, entries);
     refuse_shared(plans, entries);
@@ -611,7 +635,8 @@ int run_batch(const Options& options) {
   std::map<pid_t, Running> running;
   size_t next = 0, printed = 0;
   int stop = 0;
-  while (stop == 0) {
+  for (;;) {
+    if ((stop = take_stop(signals)) != 0) break;
     while (next < entries.size() && static_cast<int>(running.size()) < jobs) {
       Entry& e = entries[next];
       if (e.known)
@@ -627,14 +652,17 @@ int run_batch(const Options& options) {
       continue;
     }
     const int signal_number = wait_signal(signals, running);
-    if (signal_number != 0 && signal_number != SIGCHLD) stop = signal_number;
+    if (signal_number != 0 && signal_number != SIGCHLD) {
+      stop = signal_number;
+      break;
+    }
     for (auto& [pid, r] : running) {
       if (!r.timed_out && Clock::now() >= r.deadline) {
         kill(pid, SIGKILL);
         r.timed_out = true;
       }
     }
-    if (stop == 0) reap(options, entries, running);
+    reap(options, entries, running);
   }
 
   // Stopped: the workers are killed and waited for, and what they were writing removed.
