@@ -141,7 +141,9 @@ void escapes(std::string_view name) {
   }
 }
 
-std::string name_of(const NameSet& set, int n) { return set.head + (set.numbered ? name_number(set, n) : "") + set.tail; }
+std::string name_of(const NameSet& set, int n) {
+  return set.head + (set.numbered ? name_number(set, n) : "") + set.tail;
+}
 
 void names(std::string_view bytes) {
   if (bytes.size() < 3) return;
@@ -158,7 +160,8 @@ void names(std::string_view bytes) {
   const std::vector<std::string> heads = pieces(bytes.substr(3));
   for (size_t k = 0; k < 2 && k < heads.size(); k++) {
     std::string& head = k == 0 ? a.head : b.head;
-    for (size_t i = 0; i < heads[k].size() && i < 12; i++) head += ALPHABET[static_cast<unsigned char>(heads[k][i]) % 8];
+    for (size_t i = 0; i < heads[k].size() && i < 12; i++)
+      head += ALPHABET[static_cast<unsigned char>(heads[k][i]) % 8];
   }
   std::map<std::string, int> of_a;
   for (int n = 1; n <= a.count; n++) of_a[name_of(a, n)] = n;

@@ -1,14 +1,14 @@
 // Many files at once: --check, --info or export over any number of files and folders.
 //
 // Folders are walked (in name order, symbolic links to folders not followed, an output
-// folder found inside them left out); every regular file is handed to the one-file command in a
-// process of its own, forked from this one, so each starts from a fresh library state
-// exactly as a separate run would, without the cost of starting a program. Up to
-// --jobs of them run at once, each for at most --timeout seconds. A worker writes its
-// verdict and facts as one record to a memory file that this process reads when it
-// ends, and names the temporary file it is writing in memory shared with this
-// process, which removes it when the worker was killed. Lines come out in the order
-// of the inputs, then a summary; a run stopped by a signal lists what it finished.
+// folder found inside them left out); every regular file is handed to the one-file
+// command in a process of its own, forked from this one, so each starts from a fresh
+// library state exactly as a separate run would, without the cost of starting a
+// program. Up to --jobs of them run at once, each for at most --timeout seconds. A
+// worker writes its verdict and facts as one record to a memory file that this process
+// reads when it ends, and names the temporary file it is writing in memory shared with
+// this process, which removes it when the worker was killed. Lines come out in the
+// order of the inputs, then a summary; a run stopped by a signal lists what it finished.
 //
 // Before an export starts, every name each input will write is checked against those
 // of every other input and against every file the run walked: no output replaces
