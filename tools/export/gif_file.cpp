@@ -223,27 +223,41 @@ int64_t compressed_size(const FrameImage& image, int32_t width, int32_t height, 
   return ok ? bytes : INT64_MAX;
 }
 
-}  // namespace
-
-bool gif_add_frame(GifOut& out, const Picture& picture, uint32_t frame_us, std::string& error) {
-  GifFileType* gif = encoder(out);
-  // Round the running total, not each delay, so the remainders carry over.
+// The delay of the next frame, shown for frame_us: the running total is rounded, not
+// each delay, so the remainders carry over.
+int next_delay(GifOut& out, uint32_t frame_us) {
   out.elapsed_us += frame_us;
   int64_t due_cs = (out.elapsed_us + US_PER_CS / 2) / US_PER_CS;
   int64_t delay = due_cs - out.emitted_cs;
   if (delay > GIF_MAX_DELAY_CS) delay = GIF_MAX_DELAY_CS;
   out.emitted_cs += delay;
+  return static_cast<int>(delay);
+}
 
-  // A frame whose colours are not the global map carries its own, no larger than its
-  // highest index needs: the codes of a smaller map are shorter.
-  const bool global_colours = std::memcmp(out.global_palette, picture.palette, sizeof picture.palette) == 0;
-  const auto local_map = [&](const FrameImage& image) -> ColorMapObject* {
-    if (global_colours) return nullptr;
-    const GifPixelType highest = *std::max_element(image.pixels.begin(), image.pixels.end());
-    int entries = 2;
-    while (entries <= highest) entries *= 2;
-    return make_map(picture, entries);
-  };
+// A frame whose colours are not the global map carries its own, no larger than its
+// highest index needs: the codes of a smaller map are shorter.
+ColorMapObject* local_map(const GifOut& out, const Picture& picture, const FrameImage& image) {
+  if (std::memcmp(out.global_palette, picture.palette, sizeof picture.palette) == 0) return nullptr;
+  const GifPixelType highest = *std::max_element(image.pixels.begin(), image.pixels.end());
+  int entries = 2;
+  while (entries <= highest) entries *= 2;
+  return make_map(picture, entries);
+}
+
+bool put_frame(GifOut& out, const Picture& colours, const FrameImage& image, int delay, std::string& error) {
+  GifFileType* gif = encoder(out);
+  ColorMapObject* local = local_map(out, colours, image);
+  const bool ok = put_image(gif, image, delay, local);
+  GifFreeMapObject(local);
+  if (!ok) error = gif_error(out.file.final_name + ": cannot write", gif->Error, out.write_error);
+  return ok;
+}
+
+}  // namespace
+
+bool gif_add_frame(GifOut& out, const Picture& picture, uint32_t frame_us, std::string& error) {
+  const int delay = next_delay(out, frame_us);
+  const auto local_map_of = [&](const FrameImage& image) { return local_map(out, picture, image); };
   FrameDiff diff{out.previous, picture, out.have_previous && same_palette(out.previous, picture), {}, {}, {}};
   const auto packed = [](const uint8_t* rgb) {
     return uint32_t{rgb[0]} << 16 | uint32_t{rgb[1]} << 8 | rgb[2];
@@ -272,8 +286,8 @@ bool gif_add_frame(GifOut& out, const Picture& picture, uint32_t frame_us, std::
     image = frame_image(diff, left, top, right, bottom, transparent);
     if (!diff.same_palette && transparent != NO_TRANSPARENT_COLOR) {
       FrameImage plain = frame_image(diff, left, top, right, bottom, NO_TRANSPARENT_COLOR);
-      ColorMapObject* plain_map = local_map(plain);
-      ColorMapObject* image_map = local_map(image);
+      ColorMapObject* plain_map = local_map_of(plain);
+      ColorMapObject* image_map = local_map_of(image);
       if (compressed_size(plain, picture.width, picture.height, plain_map) <
           compressed_size(image, picture.width, picture.height, image_map))
         image = std::move(plain);
@@ -281,17 +295,17 @@ bool gif_add_frame(GifOut& out, const Picture& picture, uint32_t frame_us, std::
       GifFreeMapObject(image_map);
     }
   }
-  ColorMapObject* local = local_map(image);
-  const bool ok = put_image(gif, image, static_cast<int>(delay), local);
-  GifFreeMapObject(local);
-  if (!ok) {
-    error = gif_error(out.file.final_name + ": cannot write", gif->Error, out.write_error);
-    return false;
-  }
+  if (!put_frame(out, picture, image, delay, error)) return false;
   out.previous.pixels = picture.pixels;
   std::memcpy(out.previous.palette, picture.palette, sizeof picture.palette);
   out.have_previous = true;
   return true;
+}
+
+bool gif_add_same_frame(GifOut& out, uint32_t frame_us, std::string& error) {
+  // One transparent pixel carries the delay, as for any frame in which nothing changed.
+  const FrameImage nothing{0, 0, 1, 1, 0, {0}};
+  return put_frame(out, out.previous, nothing, next_delay(out, frame_us), error);
 }
 
 bool gif_finish(GifOut& out, std::string& error) {
