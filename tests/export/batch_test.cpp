@@ -44,6 +44,7 @@ std::map<std::string, std::string> make_tree(const Scratch& scratch) {
                                                     {"tree/a/b/sun.flc", "sun-146x140.flc"},
                                                     {"tree/a/b/card.pcx", "testcard-160x120-8bit.pcx"},
                                                     {"tree/c/text.flc", "text-321x74.flc"},
+                                                    {"tree/c/bullet.flc", "bullet-14x14.flc"},
                                                     {"tree/c/cut.fli", ""},
                                                     {"tree/notes.txt", ""},
                                                     {"tree/c/empty.flc", ""}};
@@ -80,6 +81,10 @@ TEST(ManyFiles, CheckGivesEachFileTheVerdictOfItsOwnRun) {
       }
       EXPECT_EQ(alone.status, verdict == "ok" ? 0 : 1) << path << ": " << verdict;
       EXPECT_NE(alone.out.find("frames: " + field(lines[k], "frames") + "\n"), std::string::npos) << path;
+      for (const std::string& said : lines_of(alone.out))
+        if (said.rfind("note: ", 0) == 0) {
+          EXPECT_NE(lines[k].find("\"" + said.substr(6) + "\""), std::string::npos) << said;
+        }
     }
     EXPECT_EQ(counts["skipped"], 2) << "the text file and the empty file";
     EXPECT_EQ(counts["damaged"], 1);
@@ -101,7 +106,8 @@ TEST(ManyFiles, InfoLinesHoldTheFactsOfEachFile) {
     const std::string path = lines[k].substr(0, lines[k].find(": "));
     const ToolRun alone = run_export({"--info", path}, scratch);
     for (const std::string& fact : lines_of(alone.out)) {
-      const std::string key = fact.substr(0, fact.find(": ")), value = fact.substr(fact.find(": ") + 2);
+      std::string key = fact.substr(0, fact.find(": ")), value = fact.substr(fact.find(": ") + 2);
+      std::replace(key.begin(), key.end(), ' ', '_');  // one word a key
       const bool quote = value.find(' ') != std::string::npos;
       EXPECT_NE(lines[k].find(" " + key + "=" + (quote ? "\"" + value + "\"" : value)), std::string::npos)
           << lines[k] << " lacks " << fact;

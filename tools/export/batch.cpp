@@ -443,24 +443,40 @@ bool is_number(const std::string& text) {
   return digits && (text.size() == 1 || text[0] != '0' || (dot && text[1] == '.'));
 }
 
+// A fact's key as one word ("ring frame" becomes ring_frame).
+std::string key_name(std::string key) {
+  for (char& c : key)
+    if (c == ' ') c = '_';
+  return key;
+}
+
 void print_entry(const Options& options, const Entry& e) {
   const char* verdict = VERDICT_NAMES[static_cast<int>(e.verdict)];
   if (options.json) {
     std::string line = "{" + json_member("path", e.path) + ", \"verdict\": \"" + verdict + "\"";
     if (!e.reason.empty()) line += ", " + json_member("reason", e.reason);
-    for (const auto& [key, value] : e.facts)
-      line += ", " + (is_number(value) ? json_string(key) + ": " + value : json_member(key, value));
+    std::string notes;
+    for (const auto& [key, value] : e.facts) {
+      if (key == "note") {
+        notes += (notes.empty() ? "" : ", ") + json_string(value);
+        continue;
+      }
+      const std::string name = key_name(key);
+      line += ", " + (is_number(value) ? json_string(name) + ": " + value : json_member(name, value));
+    }
+    if (!notes.empty()) line += ", \"notes\": [" + notes + "]";
     std::printf("%s}\n", line.c_str());
     return;
   }
   std::string line = e.path + ": " + verdict;
   if (!e.reason.empty()) line += ": " + e.reason;
-  if (e.verdict == Verdict::ok || options.command == Command::info) {
-    for (const auto& [key, value] : e.facts) {
-      if (options.command == Command::check && key != "frames") continue;
-      const bool quote = value.find(' ') != std::string::npos || value.empty();
-      line += " " + key + "=" + (quote ? "\"" + value + "\"" : value);
-    }
+  for (const auto& [key, value] : e.facts) {
+    // Notes always; --info every fact; otherwise a sound file's facts (for --check its frames).
+    const bool shown = key == "note" || options.command == Command::info ||
+                       (e.verdict == Verdict::ok && (options.command != Command::check || key == "frames"));
+    if (!shown) continue;
+    const bool quote = value.find(' ') != std::string::npos || value.empty();
+    line += " " + key_name(key) + "=" + (quote ? "\"" + value + "\"" : value);
   }
   std::printf("%s\n", escape_controls(line).c_str());
 }
