@@ -127,6 +127,9 @@ struct GifOut {
   int64_t elapsed_us;  // animation time of the frames written so far
   int64_t emitted_cs;  // sum of the delays written, in 1/100 s
 };
+// Compresses count pixels, each below 1 << code_size, as GIF image data: LZW codes in
+// sub-blocks of up to 255 bytes, each after its length byte, appended to blocks.
+void gif_lzw_compress(const uint8_t* pixels, size_t count, int code_size, std::vector<uint8_t>& blocks);
 bool gif_begin(GifOut& out, const std::string& name, const Picture& first, std::string& error);
 bool gif_add_frame(GifOut& out, const Picture& picture, uint32_t frame_us, std::string& error);
 // Adds a frame that shows the previous one again for frame_us, without looking at pixels.
