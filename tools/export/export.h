@@ -130,6 +130,10 @@ struct GifOut {
 // Compresses count pixels, each below 1 << code_size, as GIF image data: LZW codes in
 // sub-blocks of up to 255 bytes, each after its length byte, appended to blocks.
 void gif_lzw_compress(const uint8_t* pixels, size_t count, int code_size, std::vector<uint8_t>& blocks);
+// Compresses two images of count pixels each at once, as gif_lzw_compress does each
+// (faster than one after the other).
+void gif_lzw_compress_two(const uint8_t* a, const uint8_t* b, size_t count, int code_size_a, int code_size_b,
+                          std::vector<uint8_t>& blocks_a, std::vector<uint8_t>& blocks_b);
 bool gif_begin(GifOut& out, const std::string& name, const Picture& first, std::string& error);
 bool gif_add_frame(GifOut& out, const Picture& picture, uint32_t frame_us, std::string& error);
 // Adds a frame that shows the previous one again for frame_us, without looking at pixels.

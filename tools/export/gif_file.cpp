@@ -172,18 +172,24 @@ struct FrameImage {
   int transparent;
   std::vector<GifPixelType> pixels;
   bool any_transparent = false;  // some pixel is sent as the transparent index
+  GifPixelType highest = 0;      // the highest index sent
   std::vector<uint8_t> blocks;   // the compressed pixels, empty until compressed
 };
 
 FrameImage frame_image(const FrameDiff& diff, int32_t left, int32_t top, int32_t right, int32_t bottom,
                        int transparent) {
-  FrameImage image{left, top, right - left + 1, bottom - top + 1, transparent, {}, false, {}};
+  FrameImage image{left, top, right - left + 1, bottom - top + 1, transparent, {}, false, 0, {}};
   image.pixels.resize(static_cast<size_t>(image.width) * static_cast<size_t>(image.height));
   GifPixelType* to = image.pixels.data();
   for (int32_t y = top; y <= bottom; y++, to += image.width) {
     const uint8_t* now = diff.row_now(y) + left;
+    GifPixelType highest = image.highest;
     if (transparent == NO_TRANSPARENT_COLOR) {  // also the first frame, with no frame before
-      for (int32_t x = 0; x < image.width; x++) to[x] = diff.first_of[now[x]];
+      for (int32_t x = 0; x < image.width; x++) {
+        to[x] = diff.first_of[now[x]];
+        highest = std::max(highest, to[x]);
+      }
+      image.highest = highest;
       continue;
     }
     const uint8_t* before = diff.row_before(y) + left;
@@ -192,8 +198,10 @@ FrameImage frame_image(const FrameDiff& diff, int32_t left, int32_t top, int32_t
       const bool changed = diff.differs(before[x], now[x]);
       kept |= !changed;
       to[x] = changed ? diff.first_of[now[x]] : static_cast<GifPixelType>(transparent);
+      highest = std::max(highest, to[x]);
     }
     image.any_transparent |= kept;
+    image.highest = highest;
   }
   return image;
 }
@@ -240,7 +248,7 @@ int next_delay(GifOut& out, uint32_t frame_us) {
 // highest index needs: the codes of a smaller map are shorter.
 ColorMapObject* local_map(const GifOut& out, const Picture& picture, const FrameImage& image) {
   if (std::memcmp(out.global_palette, picture.palette, sizeof picture.palette) == 0) return nullptr;
-  const GifPixelType highest = *std::max_element(image.pixels.begin(), image.pixels.end());
+  const GifPixelType highest = image.highest;
   int entries = 2;
   while (entries <= highest) entries *= 2;
   return make_map(picture, entries);
@@ -292,7 +300,9 @@ bool gif_add_frame(GifOut& out, const Picture& picture, uint32_t frame_us, std::
       FrameImage plain = frame_image(diff, left, top, right, bottom, NO_TRANSPARENT_COLOR);
       ColorMapObject* plain_map = local_map_of(plain);
       ColorMapObject* image_map = local_map_of(image);
-      if (compress(plain, plain_map) < compress(image, image_map)) image = std::move(plain);
+      gif_lzw_compress_two(plain.pixels.data(), image.pixels.data(), plain.pixels.size(),
+                           code_size(plain_map), code_size(image_map), plain.blocks, image.blocks);
+      if (plain.blocks.size() < image.blocks.size()) image = std::move(plain);
       GifFreeMapObject(plain_map);
       GifFreeMapObject(image_map);
     }
@@ -306,7 +316,7 @@ bool gif_add_frame(GifOut& out, const Picture& picture, uint32_t frame_us, std::
 
 bool gif_add_same_frame(GifOut& out, uint32_t frame_us, std::string& error) {
   // One transparent pixel carries the delay, as for any frame in which nothing changed.
-  FrameImage nothing{0, 0, 1, 1, 0, {0}, true, {}};
+  FrameImage nothing{0, 0, 1, 1, 0, {0}, true, 0, {}};
   return put_frame(out, out.previous, nothing, next_delay(out, frame_us), error);
 }
 

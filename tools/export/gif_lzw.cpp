@@ -74,46 +74,81 @@ struct BitWriter {
   }
 };
 
+// One image's compression in progress. A pixel costs a chain of dependent steps (the
+// string found decides the next key), so two images advanced in turn keep the
+// processor busy with the other chain while one waits.
+class Compressor {
+ public:
+  Compressor(int code_size, std::vector<uint8_t>& blocks)
+      : w_{blocks}, code_size_(static_cast<uint32_t>(code_size)), clear_(1u << code_size), end_(clear_ + 1) {
+    t_.clear();
+    restart_codes();
+    emit(clear_);
+  }
+  void first(uint32_t pixel) { prefix_ = pixel; }
+  [[gnu::always_inline]] void next(uint32_t pixel) {
+    const uint32_t key = prefix_ << PIXEL_BITS | pixel;
+    uint32_t at;
+    const uint32_t found = t_.find(key, at);
+    if (found != EMPTY) {
+      prefix_ = found;
+      return;
+    }
+    emit(prefix_);
+    prefix_ = pixel;
+    if (next_ >= LZW_MAX_CODE) {  // the table is full: start again
+      emit(clear_);
+      t_.clear();
+      restart_codes();
+    } else {
+      t_.slot[at] = key << CODE_BITS | next_++;
+    }
+  }
+  // Ends the data: the last string (when there were pixels) and the end code.
+  void finish(bool any) {
+    if (any) emit(prefix_);
+    emit(end_);
+    w_.flush();
+  }
+
+ private:
+  void restart_codes() {
+    next_ = end_ + 1;
+    width_ = code_size_ + 1;
+    limit_ = 1u << width_;
+  }
+  // A code is written at the width in force; the width grows once the next code to be
+  // made no longer fits, as the decoder grows it one code later.
+  void emit(uint32_t code) {
+    w_.put(code, width_);
+    if (next_ >= limit_ && width_ < CODE_BITS) limit_ = 1u << ++width_;
+  }
+  Table t_;
+  BitWriter w_;
+  uint32_t code_size_, clear_, end_;
+  uint32_t next_ = 0, width_ = 0, limit_ = 0, prefix_ = 0;
+};
+
 }  // namespace
 
 void gif_lzw_compress(const uint8_t* pixels, size_t count, int code_size, std::vector<uint8_t>& blocks) {
-  Table t;
-  t.clear();
-  BitWriter w{blocks};
-  const uint32_t clear = 1u << code_size, end = clear + 1;
-  uint32_t next = end + 1, width = static_cast<uint32_t>(code_size) + 1, limit = 1u << width;
-  // A code is written at the width in force; the width grows once the next code to be
-  // made no longer fits, as the decoder grows it one code later.
-  const auto emit = [&](uint32_t code) {
-    w.put(code, width);
-    if (next >= limit && width < CODE_BITS) limit = 1u << ++width;
-  };
-  emit(clear);
+  Compressor c(code_size, blocks);
+  if (count > 0) c.first(pixels[0]);
+  for (size_t i = 1; i < count; i++) c.next(pixels[i]);
+  c.finish(count > 0);
+}
+
+void gif_lzw_compress_two(const uint8_t* a, const uint8_t* b, size_t count, int code_size_a, int code_size_b,
+                          std::vector<uint8_t>& blocks_a, std::vector<uint8_t>& blocks_b) {
+  Compressor first(code_size_a, blocks_a), second(code_size_b, blocks_b);
   if (count > 0) {
-    uint32_t prefix = pixels[0];
-    for (size_t i = 1; i < count; i++) {
-      const uint32_t pixel = pixels[i];
-      const uint32_t key = prefix << PIXEL_BITS | pixel;
-      uint32_t at;
-      const uint32_t found = t.find(key, at);
-      if (found != EMPTY) {
-        prefix = found;
-        continue;
-      }
-      emit(prefix);
-      prefix = pixel;
-      if (next >= LZW_MAX_CODE) {  // the table is full: start again
-        emit(clear);
-        t.clear();
-        next = end + 1;
-        width = static_cast<uint32_t>(code_size) + 1;
-        limit = 1u << width;
-      } else {
-        t.slot[at] = key << CODE_BITS | next++;
-      }
-    }
-    emit(prefix);
+    first.first(a[0]);
+    second.first(b[0]);
   }
-  emit(end);
-  w.flush();
+  for (size_t i = 1; i < count; i++) {
+    first.next(a[i]);
+    second.next(b[i]);
+  }
+  first.finish(count > 0);
+  second.finish(count > 0);
 }
