@@ -194,11 +194,7 @@ RecordEnd walk_record(FlicDecoder& d) {
 RecordEnd decode_record(FlicDecoder& d) {
   const RecordEnd end = walk_record(d);
   const FlicDamage damage = damage_of(end);
-  if (damage != FlicDamage::none) {
-    if (end != RecordEnd::bad_chunk && end != RecordEnd::chunk_overrun && end != RecordEnd::cut_off)
-      d.at.chunk = d.at.chunk_type = 0;
-    fdec_damage(d, damage);
-  }
+  if (damage != FlicDamage::none) fdec_damage(d, damage);
   if (end != RecordEnd::frame && end != RecordEnd::prefix) d.report->at_end = true;
   return end;
 }

@@ -1,12 +1,17 @@
 // Helpers for the converter's tests.
 #include "tests/export/export_support.h"
 
+#include <fcntl.h>
 #include <gif_lib.h>
 #include <png.h>
+#include <signal.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <chrono>
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
@@ -14,6 +19,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 namespace fs = std::filesystem;
 
@@ -79,6 +85,71 @@ ToolRun run_export(const std::vector<std::string>& args, const Scratch& scratch,
   run.out = slurp(out);
   run.err = slurp(err);
   return run;
+}
+
+Background start_export(const std::vector<std::string>& args, const Scratch& scratch,
+                        const std::vector<int>& ignored) {
+  std::vector<std::string> argv_text = {MOXFLIC_EXPORT_PROGRAM};
+  argv_text.insert(argv_text.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (std::string& a : argv_text) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  const std::string out = scratch.path(".run-out"), err = scratch.path(".run-err");
+  // The pipe closes when the program starts, so that no signal meant for it reaches
+  // the child before.
+  int started[2];
+  if (pipe2(started, O_CLOEXEC) != 0) return Background{-1};
+  const pid_t pid = fork();
+  if (pid == 0) {
+    const int o = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int in = open("/dev/null", O_RDONLY);
+    if (o < 0 || e < 0 || in < 0 || dup2(o, 1) < 0 || dup2(e, 2) < 0 || dup2(in, 0) < 0 ||
+        chdir(scratch.dir.c_str()) != 0)
+      _exit(127);
+    for (int s : ignored) signal(s, SIG_IGN);
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  close(started[1]);
+  char nothing;
+  while (read(started[0], &nothing, 1) < 0 && errno == EINTR) {
+  }
+  close(started[0]);
+  return Background{pid};
+}
+
+ToolRun finish_export(const Background& run, const Scratch& scratch, const std::function<void()>& meanwhile) {
+  int status = 0;
+  for (;;) {
+    const pid_t ended = waitpid(run.pid, &status, meanwhile ? WNOHANG : 0);
+    if (ended == run.pid || (ended < 0 && errno != EINTR)) break;
+    if (ended == 0) {
+      meanwhile();
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+  }
+  ToolRun result;
+  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  result.out = slurp(scratch.path(".run-out"));
+  result.err = slurp(scratch.path(".run-err"));
+  return result;
+}
+
+bool wait_until(double seconds, const std::function<bool()>& condition) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return true;
+}
+
+std::vector<int> children_of(int pid) {
+  std::vector<int> children;
+  std::istringstream in(slurp("/proc/" + std::to_string(pid) + "/task/" + std::to_string(pid) + "/children"));
+  for (int child; in >> child;) children.push_back(child);
+  return children;
 }
 
 std::string data_file(const std::string& name) { return std::string(MOXFLIC_TEST_DATA) + "/" + name; }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,22 @@ struct Scratch {
 
 // Runs moxflic-export with args; with a file size limit (in 512-byte blocks) when given.
 ToolRun run_export(const std::vector<std::string>& args, const Scratch& scratch, int size_limit_blocks = 0);
+// moxflic-export started in the background in the scratch folder, for tests that
+// signal it while it works; the signals in `ignored` are ignored from the start, as
+// nohup or a shell's background job leaves them.
+struct Background {
+  int pid;
+};
+Background start_export(const std::vector<std::string>& args, const Scratch& scratch,
+                        const std::vector<int>& ignored = {});
+// Waits for a background run to end: its exit status (128 + signal when killed) and
+// output. meanwhile, when given, is called every few milliseconds until then.
+ToolRun finish_export(const Background& run, const Scratch& scratch,
+                      const std::function<void()>& meanwhile = nullptr);
+// Waits up to seconds for a condition to hold: whether it did.
+bool wait_until(double seconds, const std::function<bool()>& condition);
+// The processes a process has started and that run now.
+std::vector<int> children_of(int pid);
 // Runs a shell command line; the exit status.
 int run_shell(const std::string& command);
 // Whether a program can be run (an oracle such as ffmpeg).

@@ -14,6 +14,8 @@ namespace {
 constexpr int MAX_NUMBER_WIDTH = 9;
 // Largest --size: more than any thumbnail, and a whole screen.
 constexpr int MAX_FIT_SIZE = 16384;
+// Longest --timeout: a day.
+constexpr long MAX_TIMEOUT_S = 86400;
 
 // The value of --size: a whole number from 1 to MAX_FIT_SIZE.
 bool parse_size(const std::string& text, int& size, std::string& error) {
@@ -105,7 +107,7 @@ bool is_folder(const std::string& name) {
 // one (i then past its value), with error set when its value is wrong.
 bool batch_option(int argc, char** argv, int& i, Options& options, std::string& value, std::string& error) {
   const std::string arg = argv[i];
-  static const char* const with_value[] = {"--jobs", "--output-dir", "--as"};
+  static const char* const with_value[] = {"--jobs", "--output-dir", "--as", "--timeout"};
   if (arg == "--json") {
     options.json = true;
     return true;
@@ -130,6 +132,14 @@ bool batch_option(int argc, char** argv, int& i, Options& options, std::string& 
         error = "--jobs takes a number from 1 to 256, not \"" + value + "\"";
       else
         options.jobs = static_cast<int>(jobs);
+    } else if (n == "--timeout") {
+      char* end = nullptr;
+      const long seconds = std::strtol(value.c_str(), &end, 10);
+      if (value.empty() || *end != '\0' || seconds < 0 || seconds > MAX_TIMEOUT_S)
+        error = "--timeout takes a number of seconds from 0 (no limit) to " + std::to_string(MAX_TIMEOUT_S) +
+                ", not \"" + value + "\"";
+      else
+        options.timeout_s = static_cast<int>(seconds);
     } else if (n == "--output-dir") {
       if (value.empty()) error = "--output-dir needs a folder";
       options.output_dir = value;
@@ -147,8 +157,9 @@ const char* usage_text() {
   return "Usage: moxflic-export [--palette=screen|file] [--size=N] INPUT OUTPUT\n"
          "       moxflic-export --info INPUT\n"
          "       moxflic-export --check INPUT\n"
-         "       moxflic-export --check|--info [--jobs N] [--json] PATH...\n"
-         "       moxflic-export [--palette=...] [--jobs N] [--json] INPUT... --output-dir DIR [--as EXT]\n"
+         "       moxflic-export --check|--info [--jobs N] [--json] [--timeout S] PATH...\n"
+         "       moxflic-export [--palette=...] [--size=N] [--jobs N] [--json] [--timeout S]\n"
+         "                      INPUT... --output-dir DIR [--as EXT]\n"
          "       moxflic-export --help | --version\n"
          "\n"
          "INPUT is a FLI/FLC animation or a PCX picture, recognised by its contents.\n"
@@ -171,10 +182,14 @@ const char* usage_text() {
          "Many files at once (folders are walked; files are recognised by their contents):\n"
          "  --jobs N          worker processes (default: one per processor)\n"
          "  --json            one JSON object per file, and a summary object last\n"
-         "  --output-dir DIR  export every INPUT to DIR/NAME.png, or as --as says:\n"
+         "  --output-dir DIR  export every INPUT to DIR/NAME.png, or as --as says\n"
+         "                    (with --size, every output is a thumbnail)\n"
          "  --as EXT          .png, .gif, or a frame pattern such as %04d.png\n"
+         "  --timeout S       a file still at work after S seconds fails (default 300,\n"
+         "                    0: no limit)\n"
          "Exit status: 0 success, 1 unreadable, unknown, too large or damaged input (what\n"
-         "decodes is still written), 2 usage error (also an output that is the input).\n";
+         "decodes is still written) or an output not written, 2 usage error (also an\n"
+         "output that is the input); a many-file run stopped by a signal: 128 + its number.\n";
 }
 
 bool parse_args(int argc, char** argv, Options& options, std::string& error) {
@@ -260,15 +275,18 @@ bool parse_args(int argc, char** argv, Options& options, std::string& error) {
     options.inputs = names;
     if (names.empty()) error = "no input file given";
     if (!error.empty()) return false;
-    if (!parse_output("NAME" + options.output_pattern, options.output, error)) {
+    // Each input's frames go into one folder: the frame number is in the file name.
+    if (!parse_output("NAME" + options.output_pattern, options.output, error) ||
+        options.output.suffix.find('/') != std::string::npos) {
       error = "--as takes .png, .gif or a frame number pattern such as %04d.png, not \"" +
               options.output_pattern + "\"";
       return false;
     }
+    options.output.max_side = size;
     return true;
   }
   if (many) {
-    error = "--jobs, --json and --as need --check, --info or --output-dir";
+    error = "--jobs, --json, --timeout and --as need --check, --info or --output-dir";
     return false;
   }
   if (names.size() != 2) {

@@ -1,11 +1,18 @@
 // Many files at once: --check, --info or export over any number of files and folders.
 //
-// Folders are walked (in name order, symbolic links to folders not followed); every
-// regular file is handed to the one-file command in a process of its own, forked from
-// this one, so each starts from a fresh library state exactly as a separate run would,
-// without the cost of starting a program. Up to --jobs of them run at once. A worker
-// writes its verdict and facts to a memory file that this process reads when it ends;
-// lines come out in the order of the inputs, then a summary.
+// Folders are walked (in name order, symbolic links to folders not followed, an output
+// folder found inside them left out); every regular file is handed to the one-file
+// command in a process of its own, forked from this one, so each starts from a fresh
+// library state exactly as a separate run would, without the cost of starting a
+// program. Up to --jobs of them run at once, each for at most --timeout seconds. A
+// worker writes its verdict and facts as one record to a memory file that this process
+// reads when it ends, and names the temporary file it is writing in memory shared with
+// this process, which removes it when the worker was killed. Lines come out in the
+// order of the inputs, then a summary; a run stopped by a signal lists what it finished.
+//
+// Before an export starts, every name each input will write is checked against those
+// of every other input and against every file the run walked: no output replaces
+// another or a file the run was given.
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -15,24 +22,29 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <map>
-#include <set>
+#include <new>
 #include <string>
 #include <vector>
 
 #include "flic/flic.h"
 #include "gfx/gfx.h"
+#include "tools/export/batch_parts.h"
 #include "tools/export/export.h"
 #include "tools/export/file_reader.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
 
-const char* const VERDICT_NAMES[] = {"ok", "damaged", "unreadable", "skipped", "failed"};
+constexpr int VERDICTS = 5;
+const char* const VERDICT_NAMES[VERDICTS] = {"ok", "damaged", "unreadable", "skipped", "failed"};
 
 struct Entry {
   std::string path;
@@ -41,23 +53,99 @@ struct Entry {
   Verdict verdict = Verdict::ok;
   std::string reason;
   std::vector<std::pair<std::string, std::string>> facts;
-  bool done = false;
+  bool done = false;  // judged, by a worker or without one
 };
 
-struct FileId {
+// A folder, by the file system's identity rather than by any of its names.
+struct FolderId {
   dev_t dev;
   ino_t ino;
-  bool operator<(const FileId& o) const { return dev != o.dev ? dev < o.dev : ino < o.ino; }
+  bool operator<(const FolderId& o) const { return dev != o.dev ? dev < o.dev : ino < o.ino; }
+  bool operator==(const FolderId& o) const { return dev == o.dev && ino == o.ino; }
 };
+
+bool folder_id(const std::string& path, FolderId& id) {
+  struct stat st {};
+  if (stat(path.empty() ? "." : path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
+  id = {st.st_dev, st.st_ino};
+  return true;
+}
+
+// --- Signals -----------------------------------------------------------------------
+
+// The signals this process waits for while its workers run: a worker's end and, unless
+// the process was started with them ignored, those that stop the run. They are blocked
+// and taken when waited for, so no handler runs between the run's steps.
+struct RunSignals {
+  sigset_t stops;   // the signals that stop the run
+  sigset_t waited;  // those and SIGCHLD
+  sigset_t original_mask;
+  struct sigaction original_child;
+};
+
+void no_handler(int) {}
+
+void take_signals(RunSignals& s) {
+  sigemptyset(&s.stops);
+  for (const int signal_number : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
+    struct sigaction now {};
+    if (sigaction(signal_number, nullptr, &now) == 0 && now.sa_handler != SIG_IGN)
+      sigaddset(&s.stops, signal_number);
+  }
+  s.waited = s.stops;
+  sigaddset(&s.waited, SIGCHLD);
+  // A parent that ignores SIGCHLD hands that on across exec, and workers would then
+  // vanish unwaited for: this run hears of each one.
+  struct sigaction child {};
+  child.sa_handler = no_handler;
+  sigemptyset(&child.sa_mask);
+  child.sa_flags = SA_NOCLDSTOP;
+  sigaction(SIGCHLD, &child, &s.original_child);
+  sigprocmask(SIG_BLOCK, &s.waited, &s.original_mask);
+}
+
+// A signal that stops the run, taken if one has come: the signal, or 0.
+int take_stop(const RunSignals& s) {
+  const timespec now{0, 0};
+  siginfo_t info;
+  const int signal_number = sigtimedwait(&s.stops, &info, &now);
+  return signal_number < 0 ? 0 : signal_number;
+}
+
+// Whether a signal that stops the run has come, left for take_stop.
+bool stop_pending(const RunSignals& s) {
+  sigset_t pending;
+  if (sigpending(&pending) != 0) return false;
+  for (const int signal_number : {SIGINT, SIGTERM, SIGHUP, SIGPIPE})
+    if (sigismember(&s.stops, signal_number) == 1 && sigismember(&pending, signal_number) == 1) return true;
+  return false;
+}
 
 // --- Inputs --------------------------------------------------------------------------
 
-std::string without_extension(const std::string& name) {
-  const size_t dot = name.rfind('.');
-  return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
+struct Walk {
+  const RunSignals* signals;  // a signal that stops the run ends the walk
+  bool have_output_folder = false;
+  FolderId output_folder{};
+  std::vector<Entry> entries;
+};
+
+// Whether a folder is the output folder, which the walk does not enter: true with an
+// entry that says so.
+bool left_out(Walk& walk, const std::string& folder) {
+  FolderId id;
+  if (!walk.have_output_folder || !folder_id(folder, id) || !(id == walk.output_folder)) return false;
+  Entry e;
+  e.path = folder;
+  e.known = true;
+  e.verdict = Verdict::skipped;
+  e.reason = "the output folder; left out of the walk";
+  walk.entries.push_back(e);
+  return true;
 }
 
-void walk_folder(const fs::path& root, const fs::path& folder, std::vector<Entry>& entries) {
+void walk_folder(Walk& walk, const fs::path& root, const fs::path& folder) {
+  if (stop_pending(*walk.signals)) return;
   std::error_code ec;
   fs::directory_iterator it(folder, ec);
   if (ec) {
@@ -66,7 +154,7 @@ void walk_folder(const fs::path& root, const fs::path& folder, std::vector<Entry
     e.known = true;
     e.verdict = Verdict::unreadable;
     e.reason = "the folder cannot be read: " + ec.message();
-    entries.push_back(e);
+    walk.entries.push_back(e);
     return;
   }
   std::vector<fs::directory_entry> children;
@@ -80,35 +168,182 @@ void walk_folder(const fs::path& root, const fs::path& folder, std::vector<Entry
     std::error_code kind_error;
     if (child.is_symlink(kind_error) && child.is_directory(kind_error)) continue;
     if (child.is_directory(kind_error)) {
-      walk_folder(root, child.path(), entries);
+      if (!left_out(walk, child.path().string())) walk_folder(walk, root, child.path());
       continue;
     }
     Entry e;
     e.path = child.path().string();
-    e.stem = without_extension(child.path().lexically_relative(root).string());
+    e.stem = output_stem(child.path().lexically_relative(root).string());
     if (!child.is_regular_file(kind_error)) {
       e.known = true;
       e.verdict = Verdict::skipped;
       e.reason = "not a regular file";
     }
-    entries.push_back(e);
+    walk.entries.push_back(e);
   }
 }
 
-std::vector<Entry> collect(const std::vector<std::string>& names) {
-  std::vector<Entry> entries;
-  for (const std::string& name : names) {
+std::vector<Entry> collect(const Options& options, const RunSignals& signals) {
+  Walk walk;
+  walk.signals = &signals;
+  if (options.command == Command::export_file)
+    walk.have_output_folder = folder_id(options.output_dir, walk.output_folder);
+  for (const std::string& name : options.inputs) {
     std::error_code ec;
+    // A folder named on the command line is walked even when it is the output folder.
     if (fs::is_directory(name, ec)) {
-      walk_folder(name, name, entries);
+      walk_folder(walk, name, name);
       continue;
     }
     Entry e;
     e.path = name;
-    e.stem = without_extension(fs::path(name).filename().string());
-    entries.push_back(e);
+    e.stem = output_stem(fs::path(name).filename().string());
+    walk.entries.push_back(e);
   }
-  return entries;
+  return walk.entries;
+}
+
+// --- Output names --------------------------------------------------------------------
+
+// The output name of an entry, as parse_output reads it: the folder and stem with any
+// percent sign doubled, so that only the pattern's number stands for the frame.
+std::string output_name(const Options& options, const Entry& e) {
+  std::string literal;
+  for (const char c : (fs::path(options.output_dir) / e.stem).string()) {
+    literal += c;
+    if (c == '%') literal += '%';
+  }
+  return literal + options.output_pattern;
+}
+
+// The frames an input would write at most: a FLIC's header count, one picture for a
+// PCX, none for anything else.
+int frames_written_at_most(const std::string& path) {
+  InputKind kind;
+  InputFault fault;
+  std::string ignored;
+  if (!input_classify(path, kind, ignored, fault)) return 0;
+  if (kind == InputKind::pcx) return 1;
+  uint8_t header[FLIC_HEADER_SIZE];
+  return flic_check_header(path.c_str(), header) == 0 ? gfx_le16(header + FLIC_FRAMES_OFFSET) : 0;
+}
+
+std::string frame_text(const NameSet& set, int frame) {
+  return set.numbered ? " (frame " + std::to_string(frame) + ")" : "";
+}
+
+std::string name_of(const NameSet& set, int frame) {
+  return set.head + (set.numbered ? name_number(set, frame) : "") + set.tail;
+}
+
+void refuse(Entry& e, const std::string& reason) {
+  e.known = true;
+  e.verdict = Verdict::failed;
+  e.reason = reason;
+}
+
+// The names an input's export will write.
+struct Plan {
+  size_t entry;
+  NameSet names;
+};
+
+std::vector<Plan> plan_outputs(const Options& options, const std::vector<Entry>& entries) {
+  std::vector<Plan> plans;
+  for (size_t k = 0; k < entries.size(); k++) {
+    if (entries[k].known) continue;
+    OutputName parsed;
+    std::string ignored;
+    if (!parse_output(output_name(options, entries[k]), parsed, ignored)) continue;
+    NameSet names;
+    names.head = parsed.prefix;
+    names.tail = parsed.suffix;
+    names.numbered = parsed.kind == OutputKind::png_sequence;
+    names.width = parsed.number_width;
+    names.zero_pad = parsed.zero_pad;
+    names.count = std::min(frames_written_at_most(entries[k].path), names.numbered ? INT32_MAX : 1);
+    plans.push_back({k, names});
+  }
+  return plans;
+}
+
+// Refuses every input one of whose outputs would replace a file the run walked. Files
+// and outputs meet by the identity of their folder, since a folder has many names.
+void refuse_walked(const std::vector<Plan>& plans, std::vector<Entry>& entries) {
+  std::map<FolderId, std::vector<std::pair<std::string, size_t>>> walked;  // file names, entries
+  for (size_t k = 0; k < entries.size(); k++) {
+    const fs::path path(entries[k].path);
+    FolderId id;
+    if (folder_id(path.parent_path().string(), id)) walked[id].emplace_back(path.filename().string(), k);
+  }
+  for (auto& [id, names] : walked) std::sort(names.begin(), names.end());
+  for (const Plan& plan : plans) {
+    const size_t slash = plan.names.head.rfind('/');
+    const std::string folder_name = slash == std::string::npos ? "."
+                                    : slash == 0               ? "/"
+                                                               : plan.names.head.substr(0, slash);
+    FolderId id;
+    if (!folder_id(folder_name, id)) continue;
+    const auto folder = walked.find(id);
+    if (folder == walked.end()) continue;
+    NameSet local = plan.names;
+    local.head = plan.names.head.substr(slash == std::string::npos ? 0 : slash + 1);
+    // The names that can be the input's begin with its head: they follow it in order.
+    const auto& names = folder->second;
+    for (auto it =
+             std::lower_bound(names.begin(), names.end(), std::pair<std::string, size_t>{local.head, 0});
+         it != names.end() && it->first.starts_with(local.head); ++it) {
+      const int frame = name_frame(local, it->first);
+      if (frame == 0) continue;
+      refuse(entries[plan.entry], "its output " + name_of(plan.names, frame) + frame_text(plan.names, frame) +
+                                      " would replace " + entries[it->second].path +
+                                      ", which this run was given; nothing written");
+      break;
+    }
+  }
+}
+
+// Refuses every input one of whose outputs is also an output of an earlier input that
+// is not refused.
+void refuse_shared(const std::vector<Plan>& plans, std::vector<Entry>& entries) {
+  // Sorted by head, a head is followed by those it begins, the only ones whose names
+  // can meet its own.
+  std::vector<size_t> order;
+  for (size_t i = 0; i < plans.size(); i++)
+    if (!entries[plans[i].entry].known) order.push_back(i);
+  std::sort(order.begin(), order.end(),
+            [&](size_t a, size_t b) { return plans[a].names.head < plans[b].names.head; });
+  struct Clash {
+    size_t earlier, later;  // plans, in the order of the inputs
+    int frame_earlier, frame_later;
+  };
+  std::vector<Clash> clashes;
+  for (size_t i = 0; i < order.size(); i++) {
+    for (size_t j = i + 1; j < order.size(); j++) {
+      const NameSet& a = plans[order[i]].names;
+      const NameSet& b = plans[order[j]].names;
+      if (!b.head.starts_with(a.head)) break;
+      int frame_a, frame_b;
+      if (!name_clash(a, b, frame_a, frame_b)) continue;
+      if (order[i] < order[j])
+        clashes.push_back({order[i], order[j], frame_a, frame_b});
+      else
+        clashes.push_back({order[j], order[i], frame_b, frame_a});
+    }
+  }
+  std::sort(clashes.begin(), clashes.end(), [](const Clash& a, const Clash& b) {
+    return a.later != b.later ? a.later < b.later : a.earlier < b.earlier;
+  });
+  for (const Clash& c : clashes) {
+    const Plan& earlier = plans[c.earlier];
+    const Plan& later = plans[c.later];
+    if (entries[later.entry].known || entries[earlier.entry].known) continue;
+    refuse(entries[later.entry],
+           "its output " + name_of(later.names, c.frame_later) + frame_text(later.names, c.frame_later) +
+               " is also" +
+               (earlier.names.numbered ? " frame " + std::to_string(c.frame_earlier) + " of" : " that of") +
+               " " + entries[earlier.entry].path + "; nothing written");
+  }
 }
 
 // --- One file, in a worker -----------------------------------------------------------
@@ -128,50 +363,19 @@ std::string text_of(int fd) {
   return text;
 }
 
-// The lines of a text (a last line without its line end included).
-std::vector<std::string> lines_of(const std::string& text) {
-  std::vector<std::string> lines;
-  for (size_t start = 0; start < text.size();) {
-    size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    lines.push_back(text.substr(start, end - start));
-    start = end + 1;
-  }
-  return lines;
-}
-
-bool is_flic(const std::string& path) {
-  FileReader reader{};
-  std::string ignored;
-  if (!reader_open(reader, path, ignored)) return false;
-  uint8_t magic[2];
-  const bool read = reader_read(reader, FLIC_MAGIC_OFFSET, magic, 2);
-  reader_close(reader);
-  const uint16_t value = gfx_le16(magic);
-  return read && (value == FLIC_MAGIC_FLI || value == FLIC_MAGIC_FLC);
-}
-
-std::string output_name(const Options& options, const Entry& e) {
-  return (fs::path(options.output_dir) / e.stem).string() + options.output_pattern;
-}
-
-// Decides one file, with the one-file command's output going to memory files.
+// Decides one file, with the one-file command's output going nowhere: the verdict
+// comes from the command's outcome.
 void decide(const Options& options, Entry& e) {
-  FileReader reader{};
-  std::string why;
-  if (!reader_open(reader, e.path, why)) {
-    e.verdict = Verdict::unreadable;
-    e.reason = why;
-    return;
-  }
-  reader_close(reader);
   InputKind kind;
-  if (!input_classify(e.path, kind, why)) {
-    e.verdict = is_flic(e.path) ? Verdict::damaged : Verdict::skipped;
+  InputFault fault;
+  std::string why;
+  if (!input_classify(e.path, kind, why, fault)) {
+    e.verdict = fault == InputFault::damaged      ? Verdict::damaged
+                : fault == InputFault::unreadable ? Verdict::unreadable
+                                                  : Verdict::skipped;
     e.reason = why;
     return;
   }
-  // The verdict comes from the command's outcome; its messages go nowhere.
   const int quiet = open("/dev/null", O_WRONLY);
   if (quiet < 0 || dup2(quiet, STDOUT_FILENO) < 0 || dup2(quiet, STDERR_FILENO) < 0) {
     e.verdict = Verdict::failed;
@@ -192,10 +396,14 @@ void decide(const Options& options, Entry& e) {
     std::error_code ec;
     fs::create_directories(fs::path(name).parent_path(), ec);
     std::string error;
-    status = parse_output(name, one.output, error)
-                 ? (kind == InputKind::flic ? flic_export(one) : pcx_export(one))
-                 : EXIT_BAD_INPUT;
-    if (status == EXIT_OK) e.facts.emplace_back("output", name);
+    status = EXIT_BAD_INPUT;
+    if (parse_output(name, one.output, error)) {
+      one.output.max_side = options.output.max_side;
+      status = kind == InputKind::flic ? flic_export(one) : pcx_export(one);
+    } else {
+      report_output_error(error);
+    }
+    if (status == EXIT_OK) e.facts.emplace_back("output", output_frame_name(one.output, 1));
   }
   std::fflush(stdout);
   std::fflush(stderr);
@@ -217,59 +425,7 @@ void decide(const Options& options, Entry& e) {
     e.verdict = Verdict::failed;
 }
 
-// A settled entry as lines: the verdict and reason, then each fact, tab-separated
-// (tabs and line ends inside values become spaces).
-std::string flatten(const std::string& text) {
-  std::string out = text;
-  for (char& c : out)
-    if (c == '\t' || c == '\n' || c == '\r') c = ' ';
-  return out;
-}
-
-void write_record(int fd, const Entry& e) {
-  std::string record = std::to_string(static_cast<int>(e.verdict)) + "\t" + flatten(e.reason) + "\n";
-  for (const auto& [key, value] : e.facts) record += flatten(key) + "\t" + flatten(value) + "\n";
-  int error = 0;
-  write_fully(fd, record.data(), record.size(), error);
-}
-
-bool read_record(const std::string& text, Entry& e) {
-  bool first = true;
-  for (const std::string& line : lines_of(text)) {
-    const size_t tab = line.find('\t');
-    if (tab == std::string::npos) return false;
-    if (first) {
-      const int v = std::atoi(line.substr(0, tab).c_str());
-      if (v < 0 || v > static_cast<int>(Verdict::failed)) return false;
-      e.verdict = static_cast<Verdict>(v);
-      e.reason = line.substr(tab + 1);
-      first = false;
-    } else {
-      e.facts.emplace_back(line.substr(0, tab), line.substr(tab + 1));
-    }
-  }
-  return !first;
-}
-
 // --- Output --------------------------------------------------------------------------
-
-std::string json_string(const std::string& text) {
-  std::string out = "\"";
-  for (const char ch : text) {
-    const auto c = static_cast<unsigned char>(ch);
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += static_cast<char>(c);
-    } else if (c < 0x20) {
-      char code[8];
-      std::snprintf(code, sizeof code, "\\u%04x", c);
-      out += code;
-    } else {
-      out += static_cast<char>(c);
-    }
-  }
-  return out + "\"";
-}
 
 bool is_number(const std::string& text) {
   if (text.empty() || text.size() > 30) return false;
@@ -287,26 +443,59 @@ bool is_number(const std::string& text) {
   return digits && (text.size() == 1 || text[0] != '0' || (dot && text[1] == '.'));
 }
 
+// A fact's key as one word ("ring frame" becomes ring_frame).
+std::string key_name(std::string key) {
+  for (char& c : key)
+    if (c == ' ') c = '_';
+  return key;
+}
+
 void print_entry(const Options& options, const Entry& e) {
   const char* verdict = VERDICT_NAMES[static_cast<int>(e.verdict)];
   if (options.json) {
-    std::string line = "{\"path\": " + json_string(e.path) + ", \"verdict\": \"" + verdict + "\"";
-    if (!e.reason.empty()) line += ", \"reason\": " + json_string(e.reason);
-    for (const auto& [key, value] : e.facts)
-      line += ", " + json_string(key) + ": " + (is_number(value) ? value : json_string(value));
+    std::string line = "{" + json_member("path", e.path) + ", \"verdict\": \"" + verdict + "\"";
+    if (!e.reason.empty()) line += ", " + json_member("reason", e.reason);
+    std::string notes;
+    for (const auto& [key, value] : e.facts) {
+      if (key == "note") {
+        notes += (notes.empty() ? "" : ", ") + json_string(value);
+        continue;
+      }
+      const std::string name = key_name(key);
+      line += ", " + (is_number(value) ? json_string(name) + ": " + value : json_member(name, value));
+    }
+    if (!notes.empty()) line += ", \"notes\": [" + notes + "]";
     std::printf("%s}\n", line.c_str());
     return;
   }
   std::string line = e.path + ": " + verdict;
   if (!e.reason.empty()) line += ": " + e.reason;
-  if (e.verdict == Verdict::ok || options.command == Command::info) {
-    for (const auto& [key, value] : e.facts) {
-      if (options.command == Command::check && key != "frames") continue;
-      const bool quote = value.find(' ') != std::string::npos || value.empty();
-      line += " " + key + "=" + (quote ? "\"" + value + "\"" : value);
-    }
+  for (const auto& [key, value] : e.facts) {
+    // Notes always; --info every fact; otherwise a sound file's facts (for --check its frames).
+    const bool shown = key == "note" || options.command == Command::info ||
+                       (e.verdict == Verdict::ok && (options.command != Command::check || key == "frames"));
+    if (!shown) continue;
+    const bool quote = value.find(' ') != std::string::npos || value.empty();
+    line += " " + key_name(key) + "=" + (quote ? "\"" + value + "\"" : value);
   }
-  std::printf("%s\n", line.c_str());
+  std::printf("%s\n", escape_controls(line).c_str());
+}
+
+std::string signal_name(int signal_number) {
+  switch (signal_number) {
+    case SIGINT:
+      return "SIGINT";
+    case SIGTERM:
+      return "SIGTERM";
+    case SIGHUP:
+      return "SIGHUP";
+    case SIGPIPE:
+      return "SIGPIPE";
+    case SIGKILL:
+      return "SIGKILL";
+    default:
+      return "signal " + std::to_string(signal_number);
+  }
 }
 
 // --- Workers -------------------------------------------------------------------------
@@ -314,132 +503,230 @@ void print_entry(const Options& options, const Entry& e) {
 struct Running {
   size_t entry;
   int result_fd;
+  PendingTemp* pending;  // shared with the worker
+  Clock::time_point deadline;
+  bool timed_out;
 };
 
-// Starts a worker for entries[k]; false when it cannot, with the entry settled.
-bool start_worker(const Options& options, std::vector<Entry>& entries, size_t k,
+[[noreturn]] void run_worker(const Options& options, Entry e, int result_fd, PendingTemp* pending,
+                             const RunSignals& signals) {
+  sigaction(SIGCHLD, &signals.original_child, nullptr);
+  sigprocmask(SIG_SETMASK, &signals.original_mask, nullptr);
+  temp_file_track_in(pending);
+  temp_file_guard_signals();
+  decide(options, e);
+  const std::string record = record_encode({static_cast<int>(e.verdict), e.reason, e.facts});
+  int error = 0;
+  write_fully(result_fd, record.data(), record.size(), error);
+  _exit(0);
+}
+
+void settle(Entry& e, Verdict verdict, const std::string& reason) {
+  e.facts.clear();
+  e.verdict = verdict;
+  e.reason = reason;
+  e.done = true;
+}
+
+// Starts a worker for entries[k]; when it cannot, the entry is settled as failed.
+void start_worker(const Options& options, std::vector<Entry>& entries, size_t k, const RunSignals& signals,
                   std::map<pid_t, Running>& running) {
   Entry& e = entries[k];
-  const int result = memfd_create("moxflic-result", 0);
-  if (result < 0) {
-    e.verdict = Verdict::failed;
-    e.reason = std::string("cannot start a worker: ") + std::strerror(errno);
-    e.done = true;
-    return false;
+  const int result = memfd_create("moxflic-result", MFD_CLOEXEC);
+  void* shared = result < 0 ? MAP_FAILED
+                            : mmap(nullptr, sizeof(PendingTemp), PROT_READ | PROT_WRITE,
+                                   MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+  if (shared == MAP_FAILED) {
+    if (result >= 0) close(result);
+    settle(e, Verdict::failed, std::string("cannot start a worker: ") + std::strerror(errno));
+    return;
   }
+  auto* pending = new (shared) PendingTemp{};
   std::fflush(stdout);
   std::fflush(stderr);
   const pid_t pid = fork();
-  if (pid == 0) {
-    temp_file_guard_signals();
-    Entry settled = e;
-    decide(options, settled);
-    write_record(result, settled);
-    _exit(0);
-  }
+  if (pid == 0) run_worker(options, e, result, pending, signals);
   if (pid < 0) {
+    const int error = errno;
     close(result);
-    e.verdict = Verdict::failed;
-    e.reason = std::string("cannot start a worker: ") + std::strerror(errno);
-    e.done = true;
-    return false;
+    munmap(shared, sizeof(PendingTemp));
+    settle(e, Verdict::failed, std::string("cannot start a worker: ") + std::strerror(error));
+    return;
   }
-  running[pid] = {k, result};
-  return true;
+  const auto limit =
+      options.timeout_s > 0 ? std::chrono::seconds(options.timeout_s) : std::chrono::hours(24 * 365);
+  running[pid] = {k, result, pending, Clock::now() + limit, false};
 }
 
-void finish_worker(std::vector<Entry>& entries, const Running& r, int status) {
+// Settles the entry of a worker that has ended (status from waitpid), removes the
+// temporary file it may have left, and frees what it used. stop: the signal that
+// stopped the run, or 0.
+void finish_worker(const Options& options, std::vector<Entry>& entries, const Running& r, bool status_known,
+                   int status, int stop) {
   Entry& e = entries[r.entry];
-  if (!read_record(text_of(r.result_fd), e)) {
-    e.facts.clear();
-    e.verdict = Verdict::failed;
-    e.reason = WIFSIGNALED(status)
-                   ? std::string("the worker stopped on signal ") + std::to_string(WTERMSIG(status))
-                   : "the worker gave no verdict";
+  temp_file_remove_pending(*r.pending);
+  munmap(r.pending, sizeof(PendingTemp));
+  WorkerRecord record;
+  const bool exited = status_known && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  if (exited && record_decode(text_of(r.result_fd), record) && record.verdict >= 0 &&
+      record.verdict < VERDICTS) {
+    e.verdict = static_cast<Verdict>(record.verdict);
+    e.reason = record.reason;
+    e.facts = record.facts;
+    e.done = true;
+  } else if (r.timed_out) {
+    settle(e, Verdict::failed,
+           "took too long (more than " + std::to_string(options.timeout_s) + " s); stopped");
+  } else if (stop != 0) {
+    settle(e, Verdict::failed, "stopped by " + signal_name(stop));
+  } else if (!status_known) {
+    settle(e, Verdict::failed, "its worker was lost");
+  } else if (WIFSIGNALED(status)) {
+    settle(e, Verdict::failed, "its worker stopped on " + signal_name(WTERMSIG(status)));
+  } else {
+    settle(e, Verdict::failed, "its worker gave no verdict");
   }
   close(r.result_fd);
-  e.done = true;
+}
+
+// Collects every worker that has ended, without waiting.
+void reap(const Options& options, std::vector<Entry>& entries, std::map<pid_t, Running>& running) {
+  while (!running.empty()) {
+    int status = 0;
+    const pid_t pid = waitpid(-1, &status, WNOHANG);
+    if (pid == 0) return;
+    if (pid < 0) {
+      if (errno == EINTR) continue;
+      // No child is left to wait for, though some were not waited for: their ends
+      // were taken by another, and their verdicts with them.
+      for (const auto& [lost, r] : running) finish_worker(options, entries, r, false, 0, 0);
+      running.clear();
+      return;
+    }
+    const auto it = running.find(pid);
+    if (it == running.end()) continue;
+    finish_worker(options, entries, it->second, true, status, 0);
+    running.erase(it);
+  }
+}
+
+// Waits for a signal of the set until the earliest deadline: the signal, or 0.
+int wait_signal(const RunSignals& signals, const std::map<pid_t, Running>& running) {
+  Clock::time_point deadline = Clock::time_point::max();
+  for (const auto& [pid, r] : running)
+    if (!r.timed_out) deadline = std::min(deadline, r.deadline);
+  const auto left = std::max(Clock::duration::zero(), deadline - Clock::now());
+  const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(left);
+  const timespec wait{
+      static_cast<time_t>(std::min<int64_t>(seconds.count(), INT32_MAX)),
+      static_cast<long>(std::chrono::duration_cast<std::chrono::nanoseconds>(left - seconds).count())};
+  siginfo_t info;
+  const int signal_number = sigtimedwait(&signals.waited, &info, &wait);
+  return signal_number < 0 ? 0 : signal_number;
 }
 
 }  // namespace
 
 int run_batch(const Options& options) {
-  const auto start = std::chrono::steady_clock::now();
-  std::vector<Entry> entries = collect(options.inputs);
+  const auto start = Clock::now();
+  // Signals are taken before anything else: one that comes during the walk stops the
+  // run as soon as it waits.
+  RunSignals signals;
+  take_signals(signals);
   const bool exporting = options.command == Command::export_file;
-
   if (exporting) {
     std::error_code ec;
     fs::create_directories(options.output_dir, ec);
-    // Never an input overwritten, nor one output by another.
-    std::set<FileId> inputs;
-    for (const Entry& e : entries) {
-      struct stat st;
-      if (stat(e.path.c_str(), &st) == 0) inputs.insert({st.st_dev, st.st_ino});
-    }
-    std::map<std::string, std::string> outputs;
-    for (Entry& e : entries) {
-      if (e.known) continue;
-      const std::string name = output_name(options, e);
-      std::string probe = name;
-      OutputName parsed;
-      std::string ignored;
-      if (parse_output(name, parsed, ignored)) probe = output_frame_name(parsed, 1);
-      struct stat st;
-      if (stat(probe.c_str(), &st) == 0 && inputs.count({st.st_dev, st.st_ino})) {
-        e.known = true;
-        e.verdict = Verdict::failed;
-        e.reason = "its output " + probe + " is an input; not overwritten";
-      } else if (!outputs.emplace(name, e.path).second) {
-        e.known = true;
-        e.verdict = Verdict::failed;
-        e.reason = "its output " + name + " is already that of " + outputs[name];
-      }
-    }
+  }
+  std::vector<Entry> entries = collect(options, signals);
+  // Before anything is written, every name each input will write is checked.
+  if (exporting && !stop_pending(signals)) {
+    const std::vector<Plan> plans = plan_outputs(options, entries);
+    refuse_walked(plans, entries);
+    refuse_shared(plans, entries);
   }
 
   int jobs = options.jobs;
   if (jobs <= 0) jobs = static_cast<int>(std::max(1L, sysconf(_SC_NPROCESSORS_ONLN)));
   std::map<pid_t, Running> running;
   size_t next = 0, printed = 0;
-  while (printed < entries.size()) {
+  int stop = 0;
+  for (;;) {
+    if ((stop = take_stop(signals)) != 0) break;
     while (next < entries.size() && static_cast<int>(running.size()) < jobs) {
       Entry& e = entries[next];
       if (e.known)
         e.done = true;
       else
-        start_worker(options, entries, next, running);
+        start_worker(options, entries, next, signals, running);
       ++next;
     }
     while (printed < entries.size() && entries[printed].done) print_entry(options, entries[printed++]);
-    if (running.empty()) continue;
-    int status = 0;
-    const pid_t pid = waitpid(-1, &status, 0);
-    if (pid < 0) {
-      if (errno == EINTR) continue;
+    std::fflush(stdout);
+    if (running.empty()) {
+      if (next >= entries.size()) break;
+      continue;
+    }
+    const int signal_number = wait_signal(signals, running);
+    if (signal_number != 0 && signal_number != SIGCHLD) {
+      stop = signal_number;
       break;
     }
-    const auto it = running.find(pid);
-    if (it == running.end()) continue;
-    finish_worker(entries, it->second, status);
-    running.erase(it);
+    for (auto& [pid, r] : running) {
+      if (!r.timed_out && Clock::now() >= r.deadline) {
+        kill(pid, SIGKILL);
+        r.timed_out = true;
+      }
+    }
+    reap(options, entries, running);
   }
 
-  int counts[5] = {};
-  for (const Entry& e : entries) counts[static_cast<int>(e.verdict)]++;
-  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  // Stopped: the workers are killed and waited for, and what they were writing removed.
+  for (const auto& [pid, r] : running) kill(pid, SIGKILL);
+  for (const auto& [pid, r] : running) {
+    int status = 0;
+    pid_t ended;
+    while ((ended = waitpid(pid, &status, 0)) < 0 && errno == EINTR) {
+    }
+    finish_worker(options, entries, r, ended == pid, status, stop);
+  }
+  running.clear();
+
+  size_t not_judged = 0;
+  for (Entry& e : entries) {
+    if (e.known) e.done = true;
+    if (e.done) continue;
+    if (stop != 0)
+      not_judged++;
+    else
+      settle(e, Verdict::failed, "no worker judged it");
+  }
+  for (; printed < entries.size(); printed++)
+    if (entries[printed].done) print_entry(options, entries[printed]);
+
+  int counts[VERDICTS] = {};
+  for (const Entry& e : entries)
+    if (e.done) counts[static_cast<int>(e.verdict)]++;
+  const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
   if (options.json) {
     std::string line = "{\"summary\": true, \"files\": " + std::to_string(entries.size());
-    for (int v = 0; v < 5; v++)
+    for (int v = 0; v < VERDICTS; v++)
       line += std::string(", \"") + VERDICT_NAMES[v] + "\": " + std::to_string(counts[v]);
+    if (stop != 0)
+      line += ", \"not_judged\": " + std::to_string(not_judged) + ", \"stopped_by\": \"" + signal_name(stop) +
+              "\"";
     std::printf("%s, \"seconds\": %.3f}\n", line.c_str(), seconds);
   } else {
     std::printf("%zu files: %d ok, %d damaged, %d unreadable, %d skipped", entries.size(), counts[0],
                 counts[1], counts[2], counts[3]);
-    if (exporting || counts[4] > 0) std::printf(", %d failed", counts[4]);
+    if (exporting || counts[4] > 0 || stop != 0) std::printf(", %d failed", counts[4]);
+    if (stop != 0) std::printf(", %zu not judged: stopped by %s", not_judged, signal_name(stop).c_str());
     std::printf(" (%.2f s)\n", seconds);
   }
   std::fflush(stdout);
+  // The process ends after the run, with the signals still blocked: one that came
+  // after the last wait does not cut the summary short.
+  if (stop != 0) return 128 + stop;
   const bool bad = counts[static_cast<int>(Verdict::damaged)] +
                        counts[static_cast<int>(Verdict::unreadable)] +
                        counts[static_cast<int>(Verdict::failed)] >

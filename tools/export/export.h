@@ -2,6 +2,7 @@
 // describes or checks them. Runs the graphics library on the headless backend.
 #pragma once
 
+#include <csignal>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -42,6 +43,7 @@ struct Options {
   bool json = false;
   std::string output_dir;
   std::string output_pattern = ".png";  // .png, .gif or a frame number pattern such as %04d.png
+  int timeout_s = 300;                  // a worker stopped after this long (0: never)
 };
 
 // Parses argv into options; on a usage error returns false with a message in error.
@@ -97,8 +99,20 @@ bool temp_file_open(TempFile& file, const std::string& final_name, std::string& 
 bool temp_file_commit(TempFile& file, std::string& error);
 // Closes and removes the temporary file.
 void temp_file_discard(TempFile& file);
-// Removes a temporary file left by a signal; installed once at start.
+// Removes a temporary file left by a signal; installed once at start. A signal the
+// process was started with ignored (nohup, a shell's background job) stays ignored.
 void temp_file_guard_signals();
+// The temporary file a process is writing, where its signal handler finds it and, in a
+// worker, where the parent finds it when the worker was killed outright.
+struct PendingTemp {
+  volatile sig_atomic_t set;  // name holds a temporary file's name
+  char name[4096];
+};
+// Keeps the pending temporary file's name in `shared` from now on (memory that a
+// worker's parent sees too).
+void temp_file_track_in(PendingTemp* shared);
+// Removes the temporary file a pending record names, if any.
+void temp_file_remove_pending(PendingTemp& pending);
 
 // Writes one picture as an 8-bit palette PNG to an open file descriptor (not closed).
 bool png_write(int fd, const Picture& picture, std::string& error);
@@ -114,8 +128,17 @@ struct GifOut {
   int64_t elapsed_us;  // animation time of the frames written so far
   int64_t emitted_cs;  // sum of the delays written, in 1/100 s
 };
+// Compresses count pixels, each below 1 << code_size, as GIF image data: LZW codes in
+// sub-blocks of up to 255 bytes, each after its length byte, appended to blocks.
+void gif_lzw_compress(const uint8_t* pixels, size_t count, int code_size, std::vector<uint8_t>& blocks);
+// Compresses two images of count pixels each at once, as gif_lzw_compress does each
+// (faster than one after the other).
+void gif_lzw_compress_two(const uint8_t* a, const uint8_t* b, size_t count, int code_size_a, int code_size_b,
+                          std::vector<uint8_t>& blocks_a, std::vector<uint8_t>& blocks_b);
 bool gif_begin(GifOut& out, const std::string& name, const Picture& first, std::string& error);
 bool gif_add_frame(GifOut& out, const Picture& picture, uint32_t frame_us, std::string& error);
+// Adds a frame that shows the previous one again for frame_us, without looking at pixels.
+bool gif_add_same_frame(GifOut& out, uint32_t frame_us, std::string& error);
 bool gif_finish(GifOut& out, std::string& error);
 void gif_abandon(GifOut& out);
 
@@ -129,6 +152,9 @@ struct Output {
 void output_begin(Output& out, const OutputName& name);
 // Writes one frame (number frames_written + 1) that is shown for frame_us.
 bool output_frame(Output& out, const Picture& picture, uint32_t frame_us, std::string& error);
+// Writes the next frame as the same picture as the one before (at least one written),
+// at next to no cost however large the picture.
+bool output_repeat(Output& out, uint32_t frame_us, std::string& error);
 // Completes the output (the GIF is renamed into place here).
 bool output_end(Output& out, std::string& error);
 // Drops whatever is not complete.
@@ -182,8 +208,11 @@ struct PcxFacts {
   bool palette_block;  // a 256-colour block with its marker ends the file
 };
 
-// Opens and classifies an input: true with kind set, or false with the reason.
-bool input_classify(const std::string& name, InputKind& kind, std::string& reason);
+// Why an input is not decoded: it cannot be read, it begins as a FLIC or PCX file whose
+// header is cut short (damage), or it is a file of another kind.
+enum class InputFault { unreadable, damaged, other };
+// Opens and classifies an input: true with kind set, or false with the reason and fault.
+bool input_classify(const std::string& name, InputKind& kind, std::string& reason, InputFault& fault);
 // Reads a FLIC file's header and walks all its records with the frame decoder; false
 // with reason when it cannot be read at all.
 bool flic_survey_file(const std::string& name, FlicSurvey& survey, std::string& reason);

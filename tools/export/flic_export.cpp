@@ -3,6 +3,7 @@
 // shows, or decoded without the colour reduction and paired with the file's colours.
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "flic/flic.h"
 #include "gfx/gfx.h"
@@ -22,20 +23,43 @@ void take_colours(Picture& picture, PaletteMode palette) {
     canvas_take_palette(picture);
 }
 
+// The chunks met so far that draw pixels or change colours.
+uint32_t drawing_chunks(const std::vector<uint32_t>& tally) {
+  uint32_t n = 0;
+  for (const uint16_t type :
+       {FLIC_CHUNK_COLOUR_256, FLIC_CHUNK_COLOUR_64, FLIC_CHUNK_WORD_DELTA, FLIC_CHUNK_BYTE_DELTA,
+        FLIC_CHUNK_BLACK, FLIC_CHUNK_BYTE_RUN, FLIC_CHUNK_UNCOMPRESSED})
+    n += tally[type];
+  return n;
+}
+
 // Decodes and writes up to wanted frames; false when writing failed. A frame that
 // does not decode ends the export, but for the first: the viewer shows what the decoder
-// drew of it, and so does the export, when the decoder began it.
+// drew of it, and so does the export, when the decoder began it. A frame without a
+// chunk that draws or changes colours shows the picture before it again: it is
+// neither taken from the buffer nor compared, however large the picture.
 bool export_frames(const Options& options, FlicContext& context, int wanted, Output& out,
                    std::string& error) {
   Picture picture{};
   picture.width = context.width;
   picture.height = context.height;
   uint32_t flags = decode_flags(options.palette);
+  std::vector<uint32_t> tally(UINT16_MAX + 1, 0);
+  context.chunk_tally = tally.data();
+  struct TallyEnd {
+    FlicContext& context;
+    ~TallyEnd() { context.chunk_tally = nullptr; }
+  } tally_end{context};
   progress_begin(wanted);
   for (int n = 1; n <= wanted; n++) {
+    const uint32_t drawn = drawing_chunks(tally);
     if (flic_play(&context, 1, flags) != 1) {
       if (n > 1 || context.report.damage == FlicDamage::none) break;
       wanted = 1;
+    } else if (n > 1 && drawing_chunks(tally) == drawn) {
+      if (!output_repeat(out, context.frame_us, error)) return false;
+      progress_step(n);
+      continue;
     }
     canvas_take_pixels(picture);
     take_colours(picture, options.palette);

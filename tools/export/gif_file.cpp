@@ -21,6 +21,7 @@
 namespace {
 
 constexpr int GIF_COLOUR_BITS = 8;
+constexpr int GIF_MIN_CODE_SIZE = 2;
 constexpr int GIF_COLOURS = 256;
 constexpr int64_t US_PER_CS = 10000;
 constexpr int GIF_MAX_DELAY_CS = 65535;
@@ -165,85 +166,109 @@ bool gif_begin(GifOut& out, const std::string& name, const Picture& first, std::
 namespace {
 
 // One frame as it goes into the file: its rectangle, its pixels there (unchanged ones
-// as the transparent index when there is one) and its colour map.
+// as the transparent index when there is one), and once compressed, its data.
 struct FrameImage {
   int32_t left, top, width, height;
   int transparent;
   std::vector<GifPixelType> pixels;
+  bool any_transparent = false;  // some pixel is sent as the transparent index
+  GifPixelType highest = 0;      // the highest index sent
+  std::vector<uint8_t> blocks;   // the compressed pixels, empty until compressed
 };
 
 FrameImage frame_image(const FrameDiff& diff, int32_t left, int32_t top, int32_t right, int32_t bottom,
                        int transparent) {
-  FrameImage image{left, top, right - left + 1, bottom - top + 1, transparent, {}};
+  FrameImage image{left, top, right - left + 1, bottom - top + 1, transparent, {}, false, 0, {}};
   image.pixels.resize(static_cast<size_t>(image.width) * static_cast<size_t>(image.height));
   GifPixelType* to = image.pixels.data();
   for (int32_t y = top; y <= bottom; y++, to += image.width) {
     const uint8_t* now = diff.row_now(y) + left;
+    GifPixelType highest = image.highest;
     if (transparent == NO_TRANSPARENT_COLOR) {  // also the first frame, with no frame before
-      for (int32_t x = 0; x < image.width; x++) to[x] = diff.first_of[now[x]];
+      for (int32_t x = 0; x < image.width; x++) {
+        to[x] = diff.first_of[now[x]];
+        highest = std::max(highest, to[x]);
+      }
+      image.highest = highest;
       continue;
     }
     const uint8_t* before = diff.row_before(y) + left;
-    for (int32_t x = 0; x < image.width; x++)
-      to[x] =
-          diff.differs(before[x], now[x]) ? diff.first_of[now[x]] : static_cast<GifPixelType>(transparent);
+    bool kept = false;
+    for (int32_t x = 0; x < image.width; x++) {
+      const bool changed = diff.differs(before[x], now[x]);
+      kept |= !changed;
+      to[x] = changed ? diff.first_of[now[x]] : static_cast<GifPixelType>(transparent);
+      highest = std::max(highest, to[x]);
+    }
+    image.any_transparent |= kept;
+    image.highest = highest;
   }
   return image;
 }
 
-bool put_image(GifFileType* gif, const FrameImage& image, int delay, const ColorMapObject* local) {
+// The code size of a frame's data: the bits of its colour map (the global map's 8 when
+// it has none of its own), at least 2.
+int code_size(const ColorMapObject* local) {
+  return local ? std::max(GIF_MIN_CODE_SIZE, local->BitsPerPixel) : GIF_COLOUR_BITS;
+}
+
+// Compresses a frame's pixels for the colour map it carries, once; the bytes they take.
+size_t compress(FrameImage& image, const ColorMapObject* local) {
+  if (image.blocks.empty())
+    gif_lzw_compress(image.pixels.data(), image.pixels.size(), code_size(local), image.blocks);
+  return image.blocks.size();
+}
+
+bool put_image(GifFileType* gif, const FrameImage& image, int delay, const ColorMapObject* local,
+               const std::vector<uint8_t>& blocks) {
   GraphicsControlBlock control{DISPOSE_DO_NOT, false, delay, image.transparent};
   GifByteType control_bytes[GCB_SIZE];
   EGifGCBToExtension(&control, control_bytes);
   bool ok = EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, GCB_SIZE, control_bytes) == GIF_OK &&
             EGifPutImageDesc(gif, image.left, image.top, image.width, image.height, false, local) == GIF_OK;
-  for (int32_t y = 0; ok && y < image.height; y++)
-    ok = EGifPutLine(gif,
-                     const_cast<GifPixelType*>(image.pixels.data()) +
-                         static_cast<size_t>(y) * static_cast<size_t>(image.width),
-                     image.width) == GIF_OK;
-  return ok;
+  // The image descriptor has written the code size; the sub-blocks follow as they are.
+  for (size_t at = 0; ok && at < blocks.size(); at += blocks[at] + 1u)
+    ok = (at == 0 ? EGifPutCode(gif, code_size(local), blocks.data())
+                  : EGifPutCodeNext(gif, blocks.data() + at)) == GIF_OK;
+  return ok && EGifPutCodeNext(gif, nullptr) == GIF_OK;
 }
 
-int count_bytes(GifFileType* gif, const GifByteType*, int n) {
-  *static_cast<int64_t*>(gif->UserData) += n;
-  return n;
-}
-
-// The bytes a frame takes once compressed, by a throwaway encoder that only counts.
-int64_t compressed_size(const FrameImage& image, int32_t width, int32_t height, const ColorMapObject* local) {
-  if (!local) return INT64_MAX;
-  int64_t bytes = 0;
-  int code = 0;
-  GifFileType* gif = EGifOpen(&bytes, count_bytes, &code);
-  if (!gif) return INT64_MAX;
-  const bool ok = EGifPutScreenDesc(gif, width, height, GIF_COLOUR_BITS, 0, nullptr) == GIF_OK &&
-                  put_image(gif, image, 0, local);
-  EGifCloseFile(gif, &code);
-  return ok ? bytes : INT64_MAX;
-}
-
-}  // namespace
-
-bool gif_add_frame(GifOut& out, const Picture& picture, uint32_t frame_us, std::string& error) {
-  GifFileType* gif = encoder(out);
-  // Round the running total, not each delay, so the remainders carry over.
+// The delay of the next frame, shown for frame_us: the running total is rounded, not
+// each delay, so the remainders carry over.
+int next_delay(GifOut& out, uint32_t frame_us) {
   out.elapsed_us += frame_us;
   int64_t due_cs = (out.elapsed_us + US_PER_CS / 2) / US_PER_CS;
   int64_t delay = due_cs - out.emitted_cs;
   if (delay > GIF_MAX_DELAY_CS) delay = GIF_MAX_DELAY_CS;
   out.emitted_cs += delay;
+  return static_cast<int>(delay);
+}
 
-  // A frame whose colours are not the global map carries its own, no larger than its
-  // highest index needs: the codes of a smaller map are shorter.
-  const bool global_colours = std::memcmp(out.global_palette, picture.palette, sizeof picture.palette) == 0;
-  const auto local_map = [&](const FrameImage& image) -> ColorMapObject* {
-    if (global_colours) return nullptr;
-    const GifPixelType highest = *std::max_element(image.pixels.begin(), image.pixels.end());
-    int entries = 2;
-    while (entries <= highest) entries *= 2;
-    return make_map(picture, entries);
-  };
+// A frame whose colours are not the global map carries its own, no larger than its
+// highest index needs: the codes of a smaller map are shorter.
+ColorMapObject* local_map(const GifOut& out, const Picture& picture, const FrameImage& image) {
+  if (std::memcmp(out.global_palette, picture.palette, sizeof picture.palette) == 0) return nullptr;
+  const GifPixelType highest = image.highest;
+  int entries = 2;
+  while (entries <= highest) entries *= 2;
+  return make_map(picture, entries);
+}
+
+bool put_frame(GifOut& out, const Picture& colours, FrameImage& image, int delay, std::string& error) {
+  GifFileType* gif = encoder(out);
+  ColorMapObject* local = local_map(out, colours, image);
+  compress(image, local);
+  const bool ok = put_image(gif, image, delay, local, image.blocks);
+  GifFreeMapObject(local);
+  if (!ok) error = gif_error(out.file.final_name + ": cannot write", gif->Error, out.write_error);
+  return ok;
+}
+
+}  // namespace
+
+bool gif_add_frame(GifOut& out, const Picture& picture, uint32_t frame_us, std::string& error) {
+  const int delay = next_delay(out, frame_us);
+  const auto local_map_of = [&](const FrameImage& image) { return local_map(out, picture, image); };
   FrameDiff diff{out.previous, picture, out.have_previous && same_palette(out.previous, picture), {}, {}, {}};
   const auto packed = [](const uint8_t* rgb) {
     return uint32_t{rgb[0]} << 16 | uint32_t{rgb[1]} << 8 | rgb[2];
@@ -265,33 +290,34 @@ bool gif_add_frame(GifOut& out, const Picture& picture, uint32_t frame_us, std::
   } else {
     // Only the pixels whose colour on screen changes, the others sent as a transparent
     // index. After new colours, where many pixels change, scattered transparent pixels
-    // can compress worse than the pixels themselves: both are tried, the smaller kept.
+    // can compress worse than the pixels themselves: both are tried, the smaller kept
+    // (when some pixel is left unchanged at all).
     int32_t left, top, right, bottom;
     changed_rectangle(diff, left, top, right, bottom);
     const int transparent = unused_index(diff, left, top, right, bottom);
     image = frame_image(diff, left, top, right, bottom, transparent);
-    if (!diff.same_palette && transparent != NO_TRANSPARENT_COLOR) {
+    if (!diff.same_palette && image.any_transparent) {
       FrameImage plain = frame_image(diff, left, top, right, bottom, NO_TRANSPARENT_COLOR);
-      ColorMapObject* plain_map = local_map(plain);
-      ColorMapObject* image_map = local_map(image);
-      if (compressed_size(plain, picture.width, picture.height, plain_map) <
-          compressed_size(image, picture.width, picture.height, image_map))
-        image = std::move(plain);
+      ColorMapObject* plain_map = local_map_of(plain);
+      ColorMapObject* image_map = local_map_of(image);
+      gif_lzw_compress_two(plain.pixels.data(), image.pixels.data(), plain.pixels.size(),
+                           code_size(plain_map), code_size(image_map), plain.blocks, image.blocks);
+      if (plain.blocks.size() < image.blocks.size()) image = std::move(plain);
       GifFreeMapObject(plain_map);
       GifFreeMapObject(image_map);
     }
   }
-  ColorMapObject* local = local_map(image);
-  const bool ok = put_image(gif, image, static_cast<int>(delay), local);
-  GifFreeMapObject(local);
-  if (!ok) {
-    error = gif_error(out.file.final_name + ": cannot write", gif->Error, out.write_error);
-    return false;
-  }
+  if (!put_frame(out, picture, image, delay, error)) return false;
   out.previous.pixels = picture.pixels;
   std::memcpy(out.previous.palette, picture.palette, sizeof picture.palette);
   out.have_previous = true;
   return true;
+}
+
+bool gif_add_same_frame(GifOut& out, uint32_t frame_us, std::string& error) {
+  // One transparent pixel carries the delay, as for any frame in which nothing changed.
+  FrameImage nothing{0, 0, 1, 1, 0, {0}, true, 0, {}};
+  return put_frame(out, out.previous, nothing, next_delay(out, frame_us), error);
 }
 
 bool gif_finish(GifOut& out, std::string& error) {

@@ -41,8 +41,12 @@ int main(int argc, char** argv) {
   if (options.batch) return run_batch(options);
   InputKind kind;
   std::string reason;
-  if (!input_classify(options.input, kind, reason)) {
-    report_error(options.input + ": " + reason);
+  InputFault fault;
+  if (!input_classify(options.input, kind, reason, fault)) {
+    if (fault == InputFault::damaged)
+      report_damage(options.input, reason);
+    else
+      report_error(options.input + ": " + reason);
     return EXIT_BAD_INPUT;
   }
   temp_file_guard_signals();

@@ -1,9 +1,14 @@
 // Where exported frames go: one PNG, a numbered PNG sequence or an animated GIF.
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <string>
 
 #include "tools/export/export.h"
+#include "tools/export/file_reader.h"
 
 namespace {
 
@@ -13,6 +18,36 @@ bool write_png_file(const std::string& name, const Picture& picture, std::string
   std::string why;
   if (!png_write(file.fd, picture, why)) {
     error = name + ": " + why;
+    temp_file_discard(file);
+    return false;
+  }
+  return temp_file_commit(file, error);
+}
+
+// Writes a copy of the file `from` (a frame just written) under the name `to`.
+bool copy_png_file(const std::string& from, const std::string& to, std::string& error) {
+  const int source = open(from.c_str(), O_RDONLY | O_CLOEXEC);
+  if (source < 0) {
+    error = from + ": cannot read back: " + std::strerror(errno);
+    return false;
+  }
+  TempFile file{};
+  if (!temp_file_open(file, to, error)) {
+    close(source);
+    return false;
+  }
+  char block[65536];
+  int write_error = 0;
+  for (;;) {
+    const ssize_t got = read(source, block, sizeof block);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) write_error = errno;
+    if (got <= 0) break;
+    if (write_fully(file.fd, block, static_cast<size_t>(got), write_error) != static_cast<size_t>(got)) break;
+  }
+  close(source);
+  if (write_error != 0) {
+    error = to + ": cannot write: " + std::strerror(write_error);
     temp_file_discard(file);
     return false;
   }
@@ -53,6 +88,23 @@ bool output_frame(Output& out, const Picture& decoded, uint32_t frame_us, std::s
         out.gif_started = ok;
       }
       ok = ok && gif_add_frame(out.gif, picture, frame_us, error);
+      break;
+  }
+  if (ok) out.frames_written++;
+  return ok;
+}
+
+bool output_repeat(Output& out, uint32_t frame_us, std::string& error) {
+  bool ok = true;
+  switch (out.name.kind) {
+    case OutputKind::png_single:
+      break;
+    case OutputKind::png_sequence:
+      ok = copy_png_file(output_frame_name(out.name, out.frames_written),
+                         output_frame_name(out.name, out.frames_written + 1), error);
+      break;
+    case OutputKind::gif:
+      ok = gif_add_same_frame(out.gif, frame_us, error);
       break;
   }
   if (ok) out.frames_written++;

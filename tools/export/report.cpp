@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 
+#include "tools/export/batch_parts.h"
 #include "tools/export/export.h"
 
 namespace {
@@ -43,18 +44,7 @@ void print_error(const std::string& text) {
   progress_end();
   // File names may hold control characters: shown escaped, they cannot move the
   // cursor, clear the screen or forge another line.
-  std::string shown;
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7F) {
-      char escape[8];
-      std::snprintf(escape, sizeof escape, "\\x%02X", byte);
-      shown += escape;
-    } else {
-      shown += c;
-    }
-  }
-  std::fprintf(stderr, "moxflic-export: %s\n", shown.c_str());
+  std::fprintf(stderr, "moxflic-export: %s\n", escape_controls(text).c_str());
 }
 
 }  // namespace
