@@ -1,11 +1,15 @@
 // The converter's command line: exit codes, error lines that name the file, output
 // names, and that a failure leaves no file behind.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -175,17 +179,55 @@ INSTANTIATE_TEST_SUITE_P(Cli, OutputNames,
                          [](const auto& param_info) { return case_name(param_info.param.pattern); });
 
 TEST(Cli, AFailedWriteLeavesNoFileAndNoTemporary) {
-  // A file size limit of 8 KiB makes every output of the 640 x 480 sample fail.
-  for (auto [output, named] :
-       {std::pair{"dance.gif", "dance.gif"}, {"d%03d.png", "d001.png"}, {"d.png", "d.png"}}) {
+  // A file size limit of 8 KiB makes every output of the 640 x 480 sample fail; the
+  // thumbnail (written in place, at its full size) also when a thumbnail service made
+  // the file beforehand.
+  const struct {
+    std::vector<std::string> options;
+    const char* output;
+    const char* named;
+    bool made_before;
+  } cases[] = {{{}, "dance.gif", "dance.gif", false},
+               {{}, "d%03d.png", "d001.png", false},
+               {{}, "d.png", "d.png", false},
+               {{"--size", "640"}, "t.png", "t.png", false},
+               {{"--size", "640"}, "t.png", "t.png", true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.output);
     Scratch scratch;
-    ToolRun run = run_export({data_file("dance-640x480.flc"), output}, scratch, 16);
-    EXPECT_EQ(run.status, 1) << output;
-    EXPECT_NE(run.err.find(std::string("moxflic-export: ") + named + ": cannot write: File too large"),
+    if (c.made_before) write_bytes(scratch.path(c.output), {});
+    std::vector<std::string> args = c.options;
+    args.insert(args.end(), {data_file("dance-640x480.flc"), c.output});
+    ToolRun run = run_export(args, scratch, 16);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find(std::string("moxflic-export: ") + c.named + ": cannot write: File too large"),
               std::string::npos)
         << run.err;
-    EXPECT_TRUE(scratch.files().empty()) << output;
+    EXPECT_TRUE(scratch.files().empty());
   }
+}
+
+// A thumbnail service may make the output file itself, hold it open and read the
+// picture back through its own descriptor once the thumbnailer has ended: the PNG is
+// written into that file, not into a new one renamed over it.
+TEST(Cli, AThumbnailIsWrittenIntoTheFileTheServiceHoldsOpen) {
+  Scratch scratch;
+  const std::string out = scratch.path("held.png");
+  write_bytes(out, {});
+  const int held = open(out.c_str(), O_RDONLY);
+  ASSERT_GE(held, 0);
+  ToolRun run = run_export({"--size", "64", "--", SUN, out}, scratch);
+  std::vector<uint8_t> seen;
+  uint8_t block[4096];
+  for (ssize_t n; (n = read(held, block, sizeof block)) > 0;) seen.insert(seen.end(), block, block + n);
+  close(held);
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(scratch.files(), std::vector<std::string>{"held.png"});
+  ASSERT_GT(seen.size(), 8u);
+  EXPECT_TRUE(seen == read_bytes(out));
+  PngImage thumb;
+  ASSERT_TRUE(read_png(out, thumb));
+  EXPECT_EQ(thumb.width, 64);
 }
 
 // An output name that is the input through any path or link is refused before
@@ -306,6 +348,48 @@ TEST(Cli, SizeAveragesColoursByTheirOpacity) {
   ASSERT_EQ(thumb.height, 1);
   EXPECT_EQ(thumb.rgb, (std::vector<uint8_t>{255, 0, 0, 255, 0, 0}));
   EXPECT_EQ(thumb.alpha, (std::vector<uint8_t>{128, 128}));
+}
+
+// A thumbnail request for any file, sound, damaged or hostile, ends well within the
+// time a thumbnail service gives it, with exit 0 and a PNG that fits (or, for an
+// animation without frames, nothing), or exit 1 and no file: never a partial one.
+TEST(Cli, EveryThumbnailIsQuickAndWholeOrNone) {
+  std::vector<std::pair<std::string, std::vector<uint8_t>>> inputs;
+  for (const auto& entry : std::filesystem::directory_iterator(MOXFLIC_TEST_DATA))
+    inputs.emplace_back(entry.path().filename().string(), read_bytes(entry.path().string()));
+  const std::vector<uint8_t> sun = read_bytes(SUN);
+  std::vector<uint8_t> huge(sun.begin(), sun.begin() + 128);  // 65535 frames of 65535 x 65535
+  for (size_t at : {6u, 8u, 10u}) huge[at] = huge[at + 1] = 0xFF;
+  std::vector<uint8_t> garbage(sun.begin(), sun.begin() + 128);
+  garbage.resize(20000, 0xFF);
+  PcxWriterHeader pcx = pcx_writer_header(1000, 1000, 8, 1);
+  std::vector<uint8_t> no_lines, too_large;
+  pcx_writer_put_header(no_lines, pcx);
+  pcx.max_x = pcx.max_y = 65535;
+  pcx.bytes_per_line = 65534;
+  pcx_writer_put_header(too_large, pcx);
+  too_large.resize(too_large.size() + 100, 0xC1);
+  inputs.insert(inputs.end(), {{"a header asking for 4 gigapixels", huge},
+                               {"a FLIC cut in its first frame", {sun.begin(), sun.begin() + 1000}},
+                               {"a FLIC header before bytes of 0xFF", garbage},
+                               {"a PCX header without lines", no_lines},
+                               {"a PCX of 65536 x 65536", too_large}});
+  for (const auto& [name, bytes] : inputs) {
+    SCOPED_TRACE(name);
+    Scratch scratch;
+    write_bytes(scratch.path("in"), bytes);
+    const auto start = std::chrono::steady_clock::now();
+    ToolRun run = run_export({"--size", "128", "--", "in", "t.png"}, scratch);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
+    ASSERT_TRUE(run.status == 0 || run.status == 1) << run.err;
+    PngImage thumb;
+    if (run.status == 1 || !file_exists(scratch.path("t.png"))) {
+      EXPECT_EQ(scratch.files(), std::vector<std::string>{"in"});
+    } else {
+      ASSERT_TRUE(read_png(scratch.path("t.png"), thumb));
+      EXPECT_LE(std::max(thumb.width, thumb.height), 128);
+    }
+  }
 }
 
 }  // namespace

@@ -281,12 +281,14 @@ TEST_P(Verdict, IsTheSameInEveryMode) {
     EXPECT_NE(check.out.find(c.said), std::string::npos) << check.out;
     EXPECT_NE(info.out.find(c.said), std::string::npos) << info.out;
   }
-  // A picture of the first frame alone, and a thumbnail, are judged by that frame.
+  // A picture of the first frame alone, and a thumbnail, are judged by that frame; a
+  // thumbnail is of a sound first frame or none.
   for (const std::vector<std::string>& args : {std::vector<std::string>{input, "one.png"},
                                                std::vector<std::string>{"--size", "8", input, "thumb.png"}}) {
     ToolRun one = run_export(args, scratch);
     EXPECT_EQ(one.status, c.first_frame_damaged ? 1 : 0) << args[0] << " " << one.err;
   }
+  EXPECT_EQ(file_exists(scratch.path("thumb.png")), !c.first_frame_damaged && std::atoi(frames.c_str()) > 0);
   EXPECT_EQ(value_of(info.out, "ring frame"), value_of(check.out, "ring frame"));
   EXPECT_EQ(value_of(info.out, "records"), value_of(check.out, "records"));
 }

@@ -74,7 +74,7 @@ check_page_against_help() {
   done
   for status in $(awk '/^Exit status:/ { exits = 1 } /^$/ { exits = 0 } exits' <<<"$help" |
                   grep -oE '(:|,) [0-9]+ ' | grep -oE '[0-9]+'); do
-    page_section "$text" "EXIT STATUS" | grep -qE "^ +$status( |\$)" \
+    page_section "$text" "EXIT STATUS" | grep -qw -- "$status" \
       || fail "$page.1 does not give exit status $status, which $page --help gives"
   done
 }

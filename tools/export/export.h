@@ -99,6 +99,10 @@ bool temp_file_open(TempFile& file, const std::string& final_name, std::string& 
 bool temp_file_commit(TempFile& file, std::string& error);
 // Closes and removes the temporary file.
 void temp_file_discard(TempFile& file);
+// Writes bytes into the file of that name itself, created or truncated, in one go: for
+// a thumbnailer's output, which the thumbnail service may hold open and read back. On a
+// failure, and on a signal while it writes, the file is emptied and removed.
+bool file_write_in_place(const std::string& name, const std::vector<uint8_t>& bytes, std::string& error);
 // Removes a temporary file left by a signal; installed once at start. A signal the
 // process was started with ignored (nohup, a shell's background job) stays ignored.
 void temp_file_guard_signals();
@@ -116,6 +120,8 @@ void temp_file_remove_pending(PendingTemp& pending);
 
 // Writes one picture as an 8-bit palette PNG to an open file descriptor (not closed).
 bool png_write(int fd, const Picture& picture, std::string& error);
+// Encodes one picture as a whole PNG file in memory.
+bool png_encode(const Picture& picture, std::vector<uint8_t>& bytes, std::string& error);
 
 // An animated GIF being written.
 struct GifOut {
@@ -161,6 +167,9 @@ bool output_end(Output& out, std::string& error);
 void output_abandon(Output& out);
 // Whether the output takes only the first frame.
 bool output_wants_one_frame(const OutputName& name);
+// Whether the output is a thumbnail (--size, one PNG): written in place, and only of a
+// picture that decodes whole.
+bool output_is_thumbnail(const OutputName& name);
 // Whether one of the names the output would write for frames 1 to frames is the input
 // file itself (the same file through any path or link): true with that name in hit.
 bool output_hits_input(const OutputName& name, int frames, const std::string& input, std::string& hit);

@@ -35,9 +35,10 @@ uint32_t drawing_chunks(const std::vector<uint32_t>& tally) {
 
 // Decodes and writes up to wanted frames; false when writing failed. A frame that
 // does not decode ends the export, but for the first: the viewer shows what the decoder
-// drew of it, and so does the export, when the decoder began it. A frame without a
-// chunk that draws or changes colours shows the picture before it again: it is
-// neither taken from the buffer nor compared, however large the picture.
+// drew of it, and so does the export, when the decoder began it (but a thumbnail is of
+// a sound first frame or none, so that a file manager shows no broken picture). A frame
+// without a chunk that draws or changes colours shows the picture before it again: it
+// is neither taken from the buffer nor compared, however large the picture.
 bool export_frames(const Options& options, FlicContext& context, int wanted, Output& out,
                    std::string& error) {
   Picture picture{};
@@ -61,6 +62,7 @@ bool export_frames(const Options& options, FlicContext& context, int wanted, Out
       progress_step(n);
       continue;
     }
+    if (output_is_thumbnail(out.name) && context.report.damage != FlicDamage::none) break;
     canvas_take_pixels(picture);
     take_colours(picture, options.palette);
     if (!output_frame(out, picture, context.frame_us, error)) return false;

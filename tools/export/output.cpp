@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "tools/export/export.h"
 #include "tools/export/file_reader.h"
@@ -22,6 +23,19 @@ bool write_png_file(const std::string& name, const Picture& picture, std::string
     return false;
   }
   return temp_file_commit(file, error);
+}
+
+// A thumbnailer's output: the thumbnail service may have made the file and hold it open
+// to read the picture back from it, so it is written into, not replaced by a new file.
+// The whole PNG is made first and written in one go.
+bool write_thumbnail_file(const std::string& name, const Picture& picture, std::string& error) {
+  std::vector<uint8_t> bytes;
+  std::string why;
+  if (!png_encode(picture, bytes, why)) {
+    error = name + ": " + why;
+    return false;
+  }
+  return file_write_in_place(name, bytes, error);
 }
 
 // Writes a copy of the file `from` (a frame just written) under the name `to`.
@@ -66,6 +80,10 @@ void output_begin(Output& out, const OutputName& name) {
 
 bool output_wants_one_frame(const OutputName& name) { return name.kind == OutputKind::png_single; }
 
+bool output_is_thumbnail(const OutputName& name) {
+  return name.kind == OutputKind::png_single && name.max_side > 0;
+}
+
 bool output_frame(Output& out, const Picture& decoded, uint32_t frame_us, std::string& error) {
   Picture fitted;
   if (out.name.max_side > 0) {
@@ -77,7 +95,9 @@ bool output_frame(Output& out, const Picture& decoded, uint32_t frame_us, std::s
   bool ok = true;
   switch (out.name.kind) {
     case OutputKind::png_single:
-      ok = out.frames_written > 0 || write_png_file(out.name.prefix, picture, error);
+      ok = out.frames_written > 0 ||
+           (output_is_thumbnail(out.name) ? write_thumbnail_file(out.name.prefix, picture, error)
+                                          : write_png_file(out.name.prefix, picture, error));
       break;
     case OutputKind::png_sequence:
       ok = write_png_file(output_frame_name(out.name, out.frames_written + 1), picture, error);

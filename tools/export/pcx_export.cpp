@@ -119,6 +119,12 @@ int pcx_export(const Options& options) {
       report_message(input + ": a GIF holds 256 colours; reduced this picture's " + std::to_string(colours) +
                      " colours to 256");
   }
+  // A thumbnail is of a sound picture or none, so that a file manager shows no broken one.
+  const std::string fault = pcx_data_fault(input, facts);
+  if (!fault.empty() && output_is_thumbnail(options.output)) {
+    report_damage(input, fault + "; nothing written");
+    return EXIT_BAD_INPUT;
+  }
   Output out;
   output_begin(out, options.output);
   std::string error;
@@ -127,7 +133,6 @@ int pcx_export(const Options& options) {
     report_output_error(error);
     return EXIT_BAD_INPUT;
   }
-  const std::string fault = pcx_data_fault(input, facts);
   if (fault.empty()) return EXIT_OK;
   report_damage(input, fault + "; wrote the picture as it decodes");
   return EXIT_BAD_INPUT;

@@ -1,12 +1,15 @@
-// One picture as an 8-bit palette PNG, through libpng.
+// One picture as a PNG (8-bit palette, RGB or RGBA), through libpng: to a file, or whole
+// into memory.
 #include <png.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <csetjmp>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "tools/export/export.h"
 
@@ -96,4 +99,20 @@ bool png_write(int fd, const Picture& picture, std::string& error) {
     ok = false;
   }
   return ok;
+}
+
+bool png_encode(const Picture& picture, std::vector<uint8_t>& bytes, std::string& error) {
+  char* data = nullptr;
+  size_t size = 0;
+  FILE* stream = open_memstream(&data, &size);
+  if (!stream) {
+    error = std::string("cannot encode: ") + std::strerror(errno);
+    return false;
+  }
+  const bool ok = write_stream(stream, picture, error);
+  const bool closed = std::fclose(stream) == 0;
+  if (ok && closed) bytes.assign(data, data + size);
+  std::free(data);
+  if (ok && !closed) error = "cannot encode: out of memory";
+  return ok && closed;
 }

@@ -1,5 +1,6 @@
 // Output files written under a temporary name beside the final one and renamed when
-// complete, so that a failed or interrupted export never leaves a half-written file.
+// complete, so that a failed or interrupted export never leaves a half-written file;
+// and thumbnails, written whole into the named file itself, removed on a failure.
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -11,6 +12,7 @@
 #include <string>
 
 #include "tools/export/export.h"
+#include "tools/export/file_reader.h"
 
 namespace {
 
@@ -94,6 +96,41 @@ bool temp_file_commit(TempFile& file, std::string& error) {
     error = file.final_name + ": cannot write: " + std::strerror(errno);
     unlink(file.temp_name.c_str());
     pending->set = 0;
+    return false;
+  }
+  pending->set = 0;
+  return true;
+}
+
+bool file_write_in_place(const std::string& name, const std::vector<uint8_t>& bytes, std::string& error) {
+  if (name.size() >= sizeof pending->name) {
+    error = name + ": cannot create: " + std::strerror(ENAMETOOLONG);
+    return false;
+  }
+  // Marked before the file is opened, so that a signal never leaves it half-written.
+  pending->set = 0;
+  std::memcpy(pending->name, name.c_str(), name.size() + 1);
+  pending->set = 1;
+  const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, NEW_FILE_MODE);
+  if (fd < 0) {
+    pending->set = 0;
+    error = name + ": cannot create: " + std::strerror(errno);
+    return false;
+  }
+  int write_error = 0;
+  if (write_fully(fd, bytes.data(), bytes.size(), write_error) != bytes.size() && write_error == 0)
+    write_error = EIO;
+  if (write_error != 0) {
+    // Emptied as well as removed, as the thumbnail service may hold it open; removed
+    // below even when it cannot be emptied.
+    const int emptied = ftruncate(fd, 0);
+    static_cast<void>(emptied);
+  }
+  if (close(fd) != 0 && write_error == 0) write_error = errno;
+  if (write_error != 0) {
+    unlink(name.c_str());
+    pending->set = 0;
+    error = name + ": cannot write: " + std::strerror(write_error);
     return false;
   }
   pending->set = 0;
