@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages moxflic needs, when they are missing.
 # Usage: scripts/deps.sh [build|test|package]
-#   test adds the oracles, the X server and the desktop file validators for the tests;
+#   test adds the oracles, the X server, the desktop file validators and the desktop
+#   programs the installed tree is tried with (xdg-utils, tumbler, lintian) for the tests;
 #   package adds what cpack needs to make the Debian package.
 set -euo pipefail
 
 build_packages=(cmake ninja-build g++ pkg-config libpng-dev libgif-dev qt6-base-dev)
 test_packages=(clang clang-format clang-tidy libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev ffmpeg python3-pil
                xvfb xauth xdotool wmctrl openbox imagemagick appstream desktop-file-utils man-db
-               file xdg-utils dbus-x11 tumbler lintian)
+               file shared-mime-info xdg-utils dbus-x11 tumbler dpkg-dev lintian)
 package_packages=(dpkg-dev file)
 
 wanted=("${build_packages[@]}")
