@@ -47,7 +47,7 @@ int main(int argc, char** argv) {
   }
   qtw_record_message_boxes(true);
   app_reset();
-  app_start(file, std::strlen(file), WIN_SW_SHOWDEFAULT);
+  app_start({file}, WIN_SW_SHOWDEFAULT);
   qtw_dispatch_pending();
   std::printf("start to first frame painted: %.1f ms (from main)\n", ms_since(t0));
   if (!app_state.flic_shown) {

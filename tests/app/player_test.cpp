@@ -1,0 +1,160 @@
+// The viewer as a player: the window answering during Play, pause, the title.
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "gfx/gfx.h"
+#include "platform/headless/headless.h"
+#include "platform/headless/window_controls.h"
+#include "platform/input.h"
+#include "resources/commands.h"
+#include "tests/app/app_fixture.h"
+
+namespace {
+
+// What a test does after frame k of Play is shown (the key poll after each frame), and
+// when Play waits with nothing queued (idle n).
+std::function<void(int32_t)> after_frame;
+std::function<void(int32_t)> when_idle;
+void call_after_frame(int32_t poll) {
+  if (after_frame) after_frame(poll);
+}
+void call_when_idle(int32_t idle) {
+  if (when_idle) when_idle(idle);
+}
+
+class Player : public App {
+ protected:
+  void SetUp() override {
+    App::SetUp();
+    hl_set_key_poll_hook(call_after_frame);
+    hlw_set_idle_hook(call_when_idle);
+  }
+  void TearDown() override {
+    after_frame = nullptr;
+    when_idle = nullptr;
+    hlw_set_idle_hook(nullptr);
+    App::TearDown();
+  }
+  // Plays, giving the user's input after frame `at`; returns the frames Play showed.
+  // The message loop then runs what is left queued.
+  size_t play_with(int32_t at, const std::function<void()>& input) {
+    after_frame = [at, input](int32_t poll) {
+      if (poll == at) input();
+    };
+    const size_t before = hl_blits().size();
+    command(CMD_PLAY);
+    const size_t shown = hl_blits().size() - before;
+    after_frame = nullptr;
+    app_run();
+    return shown;
+  }
+};
+
+const TestFlic six{64, 40, 6, 50, true};
+
+TEST_F(Player, DuringPlayEveryOtherCommandEndsPlayAfterTheFrameOnShowAndThenRuns) {
+  struct Case {
+    const char* input;
+    std::function<void()> give;
+    std::function<bool()> then;  // what the user sees once the input has run
+    bool fullscreen = false;     // Play runs in full screen
+  };
+  const Case cases[] = {
+      {"Ctrl+Q", [] { hlw_press_key('Q', WIN_MOD_CTRL); }, [] { return !hlw_window_alive(); }},
+      {"the close box", [] { hlw_request_close(); }, [] { return !hlw_window_alive(); }},
+      {"Info from the menu", [] { win_post_message(app_state.window, WIN_MSG_COMMAND, CMD_INFO, 0); },
+       [] { return hlw_message_boxes().size() == 1; }},
+      {"Right (after Play: the first frame)", [] { hlw_press_key(PLAT_VK_RIGHT); },
+       [this] { return shows_frame(six, 0) && app_state.frame_shown == 1; }},
+      {"Left", [] { hlw_press_key(PLAT_VK_LEFT); },
+       [this] { return shows_frame(six, 1) && app_state.frame_shown == 2; }},
+      {"F11", [] { hlw_press_key(PLAT_VK_F11); }, [] { return win_is_fullscreen(app_state.window); }},
+      {"a double click", [] { hlw_double_click(); }, [] { return win_is_fullscreen(app_state.window); }},
+      {"Escape in full screen ends Play only", [] { hlw_press_key(PLAT_VK_ESCAPE); },
+       [this] { return shows_frame(six, 2) && win_is_fullscreen(app_state.window); }, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.input);
+    TearDown();
+    SetUp();
+    start(write_flic("six.flc", six));
+    if (c.fullscreen) {
+      win_set_fullscreen(app_state.window, true);
+      app_run();  // the paint of the new size
+    }
+    EXPECT_EQ(play_with(3, c.give), 3u);
+    EXPECT_FALSE(app_state.playing);
+    EXPECT_TRUE(c.then());
+  }
+}
+
+TEST_F(Player, KeysThatStandForNoCommandLeavePlayRunning) {
+  start(write_flic("six.flc", six));
+  EXPECT_EQ(play_with(2,
+                      [] {
+                        hlw_press_key('X');
+                        hlw_press_key(PLAT_VK_SPACE, WIN_MOD_CTRL);
+                      }),
+            7u);
+}
+
+TEST_F(Player, SpacePausesPlayOnTheFrameOnShowAndGoesOnFromItWithTheClockStartedAgain) {
+  start(write_flic("six.flc", six));
+  struct Seen {
+    bool frame_stayed = false;
+    int64_t resumed_at = 0;
+  } seen;
+  bool paused = false;
+  after_frame = [&](int32_t poll) {
+    if (poll != 2) return;
+    hlw_press_key(PLAT_VK_SPACE);
+    paused = true;
+  };
+  when_idle = [&](int32_t) {
+    if (!paused || seen.resumed_at != 0) return;
+    seen.frame_stayed = shows_frame(six, 1);
+    hl_set_clock_us(hl_clock_us() + 10000000);  // a long pause
+    seen.resumed_at = hl_clock_us();
+    hlw_press_key(PLAT_VK_SPACE);
+  };
+  const size_t before = hl_blits().size();
+  command(CMD_PLAY);
+  EXPECT_TRUE(seen.frame_stayed);
+  ASSERT_NE(seen.resumed_at, 0);
+  EXPECT_EQ(hl_blits().size() - before, 7u) << "every frame and the ring frame, once";
+  // After the pause the frames come at the file's speed again, not all at once.
+  EXPECT_EQ(hl_clock_us() - seen.resumed_at, 6 * 50000);
+}
+
+TEST_F(Player, TitleNamesTheFileAndTheFrameOnShowWhileAFlicIsShown) {
+  write_pcx("moxflic.res", 64, 32);
+  const std::string tail = " \u2014 MOX Flic-Fli File Viewer v0.4";
+  std::vector<std::string> during_play;
+  after_frame = [&](int32_t) { during_play.push_back(hlw_title()); };
+  struct Step {
+    const char* name;
+    std::function<void()> run;
+    std::string title;
+  };
+  const std::string file = write_flic("six.flc", six);
+  const Step steps[] = {
+      {"no file yet", [] {}, "MOX Flic-Fli File Viewer v0.4"},
+      {"Open", [&] { open(file); }, "six.flc \u2014 1 / 6" + tail},
+      {"Right", [&] { command(CMD_FRAME); }, "six.flc \u2014 2 / 6" + tail},
+      {"End", [&] { command(CMD_LAST); }, "six.flc \u2014 6 / 6" + tail},
+      {"Play (its ring frame shows frame 1 again)", [&] { command(CMD_PLAY); },
+       "six.flc \u2014 1 / 6" + tail},
+      {"the about picture", [&] { command(CMD_ABOUT); }, "MOX Flic-Fli File Viewer v0.4"},
+  };
+  start();
+  for (const Step& step : steps) {
+    step.run();
+    EXPECT_EQ(hlw_title(), step.title) << step.name;
+  }
+  std::vector<std::string> want;
+  for (int k : {1, 2, 3, 4, 5, 6, 1}) want.push_back("six.flc \u2014 " + std::to_string(k) + " / 6" + tail);
+  EXPECT_EQ(during_play, want);
+}
+
+}  // namespace
