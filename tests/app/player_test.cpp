@@ -158,3 +158,45 @@ TEST_F(Player, TitleNamesTheFileAndTheFrameOnShowWhileAFlicIsShown) {
 }
 
 }  // namespace
+
+namespace {
+
+// Left, End and the wheel go back and forth at once; Right and Home wait the file's delay.
+TEST_F(Player, StepsGoBackToTheFrameBeforeAndToTheLastFrameAtOnce) {
+  struct Step {
+    const char* key;
+    std::function<void()> give;
+    int frame;  // shown afterwards, from 1
+    bool waits;
+  };
+  const auto key = [](int32_t vk) { return [vk] { hlw_press_key(vk); }; };
+  const Step steps[] = {
+      {"Left from the first frame: the last", key(PLAT_VK_LEFT), 6, false},
+      {"Left", key(PLAT_VK_LEFT), 5, false},
+      {"End", key(PLAT_VK_END), 6, false},
+      {"Right from the last: the first, not the ring frame", key(PLAT_VK_RIGHT), 1, true},
+      {"Right", key(PLAT_VK_RIGHT), 2, true},
+      {"Left", key(PLAT_VK_LEFT), 1, false},
+      {"End", key(PLAT_VK_END), 6, false},
+      {"Home", key(PLAT_VK_HOME), 1, true},
+      {"the wheel away from the user", [] { hlw_turn_wheel(1); }, 6, false},
+      {"the wheel towards the user", [] { hlw_turn_wheel(-1); }, 1, true},
+  };
+  for (bool ring : {true, false}) {
+    SCOPED_TRACE(ring ? "with a ring frame" : "without a ring frame");
+    TearDown();
+    SetUp();
+    const TestFlic flic{64, 40, 6, 50, ring};
+    start(write_flic("six.flc", flic));
+    for (const Step& step : steps) {
+      const int32_t waits = hl_waits();
+      step.give();
+      app_run();
+      EXPECT_TRUE(shows_frame(flic, step.frame - 1)) << step.key;
+      EXPECT_EQ(app_state.frame_shown, step.frame) << step.key;
+      EXPECT_EQ(hl_waits() > waits, step.waits) << step.key;
+    }
+  }
+}
+
+}  // namespace
