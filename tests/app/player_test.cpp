@@ -1,9 +1,12 @@
 // The viewer as a player: the window answering during Play, pause, the title.
+#include <sys/stat.h>
+
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "gfx/gfx.h"
+#include "platform/common/window_input.h"
 #include "platform/headless/headless.h"
 #include "platform/headless/window_controls.h"
 #include "platform/input.h"
@@ -195,6 +198,61 @@ TEST_F(Player, StepsGoBackToTheFrameBeforeAndToTheLastFrameAtOnce) {
       EXPECT_TRUE(shows_frame(flic, step.frame - 1)) << step.key;
       EXPECT_EQ(app_state.frame_shown, step.frame) << step.key;
       EXPECT_EQ(hl_waits() > waits, step.waits) << step.key;
+    }
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// The bare name of the FLIC on show.
+std::string on_show() {
+  const std::string loaded = app_state.loaded_name;
+  return loaded.substr(loaded.rfind('/') + 1);
+}
+
+TEST_F(Player, PageDownAndPageUpGoThroughTheFilesGivenOrTheFlicsInTheFolder) {
+  struct Case {
+    const char* given;
+    std::vector<std::string> start;                     // files named on the command line
+    bool drop;                                          // dropped on the window instead
+    std::vector<std::pair<int32_t, std::string>> keys;  // Page Down or Up, and the FLIC on show then
+  };
+  const TestFlic flic{32, 16, 2, 10, false};
+  const Case cases[] = {
+      {"three files, one not a FLIC",
+       {"c.FLC", "notes.txt", "a.fli"},
+       false,
+       {{PLAT_VK_NEXT, "c.FLC"}, {PLAT_VK_NEXT, "a.fli"}, {PLAT_VK_NEXT, "c.FLC"}, {PLAT_VK_PRIOR, "a.fli"}}},
+      {"one file: its folder in name order, whatever the case",
+       {"a.fli"},
+       false,
+       {{PLAT_VK_NEXT, "B.flc"}, {PLAT_VK_NEXT, "c.FLC"}, {PLAT_VK_NEXT, "a.fli"}, {PLAT_VK_PRIOR, "c.FLC"}}},
+      {"two files dropped", {"B.flc", "a.fli"}, true, {{PLAT_VK_NEXT, "a.fli"}, {PLAT_VK_PRIOR, "B.flc"}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.given);
+    TearDown();
+    SetUp();
+    for (const char* name : {"a.fli", "B.flc", "c.FLC"}) write_flic(name, flic);
+    write_text("notes.txt");
+    ASSERT_EQ(mkdir(path("d.flc").c_str(), 0700), 0);  // a folder is no FLIC to go to
+    std::vector<std::string> files;
+    for (const std::string& name : c.start) files.push_back(path(name));
+    if (c.drop) {
+      start();
+      win_post_message(app_state.window, WIN_MSG_DROP_FILES,
+                       reinterpret_cast<uintptr_t>(window_drop_create(files)), 0);
+      app_run();
+    } else {
+      start(files);
+    }
+    EXPECT_EQ(on_show(), c.start[0]);
+    for (const auto& [key, shown] : c.keys) {
+      hlw_press_key(key);
+      app_run();
+      EXPECT_EQ(on_show(), shown);
     }
   }
 }
