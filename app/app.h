@@ -55,7 +55,7 @@ constexpr size_t APP_FILTER_SIZE = 96;
 // client area holds with its own shape (black bars beside it), or at a whole multiple
 // of its size, centred.
 enum class AppView : uint8_t { stretch, aspect, scale };
-constexpr int32_t APP_MAX_SCALE = 8;
+constexpr int32_t APP_MAX_SCALE = 64;
 // Copies of the decoding state are kept within this many bytes per file.
 constexpr uint64_t APP_KEYFRAME_BUDGET = 64ull << 20;
 constexpr size_t APP_RECENT_FILES = 8;

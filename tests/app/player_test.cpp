@@ -258,3 +258,129 @@ TEST_F(Player, PageDownAndPageUpGoThroughTheFilesGivenOrTheFlicsInTheFolder) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Player, FullScreenComesAndGoesWithF11FOrADoubleClickAndEscapeLeavesIt) {
+  struct Step {
+    const char* input;
+    std::function<void()> give;
+    bool full;
+  };
+  const auto key = [](int32_t vk) { return [vk] { hlw_press_key(vk); }; };
+  const Step steps[] = {
+      {"F11", key(PLAT_VK_F11), true},
+      {"F11 again", key(PLAT_VK_F11), false},
+      {"F", key('F'), true},
+      {"Escape", key(PLAT_VK_ESCAPE), false},
+      {"Escape, not in full screen", key(PLAT_VK_ESCAPE), false},
+      {"a double click", [] { hlw_double_click(); }, true},
+      {"a double click again", [] { hlw_double_click(); }, false},
+  };
+  const TestFlic flic{64, 40, 3, 10, false};
+  start(write_flic("a.flc", flic));
+  for (const Step& step : steps) {
+    step.give();
+    app_run();
+    EXPECT_EQ(win_is_fullscreen(app_state.window), step.full) << step.input;
+    EXPECT_EQ(hlw_menu_check(CMD_FULLSCREEN), step.full ? WIN_MF_CHECKED : WIN_MF_UNCHECKED) << step.input;
+    EXPECT_EQ(hl_client_width(), step.full ? 1920 : 640) << step.input;
+    EXPECT_TRUE(shows_frame(flic, 0)) << step.input;
+  }
+}
+
+bool same_rect(const plat_rect& a, const plat_rect& b) {
+  return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
+// The picture (64 x 40) in a 640 x 480 client area: where it goes, the black around it,
+// the item checked, and the choice kept for the next run.
+TEST_F(Player, PictureSizeChoicesPlaceThePictureWithBlackAroundItAndAreRemembered) {
+  struct Case {
+    const char* choice;
+    int32_t key;
+    plat_rect picture;
+    int32_t checked;  // 0: none of the size items
+    const char* setting;
+  };
+  const Case cases[] = {
+      {"Keep aspect", 'A', {0, 40, 640, 440}, CMD_ASPECT, "aspect"},
+      {"1:1", '1', {288, 220, 352, 260}, CMD_ACTUAL, "1"},
+      {"2:1", '2', {256, 200, 384, 280}, CMD_DOUBLE, "2"},
+      {"3:1", '3', {224, 180, 416, 300}, CMD_TRIPLE, "3"},
+      {"zoom out from 3:1", PLAT_VK_OEM_MINUS, {256, 200, 384, 280}, CMD_DOUBLE, "2"},
+      {"zoom in from 2:1", PLAT_VK_OEM_PLUS, {224, 180, 416, 300}, CMD_TRIPLE, "3"},
+      {"zoom in from 3:1", PLAT_VK_OEM_PLUS, {192, 160, 448, 320}, 0, "4"},
+      {"Stretch", 'S', {0, 0, 640, 480}, CMD_STRETCH, "stretch"},
+  };
+  const int32_t items[] = {CMD_STRETCH, CMD_ASPECT, CMD_ACTUAL, CMD_DOUBLE, CMD_TRIPLE};
+  const TestFlic flic{64, 40, 3, 10, false};
+  const std::string file = write_flic("a.flc", flic);
+  start(file);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.choice);
+    hlw_press_key(c.key);
+    app_run();
+    EXPECT_TRUE(same_rect(hl_blits().back().dest, c.picture));
+    const Rgb black{0, 0, 0};
+    EXPECT_EQ(shown(0, 0) == black, c.picture.top > 0);
+    EXPECT_EQ(shown(639, 479) == black, c.picture.bottom < 480);
+    for (int32_t id : items)
+      EXPECT_EQ(hlw_menu_check(id), id == c.checked ? WIN_MF_CHECKED : WIN_MF_UNCHECKED);
+    char setting[16] = "";
+    win_get_setting(APP_SETTING_VIEW, setting, sizeof setting);
+    EXPECT_STREQ(setting, c.setting);
+    // A new run shows the picture the same way.
+    quit();
+    app_reset();
+    start(file);
+    EXPECT_TRUE(same_rect(hl_blits().back().dest, c.picture));
+  }
+}
+
+TEST_F(Player, FitWindowGivesTheClientAreaTheLargestWholeSizeOfThePictureTheScreenHolds) {
+  struct Case {
+    int32_t room_width, room_height;
+    int32_t width, height;
+  };
+  const Case cases[] = {{1000, 700, 960, 600}, {1000, 300, 448, 280}, {50, 30, 64, 40}};
+  start(write_flic("a.flc", {64, 40, 3, 10, false}));
+  for (const Case& c : cases) {
+    hlw_set_screen(1920, 1080, c.room_width, c.room_height);
+    hlw_press_key('W');
+    app_run();
+    EXPECT_EQ(hl_client_width(), std::min(c.width, c.room_width)) << c.room_width;
+    EXPECT_EQ(hl_client_height(), std::min(c.height, c.room_height)) << c.room_height;
+  }
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(Player, LoopedPlayRunsOnPastTheRingFrameUntilEscape) {
+  for (bool ring : {true, false}) {
+    SCOPED_TRACE(ring ? "with a ring frame" : "without a ring frame");
+    TearDown();
+    SetUp();
+    const TestFlic flic{64, 40, 4, 10, ring};
+    start(write_flic("four.flc", flic));
+    hlw_press_key('L');
+    app_run();
+    EXPECT_EQ(hlw_menu_check(CMD_LOOP), WIN_MF_CHECKED);
+    std::vector<int> frames;
+    after_frame = [&](int32_t poll) {
+      EXPECT_TRUE(shows_frame(flic, app_state.frame_shown - 1)) << "poll " << poll;
+      frames.push_back(app_state.frame_shown);
+      if (poll == 11) hlw_press_key(PLAT_VK_ESCAPE);
+    };
+    command(CMD_PLAY);
+    // The ring frame shows frame 1 again; without one, frame 1 itself comes round.
+    EXPECT_EQ(frames, (std::vector<int>{1, 2, 3, 4, 1, 2, 3, 4, 1, 2, 3}));
+    hlw_press_key('L');
+    app_run();
+    EXPECT_EQ(hlw_menu_check(CMD_LOOP), WIN_MF_UNCHECKED);
+  }
+}
+
+}  // namespace

@@ -5,9 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QClipboard>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QImage>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QUrl>
@@ -276,6 +278,74 @@ TEST_F(QtViewer, InfoAndErrorsGoToMessageBoxes) {
   ASSERT_EQ(qtw_message_boxes().size(), 1u);
   EXPECT_EQ(qtw_message_boxes()[0].text, "notes.txt is not an FLI or FLC file.");
   EXPECT_EQ(qtw_message_boxes()[0].caption, "flic");
+}
+
+TEST_F(QtViewer, TitleNamesTheFileAndTheFrameOnShow) {
+  std::string file = path("c.flc");
+  write_colour_flic(file, 3, 10);
+  const std::string tail = " \u2014 MOX Flic-Fli File Viewer v0.4";
+  EXPECT_EQ(qtw_title(), "MOX Flic-Fli File Viewer v0.4");
+  open(file);
+  EXPECT_EQ(qtw_title(), "c.flc \u2014 1 / 3" + tail);
+  qtw_tap_key(PLAT_VK_END);
+  qtw_dispatch_pending();
+  EXPECT_EQ(qtw_title(), "c.flc \u2014 3 / 3" + tail);
+  std::vector<std::string> seen;
+  QTimer watch;
+  QObject::connect(&watch, &QTimer::timeout, [&] {
+    if (seen.empty() || seen.back() != qtw_title()) seen.push_back(qtw_title());
+  });
+  watch.start(2);
+  qtw_trigger(CMD_PLAY);
+  qtw_dispatch_pending();
+  EXPECT_EQ(seen.front(), "c.flc \u2014 3 / 3" + tail);
+  EXPECT_GE(seen.size(), 3u) << "the title follows the frames during Play";
+  EXPECT_EQ(qtw_title(), "c.flc \u2014 3 / 3" + tail);
+}
+
+TEST_F(QtViewer, FullScreenHidesTheMenuBarAndEscapeBringsTheWindowBack) {
+  std::string file = path("c.flc");
+  write_colour_flic(file, 3, 10);
+  open(file);
+  const int32_t width = qtw_client_width();
+  qtw_tap_key(PLAT_VK_F11);
+  qtw_dispatch_pending();
+  EXPECT_TRUE(win_is_fullscreen(app_state.window));
+  EXPECT_FALSE(qtw_menu_bar_visible());
+  EXPECT_GT(qtw_client_width(), width);
+  EXPECT_EQ(qtw_client_rgb(2, qtw_client_height() - 2), RED) << "the picture fills the screen";
+  EXPECT_EQ(qtw_client_rgb(qtw_client_width() - 2, 2), BLUE);
+  qtw_tap_key(PLAT_VK_ESCAPE);
+  qtw_dispatch_pending();
+  EXPECT_FALSE(win_is_fullscreen(app_state.window));
+  EXPECT_TRUE(qtw_menu_bar_visible());
+  qtw_double_click();
+  qtw_dispatch_pending();
+  EXPECT_TRUE(win_is_fullscreen(app_state.window));
+}
+
+// The frame as the file has it, 64 x 40, whatever the window's size, in the colours on
+// screen: after one step the left half is green.
+TEST_F(QtViewer, CopyAndSavePutTheFrameOnShowOnTheClipboardAndInAPngFile) {
+  std::string file = path("c.flc");
+  write_colour_flic(file, 3, 10);
+  open(file);
+  qtw_resize_client(500, 300);
+  qtw_tap_key(PLAT_VK_RIGHT);
+  qtw_tap_key('C', WIN_MOD_CTRL);
+  qtw_dispatch_pending();
+  const std::string saved = path("frame.png");
+  qtw_answer_dialog(saved.c_str());
+  qtw_tap_key('S', WIN_MOD_CTRL);
+  qtw_dispatch_pending();
+  const QImage pictures[] = {QApplication::clipboard()->image(), QImage(QString::fromStdString(saved))};
+  for (const QImage& picture : pictures) {
+    ASSERT_EQ(picture.width(), W);
+    ASSERT_EQ(picture.height(), H);
+    EXPECT_EQ(picture.pixel(3, 3) & 0xFFFFFFu, GREEN);
+    EXPECT_EQ(picture.pixel(W - 3, H - 3) & 0xFFFFFFu, BLUE);
+  }
+  EXPECT_TRUE(qtw_message_boxes().empty());
 }
 
 TEST(QtDialogFilter, FlicPatternsMatchEveryCaseOfTheExtensions) {
