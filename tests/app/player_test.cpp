@@ -384,3 +384,38 @@ TEST_F(Player, LoopedPlayRunsOnPastTheRingFrameUntilEscape) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Player, RecentFilesAreTheLastEightShownMostRecentFirstAndKeptWithTheLastFolder) {
+  ASSERT_EQ(mkdir(path("films").c_str(), 0700), 0);
+  std::vector<std::string> files;
+  for (int i = 0; i < 10; ++i)
+    files.push_back(write_flic("films/f" + std::to_string(i) + ".flc", {32, 16, 2, 10, false}));
+  start();
+  for (const std::string& file : files) open(file);
+  open(files[5]);                // again: to the top, not twice
+  open(path("films/gone.flc"));  // not shown: not remembered
+  const auto menu = [] {
+    std::vector<std::string> texts;
+    for (int32_t i = 0; i < CMD_RECENT_COUNT; ++i)
+      if (!hlw_menu_hidden(CMD_RECENT_FIRST + i)) texts.push_back(hlw_menu_text(CMD_RECENT_FIRST + i));
+    return texts;
+  };
+  const std::vector<std::string> want = {"&1 f5.flc", "&2 f9.flc", "&3 f8.flc", "&4 f7.flc",
+                                         "&5 f6.flc", "&6 f4.flc", "&7 f3.flc", "&8 f2.flc"};
+  EXPECT_EQ(menu(), want);
+  command(CMD_RECENT_FIRST + 2);
+  EXPECT_EQ(std::string(app_state.loaded_name), files[8]);
+  // A new run: the same list, and the open-file dialog starts in the last file's folder.
+  quit();
+  app_reset();
+  start();
+  EXPECT_EQ(menu()[0], "&1 f8.flc");
+  EXPECT_EQ(menu().size(), 8u);
+  hlw_cancel_dialog();
+  command(CMD_OPEN);
+  EXPECT_EQ(hlw_dialogs().back().initial_dir, path("films"));
+}
+
+}  // namespace
