@@ -30,7 +30,7 @@ constexpr KeyUse key_uses[] = {
     {CMD_QUIT, "quit"},
     {CMD_BACK, "the frame before (before the first, the last)"},
     {CMD_LAST, "the last frame"},
-    {CMD_LOOP, "Play runs on, round and round, until Escape or Space (on or off)"},
+    {CMD_LOOP, "Play runs on, round and round, until Escape (on or off)"},
     {CMD_NEXT_FILE, "the next file given, or the next FLIC in the folder"},
     {CMD_PREVIOUS_FILE, "the file before"},
     {CMD_COPY, "copy the frame on show to the clipboard"},
@@ -70,12 +70,12 @@ void print_usage(FILE* out) {
       win_key_name(key.modifiers, key.virtual_key, name, sizeof name);
       names += (names.empty() ? "" : ", ") + std::string(name);
     }
-    std::fprintf(out, "  %-8s %s\n", names.c_str(), use.use);
+    std::fprintf(out, "  %-12s %s\n", names.c_str(), use.use);
   }
   std::fprintf(out,
-               "  %-8s end Play; otherwise leave full screen\n"
-               "  %-8s full screen (on or off)\n"
-               "  %-8s the frame before or after\n"
+               "  %-12s end Play; otherwise leave full screen\n"
+               "  %-12s full screen (on or off)\n"
+               "  %-12s the frame before (turned away) or after (towards you)\n"
                "\nDuring Play every other key, menu item or dropped file ends Play, then does what it\n"
                "does. The picture size, the recent files and the last folder are remembered.\n",
                "Esc", "double-click", "wheel");
