@@ -1,5 +1,6 @@
 // The frame on show as a picture for the user: on the clipboard, or in a PNG file,
 // at the file's own size and in the colours on screen.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -35,10 +36,11 @@ std::string proposed_name() {
 void save() {
   std::vector<uint8_t> rgb = frame_rgb();
   if (rgb.empty()) return;
+  // The filter: description, zero, pattern, zero, and one more zero.
   char filter[APP_FILTER_SIZE] = {};
   const size_t description = std::strlen(PNG_FILTER_NAME);
-  std::memcpy(filter, PNG_FILTER_NAME, description);
-  std::memcpy(filter + description + 1, PNG_FILTER_PATTERN, std::strlen(PNG_FILTER_PATTERN));
+  std::copy_n(PNG_FILTER_NAME, description, filter);
+  std::copy_n(PNG_FILTER_PATTERN, std::strlen(PNG_FILTER_PATTERN), filter + description + 1);
   char file[APP_NAME_SIZE] = {};
   std::snprintf(file, sizeof file, "%s", proposed_name().c_str());
   char folder[APP_NAME_SIZE] = {};

@@ -1,7 +1,9 @@
 // Controls of the headless window system, for tests: what the window procedure was
-// sent, the menu as it stands, the message boxes shown, and answers for the
-// open-file dialog. The one window it creates is the headless backend's hl_window(),
-// whose client size (hl_set_client_size) stays as it is whatever size is asked for.
+// sent, the menu as it stands, the message boxes shown, answers for the
+// file dialogs, the clipboard, PNG files written, the settings. The one window it creates
+// is the headless backend's hl_window(), whose client size (hl_set_client_size) stays as
+// it is whatever size win_create asks for; win_set_client_size and full screen change it
+// within the screen hlw_set_screen describes.
 #pragma once
 
 #include <cstdint>
