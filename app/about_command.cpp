@@ -59,4 +59,5 @@ void app_about_command(int32_t command) {
   app_show_picture();
   app_state.flic_shown = false;
   app_set_flic_items(false);
+  app_update_title();
 }

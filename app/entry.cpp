@@ -2,6 +2,7 @@
 // line, and the message loop.
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "app/app.h"
 #include "gfx/gfx.h"
@@ -21,33 +22,63 @@ struct KeyUse {
 
 constexpr KeyUse key_uses[] = {
     {CMD_OPEN, "open a FLIC file"},
-    {CMD_PLAY, "play it through once (Escape ends Play)"},
+    {CMD_PLAY, "play it through once from the first frame; during Play, pause and go on"},
     {CMD_FRAME, "the next frame (after the last, the first)"},
     {CMD_RESET, "back to the first frame"},
     {CMD_INFO, "the file's name, size and frame count"},
     {CMD_ABOUT, "the about picture"},
     {CMD_QUIT, "quit"},
+    {CMD_BACK, "the frame before (before the first, the last)"},
+    {CMD_LAST, "the last frame"},
+    {CMD_LOOP, "Play runs on, round and round, until Escape (on or off)"},
+    {CMD_NEXT_FILE, "the next file given, or the next FLIC in the folder"},
+    {CMD_PREVIOUS_FILE, "the file before"},
+    {CMD_COPY, "copy the frame on show to the clipboard"},
+    {CMD_SAVE, "save the frame on show as a PNG file"},
+    {CMD_FULLSCREEN, "full screen (on or off)"},
+    {CMD_STRETCH, "the picture stretched over the window"},
+    {CMD_ASPECT, "the picture as large as the window holds, with its own shape"},
+    {CMD_ACTUAL, "the picture at its own size (1:1), centred"},
+    {CMD_DOUBLE, "the picture at twice its size (2:1)"},
+    {CMD_TRIPLE, "the picture at three times its size (3:1)"},
+    {CMD_ZOOM_IN, "the picture one whole size larger"},
+    {CMD_ZOOM_OUT, "the picture one whole size smaller"},
+    {CMD_FIT_WINDOW, "the window to the picture at the largest whole size the screen holds"},
 };
 
 void print_usage(FILE* out) {
   std::fprintf(out,
-               "Usage: moxflic [FILE]\n"
-               "Shows FLI and FLC animations: the first frame of FILE stretched over the window,\n"
-               "then played through, stepped frame by frame, or described, from the menu or keys.\n"
-               "Everything after the program name is the name of FILE, spaces included; a file\n"
-               "can also be opened from the menu or dropped on the window.\n"
+               "Usage: moxflic [FILE]...\n"
+               "Shows FLI and FLC animations: the first frame of the first FILE stretched over the\n"
+               "window, then played, stepped frame by frame, or described, from the menu or keys.\n"
+               "Page Down and Page Up go through the FILEs given, or with one FILE through the FLICs\n"
+               "in its folder. Files can also be opened from the menu or dropped on the window.\n"
                "\nKeys:\n");
+  // One line a command, its keys first; a key with Shift that the same key without it
+  // already stands for is not named again.
   const win_accel_table* keys = res_find_accelerators(RES_ACCEL_NAME);
-  for (int32_t i = 0; keys != nullptr && i < keys->count; ++i) {
-    const win_accel& key = keys->items[i];
-    char name[32] = "";
-    win_key_name(key.modifiers, key.virtual_key, name, sizeof name);
-    const char* use = "";
-    for (const KeyUse& k : key_uses) {
-      if (k.command == key.command) use = k.use;
+  for (const KeyUse& use : key_uses) {
+    std::string names;
+    for (int32_t i = 0; keys != nullptr && i < keys->count; ++i) {
+      const win_accel& key = keys->items[i];
+      if (key.command != use.command) continue;
+      const bool plain_bound =
+          (key.modifiers & WIN_MOD_SHIFT) != 0 &&
+          res_find_command(keys, key.modifiers & ~WIN_MOD_SHIFT, key.virtual_key) == use.command;
+      if (plain_bound) continue;
+      char name[32] = "";
+      win_key_name(key.modifiers, key.virtual_key, name, sizeof name);
+      names += (names.empty() ? "" : ", ") + std::string(name);
     }
-    std::fprintf(out, "  %-8s %s\n", name, use);
+    std::fprintf(out, "  %-12s %s\n", names.c_str(), use.use);
   }
+  std::fprintf(out,
+               "  %-12s end Play; otherwise leave full screen\n"
+               "  %-12s full screen (on or off)\n"
+               "  %-12s the frame before (turned away) or after (towards you)\n"
+               "\nDuring Play every other key, menu item or dropped file ends Play, then does what it\n"
+               "does. The picture size, the recent files and the last folder are remembered.\n",
+               "Esc", "double-click", "wheel");
   std::fprintf(out,
                "\n  %-10s this text\n  %-10s the version\n"
                "\nTo turn animations into PNG or GIF files, use moxflic-export.\n",
@@ -74,24 +105,13 @@ void app_reset() {
   app_state.buffer_slot = -1;
 }
 
-size_t app_command_tail(int argc, char** argv, char* out, size_t size) {
-  size_t length = 0;
-  for (int i = 1; i < argc; ++i) length += (i > 1 ? 1 : 0) + std::strlen(argv[i]);
-  if (out == nullptr || size == 0) return length;
-  out[0] = '\0';
-  if (length >= size) return length;
-  size_t at = 0;
-  for (int i = 1; i < argc; ++i) {
-    if (i > 1) out[at++] = ' ';
-    size_t n = std::strlen(argv[i]);
-    std::memcpy(out + at, argv[i], n);
-    at += n;
-  }
-  out[at] = '\0';
-  return length;
+std::vector<std::string> app_arguments(int argc, char** argv) {
+  std::vector<std::string> files;
+  for (int i = 1; i < argc && argv != nullptr && argv[i] != nullptr; ++i) files.emplace_back(argv[i]);
+  return files;
 }
 
-void app_start(const char* tail, size_t tail_length, int32_t show_state) {
+void app_start(const std::vector<std::string>& files, int32_t show_state) {
   app_state.accelerators = res_find_accelerators(RES_ACCEL_NAME);
   win_class window_class = {WIN_CS_HREDRAW | WIN_CS_VREDRAW, app_window_proc, res_find_icon(RES_ICON_NAME),
                             res_find_menu(RES_MENU_NAME),    APP_CLASS_NAME,  app_state.accelerators};
@@ -104,10 +124,10 @@ void app_start(const char* tail, size_t tail_length, int32_t show_state) {
   app_state.image_height = APP_WINDOW_HEIGHT;
   app_state.buffer_slot = vb_alloc(app_state.image_width, app_state.image_height);
   vb_open(app_state.buffer_slot);
+  app_load_settings();
   win_update(window);
 
-  if (tail == nullptr || tail_length == 0) return;
-  app_load_named(tail, tail_length);
+  if (!files.empty()) app_open_files(files);
 }
 
 int32_t app_run() {
@@ -133,4 +153,11 @@ void app_load_named(const char* name, size_t length) {
   app_state.file_name[length] = '\0';
   app_state.file_title[0] = '\0';
   win_send_message(app_state.window, WIN_MSG_COMMAND, CMD_LOAD, 0);
+}
+
+void app_open_files(const std::vector<std::string>& files) {
+  if (files.empty()) return;
+  app_state.files = files;
+  app_state.file_index = 0;
+  app_load_named(files[0].c_str(), files[0].size());
 }

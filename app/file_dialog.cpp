@@ -25,13 +25,17 @@ int32_t app_file_dialog(const char* description, const char* pattern) {
   dialog.file_title = title;
   dialog.file_title_size = sizeof title;
   dialog.default_ext = pattern_length >= 2 ? pattern + 2 : nullptr;
-  // The dialog opens in the folder of the FLIC shown last (null: the current folder).
+  // The dialog opens in the folder of the FLIC shown last, or of the one shown last in
+  // an earlier run (null: the current folder).
   char folder[APP_NAME_SIZE] = {};
   const char* slash = std::strrchr(app_state.loaded_name, '/');
   if (slash != nullptr) {
     const size_t length =
         slash == app_state.loaded_name ? 1 : static_cast<size_t>(slash - app_state.loaded_name);
     std::memcpy(folder, app_state.loaded_name, length);
+    dialog.initial_dir = folder;
+  } else if (app_state.loaded_name[0] == '\0' &&
+             win_get_setting(APP_SETTING_FOLDER, folder, sizeof folder) > 0) {
     dialog.initial_dir = folder;
   }
   if (win_get_open_file_name(&dialog) != 1) return -1;

@@ -1,4 +1,4 @@
-// The program: the command line after the program name is the name of a FLIC to open.
+// The program: every argument after the program name names a FLIC to open.
 #include <cstdio>
 
 #include "app/app.h"
@@ -12,9 +12,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   app_reset();
-  char tail[APP_NAME_SIZE];
-  size_t length = app_command_tail(argc, argv, tail, sizeof tail);
-  app_start(tail, length, WIN_SW_SHOWDEFAULT);
+  app_start(app_arguments(argc, argv), WIN_SW_SHOWDEFAULT);
   int32_t code = app_run();
   win_shutdown();
   return code;

@@ -1,5 +1,5 @@
-// The steps every picture command shares: a buffer of the picture's size, the
-// stretch into the window, and the states of the FLIC items.
+// The steps every picture command shares: a buffer of the picture's size and the
+// states of the FLIC items (the picture is shown in the window by view.cpp).
 #include "app/app.h"
 #include "gfx/gfx.h"
 #include "resources/commands.h"
@@ -19,16 +19,15 @@ int32_t app_replace_buffer() {
   return 1;
 }
 
-// The picture's own size, not the buffer's: a buffer is wider than a picture whose
-// width is not a multiple of 4, and its spare columns are not part of the picture.
-void app_show_picture() {
-  vb_blit_scaled(0, app_state.image_width - 1, 0, app_state.image_height - 1, 0, app_state.client_width - 1,
-                 0, app_state.client_height - 1);
-}
-
 void app_set_flic_items(bool enabled) {
-  constexpr int32_t flic_items[] = {CMD_PLAY, CMD_FRAME, CMD_RESET, CMD_INFO};
+  constexpr int32_t flic_items[] = {CMD_PLAY, CMD_FRAME, CMD_RESET, CMD_INFO,
+                                    CMD_BACK, CMD_LAST,  CMD_COPY,  CMD_SAVE};
   for (int32_t id : flic_items) {
     win_enable_menu_item(app_state.menu, id, enabled ? WIN_MF_ENABLED : WIN_MF_GRAYED);
+  }
+  // The other files stay within reach once a FLIC has been shown.
+  if (enabled) {
+    win_enable_menu_item(app_state.menu, CMD_NEXT_FILE, WIN_MF_ENABLED);
+    win_enable_menu_item(app_state.menu, CMD_PREVIOUS_FILE, WIN_MF_ENABLED);
   }
 }

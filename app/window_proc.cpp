@@ -1,9 +1,14 @@
 // The main window's procedure: creation and destruction of the library's display
-// resources, size, focus, paint, the menu commands and files dropped on the window.
+// resources, size, focus, paint, the menu commands, the keys that are no menu command,
+// the mouse, and files dropped on the window.
+#include <string>
+#include <vector>
+
 #include "app/app.h"
 #include "gfx/gfx.h"
 #include "palette/palette.h"
 #include "platform/gdi.h"
+#include "platform/input.h"
 #include "platform/system.h"
 #include "resources/commands.h"
 
@@ -26,6 +31,7 @@ void on_destroy(plat_window window) {
     app_state.context_open = false;
   }
   app_state.flic_shown = false;
+  flic_keyframes_reset(&app_state.keyframes, 0);
   vb_close();
   vb_free(app_state.buffer_slot);
   app_state.buffer_slot = -1;
@@ -41,18 +47,38 @@ void on_destroy(plat_window window) {
 
 void on_paint(plat_window window) {
   win_begin_paint(window);
-  app_show_picture();
+  app_paint_picture();
   win_end_paint(window);
 }
 
-// The first file of a drop is opened as a name given on the command line is.
+// The files of a drop are opened as names given on the command line are: the first
+// is shown, Page Down and Page Up go through them.
 void on_drop(plat_drop drop) {
-  char name[APP_NAME_SIZE];
-  const int64_t length = win_drag_query_file(drop, 0, name, sizeof name);
+  std::vector<std::string> names;
+  for (int32_t i = 0;; ++i) {
+    const int64_t length = win_drag_query_file(drop, i, nullptr, 0);
+    if (length < 0) break;
+    std::string name(static_cast<size_t>(length) + 1, '\0');
+    win_drag_query_file(drop, i, name.data(), name.size());
+    name.resize(static_cast<size_t>(length));
+    names.push_back(name);
+  }
   win_drag_finish(drop);
-  if (length < 0) return;
-  // A name too long for the buffer was not copied; the length alone gets it refused.
-  app_load_named(name, static_cast<size_t>(length));
+  app_open_files(names);
+}
+
+// Escape is no menu command: it leaves full screen (Play, which it ends, has its own
+// answer to it).
+bool on_key(uintptr_t virtual_key) {
+  if (virtual_key != PLAT_VK_ESCAPE) return false;
+  app_leave_fullscreen();
+  return true;
+}
+
+// A wheel turned away from the user goes back a frame, towards the user on a frame.
+void on_wheel(int32_t notches) {
+  if (notches == 0) return;
+  win_send_message(app_state.window, WIN_MSG_COMMAND, notches > 0 ? CMD_BACK : CMD_FRAME, 0);
 }
 
 // The whole first parameter names the command, not only its low 16 bits.
@@ -67,13 +93,39 @@ bool on_command(plat_window window, uintptr_t command) {
     case CMD_RESET:
     case CMD_INFO:
     case CMD_LOAD:
+    case CMD_BACK:
+    case CMD_LAST:
       app_flic_command(static_cast<int32_t>(command));
       return true;
     case CMD_ABOUT:
     case CMD_ABOUT_TITLE:
       app_about_command(static_cast<int32_t>(command));
       return true;
+    case CMD_NEXT_FILE:
+    case CMD_PREVIOUS_FILE:
+      app_file_command(static_cast<int32_t>(command));
+      return true;
+    case CMD_COPY:
+    case CMD_SAVE:
+      app_picture_command(static_cast<int32_t>(command));
+      return true;
+    case CMD_LOOP:
+    case CMD_FULLSCREEN:
+    case CMD_STRETCH:
+    case CMD_ASPECT:
+    case CMD_ACTUAL:
+    case CMD_DOUBLE:
+    case CMD_TRIPLE:
+    case CMD_ZOOM_IN:
+    case CMD_ZOOM_OUT:
+    case CMD_FIT_WINDOW:
+      app_view_command(static_cast<int32_t>(command));
+      return true;
     default:
+      if (command >= CMD_RECENT_FIRST && command < CMD_RECENT_FIRST + CMD_RECENT_COUNT) {
+        app_file_command(static_cast<int32_t>(command));
+        return true;
+      }
       return false;
   }
 }
@@ -104,6 +156,15 @@ intptr_t app_window_proc(plat_window window, uint32_t message, uintptr_t wparam,
       break;
     case WIN_MSG_DROP_FILES:
       on_drop(reinterpret_cast<plat_drop>(wparam));
+      return 0;
+    case WIN_MSG_KEY_DOWN:
+      if (on_key(wparam)) return 0;
+      break;
+    case WIN_MSG_LBUTTON_DBLCLK:
+      win_send_message(window, WIN_MSG_COMMAND, CMD_FULLSCREEN, 0);
+      return 0;
+    case WIN_MSG_MOUSE_WHEEL:
+      on_wheel(win_wheel_notches(wparam));
       return 0;
     default:
       break;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 // Header fields and magic numbers.
 constexpr uint16_t FLIC_MAGIC_FLI = 0xAF11;
@@ -121,3 +122,47 @@ int32_t flic_play(FlicContext* context, int32_t count, uint32_t flags);
 int32_t flic_skip(FlicContext* context, int32_t n);
 // Plays a file in the display window loops times (0: until Escape): 0, or flic_open's result.
 int32_t flic_show(const char* file_name, int32_t loops, uint32_t flags);
+
+// --- A player's timing and positioning -------------------------------------------------
+// When the next frame is due on the platform clock, as the pause after a frame takes
+// it: one frame time after the last due time, or one frame time from now when playback
+// has fallen behind by more than a frame or the clock was restarted. It becomes the
+// last due time.
+int64_t flic_next_due(const FlicContext* context);
+// Forgets the last due time (after a pause): the next frame is due a frame time from now.
+void flic_restart_clock();
+
+// A copy of everything the decoder's next frame builds on, taken after a frame record:
+// the active buffer, the colours, and where the next record starts.
+struct FlicKeyframe {
+  uint32_t record;  // the frame records decoded from the start of the file
+  int64_t offset;   // where the next record starts in the file
+  FlicReport report;
+  std::vector<uint8_t> pixels;  // the whole active buffer
+  uint8_t file_palette[256 * 3];
+  uint8_t work_palette[256 * 3];
+  uint8_t live_flags[256];
+  uint8_t colour_map[256];
+  uint8_t screen_colours[256 * 3];  // the logical palette as the screen shows it
+};
+
+// Copies kept along one file in one buffer: of frame 1 and of every interval-th frame,
+// so that any frame is reached by decoding fewer than interval frames.
+struct FlicKeyframes {
+  uint32_t interval = 0;
+  std::vector<FlicKeyframe> frames;  // in record order
+};
+
+// The interval that keeps the copies of a file of frames frames, each picture_bytes
+// large, within about budget bytes (at least 8).
+uint32_t flic_keyframe_interval(uint32_t frames, uint64_t picture_bytes, uint64_t budget);
+// Forgets every copy and takes later ones every interval frames.
+void flic_keyframes_reset(FlicKeyframes* keys, uint32_t interval);
+// Keeps a copy of the state after the frame record the context decoded last, when
+// that is frame 1 or falls on the interval and no copy of it is kept yet.
+void flic_keyframes_note(FlicKeyframes* keys, const FlicContext* context);
+// Decodes frame record `record` (from 1) into the active buffer, with its colours on
+// screen, without pauses: from the nearest copy at or before it, or on from where the
+// context is when that is nearer. Copies are taken on the way. Returns the frame
+// records decoded from the start of the file (below record when the file holds fewer).
+int32_t flic_seek(FlicContext* context, FlicKeyframes* keys, uint32_t record);

@@ -199,19 +199,10 @@ RecordEnd decode_record(FlicDecoder& d) {
   return end;
 }
 
-// The pause after a record: it ends one frame time after the previous frame's due
-// time, or one frame time from now when playback has fallen behind by more than a
-// frame (or has just started).
+// The pause after a record lasts until the next frame is due.
 void pause_after_frame(const FlicContext* context, uint32_t flags) {
-  GfxState& g = gfx_state;
   if ((flags & (GFX_FLAG_NO_PAUSE | GFX_FLAG_SURVEY)) || context->frame_us == 0) return;
-  const int64_t now = plat_clock_us();
-  const int64_t frame_us = context->frame_us;
-  int64_t due = now + frame_us;
-  if (g.frame_due_valid && now - g.frame_due_us <= frame_us) due = g.frame_due_us + frame_us;
-  plat_wait_until_us(due);
-  g.frame_due_us = due;
-  g.frame_due_valid = 1;
+  plat_wait_until_us(flic_next_due(context));
 }
 
 // The frames of one call, with the buffer locked. A file that ends inside a frame
@@ -277,6 +268,21 @@ int32_t decode_frames(FlicContext* context, int32_t count, uint32_t flags) {
 }
 
 }  // namespace
+
+// A frame is due one frame time after the previous frame's due time, or one frame time
+// from now when playback has fallen behind by more than a frame (or has just started).
+int64_t flic_next_due(const FlicContext* context) {
+  GfxState& g = gfx_state;
+  const int64_t now = plat_clock_us();
+  const int64_t frame_us = context->frame_us;
+  int64_t due = now + frame_us;
+  if (g.frame_due_valid && now - g.frame_due_us <= frame_us) due = g.frame_due_us + frame_us;
+  g.frame_due_us = due;
+  g.frame_due_valid = 1;
+  return due;
+}
+
+void flic_restart_clock() { gfx_state.frame_due_valid = 0; }
 
 int32_t flic_frames_decoded(const FlicContext* context) {
   return static_cast<int32_t>(std::min<uint32_t>(context->report.records, context->frame_count));

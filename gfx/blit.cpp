@@ -1,4 +1,5 @@
-// The stretching copy of the active buffer into the display window, and the fill.
+// The stretching copy of the active buffer into the display window, the fills of the
+// window and of the buffer, and the buffer read back in the colours on screen.
 #include <cstring>
 
 #include "gfx/gfx.h"
@@ -30,6 +31,41 @@ int32_t vb_blit_scaled(int32_t sx1, int32_t sx2, int32_t sy1, int32_t sy2, int32
     plat_surface_restore(g.primary_surface);
   }
   return 0;
+}
+
+int32_t vb_fill_window(int32_t dx1, int32_t dx2, int32_t dy1, int32_t dy2, uint8_t colour) {
+  GfxState& g = gfx_state;
+  if (g.primary_surface == nullptr || dx2 < dx1 || dy2 < dy1) return 0;
+  plat_point origin{0, 0};
+  plat_client_to_screen(g.display_window, &origin);
+  const plat_rect dest{clamp32(int64_t{dx1} + origin.x), clamp32(int64_t{dy1} + origin.y),
+                       clamp32(int64_t{dx2} + origin.x + 1), clamp32(int64_t{dy2} + origin.y + 1)};
+  plat_blt_fx fx = gfx_sized<plat_blt_fx>();
+  fx.fill_colour = colour;
+  plat_surface_blt(g.primary_surface, &dest, nullptr, nullptr, PLAT_BLT_WAIT | PLAT_BLT_COLOURFILL, &fx);
+  return 0;
+}
+
+int32_t vb_read_rgb(int32_t width, int32_t height, uint8_t* rgb) {
+  GfxState& g = gfx_state;
+  if (width <= 0 || height <= 0 || width > g.active_width || height > g.active_height || rgb == nullptr)
+    return 0;
+  int32_t done = 0;
+  if (vb_lock()) {
+    for (int32_t y = 0; y < height; ++y) {
+      const uint8_t* row = g.pixel_address + static_cast<size_t>(y) * static_cast<size_t>(g.row_pitch);
+      uint8_t* out = rgb + 3 * static_cast<size_t>(y) * static_cast<size_t>(width);
+      for (int32_t x = 0; x < width; ++x) {
+        const plat_palette_entry& e = g.logical_palette.entries[row[x]];
+        out[3 * x] = e.red;
+        out[3 * x + 1] = e.green;
+        out[3 * x + 2] = e.blue;
+      }
+    }
+    done = 1;
+  }
+  vb_unlock();
+  return done;
 }
 
 int32_t gfx_erase() {

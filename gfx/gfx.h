@@ -186,6 +186,13 @@ int32_t gfx_max_y();
 // client area; corners inclusive (min x, max x, min y, max y); 0.
 int32_t vb_blit_scaled(int32_t sx1, int32_t sx2, int32_t sy1, int32_t sy2, int32_t dx1, int32_t dx2,
                        int32_t dy1, int32_t dy2);
+// Fills a rectangle of the display window's client area with a palette index, corners
+// inclusive (min x, max x, min y, max y); needs no active buffer; 0.
+int32_t vb_fill_window(int32_t dx1, int32_t dx2, int32_t dy1, int32_t dy2, uint8_t colour);
+// The top-left width x height pixels of the active buffer in the colours the screen
+// shows them in (the logical palette): 3 bytes (red, green, blue) a pixel, rows top
+// first, into rgb. 1, or 0 when there is no such picture or it cannot be read.
+int32_t vb_read_rgb(int32_t width, int32_t height, uint8_t* rgb);
 // Fills the whole active buffer with the drawing colour; 0.
 int32_t gfx_erase();
 

@@ -33,6 +33,7 @@ constexpr uint32_t PLAT_LOCK_WAIT = 0x1;
 // Copy flags and raster operation.
 constexpr uint32_t PLAT_BLT_WAIT = 0x01000000;
 constexpr uint32_t PLAT_BLT_ROP = 0x00020000;
+constexpr uint32_t PLAT_BLT_COLOURFILL = 0x00000400;  // fill the destination with fx->fill_colour
 constexpr uint32_t PLAT_ROP_SRCCOPY = 0x00CC0020;
 
 // Largest off-screen surface, in pixels; larger requests are refused.
@@ -57,8 +58,9 @@ struct plat_surface_desc {
 
 // Effects of one copy.
 struct plat_blt_fx {
-  uint32_t size;  // sizeof(plat_blt_fx)
-  uint32_t rop;   // PLAT_ROP_SRCCOPY
+  uint32_t size;         // sizeof(plat_blt_fx)
+  uint32_t rop;          // PLAT_ROP_SRCCOPY
+  uint32_t fill_colour;  // the palette index of PLAT_BLT_COLOURFILL
 };
 
 // Creates the display object.
@@ -83,6 +85,8 @@ int32_t plat_surface_unlock(plat_surface surface);
 // Stretching copy (nearest neighbour) from an off-screen surface onto the primary
 // surface. Rectangles are right- and bottom-exclusive; the destination is in screen
 // coordinates. May answer PLAT_ERR_SURFACE_LOST, after which plat_surface_restore helps.
+// With PLAT_BLT_COLOURFILL the destination is filled with fx->fill_colour instead (src
+// and src_rect are not used and may be null).
 int32_t plat_surface_blt(plat_surface dest, const plat_rect* dest_rect, plat_surface src,
                          const plat_rect* src_rect, uint32_t flags, plat_blt_fx* fx);
 // Restores a lost surface.

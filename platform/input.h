@@ -19,6 +19,8 @@ constexpr int32_t PLAT_VK_MENU = 0x12;  // Alt
 constexpr int32_t PLAT_VK_CAPITAL = 0x14;
 constexpr int32_t PLAT_VK_ESCAPE = 0x1B;
 constexpr int32_t PLAT_VK_SPACE = 0x20;
+constexpr int32_t PLAT_VK_PRIOR = 0x21;  // Page Up
+constexpr int32_t PLAT_VK_NEXT = 0x22;   // Page Down
 constexpr int32_t PLAT_VK_END = 0x23;
 constexpr int32_t PLAT_VK_HOME = 0x24;
 constexpr int32_t PLAT_VK_LEFT = 0x25;
@@ -26,6 +28,9 @@ constexpr int32_t PLAT_VK_UP = 0x26;
 constexpr int32_t PLAT_VK_RIGHT = 0x27;
 constexpr int32_t PLAT_VK_DOWN = 0x28;
 constexpr int32_t PLAT_VK_F1 = 0x70;  // F2 to F12 follow
+constexpr int32_t PLAT_VK_F11 = PLAT_VK_F1 + 10;
+constexpr int32_t PLAT_VK_OEM_PLUS = 0xBB;   // the key of '=' and '+'
+constexpr int32_t PLAT_VK_OEM_MINUS = 0xBD;  // the key of '-' and '_'
 
 // Scan codes.
 constexpr uint32_t PLAT_SCAN_ESCAPE = 1;

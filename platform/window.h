@@ -35,6 +35,14 @@ constexpr uint32_t WIN_MSG_KEY_DOWN = 0x0100;
 // Files were dropped on the window: wparam is a plat_drop to read with
 // win_drag_query_file; the receiver ends it with win_drag_finish.
 constexpr uint32_t WIN_MSG_DROP_FILES = 0x0233;
+// The left mouse button was double-clicked in the client area.
+constexpr uint32_t WIN_MSG_LBUTTON_DBLCLK = 0x0203;
+// The mouse wheel was turned over the client area: wparam holds the whole notches as a
+// signed number (win_wheel_notches), positive when turned away from the user.
+constexpr uint32_t WIN_MSG_MOUSE_WHEEL = 0x020A;
+inline int32_t win_wheel_notches(uintptr_t wparam) {
+  return static_cast<int32_t>(static_cast<intptr_t>(wparam));
+}
 
 // Modifier keys of WIN_MSG_KEY_DOWN and of accelerators.
 constexpr uint32_t WIN_MOD_SHIFT = 0x1;
@@ -68,11 +76,18 @@ enum class WinMenuKind : uint8_t {
   item,         // a command item of the current level
   popup_begin,  // opens a drop-down menu; the rows up to popup_end belong to it
   popup_end,    // closes the drop-down menu
+  separator,    // a line between the items of a drop-down menu
 };
 
-// Item states.
+// Item states. An item that can be checked shows a mark while it is.
 constexpr uint32_t WIN_MF_ENABLED = 0x0000;
 constexpr uint32_t WIN_MF_GRAYED = 0x0001;
+constexpr uint32_t WIN_MF_UNCHECKED = 0x0000;
+constexpr uint32_t WIN_MF_CHECKED = 0x0008;
+// The item can be checked (set in the menu table).
+constexpr uint32_t WIN_MF_CHECKABLE = 0x0100;
+// The item is not shown until it is given a text (set in the menu table).
+constexpr uint32_t WIN_MF_HIDDEN = 0x0200;
 
 // One row of a menu table.
 struct win_menu_item {
@@ -159,6 +174,8 @@ int32_t win_register_class(const win_class* window_class);
 plat_window win_create(const char* class_name, const char* title, int32_t width, int32_t height);
 // Shows the window (the first show also sends WIN_MSG_SIZE with the client size).
 void win_show(plat_window window, int32_t show_state);
+// Sets the window's title.
+void win_set_title(plat_window window, const char* title);
 // Marks the whole client area as needing a paint; the class has no background brush,
 // so erase only asks for the paint message's erase step, which draws nothing.
 void win_invalidate(plat_window window, bool erase);
@@ -169,12 +186,12 @@ void win_begin_paint(plat_window window);
 void win_end_paint(plat_window window);
 // Sends a message straight to the window procedure and returns its answer.
 //
-// While a command runs (WIN_MSG_COMMAND, sent or dispatched, until the procedure
-// returns) the user's input is held back: key presses, menu choices and dropped files
-// are dropped. A close request is kept instead: from then on the Escape key reads as
-// down to plat_get_async_key_state, so that playback ends after the frame on show, and
-// WIN_MSG_CLOSE is posted when the command returns. Message boxes and the open-file
-// dialog take input as usual.
+// The user's input never reaches the procedure inside another message: key presses,
+// menu choices, mouse clicks and wheel turns, dropped files and close requests are
+// queued as messages, also while a command runs (WIN_MSG_COMMAND, sent or dispatched,
+// until the procedure returns). A command that runs long looks at them with
+// win_peek_message and win_wait_message. Message boxes and the dialogs take input as
+// usual.
 intptr_t win_send_message(plat_window window, uint32_t message, uintptr_t wparam, intptr_t lparam);
 // Puts a message at the end of the queue; 1 on success.
 int32_t win_post_message(plat_window window, uint32_t message, uintptr_t wparam, intptr_t lparam);
@@ -192,6 +209,21 @@ int32_t win_get_message(win_msg* out);
 intptr_t win_dispatch_message(const win_msg* msg);
 // Posts the quit message with an exit code.
 void win_post_quit(int32_t exit_code);
+// Looks at the next message without waiting: 1 with the message win_get_message would
+// return (posted messages first, then a due paint), 0 when there is none. With
+// WIN_PM_REMOVE a posted message is taken off the queue (a paint stays due until the
+// window is painted).
+constexpr uint32_t WIN_PM_NOREMOVE = 0;
+constexpr uint32_t WIN_PM_REMOVE = 1;
+int32_t win_peek_message(win_msg* out, uint32_t remove);
+// Waits, keeping the windows alive, until a message is there (1) or the microsecond
+// clock (plat_clock_us) reaches due (0). With due below 0 there is no time limit: 0
+// then means that no message can ever come (the headless window system with nothing
+// queued).
+int32_t win_wait_message(int64_t due);
+// The command of the accelerator of table that a key-down message for window matches,
+// or 0 (for any other message too).
+int32_t win_find_accelerator(plat_window window, const win_accel_table* table, const win_msg* msg);
 // A key-down message for window that matches an accelerator of table is sent to the
 // window as that accelerator's command: 1. Anything else is left for dispatch: 0.
 int32_t win_translate_accelerator(plat_window window, const win_accel_table* table, const win_msg* msg);
@@ -214,6 +246,12 @@ void win_drag_finish(plat_drop drop);
 plat_menu win_get_menu(plat_window window);
 // Enables or greys an item; returns the previous state, or -1 when there is no such item.
 int32_t win_enable_menu_item(plat_menu menu, int32_t id, uint32_t state);
+// Checks or unchecks an item (WIN_MF_CHECKED or WIN_MF_UNCHECKED); returns the
+// previous check state, or -1 when there is no such item.
+int32_t win_check_menu_item(plat_menu menu, int32_t id, uint32_t check);
+// Gives an item a new text ('&' marks the mnemonic) and shows it; a null text hides it.
+// 1, or 0 when there is no such item.
+int32_t win_set_menu_item_text(plat_menu menu, int32_t id, const char* text);
 
 // --- Message boxes --------------------------------------------------------------------
 constexpr uint32_t WIN_MB_OK = 0x0000;
@@ -244,6 +282,35 @@ struct win_open_file {
 // Shows the open-file dialog: 1 when a file was chosen and both names fitted their
 // buffers, 0 when the user cancelled or a name was too long (nothing is written then).
 int32_t win_get_open_file_name(win_open_file* dialog);
+// Shows the save-file dialog, the same way: file holds the name proposed on entry (a
+// bare name, or empty), and the chosen full path on return. A file that exists is
+// replaced only when the user agrees in the dialog.
+int32_t win_get_save_file_name(win_open_file* dialog);
+
+// --- Pictures for the user --------------------------------------------------------------
+// A picture of width x height pixels, 3 bytes (red, green, blue) each, rows top first
+// with no padding. Put on the clipboard as an image: 1, or 0 on failure.
+int32_t win_set_clipboard_image(const uint8_t* rgb, int32_t width, int32_t height);
+// Written to path as a PNG file: 1, or 0 when it cannot be written.
+int32_t win_save_png(const char* path, const uint8_t* rgb, int32_t width, int32_t height);
+
+// --- Size and place -----------------------------------------------------------------------
+// Shows the window over the whole screen with no frame or menu bar (true), or as a
+// normal window again (false). The client area's new size comes as WIN_MSG_SIZE.
+void win_set_fullscreen(plat_window window, bool fullscreen);
+bool win_is_fullscreen(plat_window window);
+// Gives the client area (below the menu bar) this size, within the screen.
+void win_set_client_size(plat_window window, int32_t width, int32_t height);
+// The largest client area a normal window can have on the screen it is on, frame and
+// menu bar left out: 1, or 0 when unknown.
+int32_t win_max_client_size(plat_window window, int32_t* width, int32_t* height);
+
+// --- Settings -----------------------------------------------------------------------------
+// Values kept for the user from one run to the next, by key ("view/size"). The value's
+// length, written with its terminating zero into out when it fits; -1 when not set.
+int64_t win_get_setting(const char* key, char* out, size_t size);
+// Keeps a value; a null value forgets the key.
+void win_set_setting(const char* key, const char* value);
 
 // --- Start and end --------------------------------------------------------------------
 // Brings up the window system for this process (may take its own options out of

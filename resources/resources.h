@@ -12,3 +12,5 @@ constexpr const char* RES_ICON_NAME = "FGICON";
 const win_menu* res_find_menu(const char* name);
 const win_accel_table* res_find_accelerators(const char* name);
 const win_icon* res_find_icon(const char* name);
+// The command a key with these modifiers stands for in table, or 0.
+int32_t res_find_command(const win_accel_table* table, uint32_t modifiers, int32_t virtual_key);

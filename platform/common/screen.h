@@ -19,6 +19,12 @@ struct plat_window_obj {
   int32_t origin_y = 0;
   std::vector<uint8_t> client_pixels;  // client_width * client_height palette indices
   void* backend = nullptr;
+  // The last stretching copy into the client area: its rectangles and the source
+  // pixels it drew, so that a copy of the same rectangles redraws only what changed.
+  bool copy_valid = false;
+  plat_rect copy_src{};
+  plat_rect copy_dest{};
+  std::vector<uint8_t> copy_source;  // the source rectangle, row after row
 };
 
 // Creates and destroys a window of the screen (client area cleared to index 0).

@@ -25,8 +25,28 @@ bool rect_inside(const plat_rect& r, int32_t width, int32_t height) {
          r.bottom <= height;
 }
 
+bool same_rect(const plat_rect& a, const plat_rect& b) {
+  return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
+// The part of a rectangle (screen coordinates) that lies in a window's client area, in
+// client coordinates; empty (left >= right or top >= bottom) when none does.
+plat_rect client_part(plat_window window, const plat_rect& rect) {
+  const int64_t left = int64_t{rect.left} - window->origin_x;
+  const int64_t top = int64_t{rect.top} - window->origin_y;
+  const int64_t right = int64_t{rect.right} - window->origin_x;
+  const int64_t bottom = int64_t{rect.bottom} - window->origin_y;
+  return plat_rect{static_cast<int32_t>(std::max<int64_t>(0, left)),
+                   static_cast<int32_t>(std::max<int64_t>(0, top)),
+                   static_cast<int32_t>(std::min<int64_t>(window->client_width, right)),
+                   static_cast<int32_t>(std::min<int64_t>(window->client_height, bottom))};
+}
+
 // Nearest-neighbour stretch of src_rect of src onto dest_rect (screen coordinates),
-// limited to the client area of one window.
+// limited to the client area of one window. A copy with the same rectangles as the
+// window's last one redraws only the destination of the source pixels that differ
+// from those it drew then (a playing animation changes a part of each frame), and the
+// backend is told of that part alone.
 void stretch_into(plat_window window, const plat_surface_obj& src, const plat_rect& src_rect,
                   const plat_rect& dest_rect) {
   const int64_t dw = int64_t{dest_rect.right} - dest_rect.left;
@@ -36,31 +56,80 @@ void stretch_into(plat_window window, const plat_surface_obj& src, const plat_re
   // The destination in client coordinates, cut to the client area.
   const int64_t left = int64_t{dest_rect.left} - window->origin_x;
   const int64_t top = int64_t{dest_rect.top} - window->origin_y;
-  const int64_t x0 = std::max<int64_t>(0, left);
-  const int64_t y0 = std::max<int64_t>(0, top);
-  const int64_t x1 = std::min<int64_t>(window->client_width, left + dw);
-  const int64_t y1 = std::min<int64_t>(window->client_height, top + dh);
+  const plat_rect part = client_part(window, dest_rect);
+  const int64_t x0 = part.left, y0 = part.top, x1 = part.right, y1 = part.bottom;
   if (x0 >= x1 || y0 >= y1) return;
+  const bool again = window->copy_valid && same_rect(window->copy_src, src_rect) &&
+                     same_rect(window->copy_dest, dest_rect) &&
+                     window->copy_source.size() == static_cast<size_t>(sw * sh);
+  if (!again) {
+    window->copy_source.resize(static_cast<size_t>(sw * sh));
+    window->copy_src = src_rect;
+    window->copy_dest = dest_rect;
+  }
+  window->copy_valid = true;
   // The source column of every destination column, worked out once per copy.
   std::vector<int32_t> columns(static_cast<size_t>(x1 - x0));
   for (int64_t x = x0; x < x1; ++x)
     columns[static_cast<size_t>(x - x0)] = static_cast<int32_t>(src_rect.left + ((x - left) * sw) / dw);
   const int64_t pitch = window->client_width;
+  // The changed part of the client area.
+  int64_t changed_left = x1, changed_right = x0, changed_top = y1, changed_bottom = y0;
   int64_t previous_sy = -1;
+  size_t from = 0, to = 0;  // the destination columns of the source row's changed pixels
   for (int64_t y = y0; y < y1; ++y) {
     const int64_t sy = src_rect.top + ((y - top) * sh) / dh;
     uint8_t* dest_row = window->client_pixels.data() + y * pitch + x0;
-    if (sy == previous_sy) {  // a row stretched from the same source row as the one above
-      std::memcpy(dest_row, dest_row - pitch, static_cast<size_t>(x1 - x0));
-      continue;
+    if (sy != previous_sy) {
+      previous_sy = sy;
+      const uint8_t* src_row = src.pixels.data() + sy * src.width + src_rect.left;
+      uint8_t* kept = window->copy_source.data() + (sy - src_rect.top) * sw;
+      from = 0;
+      to = columns.size();
+      if (again) {
+        int64_t first = 0, last = sw;
+        while (first < last && src_row[first] == kept[first]) ++first;
+        while (last > first && src_row[last - 1] == kept[last - 1]) --last;
+        if (first == last) {
+          from = to = 0;
+        } else {
+          const auto begin = std::lower_bound(columns.begin(), columns.end(), src_rect.left + first);
+          const auto end = std::lower_bound(begin, columns.end(), src_rect.left + last);
+          from = static_cast<size_t>(begin - columns.begin());
+          to = static_cast<size_t>(end - columns.begin());
+        }
+      }
+      std::memcpy(kept, src_row, static_cast<size_t>(sw));
+      if (from == to) continue;
+      const uint8_t* src_base = src.pixels.data() + sy * src.width;
+      for (size_t i = from; i < to; ++i) dest_row[i] = src_base[columns[i]];
+    } else {
+      // A row stretched from the same source row as the one above.
+      if (from == to) continue;
+      std::memcpy(dest_row + from, dest_row - pitch + from, to - from);
     }
-    previous_sy = sy;
-    const uint8_t* src_row = src.pixels.data() + sy * src.width;
-    for (size_t i = 0; i < columns.size(); ++i) dest_row[i] = src_row[columns[i]];
+    changed_left = std::min<int64_t>(changed_left, x0 + static_cast<int64_t>(from));
+    changed_right = std::max<int64_t>(changed_right, x0 + static_cast<int64_t>(to));
+    changed_top = std::min(changed_top, y);
+    changed_bottom = std::max(changed_bottom, y + 1);
   }
-  if (screen_backend != nullptr)
-    screen_backend->client_changed(window, plat_rect{static_cast<int32_t>(x0), static_cast<int32_t>(y0),
-                                                     static_cast<int32_t>(x1), static_cast<int32_t>(y1)});
+  if (screen_backend != nullptr && changed_left < changed_right && changed_top < changed_bottom)
+    screen_backend->client_changed(
+        window, plat_rect{static_cast<int32_t>(changed_left), static_cast<int32_t>(changed_top),
+                          static_cast<int32_t>(changed_right), static_cast<int32_t>(changed_bottom)});
+}
+
+// Fills dest_rect (screen coordinates) of one window's client area with a colour.
+void fill_into(plat_window window, const plat_rect& dest_rect, uint8_t colour) {
+  const plat_rect part = client_part(window, dest_rect);
+  if (part.left >= part.right || part.top >= part.bottom) return;
+  window->copy_valid = false;
+  for (int32_t y = part.top; y < part.bottom; ++y) {
+    uint8_t* row =
+        window->client_pixels.data() + static_cast<size_t>(y) * static_cast<size_t>(window->client_width);
+    std::memset(row + part.left, colour, static_cast<size_t>(part.right - part.left));
+  }
+  if (screen_backend != nullptr) screen_backend->client_changed(window, part);
 }
 
 }  // namespace
@@ -161,9 +230,20 @@ int32_t plat_surface_unlock(plat_surface surface) {
 }
 
 int32_t plat_surface_blt(plat_surface dest, const plat_rect* dest_rect, plat_surface src,
-                         const plat_rect* src_rect, uint32_t, plat_blt_fx*) {
+                         const plat_rect* src_rect, uint32_t flags, plat_blt_fx* fx) {
   screen_count_call();
   ScreenState& s = screen_state();
+  if (flags & PLAT_BLT_COLOURFILL) {
+    if (!screen_alive(s.surfaces, dest)) return PLAT_ERR_NO_OBJECT;
+    if (!dest->primary || dest_rect == nullptr || fx == nullptr) return kErrInvalidRect;
+    const auto colour = static_cast<uint8_t>(fx->fill_colour);
+    if (dest->clipper != nullptr) {
+      if (dest->clipper->window != nullptr) fill_into(dest->clipper->window, *dest_rect, colour);
+    } else {
+      for (plat_window window : s.windows) fill_into(window, *dest_rect, colour);
+    }
+    return PLAT_OK;
+  }
   if (!screen_alive(s.surfaces, dest) || !screen_alive(s.surfaces, src)) return PLAT_ERR_NO_OBJECT;
   int32_t result = PLAT_OK;
   if (screen_probe != nullptr && screen_probe->lose_copy()) {
@@ -238,9 +318,11 @@ void screen_window_resize(plat_window window, int32_t client_width, int32_t clie
   window->client_height = std::max(0, client_height);
   window->client_pixels.assign(
       static_cast<size_t>(window->client_width) * static_cast<size_t>(window->client_height), 0);
+  window->copy_valid = false;
 }
 
 void screen_window_move(plat_window window, int32_t origin_x, int32_t origin_y) {
+  window->copy_valid = window->copy_valid && origin_x == window->origin_x && origin_y == window->origin_y;
   window->origin_x = origin_x;
   window->origin_y = origin_y;
 }

@@ -20,24 +20,30 @@ struct KeyName {
 constexpr KeyName key_names[] = {
     {PLAT_VK_BACK, "Backspace"}, {PLAT_VK_TAB, "Tab"},     {PLAT_VK_RETURN, "Enter"}, {PLAT_VK_ESCAPE, "Esc"},
     {PLAT_VK_SPACE, "Space"},    {PLAT_VK_END, "End"},     {PLAT_VK_HOME, "Home"},    {PLAT_VK_LEFT, "Left"},
-    {PLAT_VK_UP, "Up"},          {PLAT_VK_RIGHT, "Right"}, {PLAT_VK_DOWN, "Down"},
+    {PLAT_VK_UP, "Up"},          {PLAT_VK_RIGHT, "Right"}, {PLAT_VK_DOWN, "Down"},    {PLAT_VK_PRIOR, "PgUp"},
+    {PLAT_VK_NEXT, "PgDown"},    {PLAT_VK_OEM_PLUS, "+"},  {PLAT_VK_OEM_MINUS, "-"},
 };
 constexpr int32_t FUNCTION_KEYS = 12;
 
 }  // namespace
 
-int32_t win_translate_accelerator(plat_window window, const win_accel_table* table, const win_msg* msg) {
+int32_t win_find_accelerator(plat_window window, const win_accel_table* table, const win_msg* msg) {
   if (table == nullptr || msg == nullptr || msg->message != WIN_MSG_KEY_DOWN || msg->window != window) {
     return 0;
   }
   const uint32_t held = static_cast<uint32_t>(msg->lparam) & (WIN_MOD_SHIFT | WIN_MOD_CTRL | WIN_MOD_ALT);
   for (int32_t i = 0; i < table->count; ++i) {
     const win_accel& a = table->items[i];
-    if (static_cast<uintptr_t>(a.virtual_key) != msg->wparam || a.modifiers != held) continue;
-    win_send_message(window, WIN_MSG_COMMAND, static_cast<uintptr_t>(a.command), 0);
-    return 1;
+    if (static_cast<uintptr_t>(a.virtual_key) == msg->wparam && a.modifiers == held) return a.command;
   }
   return 0;
+}
+
+int32_t win_translate_accelerator(plat_window window, const win_accel_table* table, const win_msg* msg) {
+  const int32_t command = win_find_accelerator(window, table, msg);
+  if (command == 0) return 0;
+  win_send_message(window, WIN_MSG_COMMAND, static_cast<uintptr_t>(command), 0);
+  return 1;
 }
 
 size_t win_key_name(uint32_t modifiers, int32_t virtual_key, char* out, size_t size) {

@@ -22,7 +22,6 @@ struct Headless {
   int32_t polls = 0;
   int64_t now_us = 0;
   int32_t waits = 0;
-  bool close_held = false;
 };
 
 Headless& hl() {
@@ -67,8 +66,6 @@ int32_t hl_client_width() { return hl_window()->client_width; }
 int32_t hl_client_height() { return hl_window()->client_height; }
 const plat_palette_entry* hl_hardware_palette() { return screen_hardware_palette(); }
 int32_t hl_waits() { return hl().waits; }
-void hl_hold_close(bool held) { hl().close_held = held; }
-bool hl_close_held() { return hl().close_held; }
 
 // --- Keyboard ------------------------------------------------------------------------
 
@@ -82,8 +79,7 @@ int16_t plat_get_async_key_state(int32_t virtual_key) {
   screen_count_call();
   Headless& h = hl();
   if (h.key_poll_hook != nullptr) h.key_poll_hook(++h.polls);
-  const bool down =
-      (h.keys[virtual_key & 0xFF] & PLAT_KEY_DOWN) != 0 || (virtual_key == PLAT_VK_ESCAPE && h.close_held);
+  const bool down = (h.keys[virtual_key & 0xFF] & PLAT_KEY_DOWN) != 0;
   return down ? static_cast<int16_t>(0x8000) : 0;
 }
 

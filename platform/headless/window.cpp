@@ -5,9 +5,11 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 #include <deque>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -20,6 +22,7 @@
 
 struct plat_menu_obj {
   std::vector<win_menu_item> rows;
+  std::vector<std::string> texts;  // the rows' texts as set (row.text points into them)
 };
 
 namespace {
@@ -51,6 +54,18 @@ struct HlwState {
   bool program_dir_set = false;
   std::string program_dir;
   int command_depth = 0;  // commands running now (a command may send another)
+  void (*idle_hook)(int32_t) = nullptr;
+  int32_t idles = 0;
+  bool fullscreen = false;
+  int32_t normal_width = 0;  // the client size to go back to from full screen
+  int32_t normal_height = 0;
+  int32_t screen_width = 1920;
+  int32_t screen_height = 1080;
+  int32_t max_client_width = 1880;
+  int32_t max_client_height = 1000;
+  std::map<std::string, std::string> settings;
+  HlwImage clipboard;
+  std::vector<HlwImage> saved;
 };
 
 HlwState hlw;
@@ -71,6 +86,17 @@ win_menu_item* find_item(int32_t id) {
     if (row.kind == WinMenuKind::item && row.id == id) return &row;
   }
   return nullptr;
+}
+
+// The client area takes a new size, as the window manager would give it.
+void resize_client(int32_t width, int32_t height) {
+  hl_set_client_size(width, height);
+  win_send_message(hlw.window, WIN_MSG_SIZE, 0, win_size_param(hl_client_width(), hl_client_height()));
+  hlw.paint_pending = true;
+}
+
+bool message_waiting() {
+  return !hlw.queue.empty() || (!hlw.quit_posted && hlw.window != nullptr && hlw.paint_pending);
 }
 
 std::string bare_name(const std::string& path) {
@@ -116,7 +142,12 @@ plat_window win_create(const char* class_name, const char* title, int32_t, int32
   const auto* menu = window_class->menu;
   hlw.has_menu = menu != nullptr;
   hlw.menu.rows.clear();
-  if (menu != nullptr) hlw.menu.rows.assign(menu->items, menu->items + menu->count);
+  hlw.menu.texts.clear();
+  if (menu != nullptr) {
+    hlw.menu.rows.assign(menu->items, menu->items + menu->count);
+    hlw.menu.texts.resize(hlw.menu.rows.size());
+  }
+  hlw.fullscreen = false;
   win_send_message(hlw.window, WIN_MSG_CREATE, 0, 0);
   return hlw.window;
 }
@@ -126,6 +157,10 @@ void win_show(plat_window window, int32_t) {
   hlw.shown = true;
   win_send_message(window, WIN_MSG_SIZE, 0, win_size_param(hl_client_width(), hl_client_height()));
   hlw.paint_pending = true;
+}
+
+void win_set_title(plat_window window, const char* title) {
+  if (is_our_window(window)) hlw.title = title != nullptr ? title : "";
 }
 
 void win_invalidate(plat_window window, bool) {
@@ -148,10 +183,7 @@ intptr_t win_send_message(plat_window window, uint32_t message, uintptr_t wparam
   if (message != WIN_MSG_COMMAND) return hlw.proc(window, message, wparam, lparam);
   ++hlw.command_depth;
   intptr_t answer = hlw.proc(window, message, wparam, lparam);
-  if (--hlw.command_depth == 0 && hl_close_held()) {
-    hl_hold_close(false);
-    win_post_message(window, WIN_MSG_CLOSE, 0, 0);
-  }
+  --hlw.command_depth;
   return answer;
 }
 
@@ -176,24 +208,41 @@ void win_destroy(plat_window window) {
   hlw.paint_pending = false;
   hlw.has_menu = false;
   hlw.menu.rows.clear();
-  hl_hold_close(false);
+  hlw.menu.texts.clear();
   forget_queued(window);
 }
 
 // With nothing queued, nothing will ever arrive in a headless run: the loop ends as if
 // the quit message had come, so a test can never hang in it.
 int32_t win_get_message(win_msg* out) {
+  if (win_peek_message(out, WIN_PM_REMOVE) == 1) return 1;
+  hlw.quit_posted = false;
+  *out = {nullptr, WIN_MSG_QUIT, static_cast<uintptr_t>(hlw.quit_code), 0};
+  return 0;
+}
+
+int32_t win_peek_message(win_msg* out, uint32_t remove) {
   if (!hlw.queue.empty()) {
     *out = hlw.queue.front();
-    hlw.queue.pop_front();
+    if (remove == WIN_PM_REMOVE) hlw.queue.pop_front();
     return 1;
   }
   if (!hlw.quit_posted && hlw.window != nullptr && hlw.paint_pending) {
     *out = {hlw.window, WIN_MSG_PAINT, 0, 0};
     return 1;
   }
-  hlw.quit_posted = false;
-  *out = {nullptr, WIN_MSG_QUIT, static_cast<uintptr_t>(hlw.quit_code), 0};
+  return 0;
+}
+
+// Nothing arrives in a headless run but what a test posts: before the wait the test's
+// idle hook may post the user's input; with none, the clock moves on to the due time.
+int32_t win_wait_message(int64_t due) {
+  if (message_waiting()) return 1;
+  if (hlw.idle_hook != nullptr) {
+    hlw.idle_hook(++hlw.idles);
+    if (message_waiting()) return 1;
+  }
+  if (due >= 0) plat_wait_until_us(due);
   return 0;
 }
 
@@ -220,12 +269,34 @@ int32_t win_enable_menu_item(plat_menu menu, int32_t id, uint32_t state) {
   return previous;
 }
 
+int32_t win_check_menu_item(plat_menu menu, int32_t id, uint32_t check) {
+  if (menu == nullptr || menu != &hlw.menu) return -1;
+  win_menu_item* item = find_item(id);
+  if (item == nullptr) return -1;
+  int32_t previous = static_cast<int32_t>(item->state & WIN_MF_CHECKED);
+  item->state = (item->state & ~WIN_MF_CHECKED) | (check & WIN_MF_CHECKED);
+  return previous;
+}
+
+int32_t win_set_menu_item_text(plat_menu menu, int32_t id, const char* text) {
+  if (menu == nullptr || menu != &hlw.menu) return 0;
+  win_menu_item* item = find_item(id);
+  if (item == nullptr) return 0;
+  std::string& kept = hlw.menu.texts[static_cast<size_t>(item - hlw.menu.rows.data())];
+  kept = text != nullptr ? text : "";
+  item->text = kept.c_str();
+  item->state = text != nullptr ? item->state & ~WIN_MF_HIDDEN : item->state | WIN_MF_HIDDEN;
+  return 1;
+}
+
 int32_t win_message_box(plat_window owner, const char* text, const char* caption, uint32_t type) {
   hlw.boxes.push_back({owner, text != nullptr ? text : "", caption != nullptr ? caption : "", type});
   return WIN_IDOK;
 }
 
-int32_t win_get_open_file_name(win_open_file* dialog) {
+namespace {
+
+int32_t file_dialog(win_open_file* dialog, bool save) {
   if (dialog == nullptr) return 0;
   HlwDialog asked{dialog->owner,
                   "",
@@ -233,7 +304,9 @@ int32_t win_get_open_file_name(win_open_file* dialog) {
                   dialog->default_ext != nullptr ? dialog->default_ext : "",
                   dialog->file_size,
                   dialog->file_title_size,
-                  dialog->initial_dir != nullptr ? dialog->initial_dir : ""};
+                  dialog->initial_dir != nullptr ? dialog->initial_dir : "",
+                  save,
+                  save && dialog->file != nullptr ? dialog->file : ""};
   if (dialog->filter != nullptr) {
     asked.description = dialog->filter;
     asked.patterns = dialog->filter + asked.description.size() + 1;
@@ -249,6 +322,74 @@ int32_t win_get_open_file_name(win_open_file* dialog) {
   if (dialog->file_title != nullptr)
     window_copy_fitting(dialog->file_title, dialog->file_title_size, answer.title);
   return 1;
+}
+
+}  // namespace
+
+int32_t win_get_open_file_name(win_open_file* dialog) { return file_dialog(dialog, false); }
+int32_t win_get_save_file_name(win_open_file* dialog) { return file_dialog(dialog, true); }
+
+int32_t win_set_clipboard_image(const uint8_t* rgb, int32_t width, int32_t height) {
+  if (rgb == nullptr || width <= 0 || height <= 0) return 0;
+  hlw.clipboard = {"", width, height, std::vector<uint8_t>(rgb, rgb + 3 * size_t(width) * size_t(height))};
+  return 1;
+}
+
+int32_t win_save_png(const char* path, const uint8_t* rgb, int32_t width, int32_t height) {
+  if (path == nullptr || rgb == nullptr || width <= 0 || height <= 0) return 0;
+  hlw.saved.push_back(
+      {path, width, height, std::vector<uint8_t>(rgb, rgb + 3 * size_t(width) * size_t(height))});
+  return 1;
+}
+
+void win_set_fullscreen(plat_window window, bool fullscreen) {
+  if (!is_our_window(window) || fullscreen == hlw.fullscreen) return;
+  hlw.fullscreen = fullscreen;
+  if (fullscreen) {
+    hlw.normal_width = hl_client_width();
+    hlw.normal_height = hl_client_height();
+    resize_client(hlw.screen_width, hlw.screen_height);
+  } else {
+    resize_client(hlw.normal_width, hlw.normal_height);
+  }
+}
+
+bool win_is_fullscreen(plat_window window) { return is_our_window(window) && hlw.fullscreen; }
+
+void win_set_client_size(plat_window window, int32_t width, int32_t height) {
+  if (!is_our_window(window)) return;
+  width = std::clamp(width, 1, hlw.max_client_width);
+  height = std::clamp(height, 1, hlw.max_client_height);
+  if (hlw.fullscreen) {
+    hlw.normal_width = width;
+    hlw.normal_height = height;
+    return;
+  }
+  resize_client(width, height);
+}
+
+int32_t win_max_client_size(plat_window window, int32_t* width, int32_t* height) {
+  if (!is_our_window(window) || width == nullptr || height == nullptr) return 0;
+  *width = hlw.max_client_width;
+  *height = hlw.max_client_height;
+  return 1;
+}
+
+int64_t win_get_setting(const char* key, char* out, size_t size) {
+  if (key == nullptr) return -1;
+  auto it = hlw.settings.find(key);
+  if (it == hlw.settings.end()) return -1;
+  window_copy_fitting(out, size, it->second);
+  return static_cast<int64_t>(it->second.size());
+}
+
+void win_set_setting(const char* key, const char* value) {
+  if (key == nullptr) return;
+  if (value == nullptr) {
+    hlw.settings.erase(key);
+  } else {
+    hlw.settings[key] = value;
+  }
 }
 
 int32_t win_program_dir(char* out, size_t size) {
@@ -275,22 +416,38 @@ void hlw_reset() {
     if (msg.message == WIN_MSG_DROP_FILES) win_drag_finish(reinterpret_cast<plat_drop>(msg.wparam));
   }
   hlw = HlwState();
-  hl_hold_close(false);
 }
 
 void hlw_press_key(int32_t virtual_key, uint32_t modifiers) {
-  if (hlw.window == nullptr || hlw.command_depth > 0) return;
+  if (hlw.window == nullptr) return;
   win_post_message(hlw.window, WIN_MSG_KEY_DOWN, static_cast<uintptr_t>(virtual_key),
                    static_cast<intptr_t>(modifiers));
 }
 
 void hlw_request_close() {
-  if (hlw.window == nullptr) return;
-  if (hlw.command_depth > 0) {
-    hl_hold_close(true);
-  } else {
-    win_post_message(hlw.window, WIN_MSG_CLOSE, 0, 0);
-  }
+  if (hlw.window != nullptr) win_post_message(hlw.window, WIN_MSG_CLOSE, 0, 0);
+}
+
+void hlw_double_click() {
+  if (hlw.window != nullptr) win_post_message(hlw.window, WIN_MSG_LBUTTON_DBLCLK, 0, 0);
+}
+
+void hlw_turn_wheel(int32_t notches) {
+  if (hlw.window != nullptr)
+    win_post_message(hlw.window, WIN_MSG_MOUSE_WHEEL, static_cast<uintptr_t>(static_cast<intptr_t>(notches)),
+                     0);
+}
+
+void hlw_set_idle_hook(void (*hook)(int32_t idle)) {
+  hlw.idle_hook = hook;
+  hlw.idles = 0;
+}
+
+void hlw_set_screen(int32_t width, int32_t height, int32_t max_client_width, int32_t max_client_height) {
+  hlw.screen_width = width;
+  hlw.screen_height = height;
+  hlw.max_client_width = max_client_width;
+  hlw.max_client_height = max_client_height;
 }
 
 void hlw_answer_dialog(const char* path, const char* title) {
@@ -321,6 +478,16 @@ const char* hlw_menu_text(int32_t id) {
 
 const std::vector<win_menu_item>& hlw_menu_rows() { return hlw.menu.rows; }
 const char* hlw_title() { return hlw.title.c_str(); }
+int32_t hlw_menu_check(int32_t id) {
+  const win_menu_item* item = find_item(id);
+  return item != nullptr ? static_cast<int32_t>(item->state & WIN_MF_CHECKED) : -1;
+}
+bool hlw_menu_hidden(int32_t id) {
+  const win_menu_item* item = find_item(id);
+  return item == nullptr || (item->state & WIN_MF_HIDDEN) != 0;
+}
+const HlwImage& hlw_clipboard() { return hlw.clipboard; }
+const std::vector<HlwImage>& hlw_saved_pngs() { return hlw.saved; }
 bool hlw_window_alive() { return hlw.window != nullptr; }
 bool hlw_paint_pending() { return hlw.paint_pending; }
 int32_t hlw_quit_code() { return hlw.quit_code; }

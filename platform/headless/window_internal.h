@@ -1,8 +1,6 @@
-// What the headless window system and the headless keyboard share.
+// Between the headless backend's files.
 #pragma once
 
-// A close request waits for the running command to end: Escape reads as down meanwhile.
-// The flag lives with the keyboard, so that a program without the window system (the
-// converter) links none of it.
-void hl_hold_close(bool held);
-bool hl_close_held();
+// The keyboard, the clock and the window back to their defaults (a new 640 x 480
+// window); hl_reset does this after resetting the shared screen and the probe.
+void hl_backend_reset();

@@ -1,8 +1,10 @@
 // The client area: the shared screen's picture of palette indices turned into a
 // 32-bit image through a 256-entry colour lookup, and drawn in the paint handler.
+#include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QResizeEvent>
+#include <QWheelEvent>
 #include <algorithm>
 
 #include "platform/qt/qt_internal.h"
@@ -30,6 +32,29 @@ void QtClientWidget::resizeEvent(QResizeEvent* event) {
   QtWindow* w = qt_system().main;
   if (w == nullptr || w->client != this || w->screen == nullptr) return;
   qt_client_resized(w, event->size().width(), event->size().height());
+}
+
+void QtClientWidget::mouseDoubleClickEvent(QMouseEvent* event) {
+  QtWindow* w = qt_system().main;
+  if (event->button() != Qt::LeftButton || w == nullptr || w->screen == nullptr) {
+    QWidget::mouseDoubleClickEvent(event);
+    return;
+  }
+  event->accept();
+  win_post_message(w->screen, WIN_MSG_LBUTTON_DBLCLK, 0, 0);
+}
+
+// A notch of a wheel is 15 degrees (120 eighths); finer wheels add up to notches.
+void QtClientWidget::wheelEvent(QWheelEvent* event) {
+  constexpr int NOTCH = 120;
+  QtWindow* w = qt_system().main;
+  event->accept();
+  if (w == nullptr || w->screen == nullptr) return;
+  wheel_angle_ += event->angleDelta().y();
+  const int notches = wheel_angle_ / NOTCH;
+  if (notches == 0) return;
+  wheel_angle_ -= notches * NOTCH;
+  win_post_message(w->screen, WIN_MSG_MOUSE_WHEEL, static_cast<uintptr_t>(static_cast<intptr_t>(notches)), 0);
 }
 
 void qt_client_resized(QtWindow* w, int width, int height) {

@@ -9,6 +9,7 @@
 #include <QKeyEvent>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QUrl>
 #include <QWindow>
 #include <deque>
@@ -170,10 +171,12 @@ void qtw_tap_key(int32_t virtual_key, uint32_t modifiers) {
   QtWindow* w = qt_system().main;
   if (w == nullptr) return;
   int qt_key = 0;
-  for (int k : {Qt::Key_Escape, Qt::Key_Space, Qt::Key_Home, Qt::Key_Right, Qt::Key_F1}) {
+  for (int k : {Qt::Key_Escape, Qt::Key_Space, Qt::Key_Home, Qt::Key_End, Qt::Key_Left, Qt::Key_Right,
+                Qt::Key_PageUp, Qt::Key_PageDown, Qt::Key_Plus, Qt::Key_Minus, Qt::Key_F1, Qt::Key_F11}) {
     if (qt_virtual_key(k) == virtual_key) qt_key = k;
   }
   if (virtual_key >= 'A' && virtual_key <= 'Z') qt_key = Qt::Key_A + (virtual_key - 'A');
+  if (virtual_key >= '0' && virtual_key <= '9') qt_key = Qt::Key_0 + (virtual_key - '0');
   if (qt_key == 0) return;
   Qt::KeyboardModifiers held = Qt::NoModifier;
   if (modifiers & WIN_MOD_SHIFT) held |= Qt::ShiftModifier;
@@ -181,4 +184,23 @@ void qtw_tap_key(int32_t virtual_key, uint32_t modifiers) {
   if (modifiers & WIN_MOD_ALT) held |= Qt::AltModifier;
   QCoreApplication::postEvent(w->client, new QKeyEvent(QEvent::KeyPress, qt_key, held));
   QCoreApplication::postEvent(w->client, new QKeyEvent(QEvent::KeyRelease, qt_key, held));
+}
+
+void qtw_double_click() {
+  QtWindow* w = qt_system().main;
+  if (w == nullptr) return;
+  const QPointF at = QRectF(w->client->rect()).center();
+  QCoreApplication::postEvent(
+      w->client, new QMouseEvent(QEvent::MouseButtonDblClick, at, w->client->mapToGlobal(at), Qt::LeftButton,
+                                 Qt::LeftButton, Qt::NoModifier));
+}
+
+std::string qtw_title() {
+  QtWindow* w = qt_system().main;
+  return w != nullptr ? w->frame->windowTitle().toStdString() : std::string();
+}
+
+bool qtw_menu_bar_visible() {
+  QtWindow* w = qt_system().main;
+  return w != nullptr && w->frame->menuBar()->isVisible();
 }

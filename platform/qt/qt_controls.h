@@ -53,7 +53,12 @@ void qtw_tap_key(int32_t virtual_key, uint32_t modifiers = 0);
 // Drags a file over the main window and drops it there as a file manager does
 // (a URL, possibly not a local one); true when the window took the drag.
 bool qtw_drop_url(const char* url);
+// Double-clicks the left button in the middle of the client area.
+void qtw_double_click();
+// The main window's title, and whether its menu bar is shown.
+std::string qtw_title();
+bool qtw_menu_bar_visible();
 // Asks to close the main window as the window manager does for its close box.
 void qtw_request_close();
-// True while a command runs and user input is held back.
+// True while a command runs.
 bool qtw_input_held();

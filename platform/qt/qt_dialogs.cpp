@@ -1,11 +1,18 @@
-// Message boxes, the open-file dialog and the program's own directory.
+// Message boxes, the file dialogs, the clipboard, PNG files, the user's settings and
+// the program's own directory.
 #include <unistd.h>
 
+#include <QApplication>
+#include <QClipboard>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QImage>
+#include <QImageWriter>
 #include <QMessageBox>
+#include <QSettings>
 #include <cctype>
 #include <climits>
 #include <cstring>
@@ -81,7 +88,9 @@ std::string qt_dialog_filter(const char* filter) {
   return out;
 }
 
-int32_t win_get_open_file_name(win_open_file* dialog) {
+namespace {
+
+int32_t file_dialog(win_open_file* dialog, bool save) {
   if (dialog == nullptr || dialog->file == nullptr) return 0;
   std::string chosen;
   if (qt_dialog_stand_ins == nullptr || !qt_dialog_stand_ins->open_file(chosen)) {
@@ -93,8 +102,10 @@ int32_t win_get_open_file_name(win_open_file* dialog) {
     box.setOption(QFileDialog::DontUseNativeDialog, true);
     // The filter reads as the program names it; the caseless globs behind it stay hidden.
     box.setOption(QFileDialog::HideNameFilterDetails, true);
-    box.setFileMode(QFileDialog::ExistingFile);
-    box.setAcceptMode(QFileDialog::AcceptOpen);
+    box.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    box.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    if (save && dialog->file[0] != '\0') box.selectFile(QString::fromUtf8(dialog->file));
+    if (save && dialog->default_ext != nullptr) box.setDefaultSuffix(QString::fromUtf8(dialog->default_ext));
     QStringList filters =
         QString::fromStdString(qt_dialog_filter(dialog->filter)).split(";;", Qt::SkipEmptyParts);
     if (!filters.isEmpty()) {
@@ -116,6 +127,59 @@ int32_t win_get_open_file_name(win_open_file* dialog) {
   window_copy_fitting(dialog->file, dialog->file_size, chosen);
   if (dialog->file_title != nullptr) window_copy_fitting(dialog->file_title, dialog->file_title_size, title);
   return 1;
+}
+
+QImage rgb_image(const uint8_t* rgb, int32_t width, int32_t height) {
+  if (rgb == nullptr || width <= 0 || height <= 0) return {};
+  QImage image(width, height, QImage::Format_RGB888);
+  const size_t row = 3 * static_cast<size_t>(width);
+  for (int32_t y = 0; y < height; ++y)
+    std::memcpy(image.scanLine(y), rgb + row * static_cast<size_t>(y), row);
+  return image;
+}
+
+QSettings& settings() {
+  static QSettings kept(QStringLiteral("moxflic"), QStringLiteral("moxflic"));
+  return kept;
+}
+
+}  // namespace
+
+int32_t win_get_open_file_name(win_open_file* dialog) { return file_dialog(dialog, false); }
+int32_t win_get_save_file_name(win_open_file* dialog) { return file_dialog(dialog, true); }
+
+int32_t win_set_clipboard_image(const uint8_t* rgb, int32_t width, int32_t height) {
+  QImage image = rgb_image(rgb, width, height);
+  QClipboard* clipboard = QGuiApplication::clipboard();
+  if (image.isNull() || clipboard == nullptr) return 0;
+  clipboard->setImage(image);
+  return 1;
+}
+
+int32_t win_save_png(const char* path, const uint8_t* rgb, int32_t width, int32_t height) {
+  QImage image = rgb_image(rgb, width, height);
+  if (image.isNull() || path == nullptr) return 0;
+  QImageWriter writer(QFile::decodeName(path), "png");
+  return writer.write(image) ? 1 : 0;
+}
+
+int64_t win_get_setting(const char* key, char* out, size_t size) {
+  if (key == nullptr || QCoreApplication::instance() == nullptr) return -1;
+  const QVariant value = settings().value(QString::fromUtf8(key));
+  if (!value.isValid()) return -1;
+  const std::string text = value.toString().toStdString();
+  window_copy_fitting(out, size, text);
+  return static_cast<int64_t>(text.size());
+}
+
+void win_set_setting(const char* key, const char* value) {
+  if (key == nullptr || QCoreApplication::instance() == nullptr) return;
+  if (value == nullptr) {
+    settings().remove(QString::fromUtf8(key));
+  } else {
+    settings().setValue(QString::fromUtf8(key), QString::fromUtf8(value));
+  }
+  settings().sync();
 }
 
 int32_t win_program_dir(char* out, size_t size) {

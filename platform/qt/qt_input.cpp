@@ -1,11 +1,9 @@
-// Keyboard, clocks and the input gate of the Qt window system.
+// Keyboard, clocks, waiting and the input gate of the Qt window system.
 //
-// While a command runs, the gate holds back all user input: Escape presses are
-// latched for the key poll (so a tap between two polls counts), a close request of
-// the main window is held (Escape then reads as down, and the close message is posted
-// when the command ends), everything else that could start another command is
-// swallowed. Paint, expose and resize events still pass, and the key poll and the
-// frame wait run the event loop.
+// The user's input only ever posts messages (qt_window.cpp), so it may pass while a
+// command runs: the key poll and the waits run the event loop, and the command looks
+// at the queue. The gate records the keys' states for the key poll and, while a
+// command runs, latches Escape presses, so that a tap between two polls counts.
 #include <QApplication>
 #include <QCoreApplication>
 #include <QEvent>
@@ -83,41 +81,10 @@ constexpr ScanKey scan_keys[] = {
 struct Gate {
   int depth = 0;
   bool escape_latched = false;
-  bool close_held = false;
   uint8_t keys[256] = {};
 };
 
 Gate gate;
-
-bool is_user_input(QEvent::Type type) {
-  switch (type) {
-    case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonRelease:
-    case QEvent::MouseButtonDblClick:
-    case QEvent::KeyPress:
-    case QEvent::KeyRelease:
-    case QEvent::Shortcut:
-    case QEvent::ShortcutOverride:
-    case QEvent::Close:
-    case QEvent::Wheel:
-    case QEvent::ContextMenu:
-    case QEvent::TouchBegin:
-    case QEvent::TabletPress:
-    case QEvent::DragEnter:
-    case QEvent::DragMove:
-    case QEvent::Drop:
-      return true;
-    default:
-      return false;
-  }
-}
-
-// The main window's frame, as a widget or as the window the window manager closes.
-bool is_main_frame(const QObject* target) {
-  const QtWindow* w = qt_system().main;
-  return w != nullptr && w->frame != nullptr && !w->destroying &&
-         (target == w->frame || target == w->frame->windowHandle());
-}
 
 int32_t mouse_key(Qt::MouseButton button) {
   switch (button) {
@@ -145,8 +112,6 @@ class QtInputGate : public QObject {
       int32_t vk = mouse_key(static_cast<QMouseEvent*>(event)->button());
       if (vk != 0) qt_key_event(vk, type == QEvent::MouseButtonPress);
     }
-    if (gate.depth > 0 && type == QEvent::Close && is_main_frame(target)) gate.close_held = true;
-    if (gate.depth > 0 && is_user_input(type)) return true;
     return QObject::eventFilter(target, event);
   }
 };
@@ -172,23 +137,12 @@ void qt_gate_enter() {
   if (gate.depth++ == 0) gate.escape_latched = false;
 }
 
-// Input that came while the command ran is handled (and swallowed) before the gate
-// opens; a close request held meanwhile is then posted.
 void qt_gate_leave() {
-  bool close = false;
-  if (gate.depth == 1) {
-    pump();
-    gate.escape_latched = false;
-    close = gate.close_held;
-    gate.close_held = false;
-  }
+  if (gate.depth == 1) gate.escape_latched = false;
   if (gate.depth > 0) --gate.depth;
-  QtWindow* w = qt_system().main;
-  if (close && w != nullptr && w->screen != nullptr) win_post_message(w->screen, WIN_MSG_CLOSE, 0, 0);
 }
 
 bool qt_gate_closed() { return gate.depth > 0; }
-bool qt_gate_close_held() { return gate.close_held; }
 
 int qt_gate_suspend() {
   int depth = gate.depth;
@@ -245,6 +199,16 @@ int32_t qt_virtual_key(int qt_key) {
       return PLAT_VK_RIGHT;
     case Qt::Key_Down:
       return PLAT_VK_DOWN;
+    case Qt::Key_PageUp:
+      return PLAT_VK_PRIOR;
+    case Qt::Key_PageDown:
+      return PLAT_VK_NEXT;
+    case Qt::Key_Plus:
+    case Qt::Key_Equal:
+      return PLAT_VK_OEM_PLUS;
+    case Qt::Key_Minus:
+    case Qt::Key_Underscore:
+      return PLAT_VK_OEM_MINUS;
     default:
       return 0;
   }
@@ -259,14 +223,13 @@ uint32_t plat_map_virtual_key(uint32_t code, uint32_t map_type) {
   return 0;
 }
 
-// Down now, or (for Escape) pressed since the last poll while a command runs, or a
-// close request waiting for the command to end.
+// Down now, or (for Escape) pressed since the last poll while a command runs.
 int16_t plat_get_async_key_state(int32_t virtual_key) {
   screen_count_call();
   pump();
   if (virtual_key <= 0 || virtual_key > 255) return 0;
   bool down = (gate.keys[virtual_key] & PLAT_KEY_DOWN) != 0;
-  if (virtual_key == PLAT_VK_ESCAPE && (gate.escape_latched || gate.close_held)) {
+  if (virtual_key == PLAT_VK_ESCAPE && gate.escape_latched) {
     down = true;
     gate.escape_latched = false;
   }
@@ -294,25 +257,36 @@ int64_t plat_clock_us() {
       .count();
 }
 
-// Waits with the event loop running: most of the time asleep in it, the last
-// fraction of a millisecond in short sleeps for precision.
-void plat_wait_until_us(int64_t due) {
+// Most of the wait is spent asleep in the event loop, the last fraction of a
+// millisecond in short sleeps for precision.
+bool qt_wait_step(int64_t due) {
   constexpr int64_t COARSE_MARGIN_US = 1500;
   constexpr int64_t FINE_SLEEP_US = 200;
-  for (;;) {
-    int64_t now = plat_clock_us();
-    if (now >= due) return;
-    int64_t remaining = due - now;
-    if (remaining > COARSE_MARGIN_US && QCoreApplication::instance() != nullptr) {
-      QTimer timer;
-      timer.setTimerType(Qt::PreciseTimer);
-      timer.setSingleShot(true);
-      timer.start(static_cast<int>((remaining - COARSE_MARGIN_US / 2) / 1000));
-      QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    } else {
-      pump();
-      QThread::usleep(static_cast<unsigned long>(std::min<int64_t>(remaining, FINE_SLEEP_US)));
-    }
+  const int64_t now = plat_clock_us();
+  if (due >= 0 && now >= due) return false;
+  if (QCoreApplication::instance() == nullptr) {
+    if (due < 0) return false;
+    QThread::usleep(static_cast<unsigned long>(std::min<int64_t>(due - now, FINE_SLEEP_US)));
+    return true;
+  }
+  const int64_t remaining = due - now;
+  if (due < 0) {
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  } else if (remaining > COARSE_MARGIN_US) {
+    QTimer timer;
+    timer.setTimerType(Qt::PreciseTimer);
+    timer.setSingleShot(true);
+    timer.start(static_cast<int>((remaining - COARSE_MARGIN_US / 2) / 1000));
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  } else {
+    pump();
+    QThread::usleep(static_cast<unsigned long>(std::min<int64_t>(remaining, FINE_SLEEP_US)));
+  }
+  return true;
+}
+
+void plat_wait_until_us(int64_t due) {
+  while (qt_wait_step(due)) {
   }
 }
 

@@ -25,6 +25,11 @@ class QtClientWidget : public QWidget {
  protected:
   void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
+
+ private:
+  int wheel_angle_ = 0;  // eighths of a degree turned and not yet posted as notches
 };
 
 // The frame around it: title, menu bar, close box, activation, the keys pressed in
@@ -54,6 +59,7 @@ struct QtWindow {
   bool needs_paint = false;
   bool destroying = false;
   std::vector<std::pair<int32_t, QAction*>> actions;
+  std::vector<std::pair<int32_t, QString>> keys;  // the key text shown beside each item
 };
 
 struct plat_menu_obj {
@@ -82,13 +88,16 @@ void qt_sync_image(QtWindow* w);
 // A client size change: the shared screen, the image and the size message.
 void qt_client_resized(QtWindow* w, int width, int height);
 
-// The input gate: installed once; closed while a command runs. A close request that
-// comes while it is closed is held and acted on when it opens.
+// The input gate: installed once; it keeps the keys' states for the key poll, and
+// while a command runs (closed) latches Escape presses for it.
 void qt_gate_install();
 void qt_gate_enter();
 void qt_gate_leave();
 bool qt_gate_closed();
-bool qt_gate_close_held();
+// One step of a wait for the clock to reach due (below 0: for the next event), the
+// event loop running: false once due is reached (or, with no due, when there is no
+// event loop to wait in).
+bool qt_wait_step(int64_t due);
 // Lets dialogs take input while a command runs; returns the depth to restore.
 int qt_gate_suspend();
 void qt_gate_resume(int depth);

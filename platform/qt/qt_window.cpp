@@ -13,6 +13,7 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPixmap>
+#include <QScreen>
 #include <QUrl>
 #include <QWindow>
 #include <cstring>
@@ -65,12 +66,21 @@ QString key_text(const win_accel_table* accelerators, int32_t id) {
 }
 
 // An item's key is shown after a tab, which a drop-down menu puts in its own column.
+QString item_text(const QtWindow* w, int32_t id, const char* text) {
+  QString shown = QString::fromUtf8(text != nullptr ? text : "");
+  for (const auto& [item, key] : w->keys) {
+    if (item == id && !key.isEmpty()) shown += '\t' + key;
+  }
+  return shown;
+}
+
 QAction* add_item(QtWindow* w, QWidget* menu, const win_menu_item& row, const win_accel_table* accelerators) {
-  QString text = QString::fromUtf8(row.text);
-  QString key = key_text(accelerators, row.id);
-  if (!key.isEmpty()) text += '\t' + key;
-  QAction* action = new QAction(text, menu);
+  w->keys.push_back({row.id, key_text(accelerators, row.id)});
+  QAction* action = new QAction(item_text(w, row.id, row.text), menu);
   action->setEnabled((row.state & WIN_MF_GRAYED) == 0);
+  action->setCheckable((row.state & WIN_MF_CHECKABLE) != 0);
+  action->setChecked((row.state & WIN_MF_CHECKED) != 0);
+  action->setVisible((row.state & WIN_MF_HIDDEN) == 0);
   const int32_t id = row.id;
   QObject::connect(action, &QAction::triggered, action, [w, id]() {
     if (w->screen != nullptr) win_post_message(w->screen, WIN_MSG_COMMAND, static_cast<uintptr_t>(id), 0);
@@ -92,6 +102,9 @@ void build_menu(QtWindow* w, const win_menu* menu, const win_accel_table* accele
       case WinMenuKind::popup_end:
         popup = nullptr;
         break;
+      case WinMenuKind::separator:
+        if (popup != nullptr) popup->addSeparator();
+        break;
       case WinMenuKind::item:
         if (popup != nullptr) {
           popup->addAction(add_item(w, popup, row, accelerators));
@@ -104,6 +117,23 @@ void build_menu(QtWindow* w, const win_menu* menu, const win_accel_table* accele
 }
 
 bool is_command(uint32_t message) { return message == WIN_MSG_COMMAND; }
+
+// A key held down repeats; while the window is busy the repeats are not queued up
+// behind one that waits already, so that letting go of the key ends its effect.
+bool key_waiting(uintptr_t virtual_key) {
+  for (const win_msg& msg : qt_system().queue) {
+    if (msg.message == WIN_MSG_KEY_DOWN && msg.wparam == virtual_key) return true;
+  }
+  return false;
+}
+
+QAction* find_action(const plat_menu menu, int32_t id) {
+  if (menu == nullptr || menu->owner == nullptr) return nullptr;
+  for (auto& [item, action] : menu->owner->actions) {
+    if (item == id) return action;
+  }
+  return nullptr;
+}
 
 // The local files a drag carries, as the file system names them.
 std::vector<std::string> local_files(const QMimeData* mime) {
@@ -142,7 +172,7 @@ QtWindow* qt_window_of(plat_window window) {
 
 QtFrameWindow::QtFrameWindow() = default;
 
-// Closing from the title bar asks the window procedure, as the close message does.
+// Closing from the title bar asks the window procedure through the close message.
 void QtFrameWindow::closeEvent(QCloseEvent* event) {
   QtWindow* w = qt_system().main;
   if (w == nullptr || w->destroying || w->screen == nullptr) {
@@ -169,9 +199,10 @@ void QtFrameWindow::keyPressEvent(QKeyEvent* event) {
     QMainWindow::keyPressEvent(event);
     return;
   }
+  event->accept();
+  if (event->isAutoRepeat() && key_waiting(static_cast<uintptr_t>(vk))) return;
   win_post_message(w->screen, WIN_MSG_KEY_DOWN, static_cast<uintptr_t>(vk),
                    static_cast<intptr_t>(qt_modifiers(event->modifiers())));
-  event->accept();
 }
 
 void QtFrameWindow::dragEnterEvent(QDragEnterEvent* event) {
@@ -275,6 +306,11 @@ void win_show(plat_window window, int32_t) {
   w->needs_paint = true;
 }
 
+void win_set_title(plat_window window, const char* title) {
+  QtWindow* w = qt_window_of(window);
+  if (w != nullptr) w->frame->setWindowTitle(QString::fromUtf8(title != nullptr ? title : ""));
+}
+
 void win_invalidate(plat_window window, bool) {
   QtWindow* w = qt_window_of(window);
   if (w == nullptr) return;
@@ -336,23 +372,40 @@ void win_destroy(plat_window window) {
   delete w;
 }
 
+int32_t win_peek_message(win_msg* out, uint32_t remove) {
+  QtSystem& s = qt_system();
+  if (!s.queue.empty()) {
+    *out = s.queue.front();
+    if (remove == WIN_PM_REMOVE) s.queue.pop_front();
+    return 1;
+  }
+  if (!s.quit_posted && s.main != nullptr && s.main->needs_paint) {
+    *out = {s.main->screen, WIN_MSG_PAINT, 0, 0};
+    return 1;
+  }
+  return 0;
+}
+
+// The quit message counts as a message: the wait ends for it too.
+int32_t win_wait_message(int64_t due) {
+  QtSystem& s = qt_system();
+  win_msg msg;
+  do {
+    if (s.quit_posted || win_peek_message(&msg, WIN_PM_NOREMOVE) == 1) return 1;
+  } while (qt_wait_step(due));
+  return s.quit_posted || win_peek_message(&msg, WIN_PM_NOREMOVE) == 1 ? 1 : 0;
+}
+
 int32_t win_get_message(win_msg* out) {
   QtSystem& s = qt_system();
   for (;;) {
-    if (!s.queue.empty()) {
-      *out = s.queue.front();
-      s.queue.pop_front();
-      return 1;
-    }
+    if (!s.queue.empty()) return win_peek_message(out, WIN_PM_REMOVE);
     if (s.quit_posted) {
       s.quit_posted = false;
       *out = {nullptr, WIN_MSG_QUIT, static_cast<uintptr_t>(s.quit_code), 0};
       return 0;
     }
-    if (s.main != nullptr && s.main->needs_paint) {
-      *out = {s.main->screen, WIN_MSG_PAINT, 0, 0};
-      return 1;
-    }
+    if (win_peek_message(out, WIN_PM_REMOVE) == 1) return 1;
     if (application == nullptr) {
       *out = {nullptr, WIN_MSG_QUIT, 0, 0};
       return 0;
@@ -377,12 +430,65 @@ plat_menu win_get_menu(plat_window window) {
 }
 
 int32_t win_enable_menu_item(plat_menu menu, int32_t id, uint32_t state) {
-  if (menu == nullptr || menu->owner == nullptr) return -1;
-  for (auto& [item, action] : menu->owner->actions) {
-    if (item != id) continue;
-    int32_t previous = action->isEnabled() ? WIN_MF_ENABLED : WIN_MF_GRAYED;
-    action->setEnabled((state & WIN_MF_GRAYED) == 0);
-    return previous;
+  QAction* action = find_action(menu, id);
+  if (action == nullptr) return -1;
+  int32_t previous = action->isEnabled() ? WIN_MF_ENABLED : WIN_MF_GRAYED;
+  action->setEnabled((state & WIN_MF_GRAYED) == 0);
+  return previous;
+}
+
+int32_t win_check_menu_item(plat_menu menu, int32_t id, uint32_t check) {
+  QAction* action = find_action(menu, id);
+  if (action == nullptr) return -1;
+  int32_t previous = action->isChecked() ? WIN_MF_CHECKED : WIN_MF_UNCHECKED;
+  action->setChecked((check & WIN_MF_CHECKED) != 0);
+  return previous;
+}
+
+int32_t win_set_menu_item_text(plat_menu menu, int32_t id, const char* text) {
+  QAction* action = find_action(menu, id);
+  if (action == nullptr) return 0;
+  if (text != nullptr) action->setText(item_text(menu->owner, id, text));
+  action->setVisible(text != nullptr);
+  return 1;
+}
+
+// In full screen the picture has the whole screen: the menu bar is hidden (the keys
+// still work) and comes back with the normal window.
+void win_set_fullscreen(plat_window window, bool fullscreen) {
+  QtWindow* w = qt_window_of(window);
+  if (w == nullptr || w->frame->isFullScreen() == fullscreen) return;
+  w->frame->menuBar()->setVisible(!fullscreen);
+  if (fullscreen) {
+    w->frame->showFullScreen();
+  } else {
+    w->frame->showNormal();
   }
-  return -1;
+}
+
+bool win_is_fullscreen(plat_window window) {
+  QtWindow* w = qt_window_of(window);
+  return w != nullptr && w->frame->isFullScreen();
+}
+
+void win_set_client_size(plat_window window, int32_t width, int32_t height) {
+  QtWindow* w = qt_window_of(window);
+  if (w == nullptr || width <= 0 || height <= 0) return;
+  const QSize frame = w->frame->size();
+  const QSize client = w->client->size();
+  w->frame->resize(frame.width() + width - client.width(), frame.height() + height - client.height());
+}
+
+int32_t win_max_client_size(plat_window window, int32_t* width, int32_t* height) {
+  QtWindow* w = qt_window_of(window);
+  if (w == nullptr || width == nullptr || height == nullptr) return 0;
+  const QScreen* screen = w->frame->screen();
+  if (screen == nullptr) return 0;
+  const QRect room = screen->availableGeometry();
+  // What the window manager's frame and the menu bar take around the client area.
+  const QRect outer = w->frame->frameGeometry();
+  const QSize client = w->client->size();
+  *width = room.width() - (outer.width() - client.width());
+  *height = room.height() - (outer.height() - client.height());
+  return *width > 0 && *height > 0 ? 1 : 0;
 }

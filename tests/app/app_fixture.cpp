@@ -146,7 +146,15 @@ std::string App::write_pcx(const std::string& name, int width, int height) {
   return out;
 }
 
-void App::start(const std::string& tail) { app_start(tail.c_str(), tail.size(), WIN_SW_SHOWDEFAULT); }
+void App::start(const std::string& file) { start(std::vector<std::string>{file}); }
+
+void App::start(const std::vector<std::string>& files) {
+  std::vector<std::string> given;
+  for (const std::string& f : files) {
+    if (!f.empty()) given.push_back(f);
+  }
+  app_start(given, WIN_SW_SHOWDEFAULT);
+}
 
 void App::command(int32_t id) {
   win_send_message(app_state.window, WIN_MSG_COMMAND, static_cast<uintptr_t>(id), 0);

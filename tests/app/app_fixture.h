@@ -40,8 +40,9 @@ class App : public ::testing::Test {
   // Writes an 8-bit PCX of four coloured quadrants; returns its path.
   std::string write_pcx(const std::string& name, int width, int height);
 
-  // Starts the viewer with a command-line tail, as the program does.
-  void start(const std::string& tail = "");
+  // Starts the viewer with a file named on the command line (empty: none), or several.
+  void start(const std::string& file = "");
+  void start(const std::vector<std::string>& files);
   void command(int32_t id);
   // Opens a file through "&Open" with the dialog answered.
   void open(const std::string& file);

@@ -1,4 +1,7 @@
 // Open, Frame, Reset, Play and Info on the headless window system.
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <fstream>
 #include <functional>
 #include <string>
@@ -133,12 +136,32 @@ TEST_F(App, FileThatIsNotAFlicGivesAMessageAndChangesNothing) {
   EXPECT_EQ(hlw_message_boxes().back().text, "four.flc\n64x40 pixels\n4 frames");
 }
 
-TEST_F(App, MissingFileGivesTheSameMessage) {
+// Only a file that is read and found not to be a FLIC is called one that is not.
+TEST_F(App, MessageSaysWhyAFileCannotBeShown) {
+  struct Case {
+    const char* name;
+    const char* text;
+  };
+  const Case cases[] = {
+      {"gone.flc", "gone.flc does not exist."},
+      {"notes.txt/a.flc", "a.flc does not exist."},
+      {"films", "films is a folder, not a file."},
+      {"loop.flc", "loop.flc cannot be read: too many levels of symbolic links."},
+      {"empty.flc", "empty.flc is not an FLI or FLC file."},
+      {"notes.txt", "notes.txt is not an FLI or FLC file."},
+  };
+  write_text("notes.txt");
+  ASSERT_EQ(mkdir(path("films").c_str(), 0700), 0);
+  ASSERT_EQ(symlink("loop.flc", path("loop.flc").c_str()), 0);
+  std::ofstream(path("empty.flc")).close();
   start();
-  open(path("gone.flc"));
-  ASSERT_EQ(hlw_message_boxes().size(), 1u);
-  EXPECT_EQ(hlw_message_boxes()[0].text, "gone.flc is not an FLI or FLC file.");
-  EXPECT_EQ(hlw_menu_state(CMD_PLAY), WIN_MF_GRAYED);
+  for (const Case& c : cases) {
+    const size_t before = hlw_message_boxes().size();
+    open(path(c.name));
+    ASSERT_EQ(hlw_message_boxes().size(), before + 1) << c.name;
+    EXPECT_EQ(hlw_message_boxes().back().text, c.text);
+    EXPECT_EQ(hlw_menu_state(CMD_PLAY), WIN_MF_GRAYED) << c.name;
+  }
 }
 
 TEST_F(App, FlicWithNoPictureIsRefusedAndTheOldPictureStays) {

@@ -42,6 +42,24 @@ TEST_F(App, KeysStandForTheirMenuItemsAndNoOtherKeyDoesAnything) {
       {"Home", 0, PLAT_VK_HOME, CMD_RESET},
       {"I", 0, 'I', CMD_INFO},
       {"F1", 0, PLAT_VK_F1, CMD_ABOUT},
+      {"Left", 0, PLAT_VK_LEFT, CMD_BACK},
+      {"End", 0, PLAT_VK_END, CMD_LAST},
+      {"L", 0, 'L', CMD_LOOP},
+      {"PgDown", 0, PLAT_VK_NEXT, CMD_NEXT_FILE},
+      {"PgUp", 0, PLAT_VK_PRIOR, CMD_PREVIOUS_FILE},
+      {"Ctrl+C", WIN_MOD_CTRL, 'C', CMD_COPY},
+      {"Ctrl+S", WIN_MOD_CTRL, 'S', CMD_SAVE},
+      {"F11", 0, PLAT_VK_F11, CMD_FULLSCREEN},
+      {"F", 0, 'F', CMD_FULLSCREEN},
+      {"S", 0, 'S', CMD_STRETCH},
+      {"A", 0, 'A', CMD_ASPECT},
+      {"1", 0, '1', CMD_ACTUAL},
+      {"2", 0, '2', CMD_DOUBLE},
+      {"3", 0, '3', CMD_TRIPLE},
+      {"+", 0, PLAT_VK_OEM_PLUS, CMD_ZOOM_IN},
+      {"Shift++", WIN_MOD_SHIFT, PLAT_VK_OEM_PLUS, CMD_ZOOM_IN},
+      {"-", 0, PLAT_VK_OEM_MINUS, CMD_ZOOM_OUT},
+      {"W", 0, 'W', CMD_FIT_WINDOW},
       {"O", 0, 'O', 0},
       {"Shift+I", WIN_MOD_SHIFT, 'I', 0},
       {"Ctrl+Space", WIN_MOD_CTRL, PLAT_VK_SPACE, 0},
@@ -66,7 +84,14 @@ TEST_F(App, KeysStandForTheirMenuItemsAndNoOtherKeyDoesAnything) {
   // Every accelerator is one of the cases above.
   const win_accel_table* table = res_find_accelerators(RES_ACCEL_NAME);
   ASSERT_NE(table, nullptr);
-  EXPECT_EQ(table->count, 7);
+  for (int32_t i = 0; i < table->count; ++i) {
+    const win_accel& a = table->items[i];
+    bool listed = false;
+    for (const Case& c : cases)
+      listed =
+          listed || (c.modifiers == a.modifiers && c.virtual_key == a.virtual_key && c.command == a.command);
+    EXPECT_TRUE(listed) << "key " << a.virtual_key << " of command " << a.command;
+  }
 }
 
 TEST_F(App, CloseRequestDuringPlayEndsPlayAfterTheFrameShownThenClosesTheWindow) {
@@ -100,7 +125,7 @@ TEST_F(App, HelpAndVersionAreAnsweredAndEveryOtherCommandLineNamesAFile) {
     const char* starts;
   };
   const Case cases[] = {
-      {{"moxflic", "--help"}, 1, "Usage: moxflic [FILE]\n"},
+      {{"moxflic", "--help"}, 1, "Usage: moxflic [FILE]...\n"},
       {{"moxflic", "--version"}, 1, "moxflic 0."},
       {{"moxflic"}, 0, ""},
       {{"moxflic", "--help", "film.flc"}, 0, ""},
@@ -123,11 +148,17 @@ TEST_F(App, HelpAndVersionAreAnsweredAndEveryOtherCommandLineNamesAFile) {
       EXPECT_TRUE(printed.empty());
     }
     if (std::strcmp(c.args.back(), "--help") != 0) continue;
+    // Every key is named at the start of its command's line (the Shift form of a key
+    // bound without it too is not).
     const win_accel_table* keys = res_find_accelerators(RES_ACCEL_NAME);
     for (int32_t i = 0; i < keys->count; ++i) {
+      if (keys->items[i].modifiers == WIN_MOD_SHIFT) continue;
       char name[32];
       win_key_name(keys->items[i].modifiers, keys->items[i].virtual_key, name, sizeof name);
-      EXPECT_NE(printed.find("\n  " + std::string(name) + " "), std::string::npos) << name;
+      const bool alone = printed.find("\n  " + std::string(name) + " ") != std::string::npos;
+      const bool first = printed.find("\n  " + std::string(name) + ", ") != std::string::npos;
+      const bool later = printed.find(", " + std::string(name) + " ") != std::string::npos;
+      EXPECT_TRUE(alone || first || later) << name;
     }
   }
 }

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # The real viewer under Xvfb with a window manager: --help without a display; open the
-# demo from the command line, check the picture on screen, play it from the menu and
-# end Play with Escape, ask for Info, play it with Space and resize the window meanwhile,
-# quit from the menu; then close the window from the window manager during Play.
+# demo from the command line, check the picture on screen and the title, play it from
+# the menu and end Play with Escape, ask for Info, play it with Space and resize the
+# window meanwhile, pause and go on, full screen and back, copy the frame (when xclip is
+# there), quit from the menu; then close the window from the window manager during
+# Play, and quit with Ctrl+Q during Play.
 # Exit 77 (skipped) when Xvfb or the X tools are missing.
 # Usage: viewer_e2e.sh PROGRAM DEMO_FLC
 set -euo pipefail
@@ -36,6 +38,7 @@ ffmpeg -loglevel error -y -i "$work/demo.flc" -frames:v 1 "$work/frame0.png"
 cat > "$work/inner.sh" <<INNER
 set -euo pipefail
 cd "$work"
+export XDG_CONFIG_HOME="$work/config"
 title="MOX Flic-Fli File Viewer v0.4"
 fail() { echo "FAIL: \$*"; kill "\$pid" 2>/dev/null || true; exit 1; }
 state() { kill -0 "\$pid" 2>/dev/null && echo "the program runs" || echo "the program has ended"; }
@@ -46,10 +49,10 @@ wait_window() {  # name, tenths of a second
   done
   return 1
 }
-# The running program's main window, once it is on screen.
+# The running program's main window, once it is on screen (its title ends in the program's).
 main_window() {
   for _ in \$(seq 100); do
-    found=\$(xdotool search --onlyvisible --pid "\$pid" --name "^\$title\\\$" 2>/dev/null | head -1)
+    found=\$(xdotool search --onlyvisible --pid "\$pid" --name "\$title\\\$" 2>/dev/null | head -1)
     if [ -n "\$found" ]; then echo "\$found"; return 0; fi
     sleep 0.1
   done
@@ -73,6 +76,12 @@ echo "window size \${WIDTH}x\${HEIGHT}"
 import -window "\$win" shot-start.png
 /usr/bin/python3 "$here/check_shot.py" shot-start.png frame0.png 0 0 "\$WIDTH" "\$HEIGHT" \
   || fail "the first frame is not on screen"
+name=\$(xdotool getwindowname "\$win")
+echo "title: \$name"
+case "\$name" in
+  "demo.flc — 1 / "*" — \$title") ;;
+  *) fail "the title does not name the file and the first frame" ;;
+esac
 
 # Play, then Escape after a while; Play must end long before the demo's five seconds.
 xdotool key --window "\$win" alt+f
@@ -112,6 +121,48 @@ import -window "\$win" shot-resized.png
 xdotool key --window "\$win" Escape
 sleep 0.4
 
+# Pause and go on: the title's frame stands still while paused, and moves again after.
+xdotool key --window "\$win" space
+sleep 0.6
+xdotool key --window "\$win" space
+sleep 0.2
+paused=\$(xdotool getwindowname "\$win")
+sleep 0.6
+[ "\$(xdotool getwindowname "\$win")" = "\$paused" ] || fail "Play did not pause on Space"
+case "\$paused" in *" — 1 / "*) fail "Play had not begun: \$paused" ;; esac
+import -window "\$win" shot-paused.png
+xdotool key --window "\$win" space
+sleep 0.5
+[ "\$(xdotool getwindowname "\$win")" != "\$paused" ] || fail "Play did not go on after the pause"
+echo "paused at: \$paused"
+xdotool key --window "\$win" Escape
+sleep 0.4
+
+# Full screen with F11: the whole screen, no black band; Escape brings the window back.
+eval "\$(xdotool getwindowgeometry --shell "\$win")"
+before="\${WIDTH}x\${HEIGHT}"
+xdotool key --window "\$win" F11
+sleep 0.8
+eval "\$(xdotool getwindowgeometry --shell "\$win")"
+echo "full screen: \${WIDTH}x\${HEIGHT}"
+[ "\${WIDTH}x\${HEIGHT}" = "1024x768" ] || fail "F11 did not fill the screen"
+import -window root shot-full.png
+/usr/bin/python3 "$here/check_shot.py" --filled shot-full.png 0 0 1024 768 || fail "the picture does not fill the screen"
+xdotool key --window "\$win" Escape
+sleep 0.8
+eval "\$(xdotool getwindowgeometry --shell "\$win")"
+[ "\${WIDTH}x\${HEIGHT}" = "\$before" ] || fail "Escape did not leave full screen (\${WIDTH}x\${HEIGHT})"
+
+# The frame on the clipboard, at the file's own size.
+if command -v xclip >/dev/null 2>&1; then
+  xdotool key --window "\$win" ctrl+c
+  sleep 0.4
+  xclip -selection clipboard -t image/png -o > clip.png || fail "nothing on the clipboard"
+  /usr/bin/python3 -c "import sys; from PIL import Image; a, b = Image.open('clip.png'), Image.open('frame0.png'); sys.exit(a.size != b.size)" \
+    || fail "the clipboard's picture is not the frame's size"
+  echo "copied: the frame on the clipboard"
+fi
+
 xdotool windowfocus "\$win" 2>/dev/null || true
 # The window goes away at the press, so the releases may find no window: the keys are
 # let go of here, or the server's key repeat would quit the next program too.
@@ -143,6 +194,27 @@ if kill -0 "\$pid" 2>/dev/null; then fail "the close request during Play was los
 ended=\$(( (\$(date +%s%N) - asked) / 1000000 ))
 echo "closed during Play: the program ended \${ended} ms after the request"
 [ "\$ended" -lt 2000 ] || fail "the close request waited for Play to end"
+wait "\$pid" || fail "the program exited with \$?"
+
+# Ctrl+Q during Play quits at once.
+"$program" "$work/demo.flc" &
+pid=\$!
+win=\$(main_window) || fail "the main window did not appear a third time (\$(state))"
+sleep 0.5
+xdotool windowfocus "\$win" 2>/dev/null || true
+xdotool key --window "\$win" space
+sleep 0.5
+asked=\$(date +%s%N)
+xdotool keydown --window "\$win" ctrl+q 2>/dev/null || true
+xdotool keyup ctrl q 2>/dev/null || true
+for _ in \$(seq 100); do
+  if ! kill -0 "\$pid" 2>/dev/null; then break; fi
+  sleep 0.05
+done
+if kill -0 "\$pid" 2>/dev/null; then fail "Ctrl+Q during Play was not obeyed"; fi
+ended=\$(( (\$(date +%s%N) - asked) / 1000000 ))
+echo "Ctrl+Q during Play: the program ended \${ended} ms after the key"
+[ "\$ended" -lt 2000 ] || fail "Ctrl+Q waited for Play to end"
 wait "\$pid" || fail "the program exited with \$?"
 INNER
 

@@ -59,6 +59,24 @@ page_text() {
 }
 # The text of one section of a rendered page.
 page_section() { awk -v name="$2" '/^[A-Z]/ { inside = ($0 == name) } inside' <<<"$1"; }
+# The keys a --help lists under "Keys:", one a line: each line is the keys, separated by
+# ", ", in a column as wide as most lines show it, then what they do.
+help_keys() {
+  awk '/^Keys:/ { keys = 1; next }
+       /^$/ { keys = 0 }
+       keys {
+         lines[++n] = $0
+         # Where the text begins: after the first gap of two spaces or more.
+         if (match(substr($0, 3), /[^ ]  +[^ ]/)) column[RSTART + RLENGTH + 1]++
+       }
+       END {
+         for (c in column) if (column[c] > column[text]) text = c
+         for (i = 1; i <= n; i++) {
+           count = split(substr(lines[i], 3, text - 3), names, ", ")
+           for (k = 1; k <= count; k++) { sub(/ +$/, "", names[k]); if (names[k] != "") print names[k] }
+         }
+       }' <<<"$1"
+}
 # A page keeps up with its program: every option its --help names is in the page, every
 # key it lists under "Keys:" is in the page's KEYS section, and every exit status it
 # gives under "Exit status:" is in the EXIT STATUS section.
@@ -69,9 +87,9 @@ check_page_against_help() {
     grep -qE -- "(^|[^[:alnum:]-])$option([^[:alnum:]-]|\$)" <<<"$text" \
       || fail "$page.1 does not name $option, which $page --help names"
   done
-  for key in $(awk '/^Keys:/ { keys = 1; next } /^$/ { keys = 0 } keys && $1 !~ /^-/ { print $1 }' <<<"$help"); do
+  while IFS= read -r key; do
     page_section "$text" KEYS | grep -qwF -- "$key" || fail "$page.1 has no key $key in KEYS, which $page --help lists"
-  done
+  done < <(help_keys "$help")
   for status in $(awk '/^Exit status:/ { exits = 1 } /^$/ { exits = 0 } exits' <<<"$help" |
                   grep -oE '(:|,) [0-9]+ ' | grep -oE '[0-9]+'); do
     page_section "$text" "EXIT STATUS" | grep -qw -- "$status" \

@@ -5,9 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QClipboard>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QImage>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QUrl>
@@ -72,7 +74,7 @@ class QtViewer : public ::testing::Test {
     gfx_load_state();
     app_reset();
     qtw_record_message_boxes(true);
-    app_start("", 0, WIN_SW_SHOWDEFAULT);
+    app_start({}, WIN_SW_SHOWDEFAULT);
     qtw_dispatch_pending();
   }
   void TearDown() override {
@@ -95,10 +97,11 @@ class QtViewer : public ::testing::Test {
 
 TEST_F(QtViewer, MenuBarShowsTheItemsWithTheirTextsAndStates) {
   std::vector<std::string> titles = qtw_menu_titles();
-  ASSERT_EQ(titles.size(), 3u);
+  ASSERT_EQ(titles.size(), 4u);
   EXPECT_EQ(titles[0], "&FLI/FLC");
   EXPECT_EQ(titles[1], "&Quit");
   EXPECT_EQ(titles[2], "Mox-FLIFLIC Player v0.4");
+  EXPECT_EQ(titles[3], "&View");
   struct Item {
     int32_t id;
     const char* text;
@@ -187,12 +190,12 @@ TEST_F(QtViewer, EscapeTappedDuringPlayEndsItAfterTheFrameShown) {
   EXPECT_FALSE(qtw_input_held());
 }
 
-TEST_F(QtViewer, CloseRequestDuringPlayEndsItAndClosesTheWindowAndKeysPressedMeanwhileAreDropped) {
+TEST_F(QtViewer, CloseRequestDuringPlayEndsItAndClosesTheWindow) {
   std::string file = path("long.flc");
   write_colour_flic(file, 40, 50);  // two seconds when played through
   open(file);
   QTimer::singleShot(300, [] {
-    qtw_tap_key(PLAT_VK_SPACE);  // would play the file again after the first Play
+    qtw_tap_key(PLAT_VK_SPACE);  // pauses Play: the close request still ends it
     qtw_request_close();
   });
   QElapsedTimer timer;
@@ -277,6 +280,74 @@ TEST_F(QtViewer, InfoAndErrorsGoToMessageBoxes) {
   EXPECT_EQ(qtw_message_boxes()[0].caption, "flic");
 }
 
+TEST_F(QtViewer, TitleNamesTheFileAndTheFrameOnShow) {
+  std::string file = path("c.flc");
+  write_colour_flic(file, 3, 10);
+  const std::string tail = " \u2014 MOX Flic-Fli File Viewer v0.4";
+  EXPECT_EQ(qtw_title(), "MOX Flic-Fli File Viewer v0.4");
+  open(file);
+  EXPECT_EQ(qtw_title(), "c.flc \u2014 1 / 3" + tail);
+  qtw_tap_key(PLAT_VK_END);
+  qtw_dispatch_pending();
+  EXPECT_EQ(qtw_title(), "c.flc \u2014 3 / 3" + tail);
+  std::vector<std::string> seen;
+  QTimer watch;
+  QObject::connect(&watch, &QTimer::timeout, [&] {
+    if (seen.empty() || seen.back() != qtw_title()) seen.push_back(qtw_title());
+  });
+  watch.start(2);
+  qtw_trigger(CMD_PLAY);
+  qtw_dispatch_pending();
+  EXPECT_EQ(seen.front(), "c.flc \u2014 3 / 3" + tail);
+  EXPECT_GE(seen.size(), 3u) << "the title follows the frames during Play";
+  EXPECT_EQ(qtw_title(), "c.flc \u2014 3 / 3" + tail);
+}
+
+TEST_F(QtViewer, FullScreenHidesTheMenuBarAndEscapeBringsTheWindowBack) {
+  std::string file = path("c.flc");
+  write_colour_flic(file, 3, 10);
+  open(file);
+  const int32_t width = qtw_client_width();
+  qtw_tap_key(PLAT_VK_F11);
+  qtw_dispatch_pending();
+  EXPECT_TRUE(win_is_fullscreen(app_state.window));
+  EXPECT_FALSE(qtw_menu_bar_visible());
+  EXPECT_GT(qtw_client_width(), width);
+  EXPECT_EQ(qtw_client_rgb(2, qtw_client_height() - 2), RED) << "the picture fills the screen";
+  EXPECT_EQ(qtw_client_rgb(qtw_client_width() - 2, 2), BLUE);
+  qtw_tap_key(PLAT_VK_ESCAPE);
+  qtw_dispatch_pending();
+  EXPECT_FALSE(win_is_fullscreen(app_state.window));
+  EXPECT_TRUE(qtw_menu_bar_visible());
+  qtw_double_click();
+  qtw_dispatch_pending();
+  EXPECT_TRUE(win_is_fullscreen(app_state.window));
+}
+
+// The frame as the file has it, 64 x 40, whatever the window's size, in the colours on
+// screen: after one step the left half is green.
+TEST_F(QtViewer, CopyAndSavePutTheFrameOnShowOnTheClipboardAndInAPngFile) {
+  std::string file = path("c.flc");
+  write_colour_flic(file, 3, 10);
+  open(file);
+  qtw_resize_client(500, 300);
+  qtw_tap_key(PLAT_VK_RIGHT);
+  qtw_tap_key('C', WIN_MOD_CTRL);
+  qtw_dispatch_pending();
+  const std::string saved = path("frame.png");
+  qtw_answer_dialog(saved.c_str());
+  qtw_tap_key('S', WIN_MOD_CTRL);
+  qtw_dispatch_pending();
+  const QImage pictures[] = {QApplication::clipboard()->image(), QImage(QString::fromStdString(saved))};
+  for (const QImage& picture : pictures) {
+    ASSERT_EQ(picture.width(), W);
+    ASSERT_EQ(picture.height(), H);
+    EXPECT_EQ(picture.pixel(3, 3) & 0xFFFFFFu, GREEN);
+    EXPECT_EQ(picture.pixel(W - 3, H - 3) & 0xFFFFFFu, BLUE);
+  }
+  EXPECT_TRUE(qtw_message_boxes().empty());
+}
+
 TEST(QtDialogFilter, FlicPatternsMatchEveryCaseOfTheExtensions) {
   QTemporaryDir dir;
   ASSERT_TRUE(dir.isValid());
@@ -298,6 +369,9 @@ TEST(QtDialogFilter, FlicPatternsMatchEveryCaseOfTheExtensions) {
 
 int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", "offscreen");
+  // The settings the viewer keeps go to a folder of the run's own.
+  QTemporaryDir config;
+  qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
   ::testing::InitGoogleTest(&argc, argv);
   if (win_startup(&argc, argv) != 1) return 1;
   int result = RUN_ALL_TESTS();
