@@ -188,8 +188,9 @@ const char* usage_text() {
          "  --timeout S       a file still at work after S seconds fails (default 300,\n"
          "                    0: no limit)\n"
          "Exit status: 0 success, 1 unreadable, unknown, too large or damaged input (what\n"
-         "decodes is still written) or an output not written, 2 usage error (also an\n"
-         "output that is the input); a many-file run stopped by a signal: 128 + its number.\n";
+         "decodes is still written, but no thumbnail) or an output not written, 2 usage\n"
+         "error (also an output that is the input); a many-file run stopped by a signal:\n"
+         "128 + its number.\n";
 }
 
 bool parse_args(int argc, char** argv, Options& options, std::string& error) {
