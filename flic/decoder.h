@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "flic/flic.h"
+#include "gfx/vector_code.h"
 
 // Record and chunk layout.
 constexpr uint32_t FLIC_RECORD_RESERVED = 8;  // ignored bytes at the end of a frame header
@@ -174,12 +175,13 @@ inline void fdec_translate_block(uint8_t* to, const uint8_t* from, const uint8_t
   std::memcpy(to, out, width);
 }
 // Translates n pixel values through the colour map into to, which is either values
-// itself or apart from it: with vector instructions where the processor has them
-// (translate.cpp). The portable form is there too, for the tests to compare.
+// itself or apart from it (translate.cpp): in the form of the vector level in use
+// (vector_code.h). Each level has its form; the plain one, a byte at a time, is there
+// too, for the tests to compare.
 using FdTranslateRun = void (*)(uint8_t* to, const uint8_t* values, int64_t n, const uint8_t* map);
 extern FdTranslateRun fdec_translate_run;
-extern const FdTranslateRun fdec_translate_portable;
-extern const FdTranslateRun fdec_translate_vector;  // null where the processor has none
+FdTranslateRun fdec_translate_form(GfxVector level);
+extern const FdTranslateRun fdec_translate_plain;
 // Runs at least this long go to fdec_translate_run.
 constexpr int64_t FDEC_LONG_RUN = 64;
 // Translates n pixel values through the colour map into to: long runs as above, short
@@ -321,15 +323,15 @@ inline bool fs_took(FlicReady& r, uint32_t n) {
 // come one after another, up to most: it stops before a packet that is not wholly in
 // r, not wholly inside the row, or longer than 64 pixels, which the portable
 // decoders then take. Returns the packets decoded, and adds those of the regular
-// shapes (see FdPattern) to regular. With vector instructions where the processor has
-// them (delta_vector.cpp); null otherwise, and the tests may set them to null to
-// compare.
+// shapes (see FdPattern) to regular. In the form of the vector level in use
+// (delta_vector.cpp); null where the level has none, and the tests may set them to
+// null to compare.
 using FdDeltaPackets = uint32_t (*)(const FlicLine& line, FlicReady& r, int64_t& x, uint32_t most,
                                     uint32_t& regular);
 extern FdDeltaPackets fdec_byte_delta_packets;
 extern FdDeltaPackets fdec_word_delta_packets;
-extern const FdDeltaPackets fdec_byte_delta_vector;  // null where the processor has none
-extern const FdDeltaPackets fdec_word_delta_vector;
+FdDeltaPackets fdec_byte_delta_form(GfxVector level);
+FdDeltaPackets fdec_word_delta_form(GfxVector level);
 
 // --- Chunk decoders (colour_chunks.cpp, frame_chunks.cpp, delta_chunks.cpp) ------
 void flic_colour_chunk(FlicDecoder& d, bool six_bit);

@@ -1,4 +1,5 @@
-// The packets of the byte and word line deltas in AVX-512 instructions, one packet a
+// The packets of the byte and word line deltas in AVX-512 instructions (the avx512
+// level's form; the other levels have none), one packet a
 // step without a branch on its kind: the packet's literal bytes (or its one value or
 // word) are loaded under a mask, translated through the colour map by byte permutes,
 // spread over the run for a run packet, and stored under a mask of the packet's
@@ -80,23 +81,25 @@ MOXFLIC_DELTA_TARGET uint32_t delta_packets(const FlicLine& line, FlicReady& r, 
   return done;
 }
 
-bool has_vector_deltas() {
-  __builtin_cpu_init();
-  return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-         __builtin_cpu_supports("avx512vbmi") && __builtin_cpu_supports("bmi2");
-}
-
-const bool vector_deltas = has_vector_deltas();
 #endif
 
 }  // namespace
 
+FdDeltaPackets fdec_byte_delta_form(GfxVector level) {
 #ifdef MOXFLIC_VECTOR_DELTAS
-const FdDeltaPackets fdec_byte_delta_vector = vector_deltas ? delta_packets<1> : nullptr;
-const FdDeltaPackets fdec_word_delta_vector = vector_deltas ? delta_packets<2> : nullptr;
-#else
-const FdDeltaPackets fdec_byte_delta_vector = nullptr;
-const FdDeltaPackets fdec_word_delta_vector = nullptr;
+  if (level == GfxVector::avx512) return delta_packets<1>;
 #endif
-FdDeltaPackets fdec_byte_delta_packets = fdec_byte_delta_vector;
-FdDeltaPackets fdec_word_delta_packets = fdec_word_delta_vector;
+  (void)level;
+  return nullptr;
+}
+
+FdDeltaPackets fdec_word_delta_form(GfxVector level) {
+#ifdef MOXFLIC_VECTOR_DELTAS
+  if (level == GfxVector::avx512) return delta_packets<2>;
+#endif
+  (void)level;
+  return nullptr;
+}
+
+FdDeltaPackets fdec_byte_delta_packets = fdec_byte_delta_form(gfx_vector());
+FdDeltaPackets fdec_word_delta_packets = fdec_word_delta_form(gfx_vector());

@@ -1,7 +1,7 @@
-// The palette reduction's searches in AVX2 and FMA instructions, eight colours at a
-// time, for processors that have them, and a first search with AVX-512 VNNI dot
-// products for those that have them too; the choice is made when the program starts.
-// They give exactly the keys of the portable searches (reduce_palette.cpp).
+// The palette reduction's searches for each vector level (vector_code.h): in AVX2 and
+// FMA instructions, eight colours at a time; with a first search in AVX-512 VNNI dot
+// products; and in SSE2, four at a time, with a first search in its 16-bit dot
+// products. They give exactly the keys of the plain searches (reduce_palette.cpp).
 #include "palette/reduction.h"
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -282,38 +282,170 @@ MOXFLIC_VNNI void find_all_partners_vnni(Record& r) {
 
 const Kernels vnni_kernels = {load, find_all_partners_vnni, find_partner, closest_pair, next_referrer};
 
-bool has_avx2() {
-  __builtin_cpu_init();
-  return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+#ifdef __SSE2__
+// The portable level's searches in SSE2, which every x86-64 processor has: four
+// colours at a time. SSE2 has no 32-bit minimum, so each is a compare and a choice.
+constexpr int QUAD = 4;
+
+void load_sse2(Record& r, const uint8_t* palette) {
+  for (int k = 0; k < COLOURS; ++k) {
+    r.red[k] = palette[3 * k];
+    r.green[k] = palette[3 * k + 1];
+    r.blue[k] = palette[3 * k + 2];
+    r.dead[k] = 0;
+  }
 }
 
-bool has_vnni() {
-  return has_avx2() && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl") &&
-         __builtin_cpu_supports("avx512vnni");
+inline __m128i least_sse2(__m128i a, __m128i b) {
+  const __m128i a_more = _mm_cmpgt_epi32(a, b);
+  return _mm_or_si128(_mm_and_si128(a_more, b), _mm_andnot_si128(a_more, a));
 }
+
+inline int32_t least_of(__m128i v) {
+  v = least_sse2(v, _mm_shuffle_epi32(v, _MM_SHUFFLE(1, 0, 3, 2)));
+  v = least_sse2(v, _mm_shuffle_epi32(v, _MM_SHUFFLE(2, 3, 0, 1)));
+  return _mm_cvtsi128_si32(v);
+}
+
+inline __m128i quad_lanes() { return _mm_setr_epi32(0, 1, 2, 3); }
+
+// As find_partner above, four colours a step.
+int32_t find_partner_sse2(const Record& r, int k) {
+  const __m128 red = _mm_set1_ps(r.red[k]), green = _mm_set1_ps(r.green[k]), blue = _mm_set1_ps(r.blue[k]);
+  const int first = (k + 1) & ~(QUAD - 1);
+  if (first >= COLOURS) return NONE;
+  __m128i least = _mm_set1_epi32(NONE);
+  __m128i out = _mm_and_si128(_mm_cmpgt_epi32(_mm_set1_epi32(k + 1 - first), quad_lanes()), least);
+  for (int j = first; j < COLOURS; j += QUAD) {
+    const __m128 dr = _mm_sub_ps(_mm_load_ps(r.red + j), red);
+    const __m128 dg = _mm_sub_ps(_mm_load_ps(r.green + j), green);
+    const __m128 db = _mm_sub_ps(_mm_load_ps(r.blue + j), blue);
+    const __m128 d = _mm_add_ps(_mm_add_ps(_mm_mul_ps(dr, dr), _mm_mul_ps(dg, dg)), _mm_mul_ps(db, db));
+    const __m128i tags = _mm_sub_epi32(_mm_set1_epi32(INDEX_MASK - j), quad_lanes());
+    __m128i key = _mm_add_epi32(_mm_slli_epi32(_mm_cvttps_epi32(d), INDEX_BITS), tags);
+    key = _mm_or_si128(key, _mm_load_si128(reinterpret_cast<const __m128i*>(r.dead + j)));
+    key = _mm_or_si128(key, out);
+    out = _mm_setzero_si128();
+    least = least_sse2(least, key);
+  }
+  return least_of(least);
+}
+
+// The first search in integers with SSE2's 16-bit dot products, as the VNNI one above
+// (the same packing): exact whatever the distance, so no colour is searched again.
+// Eight colours i at a time, as two blocks of four (a and b).
+void find_all_partners_sse2(Record& r) {
+  alignas(16) int32_t red_green[COLOURS], blue[COLOURS], red_green_j[COLOURS], blue_j[COLOURS],
+      rest_j[COLOURS], own[COLOURS];
+  for (int k = 0; k < COLOURS; ++k) {
+    const auto red = static_cast<int32_t>(r.red[k]), green = static_cast<int32_t>(r.green[k]),
+               b = static_cast<int32_t>(r.blue[k]);
+    const auto pair = [](int32_t low, int32_t high) {
+      return static_cast<int32_t>((static_cast<uint32_t>(low) & 0xFFFF) | static_cast<uint32_t>(high) << 16);
+    };
+    red_green[k] = pair(16 * red, 16 * green);
+    blue[k] = 16 * b;
+    red_green_j[k] = pair(-32 * red, -32 * green);
+    blue_j[k] = pair(-32 * b, 0);
+    own[k] = (red * red + green * green + b * b) << INDEX_BITS;
+    rest_j[k] = own[k] + INDEX_MASK - k;
+  }
+  const auto key = [&](__m128i rg, __m128i b, int j) {
+    const __m128i near = _mm_add_epi32(_mm_madd_epi16(rg, _mm_set1_epi32(red_green_j[j])),
+                                       _mm_madd_epi16(b, _mm_set1_epi32(blue_j[j])));
+    return _mm_add_epi32(near, _mm_set1_epi32(rest_j[j]));
+  };
+  const __m128i none = _mm_set1_epi32(NONE);
+  for (int i = 0; i < COLOURS; i += 2 * QUAD) {
+    const int ib = i + QUAD;
+    const __m128i rga = _mm_load_si128(reinterpret_cast<const __m128i*>(red_green + i));
+    const __m128i ba = _mm_load_si128(reinterpret_cast<const __m128i*>(blue + i));
+    const __m128i rgb = _mm_load_si128(reinterpret_cast<const __m128i*>(red_green + ib));
+    const __m128i bb = _mm_load_si128(reinterpret_cast<const __m128i*>(blue + ib));
+    __m128i a0 = none, a1 = none, b0 = none, b1 = none;
+    // Colours j inside the eight: only the lanes below j count.
+    for (int j = i + 1; j < ib + QUAD; ++j) {
+      const __m128i below_a = _mm_cmpgt_epi32(_mm_set1_epi32(j - i), quad_lanes());
+      a0 = least_sse2(a0,
+                      _mm_or_si128(_mm_and_si128(below_a, key(rga, ba, j)), _mm_andnot_si128(below_a, none)));
+      if (j > ib) {
+        const __m128i below_b = _mm_cmpgt_epi32(_mm_set1_epi32(j - ib), quad_lanes());
+        b0 = least_sse2(
+            b0, _mm_or_si128(_mm_and_si128(below_b, key(rgb, bb, j)), _mm_andnot_si128(below_b, none)));
+      }
+    }
+    for (int j = ib + QUAD; j < COLOURS; j += 2) {  // an even number of colours
+      a0 = least_sse2(a0, key(rga, ba, j));
+      b0 = least_sse2(b0, key(rgb, bb, j));
+      a1 = least_sse2(a1, key(rga, ba, j + 1));
+      b1 = least_sse2(b1, key(rgb, bb, j + 1));
+    }
+    // A colour's key from the least over j, or NONE where no colour lies above it.
+    const auto finish = [&](__m128i least, int from) {
+      const __m128i found =
+          _mm_add_epi32(least, _mm_load_si128(reinterpret_cast<const __m128i*>(own + from)));
+      const __m128i missing = _mm_cmpeq_epi32(least, none);
+      _mm_store_si128(reinterpret_cast<__m128i*>(r.partner + from),
+                      _mm_or_si128(_mm_and_si128(missing, none), _mm_andnot_si128(missing, found)));
+    };
+    finish(least_sse2(a0, a1), i);
+    finish(least_sse2(b0, b1), ib);
+  }
+}
+
+int32_t closest_pair_sse2(const Record& r) {
+  __m128i least = _mm_load_si128(reinterpret_cast<const __m128i*>(r.pair));
+  __m128i other = _mm_load_si128(reinterpret_cast<const __m128i*>(r.pair + QUAD));
+  for (int k = 2 * QUAD; k < COLOURS; k += 2 * QUAD) {
+    least = least_sse2(least, _mm_load_si128(reinterpret_cast<const __m128i*>(r.pair + k)));
+    other = least_sse2(other, _mm_load_si128(reinterpret_cast<const __m128i*>(r.pair + k + QUAD)));
+  }
+  return least_of(least_sse2(least, other));
+}
+
+// As next_referrer above, four colours a step.
+int next_referrer_sse2(const Record& r, int i, int k) {
+  const __m128i wanted = _mm_set1_epi32(INDEX_MASK - i);
+  const __m128i low = _mm_set1_epi32(INDEX_MASK);
+  for (int base = k & ~(QUAD - 1); base < i; base += QUAD) {
+    const __m128i keys = _mm_or_si128(_mm_load_si128(reinterpret_cast<const __m128i*>(r.partner + base)),
+                                      _mm_load_si128(reinterpret_cast<const __m128i*>(r.dead + base)));
+    const __m128i hit = _mm_cmpeq_epi32(_mm_and_si128(keys, low), wanted);
+    uint32_t lanes = static_cast<uint32_t>(_mm_movemask_ps(_mm_castsi128_ps(hit)));
+    lanes &= ~0u << (k > base ? k - base : 0);  // not below k
+    if (lanes != 0) {
+      const int found = base + __builtin_ctz(lanes);
+      return found < i ? found : i;
+    }
+  }
+  return i;
+}
+
+const Kernels sse2_kernels = {load_sse2, find_all_partners_sse2, find_partner_sse2, closest_pair_sse2,
+                              next_referrer_sse2};
+#endif
 
 }  // namespace
-
-const Kernels* const avx2_kernels = &kernels;
-const Kernels* avx2_kernels_here() { return has_avx2() ? &kernels : nullptr; }
-const Kernels* vnni_kernels_here() { return has_vnni() ? &vnni_kernels : nullptr; }
-
 }  // namespace reduction
 
-const reduction::Kernels* pal_best_reduction_kernels() {
-  if (const reduction::Kernels* best = reduction::vnni_kernels_here()) return best;
-  if (const reduction::Kernels* good = reduction::avx2_kernels_here()) return good;
+const reduction::Kernels* pal_reduction_form(GfxVector level) {
+  switch (level) {
+    case GfxVector::avx512:
+      return &reduction::vnni_kernels;
+    case GfxVector::avx2:
+      return &reduction::kernels;
+    case GfxVector::portable:
+      break;
+  }
+#ifdef __SSE2__
+  return &reduction::sse2_kernels;
+#else
   return &reduction::portable_kernels;
+#endif
 }
 
 #else
 
-namespace reduction {
-const Kernels* const avx2_kernels = nullptr;
-const Kernels* avx2_kernels_here() { return nullptr; }
-const Kernels* vnni_kernels_here() { return nullptr; }
-}  // namespace reduction
-
-const reduction::Kernels* pal_best_reduction_kernels() { return &reduction::portable_kernels; }
+const reduction::Kernels* pal_reduction_form(GfxVector) { return &reduction::portable_kernels; }
 
 #endif
