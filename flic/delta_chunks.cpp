@@ -202,19 +202,22 @@ template <uint32_t (*ready_packet)(FdReadyBytes, const FlicLine&, int64_t&, uint
 }
 
 // The packets of one row: as many as lie wholly in the ready bytes are taken from
-// there (by the vector decoder where it takes the row, else by the loop of regular
-// packets, and the portable routine between), the next through the stream reader,
-// and so on.
+// there (by the vector decoder or the loop of regular packets where one takes the row,
+// and the portable routine between), the next through the stream reader, and so on.
 template <int unit, uint32_t (*ready_packet)(FdReadyBytes, const FlicLine&, int64_t&, uint32_t&),
           uint32_t (*stream_packet)(FdStreamBytes, const FlicLine&, int64_t&, uint32_t&)>
 void decode_line(FlicDecoder& d, uint32_t packets, FdDeltaPackets vector) {
   FlicStream& s = d.s;
   const FlicLine line = d.line;
-  if (vector != nullptr && (packets == 0 || !vector_row(d))) vector = nullptr;
+  // A row like the last, mostly of regular packets, goes to the loop of regular
+  // packets; another to the vector decoder where the level has one, else to the
+  // portable routine alone (the loop would stop at once on most packets).
+  const bool irregular = vector_row(d);
+  if (!irregular || packets == 0) vector = nullptr;
   int64_t x = d.origin_x;
   uint32_t p = 0, regular = 0;
   while (p < packets && !fs_stopped(s)) {
-    if (line.pixels == nullptr) {
+    if (line.pixels == nullptr || (irregular && vector == nullptr)) {
       FlicReady r = fs_take_ready(s);
       while (p < packets && fs_took(r, ready_packet(FdReadyBytes(r), line, x, regular))) ++p;
       fs_give_back(s, r);
