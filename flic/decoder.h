@@ -326,19 +326,12 @@ inline bool fs_took(FlicReady& r, uint32_t n) {
 // shapes (see FdPattern) to regular. In the form of the vector level in use
 // (delta_vector.cpp); null where the level has none, and the tests may set them to
 // null to compare.
-// before: the row's pixels as they were before its packets, a copy, when the forms in
-// use ask for one (fdec_delta_row_copy), else null.
-using FdDeltaPackets = uint32_t (*)(const FlicLine& line, const uint8_t* before, FlicReady& r, int64_t& x,
-                                    uint32_t most, uint32_t& regular);
+using FdDeltaPackets = uint32_t (*)(const FlicLine& line, FlicReady& r, int64_t& x, uint32_t most,
+                                    uint32_t& regular);
 extern FdDeltaPackets fdec_byte_delta_packets;
 extern FdDeltaPackets fdec_word_delta_packets;
-extern bool fdec_delta_row_copy;
 FdDeltaPackets fdec_byte_delta_form(GfxVector level);
 FdDeltaPackets fdec_word_delta_form(GfxVector level);
-bool fdec_delta_copies_row(GfxVector level);
-// Rows up to this wide are copied for the forms that ask for it; wider ones go to the
-// portable decoders.
-constexpr int64_t FDEC_ROW_COPY_MOST = 4096;
 
 // --- Chunk decoders (colour_chunks.cpp, frame_chunks.cpp, delta_chunks.cpp) ------
 void flic_colour_chunk(FlicDecoder& d, bool six_bit);

@@ -1,17 +1,11 @@
-// The packets of the byte and word line deltas one packet a step, without a branch on
-// its kind, in a form for each vector level (vector_code.h). Packets too long for a
-// step, packets cut by the buffer's edge and packets not wholly in the ready bytes are
-// left to the portable decoders (delta_chunks.cpp), which also choose the rows that
-// come here.
-// - avx512: the packet's literal bytes (or its one value or word) are loaded under a
-//   mask, translated through the colour map by byte permutes, spread over the run for
-//   a run packet, and stored under a mask of the packet's length; up to 64 pixels.
-// - avx2 and portable (SSE2): with no byte-masked store, a step stores a whole vector
-//   (32 or 16 bytes) from the packet's first column: the packet's pixels, then the
-//   row's own pixels from a copy of the row taken before its packets (the columns
-//   after a packet are not yet changed, as packets go from left to right). The values
-//   are looked up one by one: four, or eight for a longer literal; so runs of up to a
-//   vector and literals of up to eight pixels.
+// The packets of the byte and word line deltas in AVX-512 instructions (the avx512
+// level's form; the other levels have none), one packet a
+// step without a branch on its kind: the packet's literal bytes (or its one value or
+// word) are loaded under a mask, translated through the colour map by byte permutes,
+// spread over the run for a run packet, and stored under a mask of the packet's
+// length. Packets longer than 64 pixels, packets cut by the buffer's edge and packets
+// not wholly in the ready bytes are left to the portable decoders (delta_chunks.cpp),
+// which also choose the rows that come here.
 #include "flic/decoder.h"
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -38,8 +32,8 @@ MOXFLIC_DELTA_TARGET inline __m512i lanes() {
 // The choices between a literal and a run are made with masks and arithmetic, not
 // branches: which kind comes next is all but random.
 template <int unit>
-MOXFLIC_DELTA_TARGET uint32_t delta_packets(const FlicLine& line, const uint8_t*, FlicReady& r, int64_t& x_io,
-                                            uint32_t most, uint32_t& regular_io) {
+MOXFLIC_DELTA_TARGET uint32_t delta_packets(const FlicLine& line, FlicReady& r, int64_t& x_io, uint32_t most,
+                                            uint32_t& regular_io) {
   uint8_t* const pixels = line.pixels;
   if (pixels == nullptr) return 0;
   const __m512i map0 = _mm512_loadu_si512(line.map), map1 = _mm512_loadu_si512(line.map + LANES);
@@ -87,128 +81,13 @@ MOXFLIC_DELTA_TARGET uint32_t delta_packets(const FlicLine& line, const uint8_t*
   return done;
 }
 
-// --- Whole-vector stores over a copy of the row (avx2 and portable) ---------------
-
-// 32 lanes on, then 32 off: from 32 - n on, the mask of a packet of n pixels.
-alignas(64) constexpr uint8_t FIRST_LANES[64] = {255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255,
-                                                 255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255,
-                                                 255, 255, 255, 255, 255, 255, 255, 255, 255, 255};
-
-// A packet's layout and its values looked up, for a step of the given lanes; false
-// when the step cannot take it (the caller stops there).
-struct Step {
-  int64_t at;       // its first column
-  int64_t n;        // its pixels
-  uint32_t size;    // its bytes
-  uint64_t values;  // up to eight values from its third byte on, looked up, the first lowest
-  bool run;
-};
-
-constexpr uint32_t LOOKED_UP = 8;  // values a step reads after the header
-
-template <int unit, int lanes>
-[[gnu::always_inline]] inline bool take_step(const uint8_t* pos, uint32_t left, int64_t x, int64_t width,
-                                             const uint8_t* map, Step& step) {
-  if (left < 2 + LOOKED_UP) return false;
-  const int32_t count = static_cast<int8_t>(pos[1]);
-  const bool run = count < 0;
-  const int64_t n = unit * static_cast<int64_t>(run ? -count : count);
-  const int64_t at = x + pos[0];
-  const uint32_t size = run ? 2 + unit : 2 + static_cast<uint32_t>(n);
-  // A literal of up to eight pixels, a run of up to a vector, wholly in the ready
-  // bytes, its vector wholly inside the row.
-  if ((n > (run ? lanes : static_cast<int64_t>(LOOKED_UP))) | (size > left) | (at < 0) | (at > width - lanes))
-    return false;
-  uint64_t raw;
-  std::memcpy(&raw, pos + 2, 8);
-  uint64_t values = 0;
-  for (int b = 0; b < 4; ++b) values |= uint64_t{map[(raw >> (8 * b)) & 0xFF]} << (8 * b);
-  if (n > 4 && !run)
-    for (int b = 4; b < 8; ++b) values |= uint64_t{map[(raw >> (8 * b)) & 0xFF]} << (8 * b);
-  step = {at, n, size, values, run};
-  return true;
-}
-
-// The loop around the steps: Store puts one packet's vector in the row.
-template <int unit, int lanes, class Store>
-[[gnu::always_inline]] inline uint32_t copy_steps(const FlicLine& line, const uint8_t* before, FlicReady& r,
-                                                  int64_t& x_io, uint32_t most, uint32_t& regular_io,
-                                                  Store store) {
-  if (line.pixels == nullptr || before == nullptr) return 0;
-  const uint8_t* pos = r.pos;
-  uint32_t left = r.left;
-  int64_t x = x_io;
-  uint32_t done = 0, regular = 0;
-  Step step;
-  while (done < most && take_step<unit, lanes>(pos, left, x, line.width, line.map, step)) {
-    store(step);
-    const auto count = static_cast<int8_t>(pos[1]);
-    regular += (count == 1) | (count == -1) | (count == -4 / unit);
-    x = step.at + step.n;
-    pos += step.size;
-    left -= step.size;
-    ++done;
-  }
-  regular_io += regular;
-  r.pos = pos;
-  r.left = left;
-  x_io = x;
-  return done;
-}
-
-#define MOXFLIC_AVX2_DELTA_TARGET __attribute__((target("avx2,bmi2")))
-
-template <int unit>
-MOXFLIC_AVX2_DELTA_TARGET uint32_t avx2_packets(const FlicLine& line, const uint8_t* before, FlicReady& r,
-                                                int64_t& x, uint32_t most, uint32_t& regular) {
-  uint8_t* const pixels = line.pixels;
-  const auto store = [&](const Step& s) MOXFLIC_AVX2_DELTA_TARGET {
-    const __m128i looked_up = _mm_cvtsi64_si128(static_cast<int64_t>(s.values));
-    const __m256i literal = _mm256_castsi128_si256(looked_up);
-    const __m256i spread = unit == 1 ? _mm256_broadcastb_epi8(looked_up) : _mm256_broadcastw_epi16(looked_up);
-    const __m256i values = s.run ? spread : literal;
-    const __m256i old = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(before + s.at));
-    const __m256i mask = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(FIRST_LANES + 32 - s.n));
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(pixels + s.at), _mm256_blendv_epi8(old, values, mask));
-  };
-  return copy_steps<unit, 32>(line, before, r, x, most, regular, store);
-}
-
-#ifdef __SSE2__
-template <int unit>
-uint32_t sse2_packets(const FlicLine& line, const uint8_t* before, FlicReady& r, int64_t& x, uint32_t most,
-                      uint32_t& regular) {
-  uint8_t* const pixels = line.pixels;
-  const auto store = [&](const Step& s) {
-    const __m128i literal = _mm_cvtsi64_si128(static_cast<int64_t>(s.values));
-    const __m128i spread = unit == 1 ? _mm_set1_epi8(static_cast<char>(s.values))
-                                     : _mm_set1_epi16(static_cast<int16_t>(s.values));
-    const __m128i values = s.run ? spread : literal;
-    const __m128i old = _mm_loadu_si128(reinterpret_cast<const __m128i*>(before + s.at));
-    const __m128i mask = _mm_loadu_si128(reinterpret_cast<const __m128i*>(FIRST_LANES + 32 - s.n));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(pixels + s.at),
-                     _mm_or_si128(_mm_and_si128(mask, values), _mm_andnot_si128(mask, old)));
-  };
-  return copy_steps<unit, 16>(line, before, r, x, most, regular, store);
-}
-#endif
 #endif
 
 }  // namespace
 
 FdDeltaPackets fdec_byte_delta_form(GfxVector level) {
 #ifdef MOXFLIC_VECTOR_DELTAS
-  switch (level) {
-    case GfxVector::avx512:
-      return delta_packets<1>;
-    case GfxVector::avx2:
-      return avx2_packets<1>;
-    case GfxVector::portable:
-#ifdef __SSE2__
-      return sse2_packets<1>;
-#endif
-      break;
-  }
+  if (level == GfxVector::avx512) return delta_packets<1>;
 #endif
   (void)level;
   return nullptr;
@@ -216,24 +95,11 @@ FdDeltaPackets fdec_byte_delta_form(GfxVector level) {
 
 FdDeltaPackets fdec_word_delta_form(GfxVector level) {
 #ifdef MOXFLIC_VECTOR_DELTAS
-  switch (level) {
-    case GfxVector::avx512:
-      return delta_packets<2>;
-    case GfxVector::avx2:
-      return avx2_packets<2>;
-    case GfxVector::portable:
-#ifdef __SSE2__
-      return sse2_packets<2>;
-#endif
-      break;
-  }
+  if (level == GfxVector::avx512) return delta_packets<2>;
 #endif
   (void)level;
   return nullptr;
 }
 
-bool fdec_delta_copies_row(GfxVector level) { return level != GfxVector::avx512; }
-
 FdDeltaPackets fdec_byte_delta_packets = fdec_byte_delta_form(gfx_vector());
 FdDeltaPackets fdec_word_delta_packets = fdec_word_delta_form(gfx_vector());
-bool fdec_delta_row_copy = fdec_delta_copies_row(gfx_vector());
