@@ -133,7 +133,7 @@ constexpr RegularShapes<unit> REGULAR_SHAPES{};
 // again in its place). Like the regular packet routines above, it takes a packet only
 // when four columns from its first lie inside the row.
 template <int unit>
-uint32_t regular_packets(const FlicLine& line, FlicReady& r, int64_t& x_io, uint32_t most,
+uint32_t regular_packets(const FlicLine& line, const uint8_t*, FlicReady& r, int64_t& x_io, uint32_t most,
                          uint32_t& regular_io) {
   constexpr uint32_t SIZE = FLIC_PACKET_HEADER + unit;
   uint8_t* const pixels = line.pixels;
@@ -184,17 +184,20 @@ bool vector_row(const FlicDecoder& d) { return 2 * d.pattern.regular < d.pattern
 
 // The ready packets of a row: as many as the fast decoder (the vector one, or the
 // loop of regular packets) takes, then one by the portable routine, and so on.
+// Counts those the portable routine took in left.
 template <uint32_t (*ready_packet)(FdReadyBytes, const FlicLine&, int64_t&, uint32_t&), class Fast>
-[[gnu::always_inline]] inline void ready_packets(FlicStream& s, const FlicLine& line, int64_t& x, uint32_t& p,
-                                                 uint32_t packets, uint32_t& regular, Fast fast) {
+[[gnu::always_inline]] inline void ready_packets(FlicStream& s, const FlicLine& line, const uint8_t* before,
+                                                 int64_t& x, uint32_t& p, uint32_t packets, uint32_t& regular,
+                                                 uint32_t& left, Fast fast) {
   // Apart from the caller's loop, so that the reader and column stay in registers.
   FlicReady r = fs_take_ready(s);
   int64_t column = x;
   uint32_t counted = regular;
   for (;;) {
-    p += fast(line, r, column, packets - p, counted);
+    p += fast(line, before, r, column, packets - p, counted);
     if (p == packets || !fs_took(r, ready_packet(FdReadyBytes(r), line, column, counted))) break;
     ++p;
+    ++left;
   }
   fs_give_back(s, r);
   x = column;
@@ -211,20 +214,38 @@ void decode_line(FlicDecoder& d, uint32_t packets, FdDeltaPackets vector) {
   const FlicLine line = d.line;
   // A row like the last, mostly of regular packets, goes to the loop of regular
   // packets; another to the vector decoder where the level has one, else to the
-  // portable routine alone (the loop would stop at once on most packets).
+  // portable routine alone (the loop would stop at once on most packets). And to the
+  // portable routine alone too while the vector decoder left more than a quarter of
+  // the packets of the last row it took to the portable routine (long literals, as
+  // scrolling makes, cost it a stop and a start each); the count halves with each
+  // row it does not take, so that it tries again.
   const bool irregular = vector_row(d);
   if (!irregular || packets == 0) vector = nullptr;
+  if (vector != nullptr && 4 * d.pattern.vector_left > d.pattern.vector_packets) {
+    vector = nullptr;
+    d.pattern.vector_left -= (d.pattern.vector_left + 7) / 8;
+  }
+  alignas(32) uint8_t copy[FDEC_ROW_COPY_MOST];
+  const uint8_t* before = nullptr;
+  if (vector != nullptr && line.pixels != nullptr && fdec_delta_row_copy) {
+    if (line.width > FDEC_ROW_COPY_MOST) {
+      vector = nullptr;
+    } else {
+      std::memcpy(copy, line.pixels, static_cast<size_t>(line.width));
+      before = copy;
+    }
+  }
   int64_t x = d.origin_x;
-  uint32_t p = 0, regular = 0;
+  uint32_t p = 0, regular = 0, left = 0;
   while (p < packets && !fs_stopped(s)) {
     if (line.pixels == nullptr || (irregular && vector == nullptr)) {
       FlicReady r = fs_take_ready(s);
       while (p < packets && fs_took(r, ready_packet(FdReadyBytes(r), line, x, regular))) ++p;
       fs_give_back(s, r);
     } else if (vector != nullptr) {
-      ready_packets<ready_packet>(s, line, x, p, packets, regular, vector);
+      ready_packets<ready_packet>(s, line, before, x, p, packets, regular, left, vector);
     } else {
-      ready_packets<ready_packet>(s, line, x, p, packets, regular, regular_packets<unit>);
+      ready_packets<ready_packet>(s, line, before, x, p, packets, regular, left, regular_packets<unit>);
     }
     if (p == packets) break;
     uint32_t not_counted = 0;
@@ -234,6 +255,10 @@ void decode_line(FlicDecoder& d, uint32_t packets, FdDeltaPackets vector) {
   if (p > 0) {
     d.pattern.regular = regular;
     d.pattern.packets = p;
+  }
+  if (vector != nullptr) {
+    d.pattern.vector_packets = p;
+    d.pattern.vector_left = left;
   }
 }
 
