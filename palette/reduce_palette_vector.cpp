@@ -314,7 +314,17 @@ int32_t find_partner_sse2(const Record& r, int k) {
 
 // The first search in integers with SSE2's 16-bit dot products, as the VNNI one above
 // (the same packing): exact whatever the distance, so no colour is searched again.
-// Eight colours i at a time, as two blocks of four (a and b).
+// Eight colours i at a time, as two blocks of four (a and b). SSE2's least of two is
+// in single precision only: each key less 256 |ci|^2 is raised by BIAS, which makes
+// it a positive number between 2^23 and 2^27, and such numbers, read as floats, are
+// normal ones (whatever the processor does with denormal ones) in the same order.
+constexpr int32_t BIAS = (1 << 26) + (1 << 23);
+constexpr int32_t NOTHING = 0x7F000000;  // a float above every raised key
+
+inline __m128i least_raised(__m128i a, __m128i b) {
+  return _mm_castps_si128(_mm_min_ps(_mm_castsi128_ps(a), _mm_castsi128_ps(b)));
+}
+
 void find_all_partners_sse2(Record& r) {
   alignas(16) int32_t red_green[COLOURS], blue[COLOURS], red_green_j[COLOURS], blue_j[COLOURS],
       rest_j[COLOURS], own[COLOURS];
@@ -329,48 +339,50 @@ void find_all_partners_sse2(Record& r) {
     red_green_j[k] = pair(-32 * red, -32 * green);
     blue_j[k] = pair(-32 * b, 0);
     own[k] = (red * red + green * green + b * b) << INDEX_BITS;
-    rest_j[k] = own[k] + INDEX_MASK - k;
+    rest_j[k] = own[k] + INDEX_MASK - k + BIAS;
   }
   const auto key = [&](__m128i rg, __m128i b, int j) {
     const __m128i near = _mm_add_epi32(_mm_madd_epi16(rg, _mm_set1_epi32(red_green_j[j])),
                                        _mm_madd_epi16(b, _mm_set1_epi32(blue_j[j])));
     return _mm_add_epi32(near, _mm_set1_epi32(rest_j[j]));
   };
-  const __m128i none = _mm_set1_epi32(NONE);
+  const __m128i nothing = _mm_set1_epi32(NOTHING);
   for (int i = 0; i < COLOURS; i += 2 * QUAD) {
     const int ib = i + QUAD;
     const __m128i rga = _mm_load_si128(reinterpret_cast<const __m128i*>(red_green + i));
     const __m128i ba = _mm_load_si128(reinterpret_cast<const __m128i*>(blue + i));
     const __m128i rgb = _mm_load_si128(reinterpret_cast<const __m128i*>(red_green + ib));
     const __m128i bb = _mm_load_si128(reinterpret_cast<const __m128i*>(blue + ib));
-    __m128i a0 = none, a1 = none, b0 = none, b1 = none;
+    __m128i a0 = nothing, a1 = nothing, b0 = nothing, b1 = nothing;
     // Colours j inside the eight: only the lanes below j count.
     for (int j = i + 1; j < ib + QUAD; ++j) {
       const __m128i below_a = _mm_cmpgt_epi32(_mm_set1_epi32(j - i), quad_lanes());
-      a0 = least_sse2(a0,
-                      _mm_or_si128(_mm_and_si128(below_a, key(rga, ba, j)), _mm_andnot_si128(below_a, none)));
+      a0 = least_raised(
+          a0, _mm_or_si128(_mm_and_si128(below_a, key(rga, ba, j)), _mm_andnot_si128(below_a, nothing)));
       if (j > ib) {
         const __m128i below_b = _mm_cmpgt_epi32(_mm_set1_epi32(j - ib), quad_lanes());
-        b0 = least_sse2(
-            b0, _mm_or_si128(_mm_and_si128(below_b, key(rgb, bb, j)), _mm_andnot_si128(below_b, none)));
+        b0 = least_raised(
+            b0, _mm_or_si128(_mm_and_si128(below_b, key(rgb, bb, j)), _mm_andnot_si128(below_b, nothing)));
       }
     }
     for (int j = ib + QUAD; j < COLOURS; j += 2) {  // an even number of colours
-      a0 = least_sse2(a0, key(rga, ba, j));
-      b0 = least_sse2(b0, key(rgb, bb, j));
-      a1 = least_sse2(a1, key(rga, ba, j + 1));
-      b1 = least_sse2(b1, key(rgb, bb, j + 1));
+      a0 = least_raised(a0, key(rga, ba, j));
+      b0 = least_raised(b0, key(rgb, bb, j));
+      a1 = least_raised(a1, key(rga, ba, j + 1));
+      b1 = least_raised(b1, key(rgb, bb, j + 1));
     }
     // A colour's key from the least over j, or NONE where no colour lies above it.
     const auto finish = [&](__m128i least, int from) {
-      const __m128i found =
-          _mm_add_epi32(least, _mm_load_si128(reinterpret_cast<const __m128i*>(own + from)));
-      const __m128i missing = _mm_cmpeq_epi32(least, none);
-      _mm_store_si128(reinterpret_cast<__m128i*>(r.partner + from),
-                      _mm_or_si128(_mm_and_si128(missing, none), _mm_andnot_si128(missing, found)));
+      const __m128i own_less_bias =
+          _mm_sub_epi32(_mm_load_si128(reinterpret_cast<const __m128i*>(own + from)), _mm_set1_epi32(BIAS));
+      const __m128i found = _mm_add_epi32(least, own_less_bias);
+      const __m128i missing = _mm_cmpeq_epi32(least, nothing);
+      _mm_store_si128(
+          reinterpret_cast<__m128i*>(r.partner + from),
+          _mm_or_si128(_mm_and_si128(missing, _mm_set1_epi32(NONE)), _mm_andnot_si128(missing, found)));
     };
-    finish(least_sse2(a0, a1), i);
-    finish(least_sse2(b0, b1), ib);
+    finish(least_raised(a0, a1), i);
+    finish(least_raised(b0, b1), ib);
   }
 }
 
