@@ -182,6 +182,11 @@ uint32_t regular_packets(const FlicLine& line, const uint8_t*, FlicReady& r, int
 // row's packets were of the few shapes it takes without a branch on their kind.
 bool vector_row(const FlicDecoder& d) { return 2 * d.pattern.regular < d.pattern.packets; }
 
+// The copy of the row for the vector forms that ask for one: the library's state is
+// all static, and a copy on the stack made every delta row's frame larger (a few
+// per cent slower where no copy is taken).
+alignas(32) uint8_t row_copy[FDEC_ROW_COPY_MOST];
+
 // The ready packets of a row: as many as the fast decoder (the vector one, or the
 // loop of regular packets) takes, then one by the portable routine, and so on.
 // Counts those the portable routine took in left.
@@ -225,14 +230,13 @@ void decode_line(FlicDecoder& d, uint32_t packets, FdDeltaPackets vector) {
     vector = nullptr;
     d.pattern.vector_left -= (d.pattern.vector_left + 7) / 8;
   }
-  alignas(32) uint8_t copy[FDEC_ROW_COPY_MOST];
   const uint8_t* before = nullptr;
   if (vector != nullptr && line.pixels != nullptr && fdec_delta_row_copy) {
     if (line.width > FDEC_ROW_COPY_MOST) {
       vector = nullptr;
     } else {
-      std::memcpy(copy, line.pixels, static_cast<size_t>(line.width));
-      before = copy;
+      std::memcpy(row_copy, line.pixels, static_cast<size_t>(line.width));
+      before = row_copy;
     }
   }
   int64_t x = d.origin_x;
