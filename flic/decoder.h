@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "flic/flic.h"
+#include "gfx/vector_code.h"
 
 // Record and chunk layout.
 constexpr uint32_t FLIC_RECORD_RESERVED = 8;  // ignored bytes at the end of a frame header
@@ -48,9 +49,13 @@ struct FlicLine {
 // How regular the packets of a delta row are: its packets, and those of the shapes
 // the portable decoder takes without a branch on their kind (one pixel or word, or a
 // run of one, or of four pixels or two words).
+// And of the last row the vector decoder took, its packets and those it left to the
+// portable routine (too long for it, or cut by the buffer's edge).
 struct FdPattern {
   uint32_t packets;
   uint32_t regular;
+  uint32_t vector_packets;
+  uint32_t vector_left;
 };
 
 // The working state of one flic_play call.
@@ -174,12 +179,13 @@ inline void fdec_translate_block(uint8_t* to, const uint8_t* from, const uint8_t
   std::memcpy(to, out, width);
 }
 // Translates n pixel values through the colour map into to, which is either values
-// itself or apart from it: with vector instructions where the processor has them
-// (translate.cpp). The portable form is there too, for the tests to compare.
+// itself or apart from it (translate.cpp): in the form of the vector level in use
+// (vector_code.h). Each level has its form; the plain one, a byte at a time, is there
+// too, for the tests to compare.
 using FdTranslateRun = void (*)(uint8_t* to, const uint8_t* values, int64_t n, const uint8_t* map);
 extern FdTranslateRun fdec_translate_run;
-extern const FdTranslateRun fdec_translate_portable;
-extern const FdTranslateRun fdec_translate_vector;  // null where the processor has none
+FdTranslateRun fdec_translate_form(GfxVector level);
+extern const FdTranslateRun fdec_translate_plain;
 // Runs at least this long go to fdec_translate_run.
 constexpr int64_t FDEC_LONG_RUN = 64;
 // Translates n pixel values through the colour map into to: long runs as above, short
@@ -319,17 +325,23 @@ inline bool fs_took(FlicReady& r, uint32_t n) {
 
 // Decodes packets of a byte (or word) delta row taken from ready bytes, as many as
 // come one after another, up to most: it stops before a packet that is not wholly in
-// r, not wholly inside the row, or longer than 64 pixels, which the portable
-// decoders then take. Returns the packets decoded, and adds those of the regular
-// shapes (see FdPattern) to regular. With vector instructions where the processor has
-// them (delta_vector.cpp); null otherwise, and the tests may set them to null to
-// compare.
-using FdDeltaPackets = uint32_t (*)(const FlicLine& line, FlicReady& r, int64_t& x, uint32_t most,
-                                    uint32_t& regular);
+// r, not wholly inside the row, or longer than the form takes (64 pixels with
+// AVX-512), which the portable decoders then take. Returns the packets decoded, and
+// adds those of the regular shapes (see FdPattern) to regular. In the form of the
+// vector level in use (delta_vector.cpp); null where the level has none.
+// before: the row's pixels as they were before its packets, a copy, when the forms in
+// use ask for one (fdec_delta_row_copy), else null.
+using FdDeltaPackets = uint32_t (*)(const FlicLine& line, const uint8_t* before, FlicReady& r, int64_t& x,
+                                    uint32_t most, uint32_t& regular);
 extern FdDeltaPackets fdec_byte_delta_packets;
 extern FdDeltaPackets fdec_word_delta_packets;
-extern const FdDeltaPackets fdec_byte_delta_vector;  // null where the processor has none
-extern const FdDeltaPackets fdec_word_delta_vector;
+extern bool fdec_delta_row_copy;
+FdDeltaPackets fdec_byte_delta_form(GfxVector level);
+FdDeltaPackets fdec_word_delta_form(GfxVector level);
+bool fdec_delta_copies_row(GfxVector level);
+// Rows up to this wide are copied for the forms that ask for it; wider ones go to the
+// portable decoders.
+constexpr int64_t FDEC_ROW_COPY_MOST = 4096;
 
 // --- Chunk decoders (colour_chunks.cpp, frame_chunks.cpp, delta_chunks.cpp) ------
 void flic_colour_chunk(FlicDecoder& d, bool six_bit);

@@ -111,6 +111,70 @@ template <class In>
   return in.taken();
 }
 
+// The pixels of a regular packet (see FdPattern) by its count byte, 0 for the other
+// shapes: one pixel or a run of one or four (byte delta, unit 1), or one word or a run
+// of one or two (word delta, unit 2).
+template <int unit>
+struct RegularShapes {
+  uint8_t pixels[256] = {};
+  constexpr RegularShapes() {
+    pixels[1] = pixels[0xFF] = unit;
+    pixels[256 - 4 / unit] = 4;
+  }
+};
+template <int unit>
+constexpr RegularShapes<unit> REGULAR_SHAPES{};
+
+// The regular packets that come one after another in the ready bytes, up to most, as
+// fdec_byte_delta_packets does (decoder.h), in a loop of their own that keeps its
+// state in registers and has one branch a packet, which the processor guesses right
+// while the packets stay regular: a packet's kind and length only choose where its
+// stores go (a packet of fewer than four pixels stores its first pixel, or word,
+// again in its place). Like the regular packet routines above, it takes a packet only
+// when four columns from its first lie inside the row.
+template <int unit>
+uint32_t regular_packets(const FlicLine& line, const uint8_t*, FlicReady& r, int64_t& x_io, uint32_t most,
+                         uint32_t& regular_io) {
+  constexpr uint32_t SIZE = FLIC_PACKET_HEADER + unit;
+  uint8_t* const pixels = line.pixels;
+  const uint8_t* const map = line.map;
+  if (pixels == nullptr || line.width < 4) return 0;
+  const auto last = static_cast<uint64_t>(line.width - 4);  // the last column a packet may start at
+  const uint8_t* p = r.pos;
+  uint32_t left = r.left;
+  int64_t x = x_io;
+  uint32_t done = 0;
+  while (done < most && left >= SIZE) {
+    const int64_t n = REGULAR_SHAPES<unit>.pixels[p[1]];
+    const int64_t at = x + p[0];
+    if ((n == 0) | (static_cast<uint64_t>(at) > last)) break;
+    uint8_t* const to = pixels + at;
+    if constexpr (unit == 1) {
+      const uint8_t colour = map[p[2]];
+      const int64_t step = n >> 2;  // 1 for a run of four, else 0
+      to[0] = colour;
+      to[step] = colour;
+      to[2 * step] = colour;
+      to[3 * step] = colour;
+    } else {
+      const uint8_t word[2] = {map[p[2]], map[p[3]]};
+      uint16_t both;
+      std::memcpy(&both, word, 2);
+      std::memcpy(to, &both, 2);
+      std::memcpy(to + n - 2, &both, 2);
+    }
+    x = at + n;
+    p += SIZE;
+    left -= SIZE;
+    ++done;
+  }
+  regular_io += done;
+  r.pos = p;
+  r.left = left;
+  x_io = x;
+  return done;
+}
+
 // Which decoder takes a delta row. The vector decoder goes through packets without
 // branching on their kinds and lengths; the portable one branches, and runs ahead on
 // the processor's guesses, which is the faster where the packets come in a regular
@@ -118,36 +182,74 @@ template <class In>
 // row's packets were of the few shapes it takes without a branch on their kind.
 bool vector_row(const FlicDecoder& d) { return 2 * d.pattern.regular < d.pattern.packets; }
 
+// The copy of the row for the vector forms that ask for one, one a thread (threads
+// decode at once): a copy on the stack made every delta row's frame larger (a few per
+// cent slower where no copy is taken).
+alignas(32) thread_local uint8_t row_copy[FDEC_ROW_COPY_MOST];
+
+// The ready packets of a row: as many as the fast decoder (the vector one, or the
+// loop of regular packets) takes, then one by the portable routine, and so on.
+// Counts those the portable routine took in left.
+template <uint32_t (*ready_packet)(FdReadyBytes, const FlicLine&, int64_t&, uint32_t&), class Fast>
+[[gnu::always_inline]] inline void ready_packets(FlicStream& s, const FlicLine& line, const uint8_t* before,
+                                                 int64_t& x, uint32_t& p, uint32_t packets, uint32_t& regular,
+                                                 uint32_t& left, Fast fast) {
+  // Apart from the caller's loop, so that the reader and column stay in registers.
+  FlicReady r = fs_take_ready(s);
+  int64_t column = x;
+  uint32_t counted = regular;
+  for (;;) {
+    p += fast(line, before, r, column, packets - p, counted);
+    if (p == packets || !fs_took(r, ready_packet(FdReadyBytes(r), line, column, counted))) break;
+    ++p;
+    ++left;
+  }
+  fs_give_back(s, r);
+  x = column;
+  regular = counted;
+}
+
 // The packets of one row: as many as lie wholly in the ready bytes are taken from
-// there, the next through the stream reader, and so on. Where the vector decoder
-// takes the row, it takes the ready packets it can, the portable one the next, and
-// so on.
-template <uint32_t (*ready_packet)(FdReadyBytes, const FlicLine&, int64_t&, uint32_t&),
+// there (by the vector decoder or the loop of regular packets where one takes the row,
+// and the portable routine between), the next through the stream reader, and so on.
+template <int unit, uint32_t (*ready_packet)(FdReadyBytes, const FlicLine&, int64_t&, uint32_t&),
           uint32_t (*stream_packet)(FdStreamBytes, const FlicLine&, int64_t&, uint32_t&)>
 void decode_line(FlicDecoder& d, uint32_t packets, FdDeltaPackets vector) {
   FlicStream& s = d.s;
   const FlicLine line = d.line;
-  if (line.pixels == nullptr || vector == nullptr || packets == 0 || !vector_row(d)) vector = nullptr;
+  // A row like the last, mostly of regular packets, goes to the loop of regular
+  // packets; another to the vector decoder where the level has one, else to the
+  // portable routine alone (the loop would stop at once on most packets). And to the
+  // portable routine alone too while the vector decoder left more than a quarter of
+  // the packets of the last row it took to the portable routine (long literals, as
+  // scrolling makes, cost it a stop and a start each); the count halves with each
+  // row it does not take, so that it tries again.
+  const bool irregular = vector_row(d);
+  if (!irregular || packets == 0) vector = nullptr;
+  if (vector != nullptr && 4 * d.pattern.vector_left > d.pattern.vector_packets) {
+    vector = nullptr;
+    d.pattern.vector_left -= (d.pattern.vector_left + 7) / 8;
+  }
+  const uint8_t* before = nullptr;
+  if (vector != nullptr && line.pixels != nullptr && fdec_delta_row_copy) {
+    if (line.width > FDEC_ROW_COPY_MOST) {
+      vector = nullptr;
+    } else {
+      std::memcpy(row_copy, line.pixels, static_cast<size_t>(line.width));
+      before = row_copy;
+    }
+  }
   int64_t x = d.origin_x;
-  uint32_t p = 0, regular = 0;
+  uint32_t p = 0, regular = 0, left = 0;
   while (p < packets && !fs_stopped(s)) {
-    if (vector == nullptr) {
+    if (line.pixels == nullptr || (irregular && vector == nullptr)) {
       FlicReady r = fs_take_ready(s);
       while (p < packets && fs_took(r, ready_packet(FdReadyBytes(r), line, x, regular))) ++p;
       fs_give_back(s, r);
+    } else if (vector != nullptr) {
+      ready_packets<ready_packet>(s, line, before, x, p, packets, regular, left, vector);
     } else {
-      // Apart from the loop above, so that its reader and column stay in registers.
-      FlicReady r = fs_take_ready(s);
-      int64_t column = x;
-      uint32_t counted = regular;
-      for (;;) {
-        p += vector(line, r, column, packets - p, counted);
-        if (p == packets || !fs_took(r, ready_packet(FdReadyBytes(r), line, column, counted))) break;
-        ++p;
-      }
-      fs_give_back(s, r);
-      x = column;
-      regular = counted;
+      ready_packets<ready_packet>(s, line, before, x, p, packets, regular, left, regular_packets<unit>);
     }
     if (p == packets) break;
     uint32_t not_counted = 0;
@@ -157,6 +259,10 @@ void decode_line(FlicDecoder& d, uint32_t packets, FdDeltaPackets vector) {
   if (p > 0) {
     d.pattern.regular = regular;
     d.pattern.packets = p;
+  }
+  if (vector != nullptr) {
+    d.pattern.vector_packets = p;
+    d.pattern.vector_left = left;
   }
 }
 
@@ -168,8 +274,8 @@ void flic_byte_delta_chunk(FlicDecoder& d) {
   fdec_set_row(d, d.origin_y + fs_word(s));
   const uint32_t lines = fs_word(s);
   for (uint32_t line = 0; line < lines && !fs_stopped(s); ++line, fdec_set_row(d, d.row + 1))
-    decode_line<byte_delta_packet<FdReadyBytes>, byte_delta_packet<FdStreamBytes>>(d, fs_byte(s),
-                                                                                   fdec_byte_delta_packets);
+    decode_line<1, byte_delta_packet<FdReadyBytes>, byte_delta_packet<FdStreamBytes>>(
+        d, fs_byte(s), fdec_byte_delta_packets);
 }
 
 // The number of lines with packets, then per line: skip-rows and last-byte words as
@@ -190,8 +296,8 @@ void flic_word_delta_chunk(FlicDecoder& d) {
       fdec_fill(d.line, d.origin_x + d.width - 1, static_cast<uint8_t>(word & FLIC_LOW_BYTE), 1);
       continue;
     }
-    decode_line<word_delta_packet<FdReadyBytes>, word_delta_packet<FdStreamBytes>>(d, word,
-                                                                                   fdec_word_delta_packets);
+    decode_line<2, word_delta_packet<FdReadyBytes>, word_delta_packet<FdStreamBytes>>(
+        d, word, fdec_word_delta_packets);
     fdec_set_row(d, d.row + 1);
     ++done;
   }

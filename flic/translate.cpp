@@ -1,6 +1,9 @@
-// The colour map translation of long runs and whole rows: 64 pixels a step with the
-// AVX-512 byte permutes where the processor has them (a 256-entry table is four
-// 64-byte registers, two permutes and a blend on the top bit), else 8 at a time.
+// The colour-map translation of long runs and whole rows, in a form for each vector
+// level (vector_code.h):
+// - portable: a byte at a time, the values read eight at a time;
+// - avx2: 32 pixels a step with byte shuffles, each of which looks up 16 entries;
+// - avx512: 64 pixels a step with the AVX-512 byte permutes (a 256-entry table is four
+//   64-byte registers, two permutes and a blend on the top bit).
 #include "flic/decoder.h"
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -10,13 +13,84 @@
 
 namespace {
 
-void translate_portable(uint8_t* to, const uint8_t* values, int64_t n, const uint8_t* map) {
+// The reference: a byte at a time, in blocks of eight.
+void translate_plain(uint8_t* to, const uint8_t* values, int64_t n, const uint8_t* map) {
   int64_t i = 0;
   for (; i + 8 <= n; i += 8) fdec_translate_block<8>(to + i, values + i, map);
   for (; i < n; ++i) to[i] = map[values[i]];
 }
 
+// Eight values read as one word, each looked up and stored on its own: no store is
+// read back, as the blocks' gathered words would be.
+void translate_portable(uint8_t* to, const uint8_t* values, int64_t n, const uint8_t* map) {
+  int64_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    uint64_t v;
+    std::memcpy(&v, values + i, 8);
+    if constexpr (std::endian::native == std::endian::little) {
+      for (int b = 0; b < 8; ++b) to[i + b] = map[(v >> (8 * b)) & 0xFF];
+    } else {
+      for (int b = 0; b < 8; ++b) to[i + b] = map[(v >> (56 - 8 * b)) & 0xFF];
+    }
+  }
+  for (; i < n; ++i) to[i] = map[values[i]];
+}
+
 #ifdef MOXFLIC_VECTOR_TRANSLATION
+#define MOXFLIC_SHUFFLE __attribute__((target("avx2")))
+
+// A byte shuffle looks up 16 entries, and gives 0 where the index has its top bit set.
+// Half the table (128 entries) is eight rows of 16: with index v - 16 k for row k,
+// the rows up to v's own give their entries and those above give 0, so the rows are
+// held as each row xor the one before it, and the eight lookups xor together to v's
+// entry. The other half the same with the top bit of v flipped; v's top bit chooses.
+struct Rows {
+  __m256i step[16];  // the low half's eight rows, then the high half's
+};
+
+MOXFLIC_SHUFFLE inline Rows rows_of(const uint8_t* map) {
+  Rows t;
+  for (int half = 0; half < 2; ++half) {
+    __m128i before = _mm_setzero_si128();
+    for (int k = 0; k < 8; ++k) {
+      const __m128i row = _mm_loadu_si128(reinterpret_cast<const __m128i*>(map + 128 * half + 16 * k));
+      t.step[8 * half + k] = _mm256_broadcastsi128_si256(_mm_xor_si128(row, before));
+      before = row;
+    }
+  }
+  return t;
+}
+
+MOXFLIC_SHUFFLE inline __m256i lookup(const Rows& t, __m256i v) {
+  const __m256i sixteen = _mm256_set1_epi8(16);
+  __m256i low_index = v, high_index = _mm256_xor_si256(v, _mm256_set1_epi8(-128));
+  __m256i low = _mm256_shuffle_epi8(t.step[0], low_index);
+  __m256i high = _mm256_shuffle_epi8(t.step[8], high_index);
+  for (int k = 1; k < 8; ++k) {
+    low_index = _mm256_sub_epi8(low_index, sixteen);
+    high_index = _mm256_sub_epi8(high_index, sixteen);
+    low = _mm256_xor_si256(low, _mm256_shuffle_epi8(t.step[k], low_index));
+    high = _mm256_xor_si256(high, _mm256_shuffle_epi8(t.step[8 + k], high_index));
+  }
+  return _mm256_blendv_epi8(low, high, v);
+}
+
+// Fewer than 32 pixels go a byte at a time; otherwise the last 32 are read first, so
+// that translating in place cannot read a pixel already translated.
+MOXFLIC_SHUFFLE void translate_shuffle(uint8_t* to, const uint8_t* values, int64_t n, const uint8_t* map) {
+  if (n < 32) {
+    translate_portable(to, values, n, map);
+    return;
+  }
+  const Rows t = rows_of(map);
+  const __m256i last = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(values + n - 32));
+  int64_t i = 0;
+  for (; i + 32 <= n; i += 32)
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(to + i),
+                        lookup(t, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(values + i))));
+  if (i < n) _mm256_storeu_si256(reinterpret_cast<__m256i*>(to + n - 32), lookup(t, last));
+}
+
 #define MOXFLIC_PERMUTE __attribute__((target("avx512f,avx512bw,avx512vbmi")))
 
 struct Table {
@@ -44,19 +118,22 @@ MOXFLIC_PERMUTE void translate_permute(uint8_t* to, const uint8_t* values, int64
 }
 #endif
 
-FdTranslateRun best_translation() {
+}  // namespace
+
+FdTranslateRun fdec_translate_form(GfxVector level) {
 #ifdef MOXFLIC_VECTOR_TRANSLATION
-  __builtin_cpu_init();
-  if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-      __builtin_cpu_supports("avx512vbmi"))
-    return translate_permute;
+  switch (level) {
+    case GfxVector::avx512:
+      return translate_permute;
+    case GfxVector::avx2:
+      return translate_shuffle;
+    case GfxVector::portable:
+      break;
+  }
 #endif
+  (void)level;
   return translate_portable;
 }
 
-}  // namespace
-
-const FdTranslateRun fdec_translate_portable = translate_portable;
-const FdTranslateRun fdec_translate_vector =
-    best_translation() == translate_portable ? nullptr : best_translation();
-FdTranslateRun fdec_translate_run = best_translation();
+const FdTranslateRun fdec_translate_plain = translate_plain;
+FdTranslateRun fdec_translate_run = fdec_translate_form(gfx_vector());

@@ -138,6 +138,11 @@ struct GfxState {
 
 extern constinit GfxState gfx_state;
 
+// The vector code the library's inner loops run, as `moxflic-export --version` names it:
+// "portable", "avx2" or "avx512", with a note in brackets when the environment variable
+// MOXFLIC_SIMD asked for a level (and what came of it when this processor lacks it).
+const char* gfx_vector_code();
+
 // Returns the state block to its values at load (for tests and tools that start over;
 // any platform objects it held are forgotten, not released).
 void gfx_load_state();

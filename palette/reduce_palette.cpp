@@ -148,7 +148,7 @@ const Kernels portable_kernels = {load, find_all_partners, find_partner, closest
 
 }  // namespace reduction
 
-const reduction::Kernels* pal_reduction_kernels = pal_best_reduction_kernels();
+const reduction::Kernels* pal_reduction_kernels = pal_reduction_form(gfx_vector());
 bool pal_reuse_reductions = true;
 
 namespace reduction {

@@ -1,6 +1,6 @@
 // The FLIC palette reduction's working record and its three searches, which come in
-// a portable form and, on processors that have them, in AVX2 instructions. Internal
-// to the palette manager (and to the tests that compare the two forms).
+// a plain form and in a form for each vector level (vector_code.h). Internal to the
+// palette manager (and to the tests that compare the forms).
 //
 // Each of the 20 merges takes the pair of live colours (i < j) at the least squared
 // RGB distance; among equal pairs the last in (i, j) scan order wins, that is the
@@ -19,6 +19,7 @@
 #include <cstdint>
 
 #include "gfx/gfx.h"
+#include "gfx/vector_code.h"
 
 namespace reduction {
 
@@ -64,22 +65,19 @@ struct Kernels {
   int (*next_referrer)(const Record& r, int i, int k);
 };
 
+// The plain form, in the compiler's generic vectors: the reference of the others.
 extern const Kernels portable_kernels;
-// Null when this build has no AVX2 form.
-extern const Kernels* const avx2_kernels;
-// The forms this processor runs: null when this build or this processor has none.
-// The second takes its first search in AVX-512 VNNI, its others from the first.
-const Kernels* avx2_kernels_here();
-const Kernels* vnni_kernels_here();
 
 }  // namespace reduction
 
-// The searches the reduction uses: the AVX-512 VNNI ones, else the AVX2 ones, where the
-// processor has them, else the portable ones. Tests may set any this processor runs,
-// and must set them back.
+// The searches of each vector level (reduce_palette_vector.cpp): on x86-64 the portable
+// level's are in SSE2, the avx2 level's in AVX2 and FMA, and the avx512 level's take
+// their first search in AVX-512 VNNI and the others from the avx2 level; elsewhere all
+// are the plain form.
+const reduction::Kernels* pal_reduction_form(GfxVector level);
+// The searches the reduction uses: the vector level's in use. Tests may set any form
+// this processor runs, and must set them back.
 extern const reduction::Kernels* pal_reduction_kernels;
-// The kernels chosen for this processor.
-const reduction::Kernels* pal_best_reduction_kernels();
 
 // Reductions are kept and given again when the same file palette comes back (as it
 // does in colour cycling), with the same searches: the last 128 different ones, in

@@ -60,18 +60,25 @@ void BM_ReducePaletteKept(benchmark::State& state) {
 void BM_ReducePalettePortable(benchmark::State& state) {
   pal_reduction_kernels = &reduction::portable_kernels;
   BM_ReducePalette(state);
-  pal_reduction_kernels = pal_best_reduction_kernels();
+  pal_reduction_kernels = pal_reduction_form(gfx_vector());
+}
+
+// The form of the portable vector level (SSE2 on x86-64).
+void BM_ReducePaletteSse2(benchmark::State& state) {
+  pal_reduction_kernels = pal_reduction_form(GfxVector::portable);
+  BM_ReducePalette(state);
+  pal_reduction_kernels = pal_reduction_form(gfx_vector());
 }
 
 // The AVX2 form, where the processor runs it (the best form may be another).
 void BM_ReducePaletteAvx2(benchmark::State& state) {
-  if (reduction::avx2_kernels_here() == nullptr) {
+  if (!gfx_vector_runs(GfxVector::avx2)) {
     state.SkipWithError("no AVX2 on this processor");
     return;
   }
-  pal_reduction_kernels = reduction::avx2_kernels_here();
+  pal_reduction_kernels = pal_reduction_form(GfxVector::avx2);
   BM_ReducePalette(state);
-  pal_reduction_kernels = pal_best_reduction_kernels();
+  pal_reduction_kernels = pal_reduction_form(gfx_vector());
 }
 
 void BM_ReducePaletteLiteral(benchmark::State& state) {
@@ -89,5 +96,6 @@ void BM_ReducePaletteLiteral(benchmark::State& state) {
 BENCHMARK(BM_ReducePalette)->DenseRange(0, 3)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ReducePaletteKept)->DenseRange(0, 3)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ReducePaletteAvx2)->DenseRange(0, 3)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ReducePaletteSse2)->DenseRange(0, 3)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ReducePalettePortable)->DenseRange(0, 3)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ReducePaletteLiteral)->DenseRange(0, 3)->Unit(benchmark::kMicrosecond);

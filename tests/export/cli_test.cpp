@@ -139,7 +139,38 @@ TEST(Cli, HelpAndVersionGoToStdout) {
   EXPECT_NE(help.out.find("Usage: moxflic-export"), std::string::npos);
   ToolRun version = run_export({"--version"}, scratch);
   EXPECT_EQ(version.status, 0);
-  EXPECT_EQ(version.out, "moxflic-export " MOXFLIC_VERSION "\n");
+  EXPECT_EQ(version.out.rfind("moxflic-export " MOXFLIC_VERSION "\nvector code: ", 0), 0u) << version.out;
+}
+
+// The vector code in use is on the second line of --version, with a note when
+// MOXFLIC_SIMD asks for a level.
+TEST(Cli, VersionNamesTheVectorCodeTheEnvironmentAsksFor) {
+  Scratch scratch;
+  const char* was = std::getenv("MOXFLIC_SIMD");
+  const std::string saved = was != nullptr ? was : "";
+  const struct {
+    const char* asked;  // null: unset
+    const char* expected;
+  } cases[] = {{nullptr, "vector code: "},
+               {"native", "vector code: "},
+               {"portable", "vector code: portable (MOXFLIC_SIMD=portable; this processor has "},
+               {"sse9", "(MOXFLIC_SIMD=sse9 is not a level: portable, avx2 or native)\n"}};
+  for (const auto& c : cases) {
+    if (c.asked == nullptr)
+      unsetenv("MOXFLIC_SIMD");
+    else
+      setenv("MOXFLIC_SIMD", c.asked, 1);
+    const ToolRun version = run_export({"--version"}, scratch);
+    EXPECT_EQ(version.status, 0);
+    EXPECT_NE(version.out.find(c.expected), std::string::npos) << version.out;
+    if (c.asked == nullptr || std::string(c.asked) == "native") {
+      EXPECT_EQ(version.out.find('('), std::string::npos) << version.out;
+    }
+  }
+  if (was != nullptr)
+    setenv("MOXFLIC_SIMD", saved.c_str(), 1);
+  else
+    unsetenv("MOXFLIC_SIMD");
 }
 
 struct NamingCase {

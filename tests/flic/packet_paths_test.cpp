@@ -318,13 +318,11 @@ class PacketPaths : public Flic {
     gfx_state.draw_x = at.draw_x;
     gfx_state.draw_y = at.draw_y;
     const std::string name = save_bytes(file);
-    // The delta packets with the portable decoders alone, and with the vector ones
-    // where the processor has them.
-    for (const bool vector : {false, true}) {
-      if (vector && fdec_byte_delta_vector == nullptr) break;
-      SCOPED_TRACE(vector ? "vector delta packets" : "portable delta packets");
-      fdec_byte_delta_packets = vector ? fdec_byte_delta_vector : nullptr;
-      fdec_word_delta_packets = vector ? fdec_word_delta_vector : nullptr;
+    // The code of every vector level this processor runs.
+    for (const GfxVector level : GFX_VECTOR_LEVELS) {
+      if (!gfx_vector_runs(level)) continue;
+      SCOPED_TRACE(std::string("vector code ") + gfx_vector_name(level));
+      gfx_use_vector(level);
       fill_buffer(0xEE);
       open(name);
       flic_play(&context_, -1, GFX_FLAG_NO_PAUSE | GFX_FLAG_AT_POSITION);
@@ -340,8 +338,7 @@ class PacketPaths : public Flic {
       flic_close(&context_);
       opened_ = false;
     }
-    fdec_byte_delta_packets = fdec_byte_delta_vector;
-    fdec_word_delta_packets = fdec_word_delta_vector;
+    gfx_use_vector(gfx_vector());
   }
 };
 
@@ -414,8 +411,9 @@ TEST_F(PacketPaths, LargeUncompressedFramesDecodeAlikeReadStraightIntoTheRows) {
     int buffer_w, buffer_h, frame_w, frame_h, x, y;
   };
   const Shape shapes[] = {{152, 70, 152, 70, 0, 0}, {150, 70, 141, 61, 4, 3}, {149, 50, 149, 50, 0, 0}};
-  std::vector<FdTranslateRun> forms = {fdec_translate_portable};
-  if (fdec_translate_vector != nullptr) forms.push_back(fdec_translate_vector);
+  std::vector<FdTranslateRun> forms = {fdec_translate_plain};
+  for (const GfxVector level : GFX_VECTOR_LEVELS)
+    if (gfx_vector_runs(level)) forms.push_back(fdec_translate_form(level));
   std::mt19937 rng(99);
   start(1, 1);
   for (const Shape& shape : shapes) {
@@ -471,5 +469,5 @@ TEST_F(PacketPaths, LargeUncompressedFramesDecodeAlikeReadStraightIntoTheRows) {
       }
     }
   }
-  fdec_translate_run = forms.back();  // the best there is, as at start
+  gfx_use_vector(gfx_vector());
 }

@@ -35,7 +35,7 @@ int main(int argc, char** argv) {
     return EXIT_OK;
   }
   if (options.command == Command::version) {
-    std::printf("moxflic-export %s\n", MOXFLIC_VERSION);
+    std::printf("moxflic-export %s\nvector code: %s\n", MOXFLIC_VERSION, gfx_vector_code());
     return EXIT_OK;
   }
   if (options.batch) return run_batch(options);
