@@ -11,7 +11,7 @@
 #include "gfx/gfx.h"
 #include "palette/palette.h"
 #include "platform/headless/headless.h"
-#include "tools/writers/flic_writer.h"
+#include "flic/flic_writer.h"
 
 class Flic : public ::testing::Test {
  protected:

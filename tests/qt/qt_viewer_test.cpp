@@ -20,7 +20,7 @@
 #include "platform/input.h"
 #include "platform/qt/qt_controls.h"
 #include "resources/commands.h"
-#include "tools/writers/flic_writer.h"
+#include "flic/flic_writer.h"
 #include "tools/writers/pcx_writer.h"
 
 namespace {

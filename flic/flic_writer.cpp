@@ -1,5 +1,5 @@
 // FLIC writer: header, records, chunks and the three encoders.
-#include "tools/writers/flic_writer.h"
+#include "flic/flic_writer.h"
 
 #include <algorithm>
 #include <cstdio>

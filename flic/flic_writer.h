@@ -1,4 +1,4 @@
-// A small FLIC writer for tests, benchmarks and the shipped data files.
+// The FLIC writer.
 //
 // A file is built in memory, record by record:
 //
