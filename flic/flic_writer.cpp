@@ -1,18 +1,13 @@
-// FLIC writer: header, records, chunks and the three encoders.
+// The FLIC writer: header, records and chunks; the encoders are in encode_rows.cpp.
 #include "flic/flic_writer.h"
 
-#include <algorithm>
+#include <cstdint>
 #include <cstdio>
-#include <cstdlib>
+
+#include "flic/encode_rows.h"
 
 namespace {
 
-constexpr int MAX_PACKET = 127;           // longest run or literal of a signed count byte
-constexpr int MAX_BYTE_SKIP = 255;        // longest skip of one delta packet
-constexpr uint32_t MAX_ROW_SKIP = 16384;  // rows one skip-rows word of the word delta passes
-constexpr int MAX_ROW_PACKETS = 255;      // packets in one row of the byte delta
-constexpr uint16_t LAST_BYTE_WORD = 0x8000;
-constexpr uint32_t WORD_RANGE = 0x10000;
 constexpr uint16_t HEADER_DEPTH = 8;
 constexpr int HEADER_SIZE_OFFSET = 0;
 constexpr int HEADER_FRAMES_OFFSET = 6;
@@ -27,163 +22,6 @@ void patch16(std::vector<uint8_t>& out, size_t at, uint32_t value) {
 void patch32(std::vector<uint8_t>& out, size_t at, uint32_t value) {
   patch16(out, at, value & 0xFFFF);
   patch16(out, at + 2, value >> 16);
-}
-
-void require_record(const FlicWriter& w) {
-  if (!w.record_open) {
-    std::fprintf(stderr, "flic_writer: chunk written outside a record\n");
-    std::abort();
-  }
-}
-
-// Length of the run of equal values starting at x, at most limit.
-int run_at(const uint8_t* row, int x, int width, int limit) {
-  int n = 1;
-  while (x + n < width && n < limit && row[x + n] == row[x]) ++n;
-  return n;
-}
-
-// The same for 16-bit words (two bytes each), counted in words.
-int word_run_at(const uint8_t* row, int word, int words, int limit) {
-  int n = 1;
-  while (word + n < words && n < limit && row[2 * (word + n)] == row[2 * word] &&
-         row[2 * (word + n) + 1] == row[2 * word + 1])
-    ++n;
-  return n;
-}
-
-// One row of the byte run-length frame.
-void encode_run_row(const uint8_t* row, int width, std::vector<uint8_t>& out) {
-  size_t count_at = out.size();
-  put8(out, 0);
-  int packets = 0;
-  int x = 0;
-  while (x < width) {
-    int run = run_at(row, x, width, MAX_PACKET);
-    if (run >= 3) {
-      put8(out, uint32_t(run));
-      put8(out, row[x]);
-      x += run;
-    } else {
-      int len = 0;
-      while (x + len < width && len < MAX_PACKET && (len == 0 || run_at(row, x + len, width, 3) < 3)) ++len;
-      put8(out, uint32_t(-len));
-      out.insert(out.end(), row + x, row + x + len);
-      x += len;
-    }
-    ++packets;
-  }
-  out[count_at] = uint8_t(std::min(packets, 255));
-}
-
-// Spans [start, end) of changed units, merging spans whose gap is at most max_gap.
-struct Span {
-  int start;
-  int end;
-};
-
-template <typename Changed>
-std::vector<Span> changed_spans(int units, int max_gap, Changed changed) {
-  std::vector<Span> spans;
-  for (int x = 0; x < units; ++x) {
-    if (!changed(x)) continue;
-    if (!spans.empty() && x - spans.back().end <= max_gap)
-      spans.back().end = x + 1;
-    else
-      spans.push_back({x, x + 1});
-  }
-  return spans;
-}
-
-// Packets of one row of the byte delta; false when the row needs more than 255.
-bool encode_byte_delta_row(const uint8_t* prev, const uint8_t* next, int width, bool whole_row,
-                           std::vector<uint8_t>& out) {
-  std::vector<uint8_t> packets;
-  int count = 0;
-  std::vector<Span> spans;
-  if (whole_row)
-    spans.push_back({0, width});
-  else
-    spans = changed_spans(width, 2, [&](int x) { return prev[x] != next[x]; });
-  int col = 0;
-  for (const Span& span : spans) {
-    while (span.start - col > MAX_BYTE_SKIP) {  // bridge a long gap with a one-byte literal
-      put8(packets, MAX_BYTE_SKIP);
-      put8(packets, 1);
-      put8(packets, next[col + MAX_BYTE_SKIP]);
-      col += MAX_BYTE_SKIP + 1;
-      ++count;
-    }
-    int x = span.start;
-    uint32_t skip = uint32_t(span.start - col);
-    while (x < span.end) {
-      int run = run_at(next, x, span.end, MAX_PACKET);
-      put8(packets, skip);
-      skip = 0;
-      if (run >= 3) {
-        put8(packets, uint32_t(-run));
-        put8(packets, next[x]);
-        x += run;
-      } else {
-        int len = 0;
-        while (x + len < span.end && len < MAX_PACKET && (len == 0 || run_at(next, x + len, span.end, 3) < 3))
-          ++len;
-        put8(packets, uint32_t(len));
-        packets.insert(packets.end(), next + x, next + x + len);
-        x += len;
-      }
-      ++count;
-    }
-    col = span.end;
-  }
-  if (count > MAX_ROW_PACKETS) return false;
-  put8(out, uint32_t(count));
-  out.insert(out.end(), packets.begin(), packets.end());
-  return true;
-}
-
-// Packets of one row of the word delta (words 0 to words - 1), with the packet count.
-void encode_word_delta_row(const uint8_t* prev, const uint8_t* next, int words, std::vector<uint8_t>& out) {
-  auto changed = [&](int c) { return prev[2 * c] != next[2 * c] || prev[2 * c + 1] != next[2 * c + 1]; };
-  std::vector<Span> spans = changed_spans(words, 1, changed);
-  std::vector<uint8_t> packets;
-  uint32_t count = 0;
-  int col = 0;  // in bytes
-  for (const Span& span : spans) {
-    while (2 * span.start - col > MAX_BYTE_SKIP) {  // bridge a long gap with a one-word literal
-      put8(packets, MAX_BYTE_SKIP - 1);
-      put8(packets, 1);
-      put8(packets, next[col + MAX_BYTE_SKIP - 1]);
-      put8(packets, next[col + MAX_BYTE_SKIP]);
-      col += MAX_BYTE_SKIP + 1;
-      ++count;
-    }
-    int c = span.start;
-    uint32_t skip = uint32_t(2 * span.start - col);
-    while (c < span.end) {
-      int run = word_run_at(next, c, span.end, MAX_PACKET);
-      put8(packets, skip);
-      skip = 0;
-      if (run >= 2) {
-        put8(packets, uint32_t(-run));
-        put8(packets, next[2 * c]);
-        put8(packets, next[2 * c + 1]);
-        c += run;
-      } else {
-        int len = 0;
-        while (c + len < span.end && len < MAX_PACKET &&
-               (len == 0 || word_run_at(next, c + len, span.end, 2) < 2))
-          ++len;
-        put8(packets, uint32_t(len));
-        packets.insert(packets.end(), next + 2 * c, next + 2 * (c + len));
-        c += len;
-      }
-      ++count;
-    }
-    col = 2 * span.end;
-  }
-  fw_put16(out, count);
-  out.insert(out.end(), packets.begin(), packets.end());
 }
 
 void begin_record(FlicWriter& w, uint16_t type) {
@@ -252,7 +90,7 @@ bool fw_save(const FlicWriter& w, const std::string& path) {
 }
 
 void fw_chunk_sized(FlicWriter& w, uint32_t size_field, uint16_t type, const std::vector<uint8_t>& data) {
-  require_record(w);
+  if (!w.record_open) fw_begin_frame(w);
   fw_put32(w.bytes, size_field);
   fw_put16(w.bytes, type);
   w.bytes.insert(w.bytes.end(), data.begin(), data.end());
@@ -297,74 +135,37 @@ void fw_byte_run(FlicWriter& w, const uint8_t* pixels) {
   fw_chunk(w, FLIC_CHUNK_BYTE_RUN, fw_encode_byte_run(pixels, w.width, w.height));
 }
 
-void fw_byte_delta(FlicWriter& w, const uint8_t* prev, const uint8_t* next) {
-  fw_chunk(w, FLIC_CHUNK_BYTE_DELTA, fw_encode_byte_delta(prev, next, w.width, w.height));
+bool fw_byte_delta(FlicWriter& w, const uint8_t* prev, const uint8_t* next) {
+  std::vector<uint8_t> data = fw_encode_byte_delta(prev, next, w.width, w.height);
+  if (data.empty()) return false;
+  fw_chunk(w, FLIC_CHUNK_BYTE_DELTA, data);
+  return true;
 }
 
-void fw_word_delta(FlicWriter& w, const uint8_t* prev, const uint8_t* next) {
-  fw_chunk(w, FLIC_CHUNK_WORD_DELTA, fw_encode_word_delta(prev, next, w.width, w.height));
+bool fw_word_delta(FlicWriter& w, const uint8_t* prev, const uint8_t* next) {
+  std::vector<uint8_t> data = fw_encode_word_delta(prev, next, w.width, w.height);
+  if (data.empty()) return false;
+  fw_chunk(w, FLIC_CHUNK_WORD_DELTA, data);
+  return true;
 }
 
 std::vector<uint8_t> fw_encode_byte_run(const uint8_t* pixels, int width, int height) {
+  RowCoder coder;
   std::vector<uint8_t> out;
-  for (int y = 0; y < height; ++y)
-    encode_run_row(pixels + size_t(y) * static_cast<size_t>(width), width, out);
+  encode_byte_run(coder, pixels, width, height, SIZE_MAX, out);
   return out;
 }
 
 std::vector<uint8_t> fw_encode_byte_delta(const uint8_t* prev, const uint8_t* next, int width, int height) {
-  auto row_changed = [&](int y) {
-    return !std::equal(prev + size_t(y) * static_cast<size_t>(width),
-                       prev + size_t(y + 1) * static_cast<size_t>(width),
-                       next + size_t(y) * static_cast<size_t>(width));
-  };
-  int first = 0;
-  while (first < height && !row_changed(first)) ++first;
-  int last = height - 1;
-  while (last >= first && !row_changed(last)) --last;
+  RowCoder coder;
   std::vector<uint8_t> out;
-  if (first >= height) {
-    fw_put16(out, 0);
-    fw_put16(out, 0);
-    return out;
-  }
-  fw_put16(out, uint32_t(first));
-  fw_put16(out, uint32_t(last - first + 1));
-  for (int y = first; y <= last; ++y) {
-    const uint8_t* p = prev + size_t(y) * static_cast<size_t>(width);
-    const uint8_t* n = next + size_t(y) * static_cast<size_t>(width);
-    if (!encode_byte_delta_row(p, n, width, false, out) && !encode_byte_delta_row(p, n, width, true, out)) {
-      std::fprintf(stderr, "flic_writer: a byte delta row of width %d needs more than 255 packets\n", width);
-      std::abort();
-    }
-  }
+  encode_byte_delta(coder, prev, next, width, height, SIZE_MAX, out);
   return out;
 }
 
 std::vector<uint8_t> fw_encode_word_delta(const uint8_t* prev, const uint8_t* next, int width, int height) {
-  int words = width / 2;
-  bool odd = width % 2 != 0;
+  RowCoder coder;
   std::vector<uint8_t> out;
-  fw_put16(out, 0);  // line count, patched below
-  uint32_t lines = 0;
-  uint32_t pending_skip = 0;
-  for (int y = 0; y < height; ++y) {
-    const uint8_t* p = prev + size_t(y) * static_cast<size_t>(width);
-    const uint8_t* n = next + size_t(y) * static_cast<size_t>(width);
-    bool last_changed = odd && p[width - 1] != n[width - 1];
-    if (!last_changed && std::equal(p, p + 2 * words, n)) {
-      ++pending_skip;
-      continue;
-    }
-    while (pending_skip > 0) {
-      uint32_t rows = std::min(pending_skip, MAX_ROW_SKIP);
-      fw_put16(out, WORD_RANGE - rows);
-      pending_skip -= rows;
-    }
-    if (last_changed) fw_put16(out, LAST_BYTE_WORD | n[width - 1]);
-    encode_word_delta_row(p, n, words, out);
-    ++lines;
-  }
-  patch16(out, 0, lines);
+  encode_word_delta(coder, prev, next, width, height, SIZE_MAX, out);
   return out;
 }
