@@ -15,6 +15,7 @@
 namespace {
 
 constexpr int32_t UNREACHED = INT32_MAX / 4;
+constexpr int32_t FROM_OUTSIDE = -1;                // a packet's skip starts left of the columns planned
 constexpr int32_t MAX_SKIP = 255;                   // one skip byte
 constexpr int32_t MAX_BYTE_DELTA_PACKETS = 255;     // one count byte
 constexpr int32_t MAX_WORD_DELTA_PACKETS = 0x3FFF;  // a count word without the top bits of the other words
@@ -90,18 +91,46 @@ int64_t row_plan(RowCoder& coder, RowKind kind, const uint8_t* prev, const uint8
   const int32_t literal_reach = unit * s.literal_max;
   const int32_t run_reach = unit * s.run_max;
 
-  cost[0] = 0;
-  cost_kind[0] = FROM_START;
-  starts.push(0, by_cost);
-  start[0] = 0;
-  start_from[0] = 0;
-  literals[0].push(0, by_literal);
-  runs[0].push(0, by_run);
-  int32_t unchanged_from = 0;  // the first column of the unchanged pixels left of e
-  int32_t repeat_from = 0;     // the first column from which the pixels left of e repeat one value
-  for (int32_t e = 1; e <= width; ++e) {
+  // A delta's pixels left of its first change and right of its last are passed over:
+  // the columns start a little left of the first change (where a packet's data may
+  // start after packets that only skip, from column 0, 255, 510, ...), and end where
+  // no packet that writes anything changed can end.
+  int32_t origin = 0, end_column = width, first = 0;
+  if (prev != nullptr) {
+    while (first < width && prev[first] == next[first]) ++first;
+    if (first == width) return 0;
+    int32_t last = width - 1;
+    while (prev[last] == next[last]) --last;
+    // A run may start left of the first change, where the unchanged pixels already
+    // repeat its value: it can save the packet that only skips.
+    int32_t repeats = first + 1 - unit;  // where a run that ends on the first change may start
+    while (repeats > 0 && first - repeats < run_reach && next[repeats - 1] == next[repeats - 1 + unit])
+      --repeats;
+    origin = std::max(0, repeats - 2 * unit);
+    end_column = std::min(width, last + 1 + std::max(literal_reach, run_reach));
+  }
+  // The cheapest way to start data at column x <= first from column 0: packets that
+  // only skip, then a skip of at most 255.
+  const auto skipped_to = [&](int32_t x) { return std::max(0, (x + MAX_SKIP - 1) / MAX_SKIP - 1); };
+  const auto begin_at = [&](int32_t e) {
+    start[e] = cost[starts.front()];
+    start_from[e] = starts.front();
+    if (prev != nullptr && e <= first && skipped_to(e) * s.header < start[e]) {
+      start[e] = skipped_to(e) * s.header;
+      start_from[e] = FROM_OUTSIDE;
+    }
+  };
+  cost[origin] = origin == 0 ? 0 : UNREACHED;
+  cost_kind[origin] = FROM_START;
+  starts.push(origin, by_cost);
+  begin_at(origin);
+  literals[origin % unit].push(origin, by_literal);
+  runs[origin % unit].push(origin, by_run);
+  int32_t unchanged_from = origin;  // the first column of the unchanged pixels left of e
+  int32_t repeat_from = origin;     // the first column from which the pixels left of e repeat one value
+  for (int32_t e = origin + 1; e <= end_column; ++e) {
     if (prev == nullptr || prev[e - 1] != next[e - 1]) unchanged_from = e;
-    if (e > unit && next[e - 1 - unit] != next[e - 1]) repeat_from = e - unit;
+    if (e - origin > unit && next[e - 1 - unit] != next[e - 1]) repeat_from = e - unit;
     const int32_t parity = e % unit;
     int32_t best = UNREACHED, from = 0;
     uint8_t how = BY_LITERAL;
@@ -123,7 +152,7 @@ int64_t row_plan(RowCoder& coder, RowKind kind, const uint8_t* prev, const uint8
         how = BY_RUN;
       }
     }
-    if (s.skip_max > 0 && e >= MAX_SKIP && unchanged_from <= e - MAX_SKIP) {
+    if (s.skip_max > 0 && e - origin >= MAX_SKIP && unchanged_from <= e - MAX_SKIP) {
       const int32_t c = cost[e - MAX_SKIP] + s.header;
       if (c < best) {
         best = c;
@@ -136,14 +165,13 @@ int64_t row_plan(RowCoder& coder, RowKind kind, const uint8_t* prev, const uint8
     cost_kind[e] = how;
     starts.push(e, by_cost);
     starts.drop_before(std::max(e - s.skip_max, unchanged_from));
-    start[e] = cost[starts.front()];
-    start_from[e] = starts.front();
+    begin_at(e);
     literals[parity].push(e, by_literal);
     runs[parity].push(e, by_run);
   }
   // The pixels right of the last packet are unchanged: no packet needs to reach the end.
-  int32_t end = width;
-  for (int32_t c = unchanged_from; c <= width; ++c)
+  int32_t end = end_column;
+  for (int32_t c = unchanged_from; c <= end_column; ++c)
     if (cost[c] < cost[end]) end = c;
   // A word delta cannot reach the last column of an odd width when no odd skip of
   // unchanged pixels turns its packets onto odd columns (the word that sets the last
@@ -151,7 +179,7 @@ int64_t row_plan(RowCoder& coder, RowKind kind, const uint8_t* prev, const uint8
   if (cost[end] >= UNREACHED) return -1;
 
   int32_t c = end;
-  while (c > 0) {
+  while (c > origin) {
     if (cost_kind[c] == BY_SKIP) {
       coder.packets.push_back({MAX_SKIP, c, 0, false});
       c -= MAX_SKIP;
@@ -159,6 +187,12 @@ int64_t row_plan(RowCoder& coder, RowKind kind, const uint8_t* prev, const uint8
     }
     const int32_t x = cost_from[c];
     const int32_t back = start_from[x];
+    if (back == FROM_OUTSIDE) {
+      const int32_t skips = skipped_to(x);
+      coder.packets.push_back({x - skips * MAX_SKIP, x, (c - x) / unit, cost_kind[c] == BY_RUN});
+      for (int32_t k = 0; k < skips; ++k) coder.packets.push_back({MAX_SKIP, 0, 0, false});
+      break;
+    }
     coder.packets.push_back({x - back, x, (c - x) / unit, cost_kind[c] == BY_RUN});
     c = back;
   }
