@@ -11,7 +11,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <map>
 #include <numeric>
 #include <string>
 #include <vector>
@@ -32,7 +31,7 @@ constexpr uint32_t MS_PER_S = 1000;
 constexpr uint32_t CS_MS = 10;
 // A GIF's delays are kept exactly while the records that show them are at most this
 // many times its frames (a frame shown twice as long is one record more, 16 bytes).
-constexpr uint32_t MOST_RECORDS_A_FRAME = 8;
+constexpr uint32_t MOST_RECORDS_A_FRAME = 2;
 // The low half of a speed that some readers take for a record type (0xF1FA).
 constexpr uint32_t SPEED_READ_AS_RECORD = 0xF1FA;
 
@@ -221,13 +220,11 @@ FlicTiming timing_from_delays(const std::vector<int>& delays_cs, bool fli) {
     timing.speed = common;
     for (uint32_t u : units) timing.records.push_back(u / common);
   } else {
-    // The delay most frames have is the speed; each frame is shown for the whole
-    // number of records nearest its delay.
-    std::map<uint32_t, size_t> tally;
-    for (uint32_t u : units) tally[u]++;
-    timing.speed = std::max_element(tally.begin(), tally.end(), [](const auto& a, const auto& b) {
-                     return a.second < b.second;
-                   })->first;
+    // The frames' mean delay is the speed, and each frame is shown for the whole
+    // number of records nearest its delay: the animation keeps its length.
+    uint64_t total = 0;
+    for (uint32_t u : units) total += u;
+    timing.speed = static_cast<uint32_t>(std::max<uint64_t>(1, (total + units.size() / 2) / units.size()));
     records = 0;
     for (uint32_t u : units) {
       timing.records.push_back(std::max<uint32_t>(1, (u + timing.speed / 2) / timing.speed));
@@ -293,9 +290,9 @@ int run_encode(const Options& options) {
   } else if (in.gif) {
     timing = timing_from_delays(delays, o.fli);
     if (timing.approximate)
-      report_message(label + ": its frames' delays are no multiples of one time; each is rounded to a " +
-                     "multiple of the commonest (" + std::to_string(timing.speed) +
-                     (o.fli ? "/70 s)" : " ms)"));
+      report_message(label + ": its frames' delays are no multiples of one time; the speed is their mean (" +
+                     std::to_string(timing.speed) + (o.fli ? "/70 s" : " ms") +
+                     "), each frame shown the whole number of times nearest its delay");
   } else {
     timing = timing_from_delays({}, o.fli);
   }
