@@ -73,6 +73,9 @@ bool expand_pattern(const std::string& text, std::vector<std::string>& files, st
   return true;
 }
 
+// "NAME: TEXT", the form of every message about a file.
+std::string about(const std::string& name, const std::string& text) { return name + ": " + text; }
+
 // The inputs, checked: the PNG files in order, or one GIF file.
 struct Inputs {
   std::vector<std::string> files;
@@ -88,7 +91,7 @@ int gather_inputs(const EncodeOptions& options, Inputs& in) {
     const size_t before = in.files.size();
     if (expand_pattern(name, in.files, tried)) {
       if (in.files.size() == before) {
-        report_error(name + ": no file matches (looked for " + tried + ")");
+        report_error(about(name, "no file matches (looked for " + tried.append(")")));
         return EXIT_BAD_INPUT;
       }
     } else {
@@ -109,11 +112,11 @@ int gather_inputs(const EncodeOptions& options, Inputs& in) {
         in.gif = true;
         break;
       case InputType::flic:
-        report_error(file + ": a FLIC file; export its frames first (moxflic-export --palette=file " + file +
-                     " frame%04d.png) and make the new file from them");
+        report_error(about(file, "a FLIC file; export its frames first (moxflic-export --palette=file " +
+                                     std::string(file).append(" frame%04d.png) and make the new file from them")));
         return EXIT_BAD_INPUT;
       case InputType::other:
-        report_error(file + ": " + reason);
+        report_error(about(file, reason));
         return EXIT_BAD_INPUT;
     }
   }
@@ -174,7 +177,7 @@ bool for_each_frame(const Inputs& in, const FrameVisitor& each, std::string& err
   for (const std::string& file : in.files) {
     PngFacts facts{};
     if (!png_read(file, facts, frame, error)) {
-      error = file + ": " + error;
+      error = about(file, error);
       return false;
     }
     if (frame.width != in.width || frame.height != in.height) {
@@ -182,7 +185,7 @@ bool for_each_frame(const Inputs& in, const FrameVisitor& each, std::string& err
       return false;
     }
     if (!each(frame, -1, error)) {
-      error = file + ": " + error;
+      error = about(file, error);
       return false;
     }
   }
