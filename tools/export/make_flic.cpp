@@ -112,8 +112,9 @@ int gather_inputs(const EncodeOptions& options, Inputs& in) {
         in.gif = true;
         break;
       case InputType::flic:
-        report_error(about(file, "a FLIC file; export its frames first (moxflic-export --palette=file " +
-                                     std::string(file).append(" frame%04d.png) and make the new file from them")));
+        report_error(
+            about(file, "a FLIC file; export its frames first (moxflic-export --palette=file " +
+                            std::string(file).append(" frame%04d.png) and make the new file from them")));
         return EXIT_BAD_INPUT;
       case InputType::other:
         report_error(about(file, reason));
