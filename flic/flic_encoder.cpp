@@ -97,6 +97,7 @@ struct Kind {
 constexpr int32_t SAMPLE_FROM_ROWS = 64;
 constexpr int32_t SAMPLE_EVERY = 8;
 constexpr int64_t NEAR_ESTIMATE = 50;
+constexpr int64_t CANNOT = INT64_MAX / 64;  // the estimate of a kind that cannot write a sampled row
 
 // Estimates the bytes of each kind from every SAMPLE_EVERY-th row and sorts the kinds
 // by them, smallest first (a kind that cannot write a sampled row last); false, with
@@ -114,7 +115,7 @@ bool estimate_kinds(RowCoder& coder, const uint8_t* prev, const uint8_t* next, i
                          : kind.type == FLIC_CHUNK_BYTE_DELTA ? RowKind::byte_delta
                                                               : RowKind::byte_run;
     int64_t bytes = 0;
-    for (int32_t y = 0; y < height && bytes < INT64_MAX / 2; y += SAMPLE_EVERY) {
+    for (int32_t y = 0; y < height && bytes < CANNOT; y += SAMPLE_EVERY) {
       const uint8_t* p = prev + static_cast<size_t>(y) * row;
       const uint8_t* n = next + static_cast<size_t>(y) * row;
       if (rows != RowKind::byte_run && std::equal(p, p + row, n)) {
@@ -122,13 +123,13 @@ bool estimate_kinds(RowCoder& coder, const uint8_t* prev, const uint8_t* next, i
         continue;
       }
       const int64_t cost = row_plan(coder, rows, rows == RowKind::byte_run ? nullptr : p, n, width);
-      bytes = cost < 0 ? INT64_MAX / 2 : bytes + cost + (rows == RowKind::word_delta ? 2 : 1);
+      bytes = cost < 0 ? CANNOT : bytes + cost + (rows == RowKind::word_delta ? 2 : 1);
     }
     kind.estimate = bytes;
   }
   std::stable_sort(kinds.begin(), kinds.end(),
                    [](const Kind& a, const Kind& b) { return a.estimate < b.estimate; });
-  for (Kind& kind : kinds) kind.estimate = std::min(kind.estimate, INT64_MAX / 4) * SAMPLE_EVERY;
+  for (Kind& kind : kinds) kind.estimate = std::min(kind.estimate, CANNOT) * SAMPLE_EVERY;
   return true;
 }
 
