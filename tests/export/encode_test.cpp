@@ -226,6 +226,46 @@ TEST(MakeFlic, AnimatedGifKeepsItsColours) {
   EXPECT_EQ(value_of(info.out, "speed"), std::to_string((10 * static_cast<size_t>(total_cs) + n / 2) / n));
 }
 
+// A GIF whose images are interlaced, cover part of the picture and are disposed of in
+// each of the three ways, drawn frame for frame as Pillow draws it. (One colour map:
+// Pillow restores a disposed image to the background entry of the image's own map,
+// where the background is an entry of the global one.)
+TEST(MakeFlic, GifImagesDrawnAsPillowDrawsThem) {
+  if (!have_oracles()) MOXFLIC_ORACLE_MISSING("ffmpeg or Pillow is not installed");
+  Scratch scratch;
+  ASSERT_EQ(
+      run_shell(
+          std::string(PILLOW) +
+          " -c 'import sys; from PIL import Image, ImageDraw\n"
+          "frames = []\n"
+          "palette = [20, 40, 60] + [c for k in range(5) for c in (200, 50 + k * 30, 10)] + [10, 200, 90]\n"
+          "for k in range(5):\n"
+          "    im = Image.new(\"P\", (61, 37), 0)\n"
+          "    im.putpalette(palette)\n"
+          "    d = ImageDraw.Draw(im)\n"
+          "    d.rectangle((k * 9, 5, k * 9 + 15, 25), fill=1 + k)\n"
+          "    d.ellipse((30, k * 5, 50, k * 5 + 12), fill=6)\n"
+          "    frames.append(im)\n"
+          "frames[0].save(sys.argv[1], save_all=True, append_images=frames[1:], duration=100,\n"
+          "               loop=0, disposal=[1, 2, 3, 2, 1], interlace=True, optimize=False)\n"
+          "im = Image.open(sys.argv[1])\n"
+          "for i in range(im.n_frames):\n"
+          "    im.seek(i); im.convert(\"RGB\").save(sys.argv[2] % (i + 1))' '" +
+          scratch.path("anim.gif") + "' '" + scratch.path("pil%04d.png") + "'"),
+      0);
+  ASSERT_EQ(run_export({scratch.path("anim.gif"), scratch.path("anim.flc")}, scratch).status, 0);
+  ASSERT_EQ(
+      run_export({"--palette=file", scratch.path("anim.flc"), scratch.path("back%04d.png")}, scratch).status,
+      0);
+  for (int n = 1; n <= 5; n++) {
+    SCOPED_TRACE("frame " + std::to_string(n));
+    PngImage back, pillow;
+    ASSERT_TRUE(read_png(scratch.path(numbered("back", n)), back));
+    ASSERT_TRUE(read_png(scratch.path(numbered("pil", n)), pillow));
+    EXPECT_TRUE(back.rgb == pillow.rgb);
+  }
+}
+
 // True-colour frames: at most 256 colours in all are kept exactly, more are reduced to
 // 256 shared by every frame, and ffmpeg reads the file either way.
 TEST(MakeFlic, TrueColourFramesShareOnePalette) {

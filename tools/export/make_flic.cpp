@@ -30,8 +30,9 @@ constexpr int GIF_SHORT_DELAY_PLAYED_CS = 10;
 constexpr uint32_t MS_PER_S = 1000;
 constexpr uint32_t CS_MS = 10;
 // A GIF's delays are kept exactly while the records that show them are at most this
-// many times its frames (a frame shown twice as long is one record more, 16 bytes).
-constexpr uint32_t MOST_RECORDS_A_FRAME = 2;
+// many times its frames (a frame shown twice as long is one record more, 16 bytes):
+// 1/10 s, 3/20 s and 1/4 s are kept, 7/100 s and 8/100 s in turn are not.
+constexpr uint32_t MOST_RECORDS_A_FRAME = 3;
 // The low half of a speed that some readers take for a record type (0xF1FA).
 constexpr uint32_t SPEED_READ_AS_RECORD = 0xF1FA;
 
