@@ -217,17 +217,47 @@ bool colour_plan_reduces(const ColourPlan& plan) { return plan.reduced; }
 
 namespace {
 
-// Dithered: libimagequant maps the whole frame, spreading each pixel's error.
+// Dithered: libimagequant maps the rectangle of pixels that changed since the frame
+// before (the whole first frame), spreading each pixel's error, and the pixels that did
+// not change keep their index, so that what stands still does not shimmer and costs
+// nothing in the file.
 bool map_dithered(ColourPlan& plan, const Picture& frame, std::vector<uint8_t>& indices) {
-  const size_t count = indices.size();
-  plan.rgba.resize(4 * count);
-  for (size_t i = 0; i < count; i++) {
-    std::memcpy(&plan.rgba[4 * i], &frame.pixels[3 * i], 3);
-    plan.rgba[4 * i + 3] = OPAQUE;
+  const size_t width = static_cast<size_t>(frame.width), height = static_cast<size_t>(frame.height);
+  const bool have_before = plan.before.size() == frame.pixels.size();
+  size_t left = 0, top = 0, right = width, bottom = height;
+  if (have_before) {
+    left = width;
+    top = height;
+    right = bottom = 0;
+    for (size_t y = 0; y < height; y++)
+      for (size_t x = 0; x < width; x++)
+        if (std::memcmp(&plan.before[3 * (y * width + x)], &frame.pixels[3 * (y * width + x)], 3) != 0) {
+          left = std::min(left, x);
+          right = std::max(right, x + 1);
+          top = std::min(top, y);
+          bottom = std::max(bottom, y + 1);
+        }
+    indices = plan.before_indices;
+    if (right == 0) return true;  // nothing changed
   }
-  liq_image* image = liq_image_create_rgba(plan.attr, plan.rgba.data(), frame.width, frame.height, 0);
-  const bool ok = image && liq_write_remapped_image(plan.result, image, indices.data(), count) == LIQ_OK;
+  const size_t columns = right - left, rows = bottom - top;
+  plan.rgba.resize(4 * columns * rows);
+  for (size_t y = 0; y < rows; y++)
+    for (size_t x = 0; x < columns; x++) {
+      std::memcpy(&plan.rgba[4 * (y * columns + x)], &frame.pixels[3 * ((top + y) * width + left + x)], 3);
+      plan.rgba[4 * (y * columns + x) + 3] = OPAQUE;
+    }
+  std::vector<uint8_t> part(columns * rows);
+  liq_image* image = liq_image_create_rgba(plan.attr, plan.rgba.data(), static_cast<int>(columns),
+                                           static_cast<int>(rows), 0);
+  const bool ok = image && liq_write_remapped_image(plan.result, image, part.data(), part.size()) == LIQ_OK;
   if (image) liq_image_destroy(image);
+  for (size_t y = 0; ok && y < rows; y++)
+    for (size_t x = 0; x < columns; x++) {
+      const size_t i = (top + y) * width + left + x;
+      if (!have_before || std::memcmp(&plan.before[3 * i], &frame.pixels[3 * i], 3) != 0)
+        indices[i] = part[y * columns + x];
+    }
   return ok;
 }
 
@@ -267,9 +297,9 @@ bool colour_plan_map(ColourPlan& plan, Picture& frame, std::string& error) {
       }
       indices[i] = static_cast<uint8_t>(last);
     }
-    plan.before = frame.pixels;
-    plan.before_indices = indices;
   }
+  plan.before = frame.pixels;
+  plan.before_indices = indices;
   frame.pixels.swap(indices);
   frame.channels = 1;
   std::memcpy(frame.palette, plan.palette, sizeof plan.palette);
