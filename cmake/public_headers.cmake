@@ -2,7 +2,7 @@
 # "platform/types.h"): copied into the build tree's include/moxflic, which the library's
 # targets offer their users while they are built, and installed to the same place.
 set(MOXFLIC_PUBLIC_HEADERS
-  gfx/gfx.h flic/flic.h pcx/pcx.h palette/palette.h
+  gfx/gfx.h flic/flic.h flic/flic_writer.h pcx/pcx.h palette/palette.h
   platform/types.h platform/display.h platform/gdi.h platform/input.h platform/system.h
   platform/window.h platform/backend.h
   platform/common/screen.h platform/common/probe.h

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/writers/flic_writer.h"
+#include "flic/flic_writer.h"
 
 namespace {
 

@@ -7,11 +7,11 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "flic/flic_writer.h"
 #include "gfx/gfx.h"
 #include "platform/headless/headless.h"
 #include "platform/headless/window_controls.h"
 #include "resources/commands.h"
-#include "tools/writers/flic_writer.h"
 #include "tools/writers/pcx_writer.h"
 
 namespace {

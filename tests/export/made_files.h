@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/writers/flic_writer.h"
+#include "flic/flic_writer.h"
 
 // Pixels of frame k (from 0) of the made animation: a pattern that moves each frame.
 std::vector<uint8_t> made_pixels(int width, int height, int k, int colours);

@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "flic/flic.h"
+#include "flic/flic_writer.h"
 #include "gfx/gfx.h"
 #include "palette/palette.h"
 #include "platform/headless/headless.h"
-#include "tools/writers/flic_writer.h"
 
 class Flic : public ::testing::Test {
  protected:

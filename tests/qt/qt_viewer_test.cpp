@@ -17,12 +17,12 @@
 #include <vector>
 
 #include "app/app.h"
+#include "flic/flic_writer.h"
 #include "gfx/gfx.h"
 #include "platform/common/probe.h"
 #include "platform/input.h"
 #include "platform/qt/qt_controls.h"
 #include "resources/commands.h"
-#include "tools/writers/flic_writer.h"
 #include "tools/writers/pcx_writer.h"
 
 namespace {

@@ -92,7 +92,8 @@ bool parse_output(const std::string& text, OutputName& name, std::string& error)
     return true;
   }
   if (ends_with_nocase(text, ".png")) return split_number(text, name, error);
-  error = "output name \"" + text + "\" must end in .png or .gif";
+  error =
+      "output name \"" + text + "\" must end in .png or .gif (or .flc or .fli, made from PNG or GIF files)";
   return false;
 }
 
@@ -160,6 +161,7 @@ const char* usage_text() {
          "       moxflic-export --check|--info [--jobs N] [--json] [--timeout S] PATH...\n"
          "       moxflic-export [--palette=...] [--size=N] [--jobs N] [--json] [--timeout S]\n"
          "                      INPUT... --output-dir DIR [--as EXT]\n"
+         "       moxflic-export [--speed MS] [--no-ring] [--dither] PICTURES... OUTPUT.flc|.fli\n"
          "       moxflic-export --help | --version\n"
          "\n"
          "INPUT is a FLI/FLC animation or a PCX picture, recognised by its contents.\n"
@@ -179,6 +181,12 @@ const char* usage_text() {
          "  --info            describe the file as key: value lines\n"
          "  --check           decode the whole file, report frames and decoding time;\n"
          "                    exit 1 when the file is damaged\n"
+         "Making a FLIC file (the output's .flc or .fli says which; FLI colours keep 6 bits):\n"
+         "  PICTURES        PNG files, a numbered sequence such as frame%04d.png (from 0\n"
+         "                  or 1), or one animated GIF\n"
+         "  --speed MS      the time of every frame (default: the GIF's delays, else 5/70 s)\n"
+         "  --no-ring       no ring frame (the record that turns the last frame into the first)\n"
+         "  --dither        dither when more than 256 colours are reduced to 256\n"
          "Many files at once (folders are walked; files are recognised by their contents):\n"
          "  --jobs N          worker processes (default: one per processor)\n"
          "  --json            one JSON object per file, and a summary object last\n"
@@ -200,7 +208,8 @@ bool parse_args(int argc, char** argv, Options& options, std::string& error) {
   int size = 0;
   bool info = false, check = false, help = false, version = false;
   bool options_end = false;
-  bool many = false;  // an option that only many-file runs take
+  bool many = false;      // an option that only many-file runs take
+  bool encoding = false;  // an option that only making a FLIC file takes
   for (int i = 1; i < argc; i++) {
     std::string arg = argv[i];
     std::string value;
@@ -209,6 +218,9 @@ bool parse_args(int argc, char** argv, Options& options, std::string& error) {
     } else if (batch_option(argc, argv, i, options, value, error)) {
       if (!error.empty()) return false;
       many = true;
+    } else if (encode_option(argc, argv, i, options.encode, error)) {
+      if (!error.empty()) return false;
+      encoding = true;
     } else if (arg == "--") {
       options_end = true;
     } else if (arg == "--palette=screen" || arg == "--palette=file") {
@@ -242,6 +254,27 @@ bool parse_args(int argc, char** argv, Options& options, std::string& error) {
   if (help || version) {
     options.command = help ? Command::help : Command::version;
     return true;
+  }
+  // Names of which the last is a .flc or .fli file make a FLIC file of the others.
+  if (!info && !check && options.output_dir.empty() && !names.empty() && is_flic_output(names.back()) &&
+      (names.size() > 1 || encoding)) {
+    options.command = Command::encode;
+    if (palette_given || size != 0 || many) {
+      error = std::string(palette_given ? "--palette"
+                          : size != 0   ? "--size"
+                                        : "--jobs, --json, --timeout and --as") +
+              " cannot be used in making a FLIC file";
+      return false;
+    }
+    if (names.size() < 2) error = "no input file given: PNG files, a frame number pattern or a GIF file";
+    options.encode.inputs.assign(names.begin(), names.end() - 1);
+    options.encode.output = names.back();
+    options.encode.fli = ends_with_nocase(names.back(), ".fli");
+    return error.empty();
+  }
+  if (encoding) {
+    error = "--speed, --ring, --no-ring and --dither apply to making a FLIC file (INPUT... OUTPUT.flc)";
+    return false;
   }
   if (info && check) {
     error = "--info and --check cannot be combined";

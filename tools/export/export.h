@@ -15,7 +15,7 @@ constexpr int EXIT_BAD_INPUT = 1;  // unreadable, not a FLIC or PCX, damaged, or
 constexpr int EXIT_USAGE = 2;
 
 // --- Command line (args.cpp) -----------------------------------------------------------
-enum class Command { export_file, info, check, help, version };
+enum class Command { export_file, info, check, help, version, encode };
 // unset: no --palette given, which means file for a PCX picture and screen for a FLIC.
 enum class PaletteMode { screen, file, unset };
 enum class OutputKind { png_single, png_sequence, gif };
@@ -28,6 +28,16 @@ struct OutputName {
   int number_width;    // minimum digits (0: as many as needed)
   bool zero_pad;
   int max_side;  // --size: pictures scaled down to fit this many pixels (0: as decoded)
+};
+
+// Making a FLIC file (encode_args.cpp, make_flic.cpp): INPUT... OUTPUT.flc or .fli.
+struct EncodeOptions {
+  std::vector<std::string> inputs;  // PNG files, frame number patterns or one GIF file
+  std::string output;
+  bool fli = false;     // the output's extension is .fli
+  int speed_ms = 0;     // --speed (0: the GIF's delays, or 5/70 s)
+  bool ring = true;     // --no-ring leaves the ring frame out
+  bool dither = false;  // --dither when colours are reduced
 };
 
 struct Options {
@@ -44,8 +54,14 @@ struct Options {
   std::string output_dir;
   std::string output_pattern = ".png";  // .png, .gif or a frame number pattern such as %04d.png
   int timeout_s = 300;                  // a worker stopped after this long (0: never)
+  EncodeOptions encode;
 };
 
+// An option of making FLIC files (--speed, --ring, --no-ring, --dither): true when
+// argv[i] is one (i then past its value), with error set when its value is wrong.
+bool encode_option(int argc, char** argv, int& i, EncodeOptions& options, std::string& error);
+// Whether a name is that of a FLIC file to make (ends in .flc or .fli).
+bool is_flic_output(const std::string& name);
 // Parses argv into options; on a usage error returns false with a message in error.
 bool parse_args(int argc, char** argv, Options& options, std::string& error);
 // Parses an output name (.png, numbered .png or .gif); false with a message in error.
@@ -246,6 +262,8 @@ int run_info(const Options& options, InputKind kind);
 int run_check(const Options& options, InputKind kind);
 // --check, --info or export of many files and folders (batch.cpp).
 int run_batch(const Options& options);
+// Makes a FLIC file from PNG frames or an animated GIF (make_flic.cpp).
+int run_encode(const Options& options);
 
 // --- Messages, the verdict and progress (report.cpp) ------------------------------------
 // What a command decided about its input. The one-file commands fill it as they print,

@@ -38,6 +38,7 @@ int main(int argc, char** argv) {
     std::printf("moxflic-export %s\nvector code: %s\n", MOXFLIC_VERSION, gfx_vector_code());
     return EXIT_OK;
   }
+  if (options.command == Command::encode) return run_encode(options);
   if (options.batch) return run_batch(options);
   InputKind kind;
   std::string reason;

@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "tools/writers/flic_writer.h"
+#include "flic/flic_writer.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-// A small FLIC writer for tests, benchmarks and the shipped data files.
+// The FLIC writer.
 //
 // A file is built in memory, record by record:
 //
@@ -13,8 +13,13 @@
 //   fw_save(w, "out.flc");
 //
 // Pixel arrays are width * height bytes, rows top first. Encoded chunks are padded to
-// an even size (the pad byte is counted in the chunk's size). Every chunk must lie
-// inside an open record.
+// an even size (the pad byte is counted in the chunk's size). A chunk written while no
+// record is open opens a frame record.
+//
+// The encoders write the fewest bytes their chunk kind allows for each row (see
+// flic/encode_rows.h). FlicEncoder, below, makes whole animations of them: it turns
+// frames of pixels and colours into frame records, each with the chunk kind that takes
+// the fewest bytes.
 #pragma once
 
 #include <cstdint>
@@ -70,10 +75,15 @@ void fw_black(FlicWriter& w);
 void fw_uncompressed(FlicWriter& w, const uint8_t* pixels);
 // Byte run-length frame (type 15), encoded from the pixels.
 void fw_byte_run(FlicWriter& w, const uint8_t* pixels);
-// Byte-oriented line delta (type 12) turning prev into next.
-void fw_byte_delta(FlicWriter& w, const uint8_t* prev, const uint8_t* next);
-// Word-oriented line delta (type 7) turning prev into next.
-void fw_word_delta(FlicWriter& w, const uint8_t* prev, const uint8_t* next);
+// Byte-oriented line delta (type 12) turning prev into next; false, with nothing
+// written, when a row needs more than the 255 packets a row holds (only in frames
+// wider than 765 pixels whose rows change in hundreds of places).
+bool fw_byte_delta(FlicWriter& w, const uint8_t* prev, const uint8_t* next);
+// Word-oriented line delta (type 7) turning prev into next; false, with nothing
+// written, when a row cannot be written with word packets: a frame 1 pixel wide, a
+// row of odd width all of whose pixels change (its last column is reached only by
+// a word that starts after an odd skip), a row of more than 16,383 packets.
+bool fw_word_delta(FlicWriter& w, const uint8_t* prev, const uint8_t* next);
 // A chunk of any type with the given data (padded to an even size).
 void fw_chunk(FlicWriter& w, uint16_t type, const std::vector<uint8_t>& data);
 // A chunk whose size field is given outright (no padding): for damaged files.
@@ -87,6 +97,61 @@ void fw_put16(std::vector<uint8_t>& out, uint32_t value);
 void fw_put32(std::vector<uint8_t>& out, uint32_t value);
 
 // --- Encoders on their own (chunk data without the chunk header) ------------------
+// Empty when the frames cannot be written in that kind (see fw_byte_delta and
+// fw_word_delta).
 std::vector<uint8_t> fw_encode_byte_run(const uint8_t* pixels, int width, int height);
 std::vector<uint8_t> fw_encode_byte_delta(const uint8_t* prev, const uint8_t* next, int width, int height);
 std::vector<uint8_t> fw_encode_word_delta(const uint8_t* prev, const uint8_t* next, int width, int height);
+
+// --- The encoder: frames in, frame records of the fewest bytes out ---------------------
+//
+//   FlicEncoder e;
+//   fe_begin(e, FLIC_MAGIC_FLC, width, height);
+//   fe_frame(e, pixels, rgb, record);   // for every frame: write record after the header
+//   fe_ring(e, record);                 // the ring frame, when wanted
+//   fe_header(e, speed, file_size, header);   // the 128 bytes that start the file
+//
+// Each record holds a colour chunk of the entries that changed (every entry in the
+// first frame), then the pixel chunk of fewest bytes: a byte run in the first frame;
+// after it a word delta (FLC), a byte delta or a byte run, whichever is smallest, and
+// no pixel chunk at all when no pixel changed.
+
+// The chunk kinds the encoder chose.
+struct FlicEncodeTally {
+  uint32_t colour;    // colour chunks
+  uint32_t byte_run;  // pixel chunks of each kind
+  uint32_t byte_delta;
+  uint32_t word_delta;
+  uint32_t unchanged;  // records without a pixel chunk
+};
+
+struct FlicEncoder {
+  uint16_t magic = FLIC_MAGIC_FLC;
+  uint16_t width = 0;
+  uint16_t height = 0;
+  uint32_t frames = 0;               // frame records made, the ring frame not counted
+  uint32_t first_record_size = 0;    // bytes of the first frame's record
+  std::vector<uint8_t> first, last;  // the first and the last frame's pixels
+  uint8_t first_colours[768] = {};   // their colours as stored: 0-63 in an FLI file
+  uint8_t last_colours[768] = {};
+  FlicEncodeTally tally{};
+};
+
+// The largest frame the encoder takes, in pixels: the most a buffer of the library holds.
+constexpr int64_t FLIC_ENCODE_MAX_PIXELS = 64ll * 1024 * 1024;
+
+// Starts an animation (of at most 65,535 frames, the count a header holds) of frames
+// of width x height pixels, FLIC_MAGIC_FLI (64-level
+// colours, no word delta) or FLIC_MAGIC_FLC; false for a size of 0 or larger than
+// FLIC_ENCODE_MAX_PIXELS.
+bool fe_begin(FlicEncoder& e, uint16_t magic, uint16_t width, uint16_t height);
+// The record of the next frame into record (replacing what it held): width * height
+// pixels and 256 colours of 8-bit red, green and blue (an FLI file keeps their top 6
+// bits).
+void fe_frame(FlicEncoder& e, const uint8_t* pixels, const uint8_t* rgb, std::vector<uint8_t>& record);
+// The ring frame into record: it turns the last frame back into the first (after at
+// least one frame).
+void fe_ring(FlicEncoder& e, std::vector<uint8_t>& record);
+// The file header for the frames made so far: speed in 1/70 s (FLI) or ms (FLC), the
+// whole file's size; an FLC header also gives the offsets of frames 1 and 2.
+void fe_header(const FlicEncoder& e, uint32_t speed, uint32_t file_size, uint8_t header[FLIC_HEADER_SIZE]);
