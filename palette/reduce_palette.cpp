@@ -3,6 +3,7 @@
 // in reduction.h; this file holds their portable form and the merging around them.
 #include <algorithm>
 #include <cstring>
+#include <new>
 #include <utility>
 
 #include "gfx/gfx.h"
@@ -167,8 +168,26 @@ struct Kept {
 constexpr int SETS = 64;
 constexpr int WAYS = 2;  // the set's most recently used reduction first
 
+}  // namespace
+}  // namespace reduction
+
 // Memory that only speeds up the reduction: what it holds never changes a result.
-Kept kept[SETS][WAYS];
+// Each context has its own, made by its first reduction.
+struct PalReductionCache {
+  reduction::Kept ways[reduction::SETS][reduction::WAYS];
+};
+
+void pal_free_reduction_cache(PalReductionCache* cache) { delete cache; }
+
+namespace reduction {
+namespace {
+
+// The current context's kept reductions; null when there is no memory for them.
+PalReductionCache* kept_reductions() {
+  GfxContext& c = gfx_context();
+  if (c.reductions == nullptr) c.reductions = new (std::nothrow) PalReductionCache{};
+  return c.reductions;
+}
 
 int set_of(const uint8_t* palette) {
   // Four independent multiply-xor chains over the palette's 96 eight-byte words.
@@ -187,7 +206,9 @@ int set_of(const uint8_t* palette) {
 
 // Puts a kept reduction of the file palette back into the state; false if none.
 bool reuse(GfxState& g, const Kernels* kernels, int set) {
-  Kept* ways = kept[set];
+  PalReductionCache* cache = kept_reductions();
+  if (cache == nullptr) return false;
+  Kept* ways = cache->ways[set];
   for (int w = 0; w < WAYS; ++w) {
     Kept& k = ways[w];
     if (k.kernels != kernels || std::memcmp(k.file, g.flic_file_palette, sizeof k.file) != 0) continue;
@@ -201,7 +222,9 @@ bool reuse(GfxState& g, const Kernels* kernels, int set) {
 }
 
 void keep(const GfxState& g, const Kernels* kernels, int set) {
-  Kept* ways = kept[set];
+  PalReductionCache* cache = kept_reductions();
+  if (cache == nullptr) return;
+  Kept* ways = cache->ways[set];
   for (int w = WAYS - 1; w > 0; --w) ways[w] = ways[w - 1];
   Kept& k = ways[0];
   k.kernels = kernels;
@@ -216,7 +239,7 @@ void keep(const GfxState& g, const Kernels* kernels, int set) {
 
 const uint8_t* gfx_reduce_palette(uint32_t flags) {
   using namespace reduction;
-  GfxState& g = gfx_state;
+  GfxState& g = gfx_state();
   uint8_t* map = g.flic_colour_map;
   std::memcpy(g.work_palette, g.flic_file_palette, sizeof g.work_palette);
   std::memset(g.live_flags, 1, sizeof g.live_flags);

@@ -103,7 +103,7 @@ void reduce(benchmark::State& state) {
   for (auto _ : state) {
     state.PauseTiming();
     vb_lock();
-    std::memcpy(gfx_state.pixel_address, pixels.data(), pixels.size());
+    std::memcpy(gfx_state().pixel_address, pixels.data(), pixels.size());
     vb_unlock();
     std::memcpy(palette, file_colours.data(), sizeof palette);
     state.ResumeTiming();
