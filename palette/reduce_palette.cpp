@@ -2,8 +2,8 @@
 // to the 236 entries 10 to 245, and the FLIC colour map is rebuilt. The searches are
 // in reduction.h; this file holds their portable form and the merging around them.
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
-#include <new>
 #include <utility>
 
 #include "gfx/gfx.h"
@@ -177,7 +177,8 @@ struct PalReductionCache {
   reduction::Kept ways[reduction::SETS][reduction::WAYS];
 };
 
-void pal_free_reduction_cache(PalReductionCache* cache) { delete cache; }
+// Made zero by calloc, so that pages never touched cost no memory nor time.
+void pal_free_reduction_cache(PalReductionCache* cache) { std::free(cache); }
 
 namespace reduction {
 namespace {
@@ -185,7 +186,8 @@ namespace {
 // The current context's kept reductions; null when there is no memory for them.
 PalReductionCache* kept_reductions() {
   GfxContext& c = gfx_context();
-  if (c.reductions == nullptr) c.reductions = new (std::nothrow) PalReductionCache{};
+  if (c.reductions == nullptr)
+    c.reductions = static_cast<PalReductionCache*>(std::calloc(1, sizeof(PalReductionCache)));
   return c.reductions;
 }
 
