@@ -73,6 +73,7 @@ int32_t plat_get_device_caps(plat_dc dc, int32_t index) {
 
 uint32_t plat_get_system_palette_entries(plat_dc dc, uint32_t start, uint32_t count,
                                          plat_palette_entry* out) {
+  const ScreenLock lock;
   screen_count_call();
   if (!screen_alive(screen_state().dcs, dc) || out == nullptr || start >= 256) return 0;
   const uint32_t n = std::min(count, 256 - start);
@@ -113,6 +114,7 @@ uint32_t plat_realize_palette(plat_dc dc) {
 
 int32_t plat_animate_palette(plat_palette palette, uint32_t start, uint32_t count,
                              const plat_palette_entry* entries) {
+  const ScreenLock lock;
   screen_count_call();
   ScreenState& s = screen_state();
   if (!screen_alive(s.palettes, palette) || entries == nullptr || start >= 256) return 0;

@@ -239,6 +239,7 @@ int32_t plat_surface_unlock(plat_surface surface) {
 
 int32_t plat_surface_blt(plat_surface dest, const plat_rect* dest_rect, plat_surface src,
                          const plat_rect* src_rect, uint32_t flags, plat_blt_fx* fx) {
+  const ScreenLock lock;
   screen_count_call();
   ScreenState& s = screen_state();
   if (flags & PLAT_BLT_COLOURFILL) {
