@@ -278,7 +278,8 @@ TEST_F(Fitting, SameResultAsThePlainVersion) {
     EXPECT_EQ(fast_pixels, pixels());
     EXPECT_EQ(fast_palette, plain_palette);
     EXPECT_EQ(fast_usage, std::vector<uint16_t>(gfx_state().colour_usage, gfx_state().colour_usage + 256));
-    EXPECT_EQ(fast_map, std::vector<uint8_t>(gfx_state().image_colour_map, gfx_state().image_colour_map + 256));
+    EXPECT_EQ(fast_map,
+              std::vector<uint8_t>(gfx_state().image_colour_map, gfx_state().image_colour_map + 256));
   }
 }
 
