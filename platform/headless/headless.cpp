@@ -1,10 +1,9 @@
 // The headless backend: one in-memory window, a settable keyboard and a clock that
 // moves only when a test sets it or something waits on it.
-#include "platform/headless/headless.h"
-
 #include "platform/common/probe.h"
 #include "platform/common/screen.h"
 #include "platform/common/screen_state.h"
+#include "platform/headless/controls.h"
 #include "platform/headless/probe_internal.h"
 #include "platform/headless/window_internal.h"
 #include "platform/input.h"

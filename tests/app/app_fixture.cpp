@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "gfx/gfx.h"
-#include "platform/headless/headless.h"
+#include "platform/headless/controls.h"
 #include "platform/headless/window_controls.h"
 #include "resources/commands.h"
 #include "tools/writers/flic_writer.h"

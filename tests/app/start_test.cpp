@@ -3,7 +3,7 @@
 #include <string>
 
 #include "gfx/gfx.h"
-#include "platform/headless/headless.h"
+#include "platform/headless/controls.h"
 #include "platform/headless/window_controls.h"
 #include "resources/commands.h"
 #include "tests/app/app_fixture.h"

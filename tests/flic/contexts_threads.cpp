@@ -12,7 +12,7 @@
 #include "palette/palette.h"
 #include "pcx/pcx.h"
 #include "platform/gdi.h"
-#include "platform/headless/headless.h"
+#include "platform/headless/controls.h"
 #include "tests/flic/flic_fixture.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include "flic/flic.h"
 #include "gfx/gfx.h"
 #include "palette/palette.h"
-#include "platform/headless/headless.h"
+#include "platform/headless/controls.h"
 #include "tools/writers/flic_writer.h"
 
 class Flic : public ::testing::Test {
