@@ -1,4 +1,5 @@
 // Contexts: the state block and the memory made for it, one current context a thread.
+#include <atomic>
 #include <memory>
 #include <new>
 
@@ -13,15 +14,21 @@ GfxContext::~GfxContext() {
 
 namespace {
 
-// A thread's own context, freed when the thread ends.
+// The first thread's own context lives as long as the process, as the one state block
+// did before there were contexts: what it holds at exit stays reachable, and code that
+// runs after the thread's end (static destructors) still finds it.
+std::atomic<GfxContext*> first_context{nullptr};
+
+// A thread's own context, freed when the thread ends (but for the first).
 struct ThreadContext {
   GfxContext* context = nullptr;
   ThreadContext() = default;
   ThreadContext(const ThreadContext&) = delete;
   ThreadContext& operator=(const ThreadContext&) = delete;
   ~ThreadContext() {
+    if (context == nullptr || context == first_context.load()) return;
     if (gfx_current_context == context) gfx_current_context = nullptr;
-    delete context;
+    gfx_context_destroy(context);
   }
 };
 
@@ -29,7 +36,11 @@ struct ThreadContext {
 
 GfxContext& gfx_thread_context() {
   thread_local ThreadContext own;
-  if (own.context == nullptr) own.context = new GfxContext;
+  if (own.context == nullptr) {
+    own.context = new GfxContext;
+    GfxContext* none = nullptr;
+    first_context.compare_exchange_strong(none, own.context);
+  }
   gfx_current_context = own.context;
   // The analyzer runs the thread's end (own's destructor) at this return.
   return *own.context;  // NOLINT(clang-analyzer-cplusplus.NewDelete)
