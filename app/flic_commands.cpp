@@ -126,7 +126,7 @@ void load() {
   app_state.has_ring = survey.report.records > app_state.frame_count;
   flic_keyframes_reset(
       &app_state.keyframes,
-      flic_keyframe_interval(app_state.frame_count, gfx_state.buffer_size, APP_KEYFRAME_BUDGET));
+      flic_keyframe_interval(app_state.frame_count, gfx_state().buffer_size, APP_KEYFRAME_BUDGET));
   flic_keyframes_note(&app_state.keyframes, &app_state.context);
   std::memcpy(app_state.loaded_name, app_state.file_name, sizeof app_state.loaded_name);
   std::memcpy(app_state.shown_title, title, sizeof app_state.shown_title);

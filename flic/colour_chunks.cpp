@@ -24,7 +24,7 @@ uint8_t component(uint32_t value, bool six_bit) {
 void flic_colour_chunk(FlicDecoder& d, bool six_bit) {
   FlicStream& s = d.s;
   uint8_t surveyed[3 * 256];
-  uint8_t* palette = d.survey ? surveyed : gfx_state.flic_file_palette;
+  uint8_t* palette = d.survey ? surveyed : gfx_state().flic_file_palette;
   const uint32_t packets = fs_word(s);
   uint8_t index = 0;
   for (uint32_t p = 0; p < packets && !fs_stopped(s); ++p) {

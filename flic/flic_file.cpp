@@ -26,7 +26,7 @@ bool is_flic(const uint8_t* header) {
 
 int32_t open_file(const char* file_name) {
   const int32_t fd = gfx_open_file(file_name);
-  gfx_state.io_handle = fd;
+  gfx_state().io_handle = fd;
   return fd;
 }
 
@@ -84,13 +84,13 @@ int32_t flic_open(const char* file_name, FlicContext* context) {
   context->lost = 0;
   context->report = FlicReport{};
   context->chunk_tally = nullptr;
-  gfx_state.frame_due_valid = 0;  // a new file's frames are timed afresh
+  gfx_state().frame_due_valid = 0;  // a new file's frames are timed afresh
   return 0;
 }
 
 // The handle is cleared so that a second close cannot reach a file opened since.
 int32_t flic_close(FlicContext* context) {
-  gfx_state.io_handle = context->handle;
+  gfx_state().io_handle = context->handle;
   if (context->handle >= 0) close(context->handle);
   context->handle = -1;
   return 0;

@@ -35,7 +35,7 @@ inline uint32_t byte_run_packet(In in, const FlicLine& line, int64_t& x, int64_t
 // are not visited.
 void flic_black_chunk(FlicDecoder& d) {
   const int64_t first = std::max<int64_t>(0, -d.origin_y);
-  const int64_t end = std::min<int64_t>(d.height, gfx_state.active_height - d.origin_y);
+  const int64_t end = std::min<int64_t>(d.height, gfx_state().active_height - d.origin_y);
   for (int64_t y = first; y < end; ++y) {
     fdec_set_row(d, d.origin_y + y);
     fdec_fill(d.line, d.origin_x, 0, d.width);

@@ -210,7 +210,7 @@ void pause_after_frame(const FlicContext* context, uint32_t flags) {
 // and the result is the number of frames finished before it, as at the end of the
 // file. A chunk overrun gives one less, but not below 0.
 int32_t decode_frames(FlicContext* context, int32_t count, uint32_t flags) {
-  GfxState& g = gfx_state;
+  GfxState& g = gfx_state();
   const bool memory = (flags & GFX_FLAG_MEMORY) != 0;
   if (count == 0 || (context->lost != 0 && !memory)) return 0;
   context->resident = 0;
@@ -272,7 +272,7 @@ int32_t decode_frames(FlicContext* context, int32_t count, uint32_t flags) {
 // A frame is due one frame time after the previous frame's due time, or one frame time
 // from now when playback has fallen behind by more than a frame (or has just started).
 int64_t flic_next_due(const FlicContext* context) {
-  GfxState& g = gfx_state;
+  GfxState& g = gfx_state();
   const int64_t now = plat_clock_us();
   const int64_t frame_us = context->frame_us;
   int64_t due = now + frame_us;
@@ -282,7 +282,7 @@ int64_t flic_next_due(const FlicContext* context) {
   return due;
 }
 
-void flic_restart_clock() { gfx_state.frame_due_valid = 0; }
+void flic_restart_clock() { gfx_state().frame_due_valid = 0; }
 
 int32_t flic_frames_decoded(const FlicContext* context) {
   return static_cast<int32_t>(std::min<uint32_t>(context->report.records, context->frame_count));

@@ -23,7 +23,7 @@ uint32_t read_record_size(int32_t fd, bool& ok) {
 // A record whose size is below its own size field cannot be passed over: the skip
 // stops in front of it and returns the records passed so far.
 int32_t flic_skip(FlicContext* context, int32_t n) {
-  gfx_state.io_handle = context->handle;
+  gfx_state().io_handle = context->handle;
   if (n < 0) {
     context->next_offset = FLIC_FIRST_FRAME_OFFSET;
     context->report = FlicReport{};
@@ -71,8 +71,8 @@ int32_t flic_show(const char* file_name, int32_t loops, uint32_t flags) {
   int64_t right = context.width;
   int64_t bottom = context.height;
   if (flags & GFX_FLAG_AT_POSITION) {
-    right += gfx_state.draw_x;
-    bottom += gfx_state.draw_y;
+    right += gfx_state().draw_x;
+    bottom += gfx_state().draw_y;
   }
   const auto max_x = static_cast<int32_t>(std::min<int64_t>(gfx_max_x(), right - 1));
   const auto max_y = static_cast<int32_t>(std::min<int64_t>(gfx_max_y(), bottom - 1));

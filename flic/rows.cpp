@@ -29,7 +29,7 @@ bool visible(const FlicLine& line, int64_t x, int64_t n, int64_t& first, int64_t
 }  // namespace
 
 void fdec_set_row(FlicDecoder& d, int64_t row) {
-  const GfxState& g = gfx_state;
+  const GfxState& g = gfx_state();
   d.row = row;
   d.line.width = g.active_width;
   d.line.map = g.flic_colour_map;
@@ -80,7 +80,7 @@ uint32_t fdec_put_from_stream(FlicDecoder& d, int64_t x, uint32_t n, int64_t mos
 bool fdec_put_frame_directly(FlicDecoder& d) {
   constexpr int PIECES = 512;
   FlicStream& s = d.s;
-  const GfxState& g = gfx_state;
+  const GfxState& g = gfx_state();
   const int64_t width = d.width, height = d.height;
   if (d.survey || s.memory || fs_stopped(s) || width <= 0 || height <= 0) return false;
   const uint64_t total = static_cast<uint64_t>(width) * static_cast<uint64_t>(height);

@@ -15,7 +15,7 @@ constexpr uint32_t MIN_INTERVAL = 8;
 
 void copy_screen_colours(uint8_t* out) {
   for (int e = 0; e < PLAT_PALETTE_ENTRIES; ++e) {
-    const plat_palette_entry& entry = gfx_state.logical_palette.entries[e];
+    const plat_palette_entry& entry = gfx_state().logical_palette.entries[e];
     out[3 * e] = entry.red;
     out[3 * e + 1] = entry.green;
     out[3 * e + 2] = entry.blue;
@@ -34,7 +34,7 @@ const FlicKeyframe* copy_before(const FlicKeyframes& keys, uint32_t record) {
 
 // Puts a copy back: buffer, colours (on screen only when they differ) and file position.
 bool restore(FlicContext* context, const FlicKeyframe& k) {
-  GfxState& g = gfx_state;
+  GfxState& g = gfx_state();
   if (lseek(context->handle, static_cast<off_t>(k.offset), SEEK_SET) < 0) return false;
   bool drawn = false;
   if (vb_lock() && k.pixels.size() == g.buffer_size) {
@@ -57,7 +57,7 @@ bool restore(FlicContext* context, const FlicKeyframe& k) {
   context->next_offset = FLIC_FIRST_FRAME_OFFSET;
   context->resident = 0;
   context->lost = 0;
-  gfx_state.io_handle = context->handle;
+  gfx_state().io_handle = context->handle;
   return true;
 }
 
@@ -83,7 +83,7 @@ void flic_keyframes_note(FlicKeyframes* keys, const FlicContext* context) {
   if (at != keys->frames.end() && at->record == record) return;
   const off_t offset = lseek(context->handle, 0, SEEK_CUR);
   if (offset < 0) return;
-  GfxState& g = gfx_state;
+  GfxState& g = gfx_state();
   FlicKeyframe k{};
   if (vb_lock()) k.pixels.assign(g.pixel_address, g.pixel_address + g.buffer_size);
   vb_unlock();

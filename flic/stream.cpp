@@ -18,7 +18,7 @@ namespace {
 uint8_t* refill_place(FlicStream& s, uint32_t& size) {
   size = GFX_STREAM_BUFFER_SIZE;
   if (s.bulk == nullptr || s.limit == FLIC_NO_LIMIT || s.limit <= GFX_STREAM_BUFFER_SIZE)
-    return gfx_state.stream_buffer;
+    return gfx_state().stream_buffer;
   FlicBulk& bulk = *s.bulk;
   const uint32_t want = static_cast<uint32_t>(std::min<uint64_t>(s.limit, FS_BULK_MOST));
   if (bulk.size < want) {
@@ -27,7 +27,7 @@ uint8_t* refill_place(FlicStream& s, uint32_t& size) {
     delete[] bulk.bytes;
     bulk.bytes = new (std::nothrow) uint8_t[want];
     bulk.size = bulk.bytes != nullptr ? want : 0;
-    if (bulk.bytes == nullptr) return gfx_state.stream_buffer;
+    if (bulk.bytes == nullptr) return gfx_state().stream_buffer;
   }
   size = want;
   return bulk.bytes;
@@ -43,7 +43,7 @@ bool refill(FlicStream& s) {
   do {
     got = read(s.fd, place, size);
   } while (got < 0 && errno == EINTR);
-  gfx_state.bytes_read = got > 0 ? static_cast<uint32_t>(got) : 0;
+  gfx_state().bytes_read = got > 0 ? static_cast<uint32_t>(got) : 0;
   if (got <= 0) return false;
   s.pos = place;
   s.left = static_cast<uint32_t>(got);
@@ -70,7 +70,7 @@ bool fs_ensure(FlicStream& s) {
 
 void fs_start_file(FlicStream& s, int32_t fd, FlicBulk* bulk) {
   s = FlicStream{};
-  s.pos = gfx_state.stream_buffer;
+  s.pos = gfx_state().stream_buffer;
   s.limit = FLIC_NO_LIMIT;
   s.fd = fd;
   s.bulk = bulk;
@@ -78,7 +78,7 @@ void fs_start_file(FlicStream& s, int32_t fd, FlicBulk* bulk) {
 
 void fs_start_memory(FlicStream& s, uint32_t offset, uint32_t size) {
   s = FlicStream{};
-  s.pos = gfx_state.stream_buffer + offset;
+  s.pos = gfx_state().stream_buffer + offset;
   s.left = size - offset;
   s.limit = FLIC_NO_LIMIT;
   s.fd = -1;
@@ -114,7 +114,7 @@ void fs_restore(FlicStream& s, const FlicMark& mark) {
   const bool moved = lseek(s.fd, delta, SEEK_CUR) >= 0;
   const uint64_t refills = s.refills + 1;
   s = mark.at;
-  s.pos = gfx_state.stream_buffer;
+  s.pos = gfx_state().stream_buffer;
   s.left = 0;
   s.fetched = consumed_then;
   s.refills = refills;
@@ -126,7 +126,7 @@ uint64_t fs_read_pieces(FlicStream& s, iovec* pieces, int count) {
   while (count > 0) {
     const ssize_t got = readv(s.fd, pieces, count);
     if (got < 0 && errno == EINTR) continue;
-    gfx_state.bytes_read = got > 0 ? static_cast<uint32_t>(got) : 0;
+    gfx_state().bytes_read = got > 0 ? static_cast<uint32_t>(got) : 0;
     if (got <= 0) {
       s.end_of_data = true;
       break;

@@ -11,7 +11,7 @@
 #include "gfx/gfx.h"
 #include "palette/palette.h"
 #include "platform/gdi.h"
-#include "platform/headless/headless.h"
+#include "platform/headless/controls.h"
 
 constexpr int FUZZ_BUFFER_KINDS = 3;
 inline constexpr int32_t fuzz_buffer_size[FUZZ_BUFFER_KINDS][2] = {{4, 4}, {37, 23}, {320, 200}};

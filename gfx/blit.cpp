@@ -15,7 +15,7 @@ int32_t clamp32(int64_t v) {
 
 int32_t vb_blit_scaled(int32_t sx1, int32_t sx2, int32_t sy1, int32_t sy2, int32_t dx1, int32_t dx2,
                        int32_t dy1, int32_t dy2) {
-  GfxState& g = gfx_state;
+  GfxState& g = gfx_state();
   if (g.active_slot < 0 || g.primary_surface == nullptr) return 0;
   g.blit_fx.rop = PLAT_ROP_SRCCOPY;
   plat_point origin{0, 0};
@@ -34,7 +34,7 @@ int32_t vb_blit_scaled(int32_t sx1, int32_t sx2, int32_t sy1, int32_t sy2, int32
 }
 
 int32_t vb_fill_window(int32_t dx1, int32_t dx2, int32_t dy1, int32_t dy2, uint8_t colour) {
-  GfxState& g = gfx_state;
+  GfxState& g = gfx_state();
   if (g.primary_surface == nullptr || dx2 < dx1 || dy2 < dy1) return 0;
   plat_point origin{0, 0};
   plat_client_to_screen(g.display_window, &origin);
@@ -47,7 +47,7 @@ int32_t vb_fill_window(int32_t dx1, int32_t dx2, int32_t dy1, int32_t dy2, uint8
 }
 
 int32_t vb_read_rgb(int32_t width, int32_t height, uint8_t* rgb) {
-  GfxState& g = gfx_state;
+  GfxState& g = gfx_state();
   if (width <= 0 || height <= 0 || width > g.active_width || height > g.active_height || rgb == nullptr)
     return 0;
   int32_t done = 0;
@@ -69,7 +69,7 @@ int32_t vb_read_rgb(int32_t width, int32_t height, uint8_t* rgb) {
 }
 
 int32_t gfx_erase() {
-  if (vb_lock()) std::memset(gfx_state.pixel_address, gfx_state.drawn_value, gfx_state.buffer_size);
+  if (vb_lock()) std::memset(gfx_state().pixel_address, gfx_state().drawn_value, gfx_state().buffer_size);
   vb_unlock();
   return 0;
 }

@@ -9,7 +9,7 @@ namespace {
 
 // Runs the display steps of gfx_init in order; the first failure ends them.
 void create_display_objects() {
-  GfxState& g = gfx_state;
+  GfxState& g = gfx_state();
   g.last_display_result = plat_display_create(&g.display_object);
   if (g.last_display_result != PLAT_OK) {
     g.display_object = nullptr;
@@ -43,13 +43,13 @@ void create_display_objects() {
 }  // namespace
 
 int32_t gfx_set_dc(plat_dc dc) {
-  gfx_state.palette_dc = dc;
-  gfx_state.text_dc = dc;
+  gfx_state().palette_dc = dc;
+  gfx_state().text_dc = dc;
   return 0;
 }
 
 int32_t gfx_init() {
-  GfxState& g = gfx_state;
+  GfxState& g = gfx_state();
   g.stream_address = g.stream_buffer;
   g.stream_size = GFX_STREAM_BUFFER_SIZE;
   gfx_select_font(PLAT_OEM_FIXED_FONT);
@@ -71,7 +71,7 @@ int32_t gfx_init() {
 // Frees every buffer still allocated, then releases the clipper, the primary surface
 // and the display object, so that no later call can reach a released object.
 int32_t gfx_finish() {
-  GfxState& g = gfx_state;
+  GfxState& g = gfx_state();
   g.active_slot = GFX_NO_SLOT;
   g.active_surface = nullptr;
   g.lock_count = 0;
@@ -96,7 +96,7 @@ int32_t gfx_finish() {
 }
 
 int32_t gfx_select_font(int32_t number) {
-  GfxState& g = gfx_state;
+  GfxState& g = gfx_state();
   g.text_metrics.font = plat_get_stock_object(number);
   plat_select_font(g.text_dc, g.text_metrics.font);
   plat_text_metrics metrics{};
@@ -109,7 +109,7 @@ int32_t gfx_select_font(int32_t number) {
 }
 
 uint32_t gfx_colour_depth() {
-  const uint32_t bits = static_cast<uint32_t>(plat_get_device_caps(gfx_state.palette_dc, PLAT_BITSPIXEL));
-  const uint32_t planes = static_cast<uint32_t>(plat_get_device_caps(gfx_state.palette_dc, PLAT_PLANES));
+  const uint32_t bits = static_cast<uint32_t>(plat_get_device_caps(gfx_state().palette_dc, PLAT_BITSPIXEL));
+  const uint32_t planes = static_cast<uint32_t>(plat_get_device_caps(gfx_state().palette_dc, PLAT_PLANES));
   return bits * planes;
 }

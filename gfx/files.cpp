@@ -25,6 +25,6 @@ uint32_t gfx_read_fully(int32_t fd, uint8_t* out, uint32_t n) {
     if (got <= 0) break;
     done += static_cast<uint32_t>(got);
   }
-  gfx_state.bytes_read = done;
+  gfx_state().bytes_read = done;
   return done;
 }

@@ -1,4 +1,13 @@
-// The graphics library: its one state block and the operations every module uses.
+// The graphics library: its state block, the contexts that hold it, and the operations
+// every module uses.
+//
+// Every operation works on the calling thread's current context: the whole of the
+// library's state (the state block below, the stream buffer and scan-line scratch in
+// it, the buffers, the colour reduction's memory). Contexts are independent: several
+// threads decode at once, each in its own context, with no lock between them. A thread
+// that never makes a context current uses one of its own, made on its first call, so a
+// program with one thread need not know contexts exist. A context may move from thread
+// to thread, but is used by one thread at a time.
 //
 // All drawing goes to the active virtual buffer, an off-screen 8-bit palette-indexed
 // surface in one of 32 slots. Pixel (x, y) lies at pixel_address + y * row_pitch + x
@@ -136,15 +145,53 @@ struct GfxState {
   uint8_t pcx_header[GFX_HEADER_SIZE];
 };
 
-extern constinit GfxState gfx_state;
+// --- Contexts -----------------------------------------------------------------------
+struct PalReductionCache;  // palette/reduce_palette.cpp
+void pal_free_reduction_cache(PalReductionCache* cache);
 
 // The vector code the library's inner loops run, as `moxflic-export --version` names it:
 // "portable", "avx2" or "avx512", with a note in brackets when the environment variable
 // MOXFLIC_SIMD asked for a level (and what came of it when this processor lacks it).
 const char* gfx_vector_code();
 
-// Returns the state block to its values at load (for tests and tools that start over;
-// any platform objects it held are forgotten, not released).
+
+// A context: the state block and the memory made for it on first use.
+struct GfxContext {
+  GfxState state;
+  PalReductionCache* reductions = nullptr;  // reductions kept for reuse, made by the first
+  uint8_t* pcx_line_scratch = nullptr;      // the PCX line decoder's line, made by the first PCX
+
+  GfxContext() = default;
+  GfxContext(const GfxContext&) = delete;
+  GfxContext& operator=(const GfxContext&) = delete;
+  ~GfxContext();
+};
+
+// Makes a context with the state block's values at load (no display device yet: call
+// gfx_init once it is current); null when there is no memory for one.
+GfxContext* gfx_context_create();
+// Frees a context made by gfx_context_create, with every buffer and display object it
+// still holds. A thread whose current context it was goes back to its own.
+void gfx_context_destroy(GfxContext* context);
+// Makes a context the calling thread's current one (null: the thread's own).
+void gfx_context_make_current(GfxContext* context);
+// The calling thread's current context (its own until it makes another current).
+GfxContext* gfx_context_current();
+
+// The calling thread's current context, when it has made one current.
+extern thread_local constinit GfxContext* gfx_current_context;
+// The calling thread's own context, made on first use, and made current.
+GfxContext& gfx_thread_context();
+
+inline GfxContext& gfx_context() {
+  GfxContext* current = gfx_current_context;
+  return current != nullptr ? *current : gfx_thread_context();
+}
+// The current context's state block.
+inline GfxState& gfx_state() { return gfx_context().state; }
+
+// Returns the current state block to its values at load (for tests and tools that start
+// over; any platform objects it held are forgotten, not released).
 void gfx_load_state();
 
 // Little-endian numbers in the files' headers and records.
@@ -152,8 +199,8 @@ inline uint16_t gfx_le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] |
 inline uint32_t gfx_le32(const uint8_t* p) { return gfx_le16(p) | uint32_t{gfx_le16(p + 2)} << 16; }
 
 // The header buffer and the palette read area lie at the start of the scan-line buffer.
-inline uint8_t* gfx_header_buffer() { return gfx_state.scan_line_buffer; }
-inline uint8_t* gfx_palette_read_area() { return gfx_state.scan_line_buffer + GFX_HEADER_SIZE; }
+inline uint8_t* gfx_header_buffer() { return gfx_state().scan_line_buffer; }
+inline uint8_t* gfx_palette_read_area() { return gfx_state().scan_line_buffer + GFX_HEADER_SIZE; }
 
 // --- Display device and state block -------------------------------------------------
 // Sets the device context used for palettes and text.

@@ -2,7 +2,7 @@
 #include "gfx/gfx.h"
 
 int32_t vb_lock() {
-  GfxState& g = gfx_state;
+  GfxState& g = gfx_state();
   if (g.active_slot < 0) return 0;
   if (g.lock_count == 0) {
     // Only an address that a successful lock supplied is ever drawn through.
@@ -18,7 +18,7 @@ int32_t vb_lock() {
 }
 
 void vb_unlock() {
-  GfxState& g = gfx_state;
+  GfxState& g = gfx_state();
   if (g.lock_count == 0) return;
   if (--g.lock_count == 0) {
     plat_surface_unlock(g.active_surface);

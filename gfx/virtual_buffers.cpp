@@ -8,7 +8,7 @@ bool bad_slot(int32_t slot) { return static_cast<uint32_t>(slot) >= GFX_SLOT_COU
 }  // namespace
 
 int32_t vb_alloc(int32_t width, int32_t height) {
-  GfxState& g = gfx_state;
+  GfxState& g = gfx_state();
   int32_t slot = 0;
   while (slot < GFX_SLOT_COUNT && g.slot_surface[slot] != nullptr) ++slot;
   if (slot == GFX_SLOT_COUNT) return -1;
@@ -43,7 +43,7 @@ int32_t vb_alloc(int32_t width, int32_t height) {
 }
 
 int32_t vb_open(int32_t slot) {
-  GfxState& g = gfx_state;
+  GfxState& g = gfx_state();
   if (bad_slot(slot)) return -1;
   if (g.slot_surface[slot] == nullptr) return -2;
   g.active_surface = g.slot_surface[slot];
@@ -60,13 +60,13 @@ int32_t vb_open(int32_t slot) {
 }
 
 int32_t vb_close() {
-  gfx_state.active_slot = GFX_NO_SLOT;
-  gfx_state.active_surface = nullptr;
+  gfx_state().active_slot = GFX_NO_SLOT;
+  gfx_state().active_surface = nullptr;
   return 0;
 }
 
 int32_t vb_free(int32_t slot) {
-  GfxState& g = gfx_state;
+  GfxState& g = gfx_state();
   if (bad_slot(slot) || slot == g.active_slot) return 0;
   plat_surface surface = g.slot_surface[slot];
   g.slot_surface[slot] = nullptr;
@@ -74,5 +74,5 @@ int32_t vb_free(int32_t slot) {
   return 0;
 }
 
-int32_t gfx_max_x() { return gfx_state.active_width - 1; }
-int32_t gfx_max_y() { return gfx_state.active_height - 1; }
+int32_t gfx_max_x() { return gfx_state().active_width - 1; }
+int32_t gfx_max_y() { return gfx_state().active_height - 1; }

@@ -13,13 +13,13 @@ constexpr uint32_t kFullPaletteDepth = 8;
 
 // Copies count system entries from first into the logical palette from entry at.
 void read_system_entries(plat_dc screen, uint32_t first, uint32_t count, int at) {
-  plat_get_system_palette_entries(screen, first, count, &gfx_state.logical_palette.entries[at]);
+  plat_get_system_palette_entries(screen, first, count, &gfx_state().logical_palette.entries[at]);
 }
 
 }  // namespace
 
 plat_palette gfx_default_palette() {
-  plat_logpalette& lp = gfx_state.logical_palette;
+  plat_logpalette& lp = gfx_state().logical_palette;
   plat_dc screen = plat_get_dc(nullptr);
   const uint32_t depth = gfx_colour_depth();
   int first_library = 0;
@@ -44,14 +44,14 @@ plat_palette gfx_default_palette() {
 }
 
 int32_t gfx_realize_palette(plat_palette palette) {
-  gfx_state.current_palette = palette;
-  plat_select_palette(gfx_state.palette_dc, palette, false);
-  plat_realize_palette(gfx_state.palette_dc);
+  gfx_state().current_palette = palette;
+  plat_select_palette(gfx_state().palette_dc, palette, false);
+  plat_realize_palette(gfx_state().palette_dc);
   return 0;
 }
 
 int32_t gfx_set_colour(int32_t index) {
-  GfxState& g = gfx_state;
+  GfxState& g = gfx_state();
   g.colour_index = static_cast<uint8_t>(index & 0xFF);
   g.drawn_value = g.drawing_colour_map[g.colour_index];
   g.fill_word = g.drawn_value * 0x01010101u;
@@ -60,7 +60,7 @@ int32_t gfx_set_colour(int32_t index) {
 
 // Entries outside 0 to 255 are dropped, never written.
 int32_t gfx_set_palette_range(int32_t start, int32_t count, const uint8_t* colours) {
-  GfxState& g = gfx_state;
+  GfxState& g = gfx_state();
   if (g.active_slot < 0 || count <= 0 || colours == nullptr) return 0;
   const int64_t first = start < 0 ? 0 : start;
   const int64_t end = std::min<int64_t>(int64_t{start} + count, PLAT_PALETTE_ENTRIES);

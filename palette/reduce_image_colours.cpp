@@ -24,7 +24,7 @@ struct Region {
 };
 
 Region clip_region() {
-  const GfxState& g = gfx_state;
+  const GfxState& g = gfx_state();
   const int32_t min_x = std::max(g.clip_min_x, 0);
   const int32_t max_x = std::min(g.clip_max_x, g.active_width - 1);
   const int32_t min_y = std::max(g.clip_min_y, 0);
@@ -39,7 +39,7 @@ Region clip_region() {
 void count_usage(const Region& r) {
   uint32_t tally[4][GFX_COLOURS] = {};
   const uint8_t* row = r.first;
-  for (int32_t y = 0; y < r.rows; ++y, row += gfx_state.row_pitch) {
+  for (int32_t y = 0; y < r.rows; ++y, row += gfx_state().row_pitch) {
     int32_t x = 0;
     for (; x + 4 <= r.columns; x += 4) {
       ++tally[0][row[x]];
@@ -51,7 +51,7 @@ void count_usage(const Region& r) {
   }
   for (int k = 0; k < GFX_COLOURS; ++k) {
     const uint32_t n = tally[0][k] + tally[1][k] + tally[2][k] + tally[3][k];
-    gfx_state.colour_usage[k] = static_cast<uint16_t>(std::min<uint32_t>(n, USAGE_LIMIT));
+    gfx_state().colour_usage[k] = static_cast<uint16_t>(std::min<uint32_t>(n, USAGE_LIMIT));
   }
 }
 
@@ -76,7 +76,7 @@ struct Nearest {
 };
 
 Nearest nearest_above(const uint8_t* palette, int i) {
-  const uint16_t* usage = gfx_state.colour_usage;
+  const uint16_t* usage = gfx_state().colour_usage;
   Nearest n{NO_DISTANCE, 0};
   for (int j = i + 1; j < GFX_COLOURS; ++j) {
     if (usage[j] == 0) continue;
@@ -96,8 +96,8 @@ Nearest nearest_above(const uint8_t* palette, int i) {
 // order, from their first colour at that distance. A merge removes one colour, and only
 // rows whose first nearest colour it was are measured again.
 void merge_down_to(int32_t used, int32_t count, const uint8_t* palette) {
-  uint16_t* usage = gfx_state.colour_usage;
-  uint8_t* map = gfx_state.image_colour_map;
+  uint16_t* usage = gfx_state().colour_usage;
+  uint8_t* map = gfx_state().image_colour_map;
   Nearest nearest[GFX_COLOURS];
   for (int i = 0; i < GFX_COLOURS; ++i) {
     nearest[i] = usage[i] != 0 ? nearest_above(palette, i) : Nearest{NO_DISTANCE, 0};
@@ -137,7 +137,7 @@ void merge_down_to(int32_t used, int32_t count, const uint8_t* palette) {
 }  // namespace
 
 int32_t gfx_reduce_image_colours(int32_t start, int32_t count, uint8_t* palette) {
-  GfxState& g = gfx_state;
+  GfxState& g = gfx_state();
   // A range that starts outside the palette or holds nothing changes nothing; one that
   // runs past entry 255 ends there.
   if (start < 0 || start >= GFX_COLOURS || count < 1 || palette == nullptr) return 0;

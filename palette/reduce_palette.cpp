@@ -2,6 +2,7 @@
 // to the 236 entries 10 to 245, and the FLIC colour map is rebuilt. The searches are
 // in reduction.h; this file holds their portable form and the merging around them.
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <utility>
 
@@ -167,8 +168,28 @@ struct Kept {
 constexpr int SETS = 64;
 constexpr int WAYS = 2;  // the set's most recently used reduction first
 
+}  // namespace
+}  // namespace reduction
+
 // Memory that only speeds up the reduction: what it holds never changes a result.
-Kept kept[SETS][WAYS];
+// Each context has its own, made by its first reduction.
+struct PalReductionCache {
+  reduction::Kept ways[reduction::SETS][reduction::WAYS];
+};
+
+// Made zero by calloc, so that pages never touched cost no memory nor time.
+void pal_free_reduction_cache(PalReductionCache* cache) { std::free(cache); }
+
+namespace reduction {
+namespace {
+
+// The current context's kept reductions; null when there is no memory for them.
+PalReductionCache* kept_reductions() {
+  GfxContext& c = gfx_context();
+  if (c.reductions == nullptr)
+    c.reductions = static_cast<PalReductionCache*>(std::calloc(1, sizeof(PalReductionCache)));
+  return c.reductions;
+}
 
 int set_of(const uint8_t* palette) {
   // Four independent multiply-xor chains over the palette's 96 eight-byte words.
@@ -187,7 +208,9 @@ int set_of(const uint8_t* palette) {
 
 // Puts a kept reduction of the file palette back into the state; false if none.
 bool reuse(GfxState& g, const Kernels* kernels, int set) {
-  Kept* ways = kept[set];
+  PalReductionCache* cache = kept_reductions();
+  if (cache == nullptr) return false;
+  Kept* ways = cache->ways[set];
   for (int w = 0; w < WAYS; ++w) {
     Kept& k = ways[w];
     if (k.kernels != kernels || std::memcmp(k.file, g.flic_file_palette, sizeof k.file) != 0) continue;
@@ -201,7 +224,9 @@ bool reuse(GfxState& g, const Kernels* kernels, int set) {
 }
 
 void keep(const GfxState& g, const Kernels* kernels, int set) {
-  Kept* ways = kept[set];
+  PalReductionCache* cache = kept_reductions();
+  if (cache == nullptr) return;
+  Kept* ways = cache->ways[set];
   for (int w = WAYS - 1; w > 0; --w) ways[w] = ways[w - 1];
   Kept& k = ways[0];
   k.kernels = kernels;
@@ -216,7 +241,7 @@ void keep(const GfxState& g, const Kernels* kernels, int set) {
 
 const uint8_t* gfx_reduce_palette(uint32_t flags) {
   using namespace reduction;
-  GfxState& g = gfx_state;
+  GfxState& g = gfx_state();
   uint8_t* map = g.flic_colour_map;
   std::memcpy(g.work_palette, g.flic_file_palette, sizeof g.work_palette);
   std::memset(g.live_flags, 1, sizeof g.live_flags);

@@ -28,8 +28,8 @@ int32_t pcx_extents(const uint8_t* header, int32_t* min_x, int32_t* max_x, int32
 }
 
 int32_t pcx_set_position(int32_t x, int32_t y) {
-  gfx_state.draw_x = x;
-  gfx_state.draw_y = y;
+  gfx_state().draw_x = x;
+  gfx_state().draw_y = y;
   return 0;
 }
 

@@ -4,21 +4,27 @@
 #include "pcx/pcx_lines.h"
 
 #include <cstring>
+#include <new>
 
 #include "gfx/gfx.h"
 #include "pcx/pcx_io.h"
 
 namespace {
 
-// The line being decoded and a run's surplus behind it. Sized for the longest line a
-// header can describe, so that wide sprite sheets decode as other programs show them;
-// pages never touched cost no memory.
-alignas(16) uint8_t line_scratch[PCX_MAX_LINE + PCX_MAX_RUN];
+// The line being decoded and a run's surplus behind it, one a context. Sized for the
+// longest line a header can describe, so that wide sprite sheets decode as other
+// programs show them; pages never touched cost no memory. Null when there is no memory.
+uint8_t* line_scratch() {
+  GfxContext& c = gfx_context();
+  if (c.pcx_line_scratch == nullptr)
+    c.pcx_line_scratch = new (std::nothrow) uint8_t[PCX_MAX_LINE + PCX_MAX_RUN];
+  return c.pcx_line_scratch;
+}
 
 bool refill(PcxReader& r) {
   if (!r.from_file) return false;
-  r.unread = pcx_io_read(gfx_state.stream_buffer, GFX_STREAM_BUFFER_SIZE);
-  r.next = gfx_state.stream_buffer;
+  r.unread = pcx_io_read(gfx_state().stream_buffer, GFX_STREAM_BUFFER_SIZE);
+  r.next = gfx_state().stream_buffer;
   return r.unread > 0;
 }
 
@@ -34,7 +40,8 @@ inline int next_byte(PcxReader& r) {
 bool pcx_lines_start(PcxLineDecoder& d, PcxReader reader, uint32_t line_length) {
   if (line_length > PCX_MAX_LINE) return false;
   d.reader = reader;
-  d.line = line_scratch;
+  d.line = line_scratch();
+  if (d.line == nullptr) return false;
   d.line_length = line_length;
   d.carry = 0;
   d.ended = false;

@@ -35,7 +35,7 @@ void clip_span(int64_t at, int64_t size, int64_t limit, int64_t* skipped, int64_
 }
 
 Placement place(const uint8_t* header, uint32_t flags) {
-  const GfxState& g = gfx_state;
+  const GfxState& g = gfx_state();
   const int64_t min_x = gfx_le16(header + PCX_AT_MIN_X);
   const int64_t min_y = gfx_le16(header + PCX_AT_MIN_Y);
   const int64_t width = int64_t{gfx_le16(header + PCX_AT_MAX_X)} - min_x + 1;
@@ -60,7 +60,7 @@ Placement place(const uint8_t* header, uint32_t flags) {
 }
 
 void draw_rows(PcxLineDecoder& d, const Placement& p) {
-  GfxState& g = gfx_state;
+  GfxState& g = gfx_state();
   const PcxRowFormat format = pcx_row_format(g.pcx_header, p.first, p.columns);
   for (int64_t r = 0; r < p.skipped_rows && !d.ended; ++r) pcx_next_line(d);
   uint8_t* row = g.pixel_address + int64_t{p.top} * g.row_pitch + p.left;
@@ -73,10 +73,10 @@ void draw_rows(PcxLineDecoder& d, const Placement& p) {
 // Fetches the 769 bytes that end the file into the start of the scan-line buffer, so
 // that the colour fitting never rewrites the caller's bytes in the stream buffer.
 bool fetch_palette_block(bool memory, uint32_t data_length) {
-  uint8_t* block = gfx_state.scan_line_buffer;
+  uint8_t* block = gfx_state().scan_line_buffer;
   if (memory) {
     if (data_length < PCX_PALETTE_BLOCK_SIZE) return false;
-    std::memcpy(block, gfx_state.stream_buffer + data_length - PCX_PALETTE_BLOCK_SIZE,
+    std::memcpy(block, gfx_state().stream_buffer + data_length - PCX_PALETTE_BLOCK_SIZE,
                 PCX_PALETTE_BLOCK_SIZE);
     return true;
   }
@@ -92,10 +92,10 @@ bool black_and_white(const uint8_t* header) {
 
 void install_colours(uint32_t flags, bool memory, uint32_t data_length) {
   if (flags & GFX_FLAG_NO_PAUSE) return;
-  const uint8_t* header = gfx_state.pcx_header;
+  const uint8_t* header = gfx_state().pcx_header;
   if (!black_and_white(header) && header[PCX_AT_VERSION] == PCX_VERSION_PALETTE_BLOCK &&
-      fetch_palette_block(memory, data_length) && gfx_state.scan_line_buffer[0] == PCX_PALETTE_MARKER) {
-    uint8_t* colours = gfx_state.scan_line_buffer + 1;
+      fetch_palette_block(memory, data_length) && gfx_state().scan_line_buffer[0] == PCX_PALETTE_MARKER) {
+    uint8_t* colours = gfx_state().scan_line_buffer + 1;
     if (!(flags & GFX_FLAG_NO_REDUCE)) gfx_reduce_image_colours(PAL_FILE_FIRST, PAL_FILE_COUNT, colours);
     gfx_set_palette_range(PAL_FILE_FIRST, PAL_FILE_COUNT, colours + 3 * PAL_FILE_FIRST);
     return;
@@ -111,7 +111,7 @@ void install_colours(uint32_t flags, bool memory, uint32_t data_length) {
 
 // Everything after the lock: header, lines, colours.
 int32_t show_locked(const char* file_name, uint32_t flags) {
-  GfxState& g = gfx_state;
+  GfxState& g = gfx_state();
   const bool memory = (flags & GFX_FLAG_MEMORY) != 0;
   PcxReader reader{};
   uint32_t data_length = 0;
@@ -160,7 +160,7 @@ int32_t pcx_show(const char* file_name, uint32_t flags) {
 
 uint32_t pcx_load_stream(const uint8_t* bytes, uint32_t count) {
   const uint32_t n = bytes ? std::min<uint32_t>(count, GFX_STREAM_BUFFER_SIZE) : 0;
-  if (n > 0) std::memcpy(gfx_state.stream_buffer, bytes, n);
-  gfx_state.stream_size = n;
+  if (n > 0) std::memcpy(gfx_state().stream_buffer, bytes, n);
+  gfx_state().stream_size = n;
   return n;
 }

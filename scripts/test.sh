@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The whole test suite: installs what is missing, then builds and tests twice: a
-# release build with g++ (its decoder tests run again at each lower vector level), and a clang build with AddressSanitizer and
-# UndefinedBehaviorSanitizer that also runs the fuzz targets for a bounded time. Both
-# builds treat warnings as errors, and the tests that compare with ffmpeg, Pillow and
+# release build with g++ (its decoder tests run again at each lower vector level), and a
+# clang build with AddressSanitizer and UndefinedBehaviorSanitizer that also runs the fuzz
+# targets for a bounded time, with the threads test built with ThreadSanitizer between
+# them. The builds treat warnings as errors, and the tests that compare with ffmpeg, Pillow and
 # ImageMagick fail instead of skipping when those are missing. First, every tracked C++
 # file must be formatted as .clang-format says; after the release build, the code must
 # pass the .clang-tidy checks.
@@ -35,6 +36,12 @@ done
 
 echo "== static checks (.clang-tidy)"
 scripts/tidy.sh
+
+echo "== thread sanitizer (threads decoding at once, each in a context of its own)"
+cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ -DMOXFLIC_TSAN=ON \
+  -DMOXFLIC_QT=OFF -DMOXFLIC_BENCH=OFF -DMOXFLIC_PLUGINS=OFF -DMOXFLIC_WERROR=ON >/dev/null
+cmake --build build/tsan -j "$jobs" --target context_tests
+TSAN_OPTIONS=halt_on_error=1 build/tsan/tests/flic/context_tests
 
 echo "== sanitizer build (ASan + UBSan, fuzzing)"
 cmake -S . -B build/sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ \

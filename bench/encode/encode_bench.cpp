@@ -45,12 +45,12 @@ Animation sample() {
     std::vector<uint8_t> frame(PIXELS);
     vb_lock();
     for (int y = 0; y < HEIGHT; y++)
-      std::memcpy(&frame[static_cast<size_t>(y) * WIDTH], gfx_state.pixel_address + y * gfx_state.row_pitch,
+      std::memcpy(&frame[static_cast<size_t>(y) * WIDTH], gfx_state().pixel_address + y * gfx_state().row_pitch,
                   WIDTH);
     vb_unlock();
     once.push_back(std::move(frame));
   }
-  std::memcpy(a.rgb.data(), gfx_state.flic_file_palette, 768);
+  std::memcpy(a.rgb.data(), gfx_state().flic_file_palette, 768);
   flic_close(&context);
   vb_close();
   vb_free(slot);

@@ -42,7 +42,7 @@ void set_label(benchmark::State& state) {
 // Each call reduces afresh: reductions are not taken again from those kept.
 void BM_ReducePalette(benchmark::State& state) {
   const std::vector<uint8_t> p = palette_of(int(state.range(0)));
-  std::copy(p.begin(), p.end(), gfx_state.flic_file_palette);
+  std::copy(p.begin(), p.end(), gfx_state().flic_file_palette);
   pal_reuse_reductions = false;
   for (auto _ : state) benchmark::DoNotOptimize(gfx_reduce_palette(0));
   pal_reuse_reductions = true;
@@ -52,7 +52,7 @@ void BM_ReducePalette(benchmark::State& state) {
 // A palette that comes back: its reduction is given again from those kept.
 void BM_ReducePaletteKept(benchmark::State& state) {
   const std::vector<uint8_t> p = palette_of(int(state.range(0)));
-  std::copy(p.begin(), p.end(), gfx_state.flic_file_palette);
+  std::copy(p.begin(), p.end(), gfx_state().flic_file_palette);
   for (auto _ : state) benchmark::DoNotOptimize(gfx_reduce_palette(0));
   set_label(state);
 }

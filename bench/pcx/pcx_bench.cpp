@@ -12,7 +12,7 @@
 #include "palette/palette.h"
 #include "pcx/pcx.h"
 #include "platform/gdi.h"
-#include "platform/headless/headless.h"
+#include "platform/headless/controls.h"
 #include "tests/pcx/reduce_image_colours_reference.h"
 #include "tools/writers/pcx_writer.h"
 
@@ -103,7 +103,7 @@ void reduce(benchmark::State& state) {
   for (auto _ : state) {
     state.PauseTiming();
     vb_lock();
-    std::memcpy(gfx_state.pixel_address, pixels.data(), pixels.size());
+    std::memcpy(gfx_state().pixel_address, pixels.data(), pixels.size());
     vb_unlock();
     std::memcpy(palette, file_colours.data(), sizeof palette);
     state.ResumeTiming();

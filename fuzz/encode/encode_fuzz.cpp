@@ -75,13 +75,13 @@ void check_frame(const FlicContext& context, const std::vector<uint8_t>& pixels,
   if (!vb_lock()) fail("the buffer cannot be locked", frame);
   for (int y = 0; y < height; y++)
     if (std::memcmp(
-            gfx_state.pixel_address + static_cast<size_t>(y) * static_cast<size_t>(gfx_state.row_pitch),
+            gfx_state().pixel_address + static_cast<size_t>(y) * static_cast<size_t>(gfx_state().row_pitch),
             &pixels[static_cast<size_t>(y) * static_cast<size_t>(width)], static_cast<size_t>(width)) != 0)
       fail("pixels differ", frame);
   vb_unlock();
   for (int i = 0; i < 768; i++) {
     const uint8_t want = six_bit ? static_cast<uint8_t>((rgb[i] >> 2) * 255 / 63) : rgb[i];
-    if (gfx_state.flic_file_palette[i] != want) fail("colours differ", frame);
+    if (gfx_state().flic_file_palette[i] != want) fail("colours differ", frame);
   }
   if (context.report.damage != FlicDamage::none || context.report.quirks != 0) fail("damage or quirk", frame);
 }

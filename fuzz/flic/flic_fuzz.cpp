@@ -16,7 +16,7 @@
 #include "gfx/gfx.h"
 #include "palette/palette.h"
 #include "platform/gdi.h"
-#include "platform/headless/headless.h"
+#include "platform/headless/controls.h"
 
 namespace {
 
@@ -39,8 +39,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const uint8_t choice = size > 0 ? data[size - 1] : 0;
   vb_open(slots[choice % FUZZ_BUFFER_KINDS]);
   const uint32_t flags = (choice >> 2) & (GFX_FLAG_NO_PAUSE | GFX_FLAG_AT_POSITION | GFX_FLAG_NO_REDUCE);
-  gfx_state.draw_x = positions[(choice >> 5) & 3][0];
-  gfx_state.draw_y = positions[(choice >> 5) & 3][1];
+  gfx_state().draw_x = positions[(choice >> 5) & 3][0];
+  gfx_state().draw_y = positions[(choice >> 5) & 3][1];
 
   const int fd = fuzz_memory_file("flic_fuzz", data, size);
   if (fd < 0) return 0;
@@ -61,12 +61,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     // Memory mode on the same bytes.
     const size_t held = std::min<size_t>(size, GFX_STREAM_BUFFER_SIZE);
-    std::memcpy(gfx_state.stream_buffer, data, held);
-    gfx_state.stream_size = static_cast<uint32_t>(held);
+    std::memcpy(gfx_state().stream_buffer, data, held);
+    gfx_state().stream_size = static_cast<uint32_t>(held);
     flic_skip(&context, -1);
     flic_play(&context, 1, flags | GFX_FLAG_MEMORY);
     flic_play(&context, MOST_FRAMES, flags | GFX_FLAG_MEMORY);
-    gfx_state.stream_size = GFX_STREAM_BUFFER_SIZE;
+    gfx_state().stream_size = GFX_STREAM_BUFFER_SIZE;
     flic_close(&context);
 
     if (choice & 0x80) flic_show(name.c_str(), 1, flags | GFX_FLAG_NO_PAUSE);

@@ -12,7 +12,7 @@
 #include "palette/palette.h"
 #include "pcx/pcx.h"
 #include "platform/gdi.h"
-#include "platform/headless/headless.h"
+#include "platform/headless/controls.h"
 
 namespace {
 
@@ -64,6 +64,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
   }
   if (nested) vb_unlock();
-  if (gfx_state.lock_count != 0) __builtin_trap();  // every path must unlock
+  if (gfx_state().lock_count != 0) __builtin_trap();  // every path must unlock
   return 0;
 }

@@ -21,6 +21,7 @@ void show_palette(const plat_palette_obj& palette, uint32_t start, uint32_t coun
 }  // namespace
 
 plat_dc plat_get_dc(plat_window window) {
+  const ScreenLock lock;
   screen_count_call();
   auto* dc = new plat_dc_obj();
   dc->window = window;
@@ -29,6 +30,7 @@ plat_dc plat_get_dc(plat_window window) {
 }
 
 int32_t plat_release_dc(plat_window, plat_dc dc) {
+  const ScreenLock lock;
   screen_count_call();
   ScreenState& s = screen_state();
   if (!screen_alive(s.dcs, dc)) return 0;
@@ -38,11 +40,13 @@ int32_t plat_release_dc(plat_window, plat_dc dc) {
 }
 
 plat_font plat_get_stock_object(int32_t number) {
+  const ScreenLock lock;
   screen_count_call();
   return number == PLAT_OEM_FIXED_FONT ? &screen_state().fixed_font : nullptr;
 }
 
 plat_font plat_select_font(plat_dc dc, plat_font font) {
+  const ScreenLock lock;
   screen_count_call();
   if (!screen_alive(screen_state().dcs, dc)) return nullptr;
   plat_font previous = dc->font;
@@ -51,6 +55,7 @@ plat_font plat_select_font(plat_dc dc, plat_font font) {
 }
 
 int32_t plat_get_text_metrics(plat_dc dc, plat_text_metrics* out) {
+  const ScreenLock lock;
   screen_count_call();
   if (!screen_alive(screen_state().dcs, dc) || out == nullptr) return 0;
   *out = kFixedFont;
@@ -58,6 +63,7 @@ int32_t plat_get_text_metrics(plat_dc dc, plat_text_metrics* out) {
 }
 
 int32_t plat_get_device_caps(plat_dc dc, int32_t index) {
+  const ScreenLock lock;
   screen_count_call();
   if (!screen_alive(screen_state().dcs, dc)) return 0;
   if (index == PLAT_BITSPIXEL) return screen_state().bits_per_pixel;
@@ -67,6 +73,7 @@ int32_t plat_get_device_caps(plat_dc dc, int32_t index) {
 
 uint32_t plat_get_system_palette_entries(plat_dc dc, uint32_t start, uint32_t count,
                                          plat_palette_entry* out) {
+  const ScreenLock lock;
   screen_count_call();
   if (!screen_alive(screen_state().dcs, dc) || out == nullptr || start >= 256) return 0;
   const uint32_t n = std::min(count, 256 - start);
@@ -75,6 +82,7 @@ uint32_t plat_get_system_palette_entries(plat_dc dc, uint32_t start, uint32_t co
 }
 
 plat_palette plat_create_palette(const plat_logpalette* palette) {
+  const ScreenLock lock;
   screen_count_call();
   if (palette == nullptr || palette->version != PLAT_LOGPALETTE_VERSION) return nullptr;
   auto* object = new plat_palette_obj();
@@ -85,6 +93,7 @@ plat_palette plat_create_palette(const plat_logpalette* palette) {
 }
 
 plat_palette plat_select_palette(plat_dc dc, plat_palette palette, bool) {
+  const ScreenLock lock;
   screen_count_call();
   ScreenState& s = screen_state();
   if (!screen_alive(s.dcs, dc) || !screen_alive(s.palettes, palette)) return nullptr;
@@ -94,6 +103,7 @@ plat_palette plat_select_palette(plat_dc dc, plat_palette palette, bool) {
 }
 
 uint32_t plat_realize_palette(plat_dc dc) {
+  const ScreenLock lock;
   screen_count_call();
   ScreenState& s = screen_state();
   if (!screen_alive(s.dcs, dc) || dc->palette == nullptr || !screen_alive(s.palettes, dc->palette)) return 0;
@@ -104,6 +114,7 @@ uint32_t plat_realize_palette(plat_dc dc) {
 
 int32_t plat_animate_palette(plat_palette palette, uint32_t start, uint32_t count,
                              const plat_palette_entry* entries) {
+  const ScreenLock lock;
   screen_count_call();
   ScreenState& s = screen_state();
   if (!screen_alive(s.palettes, palette) || entries == nullptr || start >= 256) return 0;
@@ -118,6 +129,7 @@ int32_t plat_animate_palette(plat_palette palette, uint32_t start, uint32_t coun
 }
 
 int32_t plat_delete_palette(plat_palette palette) {
+  const ScreenLock lock;
   screen_count_call();
   ScreenState& s = screen_state();
   if (!screen_alive(s.palettes, palette)) return 0;

@@ -1,7 +1,7 @@
 // What the shared screen tells a test backend, and what such a backend may ask of it.
 // The screen keeps no record of its own: with no probe installed it counts nothing and
 // every step succeeds. The headless backend installs one for its tests
-// (platform/headless/headless.h); the programs never do.
+// (platform/headless/controls.h); the programs never do.
 #pragma once
 
 #include <cstdint>

@@ -1,6 +1,11 @@
 // Object registry and settings of the shared screen.
 #include "platform/common/screen_state.h"
 
+std::recursive_mutex& screen_mutex() {
+  static std::recursive_mutex mutex;
+  return mutex;
+}
+
 ScreenState& screen_state() {
   static ScreenState state = [] {
     ScreenState s;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <mutex>
 #include <set>
 #include <vector>
 
@@ -60,13 +61,22 @@ struct ScreenState {
 
 ScreenState& screen_state();
 
+// The screen is one for the process, used by every thread that decodes: each public
+// function holds this lock while it runs (calls may nest).
+std::recursive_mutex& screen_mutex();
+struct ScreenLock {
+  std::lock_guard<std::recursive_mutex> guard{screen_mutex()};
+};
+
 // The probe and the backend installed, or null.
 inline constinit const ScreenProbe* screen_probe = nullptr;
 inline constinit const PlatformBackend* screen_backend = nullptr;
 
 // Counts one call into the platform layer.
 inline void screen_count_call() {
-  if (screen_probe != nullptr) screen_probe->call();
+  if (screen_probe == nullptr) return;
+  const ScreenLock lock;
+  screen_probe->call();
 }
 // The fault code set for a step (0 for none).
 inline int32_t screen_fault(ScreenStep step) {

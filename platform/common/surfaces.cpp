@@ -135,6 +135,7 @@ void fill_into(plat_window window, const plat_rect& dest_rect, uint8_t colour) {
 }  // namespace
 
 int32_t plat_display_create(plat_display* out) {
+  const ScreenLock lock;
   if (int32_t fault = begin_step(ScreenStep::display_create)) return fault;
   if (out == nullptr) return PLAT_ERR_INVALID_PARAMS;
   *out = new plat_display_obj();
@@ -143,6 +144,7 @@ int32_t plat_display_create(plat_display* out) {
 }
 
 int32_t plat_display_set_cooperative_level(plat_display display, plat_window window, uint32_t) {
+  const ScreenLock lock;
   if (int32_t fault = begin_step(ScreenStep::cooperative_level)) return fault;
   if (!screen_alive(screen_state().displays, display)) return PLAT_ERR_NO_OBJECT;
   display->cooperative_window = window;
@@ -150,6 +152,7 @@ int32_t plat_display_set_cooperative_level(plat_display display, plat_window win
 }
 
 int32_t plat_display_create_surface(plat_display display, plat_surface_desc* desc, plat_surface* out) {
+  const ScreenLock lock;
   screen_count_call();
   if (!screen_alive(screen_state().displays, display)) return PLAT_ERR_NO_OBJECT;
   if (desc == nullptr || out == nullptr || desc->size != sizeof(plat_surface_desc))
@@ -186,6 +189,7 @@ int32_t plat_display_create_surface(plat_display display, plat_surface_desc* des
 }
 
 int32_t plat_display_create_clipper(plat_display display, uint32_t, plat_clipper* out) {
+  const ScreenLock lock;
   if (int32_t fault = begin_step(ScreenStep::clipper)) return fault;
   if (!screen_alive(screen_state().displays, display)) return PLAT_ERR_NO_OBJECT;
   if (out == nullptr) return PLAT_ERR_INVALID_PARAMS;
@@ -195,6 +199,7 @@ int32_t plat_display_create_clipper(plat_display display, uint32_t, plat_clipper
 }
 
 int32_t plat_clipper_set_window(plat_clipper clipper, uint32_t, plat_window window) {
+  const ScreenLock lock;
   if (int32_t fault = begin_step(ScreenStep::clipper_bind)) return fault;
   if (!screen_alive(screen_state().clippers, clipper)) return PLAT_ERR_NO_OBJECT;
   clipper->window = window;
@@ -202,6 +207,7 @@ int32_t plat_clipper_set_window(plat_clipper clipper, uint32_t, plat_window wind
 }
 
 int32_t plat_surface_set_clipper(plat_surface surface, plat_clipper clipper) {
+  const ScreenLock lock;
   if (int32_t fault = begin_step(ScreenStep::set_clipper)) return fault;
   if (!screen_alive(screen_state().surfaces, surface)) return PLAT_ERR_NO_OBJECT;
   if (clipper != nullptr && !screen_alive(screen_state().clippers, clipper)) return PLAT_ERR_NO_OBJECT;
@@ -210,6 +216,7 @@ int32_t plat_surface_set_clipper(plat_surface surface, plat_clipper clipper) {
 }
 
 int32_t plat_surface_lock(plat_surface surface, plat_surface_desc* desc, uint32_t) {
+  const ScreenLock lock;
   if (int32_t fault = begin_step(ScreenStep::lock)) return fault;
   if (!screen_alive(screen_state().surfaces, surface)) return PLAT_ERR_NO_OBJECT;
   if (desc == nullptr || surface->primary) return PLAT_ERR_INVALID_PARAMS;
@@ -222,6 +229,7 @@ int32_t plat_surface_lock(plat_surface surface, plat_surface_desc* desc, uint32_
 }
 
 int32_t plat_surface_unlock(plat_surface surface) {
+  const ScreenLock lock;
   screen_count_call();
   if (!screen_alive(screen_state().surfaces, surface)) return PLAT_ERR_NO_OBJECT;
   if (surface->lock_count == 0) return kErrNotLocked;
@@ -231,6 +239,7 @@ int32_t plat_surface_unlock(plat_surface surface) {
 
 int32_t plat_surface_blt(plat_surface dest, const plat_rect* dest_rect, plat_surface src,
                          const plat_rect* src_rect, uint32_t flags, plat_blt_fx* fx) {
+  const ScreenLock lock;
   screen_count_call();
   ScreenState& s = screen_state();
   if (flags & PLAT_BLT_COLOURFILL) {
@@ -263,11 +272,13 @@ int32_t plat_surface_blt(plat_surface dest, const plat_rect* dest_rect, plat_sur
 }
 
 int32_t plat_surface_restore(plat_surface surface) {
+  const ScreenLock lock;
   screen_count_call();
   return screen_alive(screen_state().surfaces, surface) ? PLAT_OK : PLAT_ERR_NO_OBJECT;
 }
 
 int32_t plat_surface_release(plat_surface surface) {
+  const ScreenLock lock;
   screen_count_call();
   ScreenState& s = screen_state();
   if (!screen_alive(s.surfaces, surface)) return PLAT_ERR_NO_OBJECT;
@@ -277,6 +288,7 @@ int32_t plat_surface_release(plat_surface surface) {
 }
 
 int32_t plat_clipper_release(plat_clipper clipper) {
+  const ScreenLock lock;
   screen_count_call();
   ScreenState& s = screen_state();
   if (!screen_alive(s.clippers, clipper)) return PLAT_ERR_NO_OBJECT;
@@ -288,6 +300,7 @@ int32_t plat_clipper_release(plat_clipper clipper) {
 }
 
 int32_t plat_display_release(plat_display display) {
+  const ScreenLock lock;
   screen_count_call();
   ScreenState& s = screen_state();
   if (!screen_alive(s.displays, display)) return PLAT_ERR_NO_OBJECT;
@@ -297,6 +310,7 @@ int32_t plat_display_release(plat_display display) {
 }
 
 plat_window screen_window_create(int32_t client_width, int32_t client_height) {
+  const ScreenLock lock;
   auto* window = new plat_window_obj();
   screen_state().windows.push_back(window);
   screen_window_resize(window, client_width, client_height);
@@ -304,6 +318,7 @@ plat_window screen_window_create(int32_t client_width, int32_t client_height) {
 }
 
 void screen_window_destroy(plat_window window) {
+  const ScreenLock lock;
   ScreenState& s = screen_state();
   auto it = std::find(s.windows.begin(), s.windows.end(), window);
   if (it == s.windows.end()) return;
@@ -314,6 +329,7 @@ void screen_window_destroy(plat_window window) {
 }
 
 void screen_window_resize(plat_window window, int32_t client_width, int32_t client_height) {
+  const ScreenLock lock;
   window->client_width = std::max(0, client_width);
   window->client_height = std::max(0, client_height);
   window->client_pixels.assign(
@@ -322,6 +338,7 @@ void screen_window_resize(plat_window window, int32_t client_width, int32_t clie
 }
 
 void screen_window_move(plat_window window, int32_t origin_x, int32_t origin_y) {
+  const ScreenLock lock;
   window->copy_valid = window->copy_valid && origin_x == window->origin_x && origin_y == window->origin_y;
   window->origin_x = origin_x;
   window->origin_y = origin_y;

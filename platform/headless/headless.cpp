@@ -1,10 +1,9 @@
 // The headless backend: one in-memory window, a settable keyboard and a clock that
 // moves only when a test sets it or something waits on it.
-#include "platform/headless/headless.h"
-
 #include "platform/common/probe.h"
 #include "platform/common/screen.h"
 #include "platform/common/screen_state.h"
+#include "platform/headless/controls.h"
 #include "platform/headless/probe_internal.h"
 #include "platform/headless/window_internal.h"
 #include "platform/input.h"
@@ -24,6 +23,7 @@ struct Headless {
   int32_t waits = 0;
 };
 
+// One for the process; what threads share is read and changed under the screen's lock.
 Headless& hl() {
   static Headless state;
   return state;
@@ -39,12 +39,14 @@ constexpr uint8_t kScanToVk[0x3A] = {0,    0x1B, '1',  '2',  '3',  '4',  '5',  '
 }  // namespace
 
 plat_window hl_window() {
+  const ScreenLock lock;
   Headless& h = hl();
   if (h.window == nullptr) h.window = screen_window_create(kDefaultClientWidth, kDefaultClientHeight);
   return h.window;
 }
 
 void hl_backend_reset() {
+  const ScreenLock lock;
   hl() = Headless();
   hl_window();
 }
@@ -76,6 +78,7 @@ uint32_t plat_map_virtual_key(uint32_t code, uint32_t map_type) {
 }
 
 int16_t plat_get_async_key_state(int32_t virtual_key) {
+  const ScreenLock lock;
   screen_count_call();
   Headless& h = hl();
   if (h.key_poll_hook != nullptr) h.key_poll_hook(++h.polls);
@@ -84,6 +87,7 @@ int16_t plat_get_async_key_state(int32_t virtual_key) {
 }
 
 int32_t plat_get_keyboard_state(uint8_t state[256]) {
+  const ScreenLock lock;
   screen_count_call();
   for (int i = 0; i < 256; ++i) state[i] = hl().keys[i];
   return 1;
@@ -97,11 +101,13 @@ plat_window plat_get_active_window() {
 }
 
 int64_t plat_clock_us() {
+  const ScreenLock lock;
   screen_count_call();
   return hl().now_us;
 }
 
 void plat_wait_until_us(int64_t due) {
+  const ScreenLock lock;
   screen_count_call();
   Headless& h = hl();
   if (due <= h.now_us) return;

@@ -4,7 +4,7 @@
 // links none of this.
 #include "platform/common/probe.h"
 
-#include "platform/headless/headless.h"
+#include "platform/headless/controls.h"
 #include "platform/headless/probe_internal.h"
 
 namespace {

@@ -15,7 +15,7 @@
 
 #include "platform/common/screen.h"
 #include "platform/common/window_input.h"
-#include "platform/headless/headless.h"
+#include "platform/headless/controls.h"
 #include "platform/headless/window_controls.h"
 #include "platform/headless/window_internal.h"
 #include "platform/system.h"

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "gfx/gfx.h"
-#include "platform/headless/headless.h"
+#include "platform/headless/controls.h"
 #include "platform/headless/window_controls.h"
 #include "resources/commands.h"
 #include "tests/app/app_fixture.h"
@@ -23,7 +23,7 @@ TEST_F(App, WithoutThePictureBothAboutItemsDoNothingAtAll) {
     command(id);
     EXPECT_EQ(client(), before);
     EXPECT_EQ(hl_blits().size(), blits);
-    EXPECT_EQ(gfx_state.active_width, 64);
+    EXPECT_EQ(gfx_state().active_width, 64);
     EXPECT_EQ(hlw_menu_state(CMD_PLAY), WIN_MF_ENABLED);
     EXPECT_TRUE(hlw_message_boxes().empty());
   }
@@ -42,8 +42,8 @@ TEST_F(App, AboutPictureFillsTheClientAreaInItsOwnColours) {
     write_pcx(c.file, 320, 200);
     start();
     command(CMD_ABOUT_TITLE);
-    EXPECT_EQ(gfx_state.active_width, 320);
-    EXPECT_EQ(gfx_state.active_height, 200);
+    EXPECT_EQ(gfx_state().active_width, 320);
+    EXPECT_EQ(gfx_state().active_height, 200);
     int cw = hl_client_width();
     int ch = hl_client_height();
     EXPECT_EQ(shown(cw / 4, ch / 4), test_quadrant_colour(0));
@@ -60,10 +60,10 @@ TEST_F(App, PictureLookupOrderIsCurrentThenProgramThenInstalledData) {
   write_pcx("share/moxflic/moxflic.res", 80, 50);
   start();
   command(CMD_ABOUT);
-  EXPECT_EQ(gfx_state.active_width, 320);
+  EXPECT_EQ(gfx_state().active_width, 320);
   std::filesystem::remove(path("moxflic.res"));
   command(CMD_ABOUT);
-  EXPECT_EQ(gfx_state.active_width, 160);
+  EXPECT_EQ(gfx_state().active_width, 160);
 }
 
 TEST_F(App, AboutKeepsTheFlicForTheNextOpenButGreysItsItems) {
@@ -79,7 +79,7 @@ TEST_F(App, AboutKeepsTheFlicForTheNextOpenButGreysItsItems) {
   EXPECT_EQ(client(), about);
   open(file);
   EXPECT_TRUE(shows_frame(small, 0));
-  EXPECT_EQ(gfx_state.active_width, 64);
+  EXPECT_EQ(gfx_state().active_width, 64);
 }
 
 TEST_F(App, AFileThatIsNotAPcxChangesNothing) {

@@ -9,7 +9,7 @@
 
 #include "flic/flic_writer.h"
 #include "gfx/gfx.h"
-#include "platform/headless/headless.h"
+#include "platform/headless/controls.h"
 #include "platform/headless/window_controls.h"
 #include "resources/commands.h"
 #include "tools/writers/pcx_writer.h"

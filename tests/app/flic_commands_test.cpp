@@ -7,7 +7,7 @@
 #include <string>
 
 #include "gfx/gfx.h"
-#include "platform/headless/headless.h"
+#include "platform/headless/controls.h"
 #include "platform/headless/window_controls.h"
 #include "platform/input.h"
 #include "resources/commands.h"
@@ -120,14 +120,14 @@ TEST_F(App, FileThatIsNotAFlicGivesAMessageAndChangesNothing) {
   open(flic);
   command(CMD_FRAME);
   std::vector<uint8_t> before = client();
-  int32_t width = gfx_state.active_width;
+  int32_t width = gfx_state().active_width;
   open(text);
   ASSERT_EQ(hlw_message_boxes().size(), 1u);
   EXPECT_EQ(hlw_message_boxes()[0].text, "notes.txt is not an FLI or FLC file.");
   EXPECT_EQ(hlw_message_boxes()[0].caption, "flic");
   EXPECT_EQ(hlw_message_boxes()[0].owner, hl_window());
   EXPECT_EQ(client(), before);
-  EXPECT_EQ(gfx_state.active_width, width);
+  EXPECT_EQ(gfx_state().active_width, width);
   EXPECT_EQ(hlw_menu_state(CMD_PLAY), WIN_MF_ENABLED);
   // The file in use is still the FLIC: the next frame follows the one shown, and Info names it.
   command(CMD_FRAME);
@@ -174,7 +174,7 @@ TEST_F(App, FlicWithNoPictureIsRefusedAndTheOldPictureStays) {
   ASSERT_EQ(hlw_message_boxes().size(), 1u);
   EXPECT_EQ(hlw_message_boxes()[0].text, "empty.flc cannot be shown: its picture is 0x0 pixels.");
   EXPECT_EQ(client(), before);
-  EXPECT_EQ(gfx_state.active_width, 64);
+  EXPECT_EQ(gfx_state().active_width, 64);
   command(CMD_FRAME);
   EXPECT_TRUE(shows_frame(four, 1));
 }
@@ -225,8 +225,8 @@ TEST_F(App, SecondFileReplacesPictureBufferContextAndFrameCount) {
   open(first);
   command(CMD_FRAME);
   open(second);
-  EXPECT_EQ(gfx_state.active_width, 96);
-  EXPECT_EQ(gfx_state.active_height, 24);
+  EXPECT_EQ(gfx_state().active_width, 96);
+  EXPECT_EQ(gfx_state().active_height, 24);
   EXPECT_TRUE(shows_frame(other, 0));
   command(CMD_FRAME);
   EXPECT_TRUE(shows_frame(other, 1));
@@ -271,7 +271,7 @@ TEST_F(App, NarrowPictureIsShownAtItsOwnWidthByEveryCommandAndEveryPaint) {
       EXPECT_EQ(hl_blits()[i].src.right, step.width) << step.name;
       EXPECT_EQ(hl_blits()[i].src.bottom, step.height) << step.name;
     }
-    EXPECT_EQ(gfx_state.active_width, 64) << step.name;
+    EXPECT_EQ(gfx_state().active_width, 64) << step.name;
     EXPECT_TRUE(shown(hl_client_width() - 1, hl_client_height() - 1) == step.corner) << step.name;
   }
 }

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "gfx/gfx.h"
-#include "platform/headless/headless.h"
+#include "platform/headless/controls.h"
 #include "platform/headless/window_controls.h"
 #include "resources/commands.h"
 #include "resources/resources.h"

@@ -7,7 +7,7 @@
 
 #include "gfx/gfx.h"
 #include "platform/common/window_input.h"
-#include "platform/headless/headless.h"
+#include "platform/headless/controls.h"
 #include "platform/headless/window_controls.h"
 #include "platform/input.h"
 #include "resources/commands.h"

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "gfx/gfx.h"
-#include "platform/headless/headless.h"
+#include "platform/headless/controls.h"
 #include "platform/headless/window_controls.h"
 #include "resources/commands.h"
 #include "tests/app/app_fixture.h"
@@ -77,8 +77,8 @@ TEST_F(App, EmptyCommandLinePaintsTheFirstBufferOverTheWholeClientAreaAndOpensNo
   hl_set_client_size(320, 240);
   start();
   EXPECT_TRUE(hlw_message_boxes().empty());
-  EXPECT_EQ(gfx_state.active_width, 640);
-  EXPECT_EQ(gfx_state.active_height, 480);
+  EXPECT_EQ(gfx_state().active_width, 640);
+  EXPECT_EQ(gfx_state().active_height, 480);
   ASSERT_FALSE(hl_blits().empty());
   const HlBlit& paint = hl_blits().back();
   EXPECT_EQ(paint.src.right, 640);
@@ -164,8 +164,8 @@ TEST_F(App, GainingTheFocusRealizesThePaletteAndRepaints) {
     ASSERT_EQ(win_get_message(&msg), 1);
     win_dispatch_message(&msg);
   }
-  EXPECT_EQ(gfx_state.current_palette, app_state.palette);
-  EXPECT_EQ(hl_blits().back().src.right, gfx_state.active_width);
+  EXPECT_EQ(gfx_state().current_palette, app_state.palette);
+  EXPECT_EQ(hl_blits().back().src.right, gfx_state().active_width);
 }
 
 TEST_F(App, UnknownCommandsGoToTheDefaultProcedure) {

@@ -6,9 +6,9 @@ namespace {
 // Draws a distinct value into every pixel: v(x, y) = (x + 3 * y) mod 251.
 void draw_pattern() {
   ASSERT_TRUE(vb_lock());
-  for (int32_t y = 0; y < gfx_state.active_height; ++y)
-    for (int32_t x = 0; x < gfx_state.active_width; ++x)
-      gfx_state.pixel_address[y * gfx_state.row_pitch + x] = static_cast<uint8_t>((x + 3 * y) % 251);
+  for (int32_t y = 0; y < gfx_state().active_height; ++y)
+    for (int32_t x = 0; x < gfx_state().active_width; ++x)
+      gfx_state().pixel_address[y * gfx_state().row_pitch + x] = static_cast<uint8_t>((x + 3 * y) % 251);
   vb_unlock();
 }
 
@@ -92,9 +92,9 @@ TEST_F(Core, EraseFillsEveryColumnWithTheDrawingColour) {
   open_buffer(321, 200);
   EXPECT_EQ(gfx_erase(), 0);
   ASSERT_TRUE(vb_lock());
-  EXPECT_EQ(gfx_state.fill_word, 0x19191919u);
-  for (uint32_t i = 0; i < gfx_state.buffer_size; ++i) ASSERT_EQ(gfx_state.pixel_address[i], 25) << i;
-  EXPECT_EQ(gfx_state.buffer_size, 64800u);
+  EXPECT_EQ(gfx_state().fill_word, 0x19191919u);
+  for (uint32_t i = 0; i < gfx_state().buffer_size; ++i) ASSERT_EQ(gfx_state().pixel_address[i], 25) << i;
+  EXPECT_EQ(gfx_state().buffer_size, 64800u);
   vb_unlock();
 }
 

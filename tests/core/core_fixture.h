@@ -5,7 +5,7 @@
 
 #include "gfx/gfx.h"
 #include "palette/palette.h"
-#include "platform/headless/headless.h"
+#include "platform/headless/controls.h"
 
 class Core : public ::testing::Test {
  protected:

@@ -17,17 +17,17 @@ TEST_P(DisplaySteps, AFailingStepIsRecordedAndLeavesLaterObjectsUncreated) {
   const StepCase& c = GetParam();
   hl_fail_step(c.step, kRefused);
   start();
-  EXPECT_EQ(gfx_state.last_display_result, kRefused);
-  EXPECT_EQ(gfx_state.display_object != nullptr, c.display);
-  EXPECT_EQ(gfx_state.primary_surface != nullptr, c.primary);
-  EXPECT_EQ(gfx_state.clipper != nullptr, c.clipper);
+  EXPECT_EQ(gfx_state().last_display_result, kRefused);
+  EXPECT_EQ(gfx_state().display_object != nullptr, c.display);
+  EXPECT_EQ(gfx_state().primary_surface != nullptr, c.primary);
+  EXPECT_EQ(gfx_state().clipper != nullptr, c.clipper);
   if (c.step == ScreenStep::display_create) {
-    EXPECT_EQ(gfx_state.display_window, nullptr);
+    EXPECT_EQ(gfx_state().display_window, nullptr);
   }
   // Whatever failed, every slot is free and the drawing colour map is the identity.
-  for (int s = 0; s < GFX_SLOT_COUNT; ++s) EXPECT_EQ(gfx_state.slot_surface[s], nullptr);
-  for (int i = 0; i < 256; ++i) ASSERT_EQ(gfx_state.drawing_colour_map[i], i);
-  EXPECT_EQ(gfx_state.active_slot, GFX_NO_SLOT);
+  for (int s = 0; s < GFX_SLOT_COUNT; ++s) EXPECT_EQ(gfx_state().slot_surface[s], nullptr);
+  for (int i = 0; i < 256; ++i) ASSERT_EQ(gfx_state().drawing_colour_map[i], i);
+  EXPECT_EQ(gfx_state().active_slot, GFX_NO_SLOT);
   // Tear-down releases exactly what was made: only the application's palette is left.
   gfx_finish();
   EXPECT_EQ(hl_live_objects(), 1);
@@ -45,11 +45,11 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(Core, InitConnectsTheDisplayToTheActiveWindow) {
   start();
-  EXPECT_EQ(gfx_state.last_display_result, 0);
-  EXPECT_EQ(gfx_state.display_window, hl_window());
-  EXPECT_NE(gfx_state.clipper, nullptr);
-  EXPECT_EQ(gfx_state.stream_size, GFX_STREAM_BUFFER_SIZE);
-  EXPECT_EQ(gfx_state.stream_address, gfx_state.stream_buffer);
+  EXPECT_EQ(gfx_state().last_display_result, 0);
+  EXPECT_EQ(gfx_state().display_window, hl_window());
+  EXPECT_NE(gfx_state().clipper, nullptr);
+  EXPECT_EQ(gfx_state().stream_size, GFX_STREAM_BUFFER_SIZE);
+  EXPECT_EQ(gfx_state().stream_address, gfx_state().stream_buffer);
 }
 
 TEST_F(Core, FinishWithBuffersStillAllocatedFreesThemAndLaterFreesTouchNothing) {
@@ -61,7 +61,7 @@ TEST_F(Core, FinishWithBuffersStillAllocatedFreesThemAndLaterFreesTouchNothing) 
   vb_free(a);
   vb_free(b);
   gfx_finish();  // a second call only forgets the active slot
-  EXPECT_EQ(gfx_state.active_slot, GFX_NO_SLOT);
+  EXPECT_EQ(gfx_state().active_slot, GFX_NO_SLOT);
   EXPECT_EQ(hl_live_objects(), 1);
 }
 
@@ -69,9 +69,9 @@ TEST_F(Core, FixedFontLineHeightIsHeightPlusExternalLeading) {
   start();
   plat_text_metrics m{};
   plat_get_text_metrics(dc_, &m);
-  EXPECT_EQ(gfx_state.text_metrics.line_height, m.height + m.external_leading);
-  EXPECT_EQ(gfx_state.text_metrics.ave_char_width, m.ave_char_width);
-  EXPECT_NE(gfx_state.text_metrics.font, nullptr);
+  EXPECT_EQ(gfx_state().text_metrics.line_height, m.height + m.external_leading);
+  EXPECT_EQ(gfx_state().text_metrics.ave_char_width, m.ave_char_width);
+  EXPECT_NE(gfx_state().text_metrics.font, nullptr);
 }
 
 TEST_F(Core, ColourDepthIsBitsTimesPlanes) {

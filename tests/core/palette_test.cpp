@@ -11,7 +11,7 @@ struct Rgb {
 };
 
 Rgb entry(int i) {
-  const plat_palette_entry& e = gfx_state.logical_palette.entries[i];
+  const plat_palette_entry& e = gfx_state().logical_palette.entries[i];
   return {e.red, e.green, e.blue};
 }
 
@@ -40,7 +40,7 @@ TEST_F(Core, DefaultPaletteAtPaletteDepthsAndAbove) {
     EXPECT_EQ(entry(25), (Rgb{255, 255, 255}));
     EXPECT_EQ(entry(30), (Rgb{0, 0, 255}));
     EXPECT_EQ(entry(245), (Rgb{44, 48, 64}));
-    for (int i = 10; i <= 245; ++i) ASSERT_EQ(gfx_state.logical_palette.entries[i].flags, PLAT_PC_RESERVED);
+    for (int i = 10; i <= 245; ++i) ASSERT_EQ(gfx_state().logical_palette.entries[i].flags, PLAT_PC_RESERVED);
   }
 }
 
@@ -74,15 +74,15 @@ TEST_F(Core, DefaultColourTableHueRings) {
 
 TEST_F(Core, DrawingColourUsesTheLowByteAndIsZeroBeforeInit) {
   gfx_set_colour(25);  // before gfx_init the map is all zeros
-  EXPECT_EQ(gfx_state.colour_index, 25);
-  EXPECT_EQ(gfx_state.fill_word, 0u);
+  EXPECT_EQ(gfx_state().colour_index, 25);
+  EXPECT_EQ(gfx_state().fill_word, 0u);
   start();
-  EXPECT_EQ(gfx_state.drawn_value, 0);
+  EXPECT_EQ(gfx_state().drawn_value, 0);
   gfx_set_colour(25);
-  EXPECT_EQ(gfx_state.drawn_value, 25);
-  EXPECT_EQ(gfx_state.fill_word, 0x19191919u);
+  EXPECT_EQ(gfx_state().drawn_value, 25);
+  EXPECT_EQ(gfx_state().fill_word, 0x19191919u);
   gfx_set_colour(0x1FF);
-  EXPECT_EQ(gfx_state.colour_index, 0xFF);
+  EXPECT_EQ(gfx_state().colour_index, 0xFF);
 }
 
 TEST_F(Core, PaletteRangesChangeExactlyTheirEntriesOnScreenAtOnce) {
@@ -131,7 +131,7 @@ TEST_F(Core, ReservedEntriesShowTheSystemColoursWhateverTheLogicalPaletteSays) {
   open_buffer(8, 8);
   gfx_realize_palette(palette_);
   gfx_realize_palette(palette_);  // realizing twice is harmless
-  EXPECT_EQ(gfx_state.current_palette, palette_);
+  EXPECT_EQ(gfx_state().current_palette, palette_);
   EXPECT_EQ(shown(0), (Rgb{0, 0, 0}));
   EXPECT_EQ(shown(9), (Rgb{166, 202, 240}));
   EXPECT_EQ(shown(255), (Rgb{255, 255, 255}));

@@ -158,8 +158,8 @@ TEST_F(Flic, EncodedFramesRoundTripThroughTheDecoder) {
         std::vector<uint8_t> got;
         const std::vector<uint8_t> all = pixels();
         for (int y = 0; y < height; ++y)
-          got.insert(got.end(), all.begin() + long(y) * gfx_state.row_pitch,
-                     all.begin() + long(y) * gfx_state.row_pitch + width);
+          got.insert(got.end(), all.begin() + long(y) * gfx_state().row_pitch,
+                     all.begin() + long(y) * gfx_state().row_pitch + width);
         EXPECT_EQ(got, *expected) << "width " << width << (magic == FLIC_MAGIC_FLI ? " FLI" : " FLC");
       }
       flic_close(&ctx);

@@ -13,7 +13,7 @@ class Colours : public Flic {
     open(save(one_frame(8, 2, chunks)));
     return flic_play(&context_, 1, flags | GFX_FLAG_NO_PAUSE);
   }
-  Bytes file_palette() { return Bytes(gfx_state.flic_file_palette, gfx_state.flic_file_palette + 768); }
+  Bytes file_palette() { return Bytes(gfx_state().flic_file_palette, gfx_state().flic_file_palette + 768); }
 };
 
 }  // namespace
@@ -24,11 +24,11 @@ TEST_F(Colours, SixtyFourLevelsWidenTo256) {
   for (int k = 0; k < 256; ++k) data.insert(data.end(), {0, 32, 63});
   ASSERT_EQ(play({{11, data}}), 1);
   for (int k = 0; k < 256; ++k) {
-    EXPECT_EQ(gfx_state.flic_file_palette[3 * k], 0);
-    EXPECT_EQ(gfx_state.flic_file_palette[3 * k + 1], 129);
-    EXPECT_EQ(gfx_state.flic_file_palette[3 * k + 2], 255);
+    EXPECT_EQ(gfx_state().flic_file_palette[3 * k], 0);
+    EXPECT_EQ(gfx_state().flic_file_palette[3 * k + 1], 129);
+    EXPECT_EQ(gfx_state().flic_file_palette[3 * k + 2], 255);
   }
-  EXPECT_EQ(gfx_state.logical_palette.entries[10].green, 129);
+  EXPECT_EQ(gfx_state().logical_palette.entries[10].green, 129);
 }
 
 TEST_F(Colours, PacketsChangeOnlyTheEntriesTheyName) {
@@ -48,7 +48,7 @@ TEST_F(Colours, PacketsChangeOnlyTheEntriesTheyName) {
   for (const Case& c : cases) {
     SetUp();
     start(8, 2);
-    std::fill_n(gfx_state.flic_file_palette, 768, 0xAA);
+    std::fill_n(gfx_state().flic_file_palette, 768, 0xAA);
     ASSERT_EQ(play({{4, c.data}}), 1) << c.name;
     const Bytes after = file_palette();
     for (int k = 0; k < 256; ++k) {
@@ -70,7 +70,7 @@ TEST_F(Colours, OddLengthChunkIsFollowedByItsPaddingByte) {
   identity_map();
   fill_buffer(0xEE);
   ASSERT_EQ(play({{4, {1, 0, 5, 1, 10, 20, 30}}, {13, {}}}), 1);
-  EXPECT_EQ(gfx_state.flic_file_palette[15], 10);
+  EXPECT_EQ(gfx_state().flic_file_palette[15], 10);
   EXPECT_EQ(pixel(7, 1), 0);
 }
 

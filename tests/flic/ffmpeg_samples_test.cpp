@@ -38,7 +38,7 @@ class FfmpegSamples : public Flic {
     const std::vector<uint8_t> all = pixels();
     std::vector<uint8_t> out;
     for (int y = 0; y < context_.height; ++y) {
-      const auto row = all.begin() + long(y) * gfx_state.row_pitch;
+      const auto row = all.begin() + long(y) * gfx_state().row_pitch;
       out.insert(out.end(), row, row + context_.width);
     }
     return out;
@@ -99,7 +99,7 @@ TEST_F(FfmpegSamples, BulletUncompressedChunkShortByTwoBytesDrawsTheWholePicture
   EXPECT_EQ(context_.report.short_chunk.amount, 2u);
   EXPECT_EQ(context_.report.damage, FlicDamage::none);
   // The colour chunk before it still set the file palette and reached entries 10-245.
-  EXPECT_EQ(gfx_state.logical_palette.entries[10].red, gfx_state.flic_file_palette[30]);
+  EXPECT_EQ(gfx_state().logical_palette.entries[10].red, gfx_state().flic_file_palette[30]);
 }
 
 TEST_F(FfmpegSamples, EmptyFileHasNoFrame) {

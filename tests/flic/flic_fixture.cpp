@@ -17,7 +17,7 @@ void Flic::SetUp() {
 void Flic::TearDown() {
   if (opened_) flic_close(&context_);
   EXPECT_EQ(hl_locked_surfaces(), 0) << "a surface was left locked";
-  EXPECT_EQ(gfx_state.lock_count, 0);
+  EXPECT_EQ(gfx_state().lock_count, 0);
   std::error_code ignored;
   std::filesystem::remove_all(dir_, ignored);
 }
@@ -49,22 +49,22 @@ void Flic::open(const std::string& path) {
 
 std::vector<uint8_t> Flic::pixels() {
   std::vector<uint8_t> out;
-  if (vb_lock()) out.assign(gfx_state.pixel_address, gfx_state.pixel_address + gfx_state.buffer_size);
+  if (vb_lock()) out.assign(gfx_state().pixel_address, gfx_state().pixel_address + gfx_state().buffer_size);
   vb_unlock();
   return out;
 }
 
 uint8_t Flic::pixel(int32_t x, int32_t y) {
-  return pixels().at(size_t(y) * static_cast<size_t>(gfx_state.row_pitch) + static_cast<size_t>(x));
+  return pixels().at(size_t(y) * static_cast<size_t>(gfx_state().row_pitch) + static_cast<size_t>(x));
 }
 
 void Flic::fill_buffer(uint8_t value) {
-  if (vb_lock()) std::memset(gfx_state.pixel_address, value, gfx_state.buffer_size);
+  if (vb_lock()) std::memset(gfx_state().pixel_address, value, gfx_state().buffer_size);
   vb_unlock();
 }
 
 void Flic::identity_map() {
-  for (int k = 0; k < 256; ++k) gfx_state.flic_colour_map[k] = uint8_t(k);
+  for (int k = 0; k < 256; ++k) gfx_state().flic_colour_map[k] = uint8_t(k);
 }
 
 FlicWriter one_frame(int width, int height,

@@ -11,7 +11,7 @@
 #include "flic/flic_writer.h"
 #include "gfx/gfx.h"
 #include "palette/palette.h"
-#include "platform/headless/headless.h"
+#include "platform/headless/controls.h"
 
 class Flic : public ::testing::Test {
  protected:

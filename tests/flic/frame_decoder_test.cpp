@@ -107,8 +107,8 @@ TEST_F(FrameDecoder, AtPositionPlacesTheFrameAtTheDrawingPosition) {
   vb_close();
   ASSERT_EQ(vb_open(vb_alloc(40, 16)), 0);
   fill_buffer(0xEE);
-  gfx_state.draw_x = 20;
-  gfx_state.draw_y = 10;
+  gfx_state().draw_x = 20;
+  gfx_state().draw_y = 10;
   open(save(one_frame(3, 2, {{16, {1, 2, 3, 4, 5, 6}}})));
   ASSERT_EQ(flic_play(&context_, 1, FAST | GFX_FLAG_AT_POSITION), 1);
   const Bytes all = pixels();
@@ -132,8 +132,8 @@ TEST_F(FrameDecoder, RowsBelowTheBufferAreNotWritten) {
 TEST_F(FrameDecoder, MemoryModeDecodesFromTheStreamBufferAndKeepsItsPlace) {
   const FlicWriter w = numbered_frames(3, true);
   open(save(w));
-  std::memcpy(gfx_state.stream_buffer, w.bytes.data(), w.bytes.size());
-  gfx_state.stream_size = uint32_t(w.bytes.size());
+  std::memcpy(gfx_state().stream_buffer, w.bytes.data(), w.bytes.size());
+  gfx_state().stream_size = uint32_t(w.bytes.size());
   const off_t before = position();
   ASSERT_EQ(flic_play(&context_, 1, FAST | GFX_FLAG_MEMORY), 1);
   EXPECT_EQ(pixel(0, 0), 1);
@@ -153,9 +153,9 @@ TEST_F(FrameDecoder, MemoryModeDecodesFromTheStreamBufferAndKeepsItsPlace) {
 TEST_F(FrameDecoder, MemoryModeNeverReadsPastTheSizeWord) {
   const FlicWriter w = numbered_frames(3);
   open(save(w));
-  std::memcpy(gfx_state.stream_buffer, w.bytes.data(), w.bytes.size());
+  std::memcpy(gfx_state().stream_buffer, w.bytes.data(), w.bytes.size());
   // The size word ends inside frame 2: frame 1 decodes, frame 2 is cut off.
-  gfx_state.stream_size = uint32_t(128 + 28 + 20);
+  gfx_state().stream_size = uint32_t(128 + 28 + 20);
   EXPECT_EQ(flic_play(&context_, -1, FAST | GFX_FLAG_MEMORY), 1);
   context_.next_offset = 5000;  // beyond the data
   EXPECT_EQ(flic_play(&context_, 1, FAST | GFX_FLAG_MEMORY), 0);

@@ -64,8 +64,8 @@ TEST_P(Hostile, EndsWithADefinedResult) {
   EXPECT_EQ(context_.report.quirks, decoded.quirks) << "survey";
   // The same bytes from memory, where they fit.
   if (c.file.size() <= GFX_STREAM_BUFFER_SIZE) {
-    std::memcpy(gfx_state.stream_buffer, c.file.data(), c.file.size());
-    gfx_state.stream_size = uint32_t(c.file.size());
+    std::memcpy(gfx_state().stream_buffer, c.file.data(), c.file.size());
+    gfx_state().stream_size = uint32_t(c.file.size());
     context_.next_offset = 128;
     EXPECT_EQ(flic_play(&context_, -1, GFX_FLAG_NO_PAUSE | GFX_FLAG_MEMORY), c.result) << "memory mode";
   }
@@ -154,8 +154,8 @@ TEST_F(Flic, NegativeDrawingPositionClipsAtTheTopAndLeft) {
   Bytes rows;
   for (int i = 0; i < 32; ++i) rows.push_back(uint8_t(i));
   open(save_bytes(header(8, 4) + record(1, chunk(16, rows))));
-  gfx_state.draw_x = -3;
-  gfx_state.draw_y = -2;
+  gfx_state().draw_x = -3;
+  gfx_state().draw_y = -2;
   ASSERT_EQ(flic_play(&context_, 1, GFX_FLAG_NO_PAUSE | GFX_FLAG_AT_POSITION), 1);
   Bytes expected(32, 0xEE);
   for (int y = 0; y < 2; ++y)
@@ -171,8 +171,8 @@ TEST_F(Flic, DrawingPositionOutsideTheBufferDrawsNothing) {
   open(path);
   for (const auto& [x, y] :
        {std::pair{8, 0}, {0, 4}, {-8, 0}, {0, -4}, {2000000000, 2000000000}, {-2000000000, 5}}) {
-    gfx_state.draw_x = x;
-    gfx_state.draw_y = y;
+    gfx_state().draw_x = x;
+    gfx_state().draw_y = y;
     flic_skip(&context_, -1);
     EXPECT_EQ(flic_play(&context_, -1, GFX_FLAG_NO_PAUSE | GFX_FLAG_AT_POSITION), 3);
     EXPECT_EQ(pixels(), Bytes(32, 0xEE)) << x << ", " << y;
@@ -182,13 +182,13 @@ TEST_F(Flic, DrawingPositionOutsideTheBufferDrawsNothing) {
 TEST_F(Flic, MemoryModeSizeWordBeyondTheStreamBufferIsHeldToIt) {
   start(8, 4);
   open(save_bytes(header(8, 4) + black_frame));
-  std::memset(gfx_state.stream_buffer, 0, GFX_STREAM_BUFFER_SIZE);
+  std::memset(gfx_state().stream_buffer, 0, GFX_STREAM_BUFFER_SIZE);
   const Bytes file = header(8, 4) + black_frame;
-  std::memcpy(gfx_state.stream_buffer, file.data(), file.size());
-  gfx_state.stream_size = 1u << 30;
+  std::memcpy(gfx_state().stream_buffer, file.data(), file.size());
+  gfx_state().stream_size = 1u << 30;
   // The zeros after the frame read as a record of size 0: decoding stops there.
   EXPECT_EQ(flic_play(&context_, -1, GFX_FLAG_NO_PAUSE | GFX_FLAG_MEMORY), 1);
-  gfx_state.stream_size = 0;
+  gfx_state().stream_size = 0;
   EXPECT_EQ(flic_play(&context_, -1, GFX_FLAG_NO_PAUSE | GFX_FLAG_MEMORY), 0);
 }
 

@@ -79,16 +79,16 @@ class LateColours : public Flic {
     start(f.width, f.height);
     open(save(w));
     if (flags & GFX_FLAG_MEMORY) {
-      std::memcpy(gfx_state.stream_buffer, w.bytes.data(), w.bytes.size());
-      gfx_state.stream_size = uint32_t(w.bytes.size());
+      std::memcpy(gfx_state().stream_buffer, w.bytes.data(), w.bytes.size());
+      gfx_state().stream_size = uint32_t(w.bytes.size());
       context_.next_offset = FLIC_FIRST_FRAME_OFFSET;
     }
     std::vector<Bytes> out;
     for (size_t k = 0; k < f.frames.size(); ++k) {
       EXPECT_EQ(flic_play(&context_, 1, flags), 1) << "frame " << k + 1;
       Bytes seen = pixels();
-      const auto* palette = reinterpret_cast<const uint8_t*>(&gfx_state.logical_palette);
-      seen.insert(seen.end(), palette, palette + sizeof gfx_state.logical_palette);
+      const auto* palette = reinterpret_cast<const uint8_t*>(&gfx_state().logical_palette);
+      seen.insert(seen.end(), palette, palette + sizeof gfx_state().logical_palette);
       out.push_back(seen);
     }
     EXPECT_EQ(flic_play(&context_, 1, flags), 0) << "no record left";

@@ -314,9 +314,9 @@ class PacketPaths : public Flic {
         break;
     }
 
-    std::memcpy(gfx_state.flic_colour_map, map, 256);
-    gfx_state.draw_x = at.draw_x;
-    gfx_state.draw_y = at.draw_y;
+    std::memcpy(gfx_state().flic_colour_map, map, 256);
+    gfx_state().draw_x = at.draw_x;
+    gfx_state().draw_y = at.draw_y;
     const std::string name = save_bytes(file);
     // The code of every vector level this processor runs.
     for (const GfxVector level : GFX_VECTOR_LEVELS) {
@@ -329,8 +329,8 @@ class PacketPaths : public Flic {
       EXPECT_EQ(pixels(), expected.pixels);
       if (file.size() <= GFX_STREAM_BUFFER_SIZE) {  // the same bytes from memory
         fill_buffer(0xEE);
-        std::memcpy(gfx_state.stream_buffer, file.data(), file.size());
-        gfx_state.stream_size = uint32_t(file.size());
+        std::memcpy(gfx_state().stream_buffer, file.data(), file.size());
+        gfx_state().stream_size = uint32_t(file.size());
         context_.next_offset = FLIC_FIRST_FRAME_OFFSET;
         flic_play(&context_, -1, GFX_FLAG_NO_PAUSE | GFX_FLAG_AT_POSITION | GFX_FLAG_MEMORY);
         EXPECT_EQ(pixels(), expected.pixels) << "memory mode";
@@ -446,17 +446,17 @@ TEST_F(PacketPaths, LargeUncompressedFramesDecodeAlikeReadStraightIntoTheRows) {
           fdec_translate_run = forms[form];
           uint8_t map[256];
           for (uint8_t& m : map) m = uint8_t(rng());
-          std::memcpy(gfx_state.flic_colour_map, map, 256);
-          Bytes expected(gfx_state.buffer_size, 0xEE);  // rows a pitch apart
+          std::memcpy(gfx_state().flic_colour_map, map, 256);
+          Bytes expected(gfx_state().buffer_size, 0xEE);  // rows a pitch apart
           fill_buffer(0xEE);
-          gfx_state.draw_x = shape.x;
-          gfx_state.draw_y = shape.y;
+          gfx_state().draw_x = shape.x;
+          gfx_state().draw_y = shape.y;
           open(save_bytes(file));
           for (size_t f = 0; f < frames.size(); ++f) {
             const size_t arrived =
                 std::min(frame_bytes, file.size() > data_at[f] ? file.size() - data_at[f] : 0);
             for (size_t b = 0; b < arrived; ++b)
-              expected[size_t(shape.y + int(b) / shape.frame_w) * size_t(gfx_state.row_pitch) +
+              expected[size_t(shape.y + int(b) / shape.frame_w) * size_t(gfx_state().row_pitch) +
                        size_t(shape.x) + b % size_t(shape.frame_w)] = map[frames[f][b]];
             const int32_t decoded = flic_play(&context_, 1, GFX_FLAG_NO_PAUSE | GFX_FLAG_AT_POSITION);
             EXPECT_EQ(decoded, arrived == frame_bytes ? 1 : 0) << "frame " << f;

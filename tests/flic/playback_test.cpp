@@ -148,8 +148,8 @@ TEST_F(Playback, ShowStretchesTheFrameNotTheWholeBuffer) {
   };
   for (const Case& c : {Case{0, 5, 3, 3, 2}, Case{GFX_FLAG_AT_POSITION, 2, 1, 5, 3},
                         Case{GFX_FLAG_AT_POSITION, 6, 3, 8, 4}}) {
-    gfx_state.draw_x = c.x;
-    gfx_state.draw_y = c.y;
+    gfx_state().draw_x = c.x;
+    gfx_state().draw_y = c.y;
     EXPECT_EQ(flic_show(file.c_str(), 1, c.flags | GFX_FLAG_NO_PAUSE), 0);
     ASSERT_FALSE(hl_blits().empty());
     const plat_rect& src = hl_blits().back().src;

@@ -46,14 +46,14 @@ class ReducePalette : public Flic {
     Flic::TearDown();
   }
   void reduce_both(const Palette& p) {
-    std::copy(p.begin(), p.end(), gfx_state.flic_file_palette);
+    std::copy(p.begin(), p.end(), gfx_state().flic_file_palette);
     result_ = gfx_reduce_palette(0);
     reference_reduce_palette(p.data(), reference_);
   }
   void expect_same(const std::string& what) {
-    ASSERT_EQ(result_, gfx_state.work_palette) << what;
+    ASSERT_EQ(result_, gfx_state().work_palette) << what;
     EXPECT_TRUE(std::equal(result_, result_ + 236 * 3, reference_.colours)) << what << ": colours differ";
-    EXPECT_TRUE(std::equal(gfx_state.flic_colour_map, gfx_state.flic_colour_map + 256, reference_.map))
+    EXPECT_TRUE(std::equal(gfx_state().flic_colour_map, gfx_state().flic_colour_map + 256, reference_.map))
         << what << ": colour map differs";
   }
   const uint8_t* result_ = nullptr;
@@ -148,10 +148,10 @@ TEST_F(ReducePalette, VectorFormsMatchThePortableFormOnManyPalettes) {
     std::vector<std::array<uint8_t, 256>> map(forms.size()), live(forms.size());
     for (size_t form = 0; form < forms.size(); ++form) {
       pal_reduction_kernels = forms[form].second;
-      std::copy(p.begin(), p.end(), gfx_state.flic_file_palette);
+      std::copy(p.begin(), p.end(), gfx_state().flic_file_palette);
       std::copy_n(gfx_reduce_palette(0), 236 * 3, colours[form].begin());
-      std::copy_n(gfx_state.flic_colour_map, 256, map[form].begin());
-      std::copy_n(gfx_state.live_flags, 256, live[form].begin());
+      std::copy_n(gfx_state().flic_colour_map, 256, map[form].begin());
+      std::copy_n(gfx_state().live_flags, 256, live[form].begin());
     }
     for (size_t form = 1; form < forms.size(); ++form) {
       const std::string what = forms[form].first + ", palette " + std::to_string(n);
@@ -164,10 +164,10 @@ TEST_F(ReducePalette, VectorFormsMatchThePortableFormOnManyPalettes) {
 
 TEST_F(ReducePalette, IdenticalColoursMergeFromTheTopIntoColour255) {
   reduce_both(Palette(768, 9));
-  const uint8_t* map = gfx_state.flic_colour_map;
+  const uint8_t* map = gfx_state().flic_colour_map;
   for (int k = 0; k <= 234; ++k) EXPECT_EQ(map[k], 10 + k) << k;
   for (int k = 235; k <= 255; ++k) EXPECT_EQ(map[k], 245) << k;
-  for (int k = 235; k <= 254; ++k) EXPECT_EQ(gfx_state.live_flags[k], 0) << k;
+  for (int k = 235; k <= 254; ++k) EXPECT_EQ(gfx_state().live_flags[k], 0) << k;
 }
 
 TEST_F(ReducePalette, SixteenColoursOverBlackKeepTheirEntries) {
@@ -175,7 +175,7 @@ TEST_F(ReducePalette, SixteenColoursOverBlackKeepTheirEntries) {
   for (int k = 0; k < 16; ++k)
     for (int c = 0; c < 3; ++c) p[static_cast<size_t>(3 * k + c)] = pal_default_colours.rgb[2 + k][c];
   reduce_both(p);
-  const uint8_t* map = gfx_state.flic_colour_map;
+  const uint8_t* map = gfx_state().flic_colour_map;
   for (int k = 0; k < 16; ++k) {
     EXPECT_EQ(map[k], 10 + k);
     EXPECT_TRUE(std::equal(result_ + 3 * k, result_ + 3 * k + 3, p.begin() + 3 * k));
@@ -196,21 +196,21 @@ TEST_F(ReducePalette, TheClosestPairMergesFirstLowerIntoHigher) {
   p[3 * 40] = uint8_t(p[3 * 40] + 1);
   reduce_both(p);
   expect_same("one close pair");
-  EXPECT_EQ(gfx_state.live_flags[40], 0);
-  EXPECT_EQ(gfx_state.live_flags[200], 1);
-  EXPECT_EQ(gfx_state.flic_colour_map[40], gfx_state.flic_colour_map[200]);
+  EXPECT_EQ(gfx_state().live_flags[40], 0);
+  EXPECT_EQ(gfx_state().live_flags[200], 1);
+  EXPECT_EQ(gfx_state().flic_colour_map[40], gfx_state().flic_colour_map[200]);
 }
 
 TEST_F(ReducePalette, NoReduceFlagKeepsIdentityMapAndLoadsColours10To245) {
   std::mt19937 rng(7);
   const Palette p = random_palette(rng, 256);
-  std::copy(p.begin(), p.end(), gfx_state.flic_file_palette);
+  std::copy(p.begin(), p.end(), gfx_state().flic_file_palette);
   const uint8_t* colours = gfx_reduce_palette(GFX_FLAG_NO_REDUCE);
-  EXPECT_EQ(colours, gfx_state.work_palette + 30);
+  EXPECT_EQ(colours, gfx_state().work_palette + 30);
   EXPECT_TRUE(std::equal(colours, colours + 236 * 3, p.begin() + 30));
   for (int k = 0; k < 256; ++k) {
-    EXPECT_EQ(gfx_state.flic_colour_map[k], k);
-    EXPECT_EQ(gfx_state.live_flags[k], 1);
+    EXPECT_EQ(gfx_state().flic_colour_map[k], k);
+    EXPECT_EQ(gfx_state().live_flags[k], 1);
   }
 }
 
@@ -235,17 +235,17 @@ TEST_F(ReducePalette, AReductionGivenAgainIsTheSameAsAFreshOne) {
       for (size_t n = 0; n < cycle.size(); ++n) {
         Palette fresh(768 + 256 + 256);
         pal_reuse_reductions = false;
-        std::copy(cycle[n].begin(), cycle[n].end(), gfx_state.flic_file_palette);
+        std::copy(cycle[n].begin(), cycle[n].end(), gfx_state().flic_file_palette);
         std::copy_n(gfx_reduce_palette(0), 768, fresh.begin());
-        std::copy_n(gfx_state.flic_colour_map, 256, fresh.begin() + 768);
-        std::copy_n(gfx_state.live_flags, 256, fresh.begin() + 1024);
+        std::copy_n(gfx_state().flic_colour_map, 256, fresh.begin() + 768);
+        std::copy_n(gfx_state().live_flags, 256, fresh.begin() + 1024);
         pal_reuse_reductions = true;
-        std::fill_n(gfx_state.flic_colour_map, 256, 0);
-        std::fill_n(gfx_state.live_flags, 256, 0);
+        std::fill_n(gfx_state().flic_colour_map, 256, 0);
+        std::fill_n(gfx_state().live_flags, 256, 0);
         Palette again(768 + 256 + 256);
         std::copy_n(gfx_reduce_palette(0), 768, again.begin());
-        std::copy_n(gfx_state.flic_colour_map, 256, again.begin() + 768);
-        std::copy_n(gfx_state.live_flags, 256, again.begin() + 1024);
+        std::copy_n(gfx_state().flic_colour_map, 256, again.begin() + 768);
+        std::copy_n(gfx_state().live_flags, 256, again.begin() + 1024);
         ASSERT_EQ(again, fresh) << form << ", pass " << pass << ", palette " << n;
       }
     }

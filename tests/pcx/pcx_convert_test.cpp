@@ -42,7 +42,7 @@ TEST_F(Convert, OneLineOfEachKind) {
     close_buffer();
     open_buffer(c.width, 1, 0xEE);
     // Leftovers of earlier work in the scan-line buffer must not show through.
-    std::memset(gfx_state.scan_line_buffer, 0xFF, GFX_SCAN_LINE_SIZE);
+    std::memset(gfx_state().scan_line_buffer, 0xFF, GFX_SCAN_LINE_SIZE);
     PcxWriterHeader h = header_of(c.width, 1, c.bits, c.planes);
     h.bytes_per_line = static_cast<uint16_t>(c.bytes_per_line);
     std::vector<uint8_t> stream;
@@ -81,7 +81,7 @@ TEST_F(Convert, WrittenPicturesRoundTrip) {
     for (int y = 0; y < c.height; ++y) {
       for (int x = 0; x < c.width; ++x) {
         ASSERT_EQ(
-            got[static_cast<size_t>(y) * static_cast<size_t>(gfx_state.active_width) +
+            got[static_cast<size_t>(y) * static_cast<size_t>(gfx_state().active_width) +
                 static_cast<size_t>(x)],
             indices[static_cast<size_t>(y) * static_cast<size_t>(c.width) + static_cast<size_t>(x)] + offset)
             << "at " << x << ", " << y;

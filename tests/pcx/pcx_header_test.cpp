@@ -112,8 +112,8 @@ TEST_F(Header, ExtentsOfANonPcxHeaderAreAllMinusOne) {
 
 TEST_F(Header, PositionIsStoredUnclamped) {
   EXPECT_EQ(pcx_set_position(-5, 7), 0);
-  EXPECT_EQ(gfx_state.draw_x, -5);
-  EXPECT_EQ(gfx_state.draw_y, 7);
+  EXPECT_EQ(gfx_state().draw_x, -5);
+  EXPECT_EQ(gfx_state().draw_y, 7);
 }
 
 }  // namespace

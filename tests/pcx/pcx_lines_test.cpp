@@ -18,7 +18,7 @@ class RunLength : public PcxTest, public ::testing::WithParamInterface<bool> {
     const auto all = pixels();
     Lines out;
     for (int y = 0; y < rows; ++y) {
-      const auto* row = all.data() + static_cast<size_t>(y) * static_cast<size_t>(gfx_state.active_width);
+      const auto* row = all.data() + static_cast<size_t>(y) * static_cast<size_t>(gfx_state().active_width);
       out.emplace_back(row, row + length);
     }
     return out;

@@ -55,7 +55,7 @@ class Samples : public PcxTest {
     const auto all = pixels();
     std::vector<uint8_t> out;
     for (int y = 0; y < *height; ++y) {
-      const auto* row = all.data() + static_cast<size_t>(y) * static_cast<size_t>(gfx_state.active_width);
+      const auto* row = all.data() + static_cast<size_t>(y) * static_cast<size_t>(gfx_state().active_width);
       out.insert(out.end(), row, row + *width);
     }
     return out;

@@ -57,8 +57,8 @@ TEST_F(Show, PicturesLandWhereAskedAndAreCutAtEveryEdge) {
     const uint32_t flags = GFX_FLAG_NO_PAUSE | (c.at_position ? GFX_FLAG_AT_POSITION : 0);
     ASSERT_EQ(show(picture_file(h, pattern_indices(c.width, c.height)), flags), 0);
     const auto got = pixels();
-    const int w = gfx_state.active_width;
-    for (int y = 0; y < gfx_state.active_height; ++y) {
+    const int w = gfx_state().active_width;
+    for (int y = 0; y < gfx_state().active_height; ++y) {
       for (int x = 0; x < w; ++x) {
         const int64_t px = int64_t{x} - c.expect_x, py = int64_t{y} - c.expect_y;
         const bool inside = px >= 0 && px < c.width && py >= 0 && py < c.height;
@@ -159,7 +159,7 @@ TEST_F(Show, InsideAnOuterLockTheCountIsKept) {
   ASSERT_EQ(vb_lock(), 1);
   EXPECT_EQ(show(picture_file(header_of(4, 4, 8, 1), pattern_indices(4, 4)), GFX_FLAG_NO_PAUSE), 0);
   EXPECT_EQ(show({1, 2, 3}, 0), 2);
-  EXPECT_EQ(gfx_state.lock_count, 1);
+  EXPECT_EQ(gfx_state().lock_count, 1);
   EXPECT_EQ(hl_locked_surfaces(), 1);
   vb_unlock();
 }
@@ -215,7 +215,7 @@ TEST_F(Colours, FittedColoursShowEveryPixelInItsFileColour) {
     EXPECT_TRUE(same_entries(now, defaults_, 0, 9));
     EXPECT_TRUE(same_entries(now, defaults_, 246, 255));
     if (memory) {
-      EXPECT_EQ(0, std::memcmp(gfx_state.stream_buffer, file.data(), file.size()))
+      EXPECT_EQ(0, std::memcmp(gfx_state().stream_buffer, file.data(), file.size()))
           << "the caller's bytes in the stream buffer stay as they were";
     }
   }
@@ -360,17 +360,17 @@ TEST_F(Colours, Flag1LeavesEveryEntryAlone) {
 TEST_F(Colours, MemoryModeTrustsNoSizeWordBeyondTheBuffer) {
   const auto file = picture_file(header_of(16, 16, 8, 1, 4), pattern_indices(16, 16));
   pcx_load_stream(file.data(), static_cast<uint32_t>(file.size()));
-  gfx_state.stream_size = 0xFFFFFFFF;
+  gfx_state().stream_size = 0xFFFFFFFF;
   EXPECT_EQ(pcx_show(nullptr, GFX_FLAG_MEMORY), 0);
   EXPECT_EQ(pixels(), pattern_indices(16, 16));
-  gfx_state.stream_size = 127;
+  gfx_state().stream_size = 127;
   EXPECT_EQ(pcx_show(nullptr, GFX_FLAG_MEMORY), 2);
 }
 
 TEST_F(Colours, LoadStreamKeepsToTheBuffer) {
   std::vector<uint8_t> big(GFX_STREAM_BUFFER_SIZE + 100, 0x5A);
   EXPECT_EQ(pcx_load_stream(big.data(), static_cast<uint32_t>(big.size())), GFX_STREAM_BUFFER_SIZE);
-  EXPECT_EQ(gfx_state.stream_size, GFX_STREAM_BUFFER_SIZE);
+  EXPECT_EQ(gfx_state().stream_size, GFX_STREAM_BUFFER_SIZE);
   EXPECT_EQ(pcx_load_stream(nullptr, 10), 0u);
 }
 

@@ -13,7 +13,7 @@ void PcxTest::SetUp() {
 }
 
 void PcxTest::TearDown() {
-  EXPECT_EQ(gfx_state.lock_count, 0) << "pcx_show left the surface locked";
+  EXPECT_EQ(gfx_state().lock_count, 0) << "pcx_show left the surface locked";
   EXPECT_EQ(hl_locked_surfaces(), 0);
   EXPECT_EQ(hl_dead_handle_uses(), 0);
 }
@@ -23,30 +23,30 @@ void PcxTest::open_buffer(int32_t width, int32_t height, uint8_t fill) {
   ASSERT_GE(slot, 0);
   ASSERT_EQ(vb_open(slot), 0);
   set_pixels(std::vector<uint8_t>(
-      static_cast<size_t>(gfx_state.active_width) * static_cast<size_t>(gfx_state.active_height), fill));
+      static_cast<size_t>(gfx_state().active_width) * static_cast<size_t>(gfx_state().active_height), fill));
 }
 
 void PcxTest::close_buffer() {
-  const int32_t slot = gfx_state.active_slot;
+  const int32_t slot = gfx_state().active_slot;
   if (slot < 0) return;
   vb_close();
   vb_free(slot);
 }
 
 std::vector<uint8_t> PcxTest::pixels() {
-  std::vector<uint8_t> out(static_cast<size_t>(gfx_state.active_width) *
-                           static_cast<size_t>(gfx_state.active_height));
+  std::vector<uint8_t> out(static_cast<size_t>(gfx_state().active_width) *
+                           static_cast<size_t>(gfx_state().active_height));
   EXPECT_EQ(vb_lock(), 1);
-  if (gfx_state.pixel_address) std::memcpy(out.data(), gfx_state.pixel_address, out.size());
+  if (gfx_state().pixel_address) std::memcpy(out.data(), gfx_state().pixel_address, out.size());
   vb_unlock();
   return out;
 }
 
 void PcxTest::set_pixels(const std::vector<uint8_t>& values) {
   ASSERT_EQ(values.size(),
-            static_cast<size_t>(gfx_state.active_width) * static_cast<size_t>(gfx_state.active_height));
+            static_cast<size_t>(gfx_state().active_width) * static_cast<size_t>(gfx_state().active_height));
   ASSERT_EQ(vb_lock(), 1);
-  std::memcpy(gfx_state.pixel_address, values.data(), values.size());
+  std::memcpy(gfx_state().pixel_address, values.data(), values.size());
   vb_unlock();
 }
 
@@ -71,7 +71,7 @@ int32_t PcxTest::show(const std::vector<uint8_t>& bytes, uint32_t flags, bool me
 }
 
 std::vector<uint8_t> PcxTest::entry(int index) const {
-  const plat_palette_entry& e = gfx_state.logical_palette.entries[index];
+  const plat_palette_entry& e = gfx_state().logical_palette.entries[index];
   return {e.red, e.green, e.blue};
 }
 

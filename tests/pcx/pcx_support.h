@@ -11,7 +11,7 @@
 #include "gfx/gfx.h"
 #include "palette/palette.h"
 #include "pcx/pcx.h"
-#include "platform/headless/headless.h"
+#include "platform/headless/controls.h"
 #include "tools/writers/pcx_writer.h"
 
 class PcxTest : public ::testing::Test {

@@ -26,7 +26,7 @@ struct Region {
 };
 
 Region clip_region() {
-  const GfxState& g = gfx_state;
+  const GfxState& g = gfx_state();
   const int32_t min_x = std::max(g.clip_min_x, 0);
   const int32_t max_x = std::min(g.clip_max_x, g.active_width - 1);
   const int32_t min_y = std::max(g.clip_min_y, 0);
@@ -37,9 +37,9 @@ Region clip_region() {
 }
 
 void count_usage(const Region& r) {
-  uint16_t* usage = gfx_state.colour_usage;
+  uint16_t* usage = gfx_state().colour_usage;
   const uint8_t* row = r.first;
-  for (int32_t y = 0; y < r.rows; ++y, row += gfx_state.row_pitch) {
+  for (int32_t y = 0; y < r.rows; ++y, row += gfx_state().row_pitch) {
     for (int32_t x = 0; x < r.columns; ++x) {
       uint16_t& u = usage[row[x]];
       u = static_cast<uint16_t>(u + (u != USAGE_LIMIT));
@@ -50,8 +50,8 @@ void count_usage(const Region& r) {
 // One merge: the closest pair of used colours, ties going to the later pair whose
 // second colour has fewer pixels than either colour of the pair found so far.
 void merge_closest(const uint8_t* palette) {
-  uint16_t* usage = gfx_state.colour_usage;
-  uint8_t* map = gfx_state.image_colour_map;
+  uint16_t* usage = gfx_state().colour_usage;
+  uint8_t* map = gfx_state().image_colour_map;
   uint32_t best = NO_DISTANCE;
   int best_i = 0, best_j = 0;
   for (int i = 0; i < GFX_COLOURS - 1; ++i) {
@@ -91,7 +91,7 @@ void merge_closest(const uint8_t* palette) {
 }  // namespace
 
 int32_t reference_reduce_image_colours(int32_t start, int32_t count, uint8_t* palette) {
-  GfxState& g = gfx_state;
+  GfxState& g = gfx_state();
   // A range that starts outside the palette or holds nothing changes nothing; one that
   // runs past entry 255 ends there.
   if (start < 0 || start >= GFX_COLOURS || count < 1 || palette == nullptr) return 0;

@@ -40,7 +40,7 @@ class Fitting : public PcxTest {
   // says; colour 0 fills the rest of the buffer.
   void paint(int used, const std::map<int, int>& counts) {
     std::vector<uint8_t> v(
-        static_cast<size_t>(gfx_state.active_width) * static_cast<size_t>(gfx_state.active_height), 0);
+        static_cast<size_t>(gfx_state().active_width) * static_cast<size_t>(gfx_state().active_height), 0);
     size_t at = 0;
     for (int k = 1; k < used; ++k) {
       const auto c = counts.find(k);
@@ -130,8 +130,8 @@ TEST_F(Fitting, SaturatedCountsTieAndTheLowerIndexGivesWay) {
   std::copy(same.begin(), same.end(), palette.begin() + 3 * 9);
   paint(237, {{5, 100000}, {9, 70000}});
   EXPECT_EQ(gfx_reduce_image_colours(10, 236, palette.data()), 0);
-  EXPECT_EQ(gfx_state.colour_usage[5], 0);
-  EXPECT_EQ(gfx_state.colour_usage[9], 65535);
+  EXPECT_EQ(gfx_state().colour_usage[5], 0);
+  EXPECT_EQ(gfx_state().colour_usage[9], 65535);
 }
 
 TEST_F(Fitting, FewColoursArePackedInOrderFromTheStart) {
@@ -173,7 +173,7 @@ TEST_F(Fitting, OneValueEverywhere) {
   const std::vector<uint8_t> file = distinct_colours();
   std::vector<uint8_t> palette = file;
   EXPECT_EQ(gfx_reduce_image_colours(10, 236, palette.data()), 0);
-  EXPECT_EQ(gfx_state.colour_usage[77], 65535);
+  EXPECT_EQ(gfx_state().colour_usage[77], 65535);
   EXPECT_EQ(pixels(), std::vector<uint8_t>(640 * 480, 10));
   EXPECT_EQ(colour_of(palette, 10), colour_of(file, 77));
 }
@@ -253,8 +253,8 @@ TEST_F(Fitting, SameResultAsThePlainVersion) {
     SCOPED_TRACE(c.name);
     close_buffer();
     open_buffer(c.width, c.height);
-    std::vector<uint8_t> values(static_cast<size_t>(gfx_state.active_width) *
-                                static_cast<size_t>(gfx_state.active_height));
+    std::vector<uint8_t> values(static_cast<size_t>(gfx_state().active_width) *
+                                static_cast<size_t>(gfx_state().active_height));
     for (uint8_t& v : values) {
       // Skewed, so that counts differ and some tie.
       const uint32_t r = next() % static_cast<uint32_t>(c.values);
@@ -269,16 +269,17 @@ TEST_F(Fitting, SameResultAsThePlainVersion) {
     std::vector<uint8_t> fast_palette = palette;
     gfx_reduce_image_colours(c.start, c.count, fast_palette.data());
     const auto fast_pixels = pixels();
-    const std::vector<uint16_t> fast_usage(gfx_state.colour_usage, gfx_state.colour_usage + 256);
-    const std::vector<uint8_t> fast_map(gfx_state.image_colour_map, gfx_state.image_colour_map + 256);
+    const std::vector<uint16_t> fast_usage(gfx_state().colour_usage, gfx_state().colour_usage + 256);
+    const std::vector<uint8_t> fast_map(gfx_state().image_colour_map, gfx_state().image_colour_map + 256);
 
     set_pixels(values);
     std::vector<uint8_t> plain_palette = palette;
     reference_reduce_image_colours(c.start, c.count, plain_palette.data());
     EXPECT_EQ(fast_pixels, pixels());
     EXPECT_EQ(fast_palette, plain_palette);
-    EXPECT_EQ(fast_usage, std::vector<uint16_t>(gfx_state.colour_usage, gfx_state.colour_usage + 256));
-    EXPECT_EQ(fast_map, std::vector<uint8_t>(gfx_state.image_colour_map, gfx_state.image_colour_map + 256));
+    EXPECT_EQ(fast_usage, std::vector<uint16_t>(gfx_state().colour_usage, gfx_state().colour_usage + 256));
+    EXPECT_EQ(fast_map,
+              std::vector<uint8_t>(gfx_state().image_colour_map, gfx_state().image_colour_map + 256));
   }
 }
 

@@ -42,10 +42,11 @@ void canvas_take_pixels(Picture& picture) {
     vb_unlock();
     return;
   }
-  for (int32_t y = 0; y < picture.height && y < gfx_state.active_height; y++) {
-    std::memcpy(picture.pixels.data() + static_cast<size_t>(y) * static_cast<size_t>(picture.width),
-                gfx_state.pixel_address + static_cast<size_t>(y) * static_cast<size_t>(gfx_state.row_pitch),
-                static_cast<size_t>(picture.width));
+  for (int32_t y = 0; y < picture.height && y < gfx_state().active_height; y++) {
+    std::memcpy(
+        picture.pixels.data() + static_cast<size_t>(y) * static_cast<size_t>(picture.width),
+        gfx_state().pixel_address + static_cast<size_t>(y) * static_cast<size_t>(gfx_state().row_pitch),
+        static_cast<size_t>(picture.width));
   }
   vb_unlock();
 }

@@ -18,7 +18,7 @@ uint32_t decode_flags(PaletteMode palette) {
 
 void take_colours(Picture& picture, PaletteMode palette) {
   if (palette == PaletteMode::file)
-    std::memcpy(picture.palette, gfx_state.flic_file_palette, sizeof picture.palette);
+    std::memcpy(picture.palette, gfx_state().flic_file_palette, sizeof picture.palette);
   else
     canvas_take_palette(picture);
 }

@@ -58,7 +58,8 @@ bool take_true_colours(const std::string& input, const PcxFacts& facts, Picture&
   const bool have_header = pcx_io_read(header, PCX_HEADER_SIZE) == PCX_HEADER_SIZE;
   const uint32_t plane = facts.bytes_per_line, planes = facts.planes;
   PcxLineDecoder lines{};
-  if (!have_header || !pcx_lines_start(lines, PcxReader{gfx_state.stream_buffer, 0, true}, plane * planes)) {
+  if (!have_header ||
+      !pcx_lines_start(lines, PcxReader{gfx_state().stream_buffer, 0, true}, plane * planes)) {
     pcx_io_close();
     return false;
   }
