@@ -13,7 +13,7 @@
 #include "gfx/gfx.h"
 #include "palette/palette.h"
 #include "platform/gdi.h"
-#include "platform/headless/headless.h"
+#include "platform/headless/controls.h"
 
 namespace {
 

@@ -22,7 +22,7 @@
 #include "platform/qt/qt_controls.h"
 #include "platform/system.h"
 #include "resources/commands.h"
-#include "tools/writers/flic_writer.h"
+#include "flic/flic_writer.h"
 
 namespace {
 
