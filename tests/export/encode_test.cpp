@@ -344,6 +344,7 @@ TEST_P(Refused, ExitsWithTheReasonAndWritesNothing) {
   write_bytes(scratch.path("b.flc"), w.bytes);
   ASSERT_EQ(run_export({"--palette=file", scratch.path("b.flc"), scratch.path("b.png")}, scratch).status, 0);
   write_bytes(scratch.path("junk.png"), {1, 2, 3});
+  write_bytes(scratch.path("cut.flc"), std::vector<uint8_t>(w.bytes.begin(), w.bytes.begin() + 150));
   ASSERT_EQ(run_export({scratch.path("a.flc"), scratch.path("x.gif")}, scratch).status, 0);
   const std::vector<std::string> before = scratch.files();
 
@@ -363,9 +364,12 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         RefusedCase{"PatternMatchingNothing", {"@/c%04d.png", "@/out.flc"}, 1, "no file matches"},
         RefusedCase{"FrameOfAnotherSize", {"@/a0001.png", "@/b.png", "@/out.flc"}, 1, "size of the first"},
-        RefusedCase{"NotAPicture", {"@/a0001.png", "@/junk.png", "@/out.flc"}, 1, "not a PNG or GIF file"},
+        RefusedCase{
+            "NotAPicture", {"@/a0001.png", "@/junk.png", "@/out.flc"}, 1, "not a PNG, GIF or FLIC file"},
         RefusedCase{"MissingFile", {"@/a0001.png", "@/none.png", "@/out.fli"}, 1, "none.png"},
-        RefusedCase{"FlicInput", {"@/a.flc", "@/out.flc"}, 1, "export its frames first"},
+        RefusedCase{"DamagedFlic", {"@/cut.flc", "@/out.flc"}, 1, "damaged"},
+        RefusedCase{
+            "FlicAmongPngs", {"@/a.flc", "@/a0001.png", "@/out.flc"}, 2, "FLIC file makes a FLIC file alone"},
         RefusedCase{
             "GifAmongPngs", {"@/x.gif", "@/a0001.png", "@/out.flc"}, 2, "GIF file makes a FLIC file alone"},
         RefusedCase{"SpeedZero", {"--speed", "0", "@/a%04d.png", "@/out.flc"}, 2, "--speed takes"},
@@ -373,6 +377,30 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedCase{"PaletteForAFlic", {"--palette=file", "@/a%04d.png", "@/out.flc"}, 2, "--palette cannot"},
         RefusedCase{"NoInput", {"--no-ring", "@/out.flc"}, 2, "no input file"}),
     [](const auto& p) { return std::string(p.param.name); });
+
+// A FLIC file made again, FLI to FLC and FLC to FLC: the same frames at the same speed,
+// no larger.
+TEST(MakeFlic, AFlicFileIsMadeAgain) {
+  for (const char* sample : {"walk-320x200.fli", "sun-146x140.flc"}) {
+    SCOPED_TRACE(sample);
+    Scratch scratch;
+    ASSERT_EQ(run_export({data_file(sample), scratch.path("again.flc")}, scratch).status, 0);
+    ASSERT_EQ(run_export({"--palette=file", data_file(sample), scratch.path("a%04d.png")}, scratch).status,
+              0);
+    ASSERT_EQ(
+        run_export({"--palette=file", scratch.path("again.flc"), scratch.path("b%04d.png")}, scratch).status,
+        0);
+    const ToolRun before = run_export({"--info", data_file(sample)}, scratch);
+    const ToolRun after = run_export({"--info", scratch.path("again.flc")}, scratch);
+    const int frames = std::atoi(value_of(before.out, "frames").c_str());
+    EXPECT_EQ(value_of(after.out, "frames"), value_of(before.out, "frames"));
+    EXPECT_EQ(value_of(after.out, "delay_ms").substr(0, 2), value_of(before.out, "delay_ms").substr(0, 2));
+    for (int n = 1; n <= frames; n++)
+      EXPECT_TRUE(read_bytes(scratch.path(numbered("a", n))) == read_bytes(scratch.path(numbered("b", n))))
+          << n;
+    EXPECT_LE(read_bytes(scratch.path("again.flc")).size(), read_bytes(data_file(sample)).size());
+  }
+}
 
 // The output is never one of the inputs, whatever its name.
 TEST(MakeFlic, AnInputNamedAsTheOutputIsNotReplaced) {

@@ -92,8 +92,8 @@ bool parse_output(const std::string& text, OutputName& name, std::string& error)
     return true;
   }
   if (ends_with_nocase(text, ".png")) return split_number(text, name, error);
-  error =
-      "output name \"" + text + "\" must end in .png or .gif (or .flc or .fli, made from PNG or GIF files)";
+  error = "output name \"" + text +
+          "\" must end in .png or .gif (or .flc or .fli, made from PNG, GIF or FLIC files)";
   return false;
 }
 
@@ -183,7 +183,7 @@ const char* usage_text() {
          "                    exit 1 when the file is damaged\n"
          "Making a FLIC file (the output's .flc or .fli says which; FLI colours keep 6 bits):\n"
          "  PICTURES        PNG files, a numbered sequence such as frame%04d.png (from 0\n"
-         "                  or 1), or one animated GIF\n"
+         "                  or 1), one animated GIF, or one FLIC file to make again\n"
          "  --speed MS      the time of every frame (default: the GIF's delays, else 5/70 s)\n"
          "  --no-ring       no ring frame (the record that turns the last frame into the first)\n"
          "  --dither        dither when more than 256 colours are reduced to 256\n"
@@ -266,7 +266,8 @@ bool parse_args(int argc, char** argv, Options& options, std::string& error) {
               " cannot be used in making a FLIC file";
       return false;
     }
-    if (names.size() < 2) error = "no input file given: PNG files, a frame number pattern or a GIF file";
+    if (names.size() < 2)
+      error = "no input file given: PNG files, a frame number pattern, a GIF or a FLIC file";
     options.encode.inputs.assign(names.begin(), names.end() - 1);
     options.encode.output = names.back();
     options.encode.fli = ends_with_nocase(names.back(), ".fli");

@@ -32,7 +32,7 @@ struct OutputName {
 
 // Making a FLIC file (encode_args.cpp, make_flic.cpp): INPUT... OUTPUT.flc or .fli.
 struct EncodeOptions {
-  std::vector<std::string> inputs;  // PNG files, frame number patterns or one GIF file
+  std::vector<std::string> inputs;  // PNG files, frame number patterns, or one GIF or FLIC file
   std::string output;
   bool fli = false;     // the output's extension is .fli
   int speed_ms = 0;     // --speed (0: the GIF's delays, or 5/70 s)
@@ -262,7 +262,7 @@ int run_info(const Options& options, InputKind kind);
 int run_check(const Options& options, InputKind kind);
 // --check, --info or export of many files and folders (batch.cpp).
 int run_batch(const Options& options);
-// Makes a FLIC file from PNG frames or an animated GIF (make_flic.cpp).
+// Makes a FLIC file from PNG frames, an animated GIF or a FLIC file (make_flic.cpp).
 int run_encode(const Options& options);
 
 // --- Messages, the verdict and progress (report.cpp) ------------------------------------

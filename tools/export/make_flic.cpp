@@ -1,9 +1,9 @@
-// Making a FLIC file from PNG frames (files, or a numbered sequence) or an animated
-// GIF. The inputs are checked before anything is written: every name found, every
-// frame the size of the first, the output none of the inputs. Palette frames keep
-// their indices and colours; true-colour frames and GIF frames share one palette (their
-// own colours, or 256 that libimagequant chooses). The file is written under a
-// temporary name, walked by the decoder once complete, and only then renamed into place.
+// Making a FLIC file from PNG frames (files, or a numbered sequence), an animated GIF
+// or another FLIC file (made again: FLI to FLC or back, or smaller). The inputs are checked before anything
+// is written: every name found, every frame the size of the first, the output none of the inputs. Palette
+// frames keep their indices and colours; true-colour frames and GIF frames share one palette (their own
+// colours, or 256 that libimagequant chooses). The file is written under a temporary name, walked by the
+// decoder once complete, and only then renamed into place.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -17,6 +17,8 @@
 
 #include "flic/flic.h"
 #include "flic/flic_writer.h"
+#include "gfx/gfx.h"
+#include "palette/palette.h"
 #include "tools/export/encode.h"
 #include "tools/export/export.h"
 #include "tools/export/file_reader.h"
@@ -52,7 +54,7 @@ InputType input_type(const std::string& name, std::string& reason) {
   if (got >= 6 && (std::memcmp(head, "GIF87a", 6) == 0 || std::memcmp(head, "GIF89a", 6) == 0))
     return InputType::gif;
   if (got >= 6 && head[5] == 0xAF && (head[4] == 0x11 || head[4] == 0x12)) return InputType::flic;
-  reason = "not a PNG or GIF file";
+  reason = "not a PNG, GIF or FLIC file";
   return InputType::other;
 }
 
@@ -77,13 +79,73 @@ bool expand_pattern(const std::string& text, std::vector<std::string>& files, st
 // "NAME: TEXT", the form of every message about a file.
 std::string about(const std::string& name, const std::string& text) { return name + ": " + text; }
 
-// The inputs, checked: the PNG files in order, or one GIF file.
+// The inputs, checked: the PNG files in order, or one GIF or FLIC file.
 struct Inputs {
   std::vector<std::string> files;
   bool gif = false;
   int32_t width = 0, height = 0;
-  bool indexed = true;  // every PNG reads as palette indices
+  bool indexed = true;  // every PNG reads as palette indices (a FLIC file's frames too)
+  bool flic = false;    // one FLIC file, made again
+  FlicHeaderFacts flic_header{};
 };
+
+// A FLIC file to make again: judged as --check judges it, and refused when damaged or
+// when it holds no frame.
+int check_flic(Inputs& in) {
+  const std::string& file = in.files[0];
+  FlicSurvey survey;
+  std::string reason;
+  if (!flic_survey_file(file, survey, reason)) {
+    report_error(about(file, reason));
+    return EXIT_BAD_INPUT;
+  }
+  const FlicVerdict verdict = flic_verdict(survey.report, survey.header);
+  if (!verdict.damage.empty()) {
+    report_damage(file, verdict.damage + "; nothing written");
+    return EXIT_BAD_INPUT;
+  }
+  in.flic_header = survey.header;
+  in.width = survey.header.width;
+  in.height = survey.header.height;
+  if (survey.header.frame_count == 0 || in.width == 0 || in.height == 0) {
+    report_error(about(file, "holds no frame; nothing written"));
+    return EXIT_BAD_INPUT;
+  }
+  return EXIT_OK;
+}
+
+// Every frame of a FLIC file as the export takes it with --palette=file: file indices
+// and the file's colours.
+bool flic_frames(const Inputs& in, const FrameVisitor& each, std::string& error) {
+  const std::string& file = in.files[0];
+  if (!canvas_open(in.width, in.height)) {
+    canvas_close();
+    error = canvas_too_large(file, in.width, in.height);
+    return false;
+  }
+  FlicContext context{};
+  const bool opened = flic_open(file.c_str(), &context) == 0;
+  bool ok = opened;
+  if (!ok) error = about(file, "cannot be opened as a FLIC file");
+  gfx_reduce_palette(GFX_FLAG_NO_REDUCE);  // file indices from the first pixel on
+  Picture frame{};
+  frame.width = in.width;
+  frame.height = in.height;
+  for (int n = 1; ok && n <= in.flic_header.frame_count; n++) {
+    if (flic_play(&context, 1, GFX_FLAG_NO_PAUSE | GFX_FLAG_NO_REDUCE) != 1) {
+      error = about(file, "frame " + std::to_string(n) + " does not decode");
+      ok = false;
+      break;
+    }
+    canvas_take_pixels(frame);
+    std::memcpy(frame.palette, gfx_state.flic_file_palette, sizeof frame.palette);
+    ok = each(frame, -1, error);
+    if (!ok) error = about(file, error);
+  }
+  if (opened) flic_close(&context);
+  canvas_close();
+  return ok;
+}
 
 // Fills inputs from the names: exit status 0, or 1 or 2 with the message given.
 int gather_inputs(const EncodeOptions& options, Inputs& in) {
@@ -113,17 +175,16 @@ int gather_inputs(const EncodeOptions& options, Inputs& in) {
         in.gif = true;
         break;
       case InputType::flic:
-        report_error(
-            about(file, "a FLIC file; export its frames first (moxflic-export --palette=file " +
-                            std::string(file).append(" frame%04d.png) and make the new file from them")));
-        return EXIT_BAD_INPUT;
+        in.flic = true;
+        break;
       case InputType::other:
         report_error(about(file, reason));
         return EXIT_BAD_INPUT;
     }
   }
-  if (in.gif && in.files.size() > 1) {
-    report_error("a GIF file makes a FLIC file alone: give it as the only input");
+  if ((in.gif || in.flic) && in.files.size() > 1) {
+    report_error(std::string(in.gif ? "a GIF" : "a FLIC") +
+                 " file makes a FLIC file alone: give it as the only input");
     return EXIT_USAGE;
   }
   // Nothing is written over an input.
@@ -137,6 +198,7 @@ int gather_inputs(const EncodeOptions& options, Inputs& in) {
       }
     }
   }
+  if (in.flic) return check_flic(in);
   if (in.gif) {
     std::string error;
     if (!gif_read_screen(in.files[0], in.width, in.height, error)) {
@@ -170,6 +232,7 @@ int gather_inputs(const EncodeOptions& options, Inputs& in) {
 
 // Every frame in order; a failed read names its file.
 bool for_each_frame(const Inputs& in, const FrameVisitor& each, std::string& error) {
+  if (in.flic) return flic_frames(in, each, error);
   if (in.gif) {
     if (gif_read_frames(in.files[0], each, error)) return true;
     error = in.files[0] + ": " + error;
@@ -292,6 +355,18 @@ int run_encode(const Options& options) {
   FlicTiming timing{};
   if (o.speed_ms > 0) {
     timing.speed = speed_of_ms(static_cast<uint32_t>(o.speed_ms), o.fli);
+  } else if (in.flic) {
+    // The file's own speed, in the new file's unit.
+    const FlicHeaderFacts& h = in.flic_header;
+    const uint32_t speed = h.speed > 0 ? h.speed
+                           : h.flc     ? FLIC_DEFAULT_FRAME_US / MS_PER_S
+                                       : FLIC_DEFAULT_SPEED;
+    if (h.flc == !o.fli)
+      timing.speed = speed;
+    else if (h.flc)
+      timing.speed = speed_of_ms(speed, true);
+    else
+      timing.speed = (speed * MS_PER_S + FLI_SPEED_UNITS_PER_S / 2) / FLI_SPEED_UNITS_PER_S;
   } else if (in.gif) {
     timing = timing_from_delays(delays, o.fli);
     if (timing.approximate)
@@ -340,7 +415,9 @@ int run_encode(const Options& options) {
   };
   if (!put(error)) return fail(error, true);
   size_t frame_index = 0;
-  progress_begin(static_cast<int>(in.files.size() == 1 && in.gif ? delays.size() : in.files.size()));
+  progress_begin(static_cast<int>(in.gif    ? delays.size()
+                                  : in.flic ? in.flic_header.frame_count
+                                            : in.files.size()));
   const bool encoded = for_each_frame(
       in,
       [&](const Picture& input, int, std::string& why) {
