@@ -138,7 +138,7 @@ bool flic_frames(const Inputs& in, const FrameVisitor& each, std::string& error)
       break;
     }
     canvas_take_pixels(frame);
-    std::memcpy(frame.palette, gfx_state.flic_file_palette, sizeof frame.palette);
+    std::memcpy(frame.palette, gfx_state().flic_file_palette, sizeof frame.palette);
     ok = each(frame, -1, error);
     if (!ok) error = about(file, error);
   }
