@@ -154,7 +154,6 @@ void pal_free_reduction_cache(PalReductionCache* cache);
 // MOXFLIC_SIMD asked for a level (and what came of it when this processor lacks it).
 const char* gfx_vector_code();
 
-
 // A context: the state block and the memory made for it on first use.
 struct GfxContext {
   GfxState state;

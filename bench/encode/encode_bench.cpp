@@ -45,8 +45,8 @@ Animation sample() {
     std::vector<uint8_t> frame(PIXELS);
     vb_lock();
     for (int y = 0; y < HEIGHT; y++)
-      std::memcpy(&frame[static_cast<size_t>(y) * WIDTH], gfx_state().pixel_address + y * gfx_state().row_pitch,
-                  WIDTH);
+      std::memcpy(&frame[static_cast<size_t>(y) * WIDTH],
+                  gfx_state().pixel_address + y * gfx_state().row_pitch, WIDTH);
     vb_unlock();
     once.push_back(std::move(frame));
   }

@@ -18,11 +18,11 @@
 #include <vector>
 
 #include "app/app.h"
+#include "flic/flic_writer.h"
 #include "gfx/gfx.h"
 #include "platform/qt/qt_controls.h"
 #include "platform/system.h"
 #include "resources/commands.h"
-#include "flic/flic_writer.h"
 
 namespace {
 
