@@ -8,7 +8,7 @@ set -euo pipefail
 
 build_packages=(cmake ninja-build g++ pkg-config libpng-dev libgif-dev libimagequant-dev qt6-base-dev libgdk-pixbuf-2.0-dev)
 test_packages=(clang clang-format clang-tidy libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev ffmpeg python3-pil
-               xvfb xauth xdotool wmctrl openbox imagemagick appstream desktop-file-utils man-db
+               xvfb xauth xdotool wmctrl xclip openbox imagemagick appstream desktop-file-utils man-db
                file shared-mime-info xdg-utils dbus-x11 tumbler dpkg-dev lintian)
 package_packages=(dpkg-dev file)
 
