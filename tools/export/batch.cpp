@@ -1,14 +1,19 @@
 // Many files at once: --check, --info or export over any number of files and folders.
 //
 // Folders are walked (in name order, symbolic links to folders not followed, an output
-// folder found inside them left out); every regular file is handed to the one-file
-// command in a process of its own, forked from this one, so each starts from a fresh
-// library state exactly as a separate run would, without the cost of starting a
-// program. Up to --jobs of them run at once, each for at most --timeout seconds. A
-// worker writes its verdict and facts as one record to a memory file that this process
-// reads when it ends, and names the temporary file it is writing in memory shared with
-// this process, which removes it when the worker was killed. Lines come out in the
-// order of the inputs, then a summary; a run stopped by a signal lists what it finished.
+// folder found inside them left out). Up to --jobs files are judged at once, each for at
+// most --timeout seconds, by the one-file command with its output kept to its outcome:
+// - --check and --info run in worker threads of this process, each with a library
+//   context of its own, so a small file costs no more than its decoding. A file past its
+//   time is told to stop reading (its decoding ends at the next read); one whose worker
+//   does not come back even then is given up, and its thread left behind.
+// - An export runs in a process of its own, forked from this one, so that a worker past
+//   its time can be killed and the temporary file it was writing removed. A worker
+//   writes its verdict and facts as one record to a memory file that this process reads
+//   when it ends, and names the temporary file it is writing in memory shared with this
+//   process, which removes it when the worker was killed.
+// Lines come out in the order of the inputs, then a summary; a run stopped by a signal
+// lists what it finished.
 //
 // Before an export starts, every name each input will write is checked against those
 // of every other input and against every file the run walked: no output replaces
@@ -20,16 +25,21 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <map>
+#include <memory>
+#include <mutex>
 #include <new>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "flic/flic.h"
@@ -363,8 +373,8 @@ std::string text_of(int fd) {
   return text;
 }
 
-// Decides one file, with the one-file command's output going nowhere: the verdict
-// comes from the command's outcome.
+// Decides one file with the one-file command, whose messages are kept to its outcome:
+// the verdict comes from there.
 void decide(const Options& options, Entry& e) {
   InputKind kind;
   InputFault fault;
@@ -376,12 +386,7 @@ void decide(const Options& options, Entry& e) {
     e.reason = why;
     return;
   }
-  const int quiet = open("/dev/null", O_WRONLY);
-  if (quiet < 0 || dup2(quiet, STDOUT_FILENO) < 0 || dup2(quiet, STDERR_FILENO) < 0) {
-    e.verdict = Verdict::failed;
-    e.reason = std::string("cannot start a worker: ") + std::strerror(errno);
-    return;
-  }
+  report_quietly(true);
   command_outcome() = Outcome{};
   Options one = options;
   one.batch = false;
@@ -405,8 +410,6 @@ void decide(const Options& options, Entry& e) {
     }
     if (status == EXIT_OK) e.facts.emplace_back("output", output_frame_name(one.output, 1));
   }
-  std::fflush(stdout);
-  std::fflush(stderr);
   const Outcome& outcome = command_outcome();
   e.verdict = outcome.verdict;
   e.reason = outcome.reason;
@@ -514,7 +517,14 @@ struct Running {
   sigprocmask(SIG_SETMASK, &signals.original_mask, nullptr);
   temp_file_track_in(pending);
   temp_file_guard_signals();
-  decide(options, e);
+  // Whatever else an export may print goes nowhere.
+  const int nowhere = open("/dev/null", O_WRONLY);
+  if (nowhere < 0 || dup2(nowhere, STDOUT_FILENO) < 0 || dup2(nowhere, STDERR_FILENO) < 0) {
+    e.verdict = Verdict::failed;
+    e.reason = std::string("cannot start a worker: ") + std::strerror(errno);
+  } else {
+    decide(options, e);
+  }
   const std::string record = record_encode({static_cast<int>(e.verdict), e.reason, e.facts});
   int error = 0;
   write_fully(result_fd, record.data(), record.size(), error);
@@ -625,31 +635,12 @@ int wait_signal(const RunSignals& signals, const std::map<pid_t, Running>& runni
   return signal_number < 0 ? 0 : signal_number;
 }
 
-}  // namespace
-
-int run_batch(const Options& options) {
-  const auto start = Clock::now();
-  // Signals are taken before anything else: one that comes during the walk stops the
-  // run as soon as it waits.
-  RunSignals signals;
-  take_signals(signals);
-  const bool exporting = options.command == Command::export_file;
-  if (exporting) {
-    std::error_code ec;
-    fs::create_directories(options.output_dir, ec);
-  }
-  std::vector<Entry> entries = collect(options, signals);
-  // Before anything is written, every name each input will write is checked.
-  if (exporting && !stop_pending(signals)) {
-    const std::vector<Plan> plans = plan_outputs(options, entries);
-    refuse_walked(plans, entries);
-    refuse_shared(plans, entries);
-  }
-
-  int jobs = options.jobs;
-  if (jobs <= 0) jobs = static_cast<int>(std::max(1L, sysconf(_SC_NPROCESSORS_ONLN)));
+// The worker processes of an export, up to jobs at once, until every entry is judged or
+// a signal stops the run: that signal, or 0. Lines are printed as entries are judged.
+int run_processes(const Options& options, std::vector<Entry>& entries, const RunSignals& signals, int jobs,
+                  size_t& printed) {
   std::map<pid_t, Running> running;
-  size_t next = 0, printed = 0;
+  size_t next = 0;
   int stop = 0;
   for (;;) {
     if ((stop = take_stop(signals)) != 0) break;
@@ -690,7 +681,198 @@ int run_batch(const Options& options) {
     }
     finish_worker(options, entries, r, ended == pid, status, stop);
   }
-  running.clear();
+  return stop;
+}
+
+// --- Workers in threads --------------------------------------------------------------
+
+// How long a worker told to stop reading is waited for before its file is given up
+// (a read that never returns, from a file system that no longer answers).
+constexpr auto GIVE_UP_AFTER = std::chrono::seconds(5);
+// How often a waiting run looks for signals and for files past their time.
+constexpr auto LOOK_EVERY = std::chrono::milliseconds(20);
+
+// One worker thread. Its fields but stop are guarded by the run's mutex.
+struct Worker {
+  std::atomic<bool> stop{false};  // its context stops reading once this is set
+  bool busy = false;              // judging entry
+  size_t entry = 0;
+  Clock::time_point deadline;  // when it is told to stop, then when it is given up
+  bool told = false;           // told to stop, as its file took too long
+  bool given_up = false;       // the run no longer waits for it
+  std::thread thread;
+};
+
+// What the run's threads share. A thread that was given up may still use it after the
+// run, so that a run which gave one up keeps it and ends the process itself.
+struct ThreadRun {
+  const Options& options;
+  std::vector<Entry>& entries;
+  std::vector<size_t> todo;  // the entries workers judge, in order
+  size_t next = 0;           // in todo
+  int stop = 0;              // the signal that stopped the run
+  std::mutex mutex;
+  std::condition_variable judged;
+  std::vector<std::unique_ptr<Worker>> workers;
+};
+
+void work(ThreadRun& run, Worker& w) {
+  GfxContext* context = gfx_context_create();
+  if (context != nullptr) gfx_context_make_current(context);
+  gfx_stop_when(&w.stop);
+  for (;;) {
+    Entry e;
+    {
+      const std::lock_guard lock(run.mutex);
+      w.busy = false;
+      if (w.given_up || run.stop != 0 || run.next >= run.todo.size()) break;
+      w.entry = run.todo[run.next++];
+      w.busy = true;
+      w.told = false;
+      w.stop.store(false);
+      const auto limit = run.options.timeout_s > 0 ? std::chrono::seconds(run.options.timeout_s)
+                                                   : std::chrono::hours(24 * 365);
+      w.deadline = Clock::now() + limit;
+      e.path = run.entries[w.entry].path;
+    }
+    decide(run.options, e);
+    {
+      const std::lock_guard lock(run.mutex);
+      if (w.given_up) break;  // the run settled its entry
+      Entry& out = run.entries[w.entry];
+      if (w.told)
+        settle(out, Verdict::failed,
+               "took too long (more than " + std::to_string(run.options.timeout_s) + " s); stopped");
+      else if (w.stop.load())
+        settle(out, Verdict::failed, "stopped by " + signal_name(run.stop));
+      else
+        out = {out.path, out.stem, out.known, e.verdict, e.reason, e.facts, true};
+    }
+    run.judged.notify_one();
+  }
+  run.judged.notify_one();
+  gfx_stop_when(nullptr);
+  if (context != nullptr) gfx_context_destroy(context);
+}
+
+void start_thread(ThreadRun& run) {
+  run.workers.push_back(std::make_unique<Worker>());
+  Worker& w = *run.workers.back();
+  w.thread = std::thread(work, std::ref(run), std::ref(w));
+}
+
+// Tells the workers past their time to stop, and gives up those that were told and
+// have not come back since; a worker given up is replaced. With the run's mutex held.
+void watch_time(ThreadRun& run, size_t& given_up) {
+  const Clock::time_point now = Clock::now();
+  const size_t count = run.workers.size();
+  for (size_t i = 0; i < count; i++) {
+    Worker& w = *run.workers[i];
+    if (!w.busy || w.given_up || now < w.deadline) continue;
+    if (!w.told) {
+      w.told = true;
+      w.stop.store(true);
+      w.deadline = now + GIVE_UP_AFTER;
+      continue;
+    }
+    w.given_up = true;
+    w.thread.detach();
+    given_up++;
+    settle(run.entries[w.entry], Verdict::failed,
+           "took too long (more than " + std::to_string(run.options.timeout_s) +
+               " s), and did not stop when told; given up");
+    if (run.next < run.todo.size()) start_thread(run);
+  }
+}
+
+// Whether a worker is still judging a file the run waits for. With the mutex held.
+bool any_busy(const ThreadRun& run) {
+  return std::any_of(run.workers.begin(), run.workers.end(),
+                     [](const std::unique_ptr<Worker>& w) { return w->busy && !w->given_up; });
+}
+
+// --check or --info in up to jobs worker threads, until every entry is judged or a
+// signal stops the run: that signal, or 0. Lines are printed as entries are judged.
+// given_up counts the threads left behind, still running.
+int run_threads(const Options& options, std::vector<Entry>& entries, const RunSignals& signals, int jobs,
+                size_t& printed, size_t& given_up) {
+  auto* run = new ThreadRun{options, entries, {}, 0, 0, {}, {}, {}};
+  for (size_t k = 0; k < entries.size(); k++) {
+    if (entries[k].known)
+      entries[k].done = true;
+    else
+      run->todo.push_back(k);
+  }
+  const size_t threads = std::min(static_cast<size_t>(std::max(jobs, 1)), run->todo.size());
+  {
+    const std::lock_guard lock(run->mutex);
+    for (size_t i = 0; i < threads; i++) start_thread(*run);
+  }
+  int stop = 0;
+  Clock::time_point stopped_at;
+  for (;;) {
+    const int signal_number = take_stop(signals);
+    size_t ready = printed;
+    bool finished;
+    {
+      std::unique_lock lock(run->mutex);
+      if (signal_number != 0 && stop == 0) {
+        // Every worker stops reading: the files they judge are settled as stopped.
+        stop = run->stop = signal_number;
+        stopped_at = Clock::now();
+        for (const auto& w : run->workers) w->stop.store(true);
+      }
+      if (stop == 0) {
+        watch_time(*run, given_up);
+      } else if (Clock::now() - stopped_at >= GIVE_UP_AFTER) {
+        for (const auto& w : run->workers) {
+          if (!w->busy || w->given_up) continue;
+          w->given_up = true;
+          w->thread.detach();
+          given_up++;
+          settle(entries[w->entry], Verdict::failed, "stopped by " + signal_name(stop));
+        }
+      }
+      while (ready < entries.size() && entries[ready].done) ready++;
+      finished = !any_busy(*run) && (stop != 0 || run->next >= run->todo.size());
+      if (!finished && ready == printed) run->judged.wait_for(lock, LOOK_EVERY);
+    }
+    // The entries before ready are settled and no longer change.
+    for (; printed < ready; printed++) print_entry(options, entries[printed]);
+    std::fflush(stdout);
+    if (finished) break;
+  }
+  for (const auto& w : run->workers)
+    if (!w->given_up) w->thread.join();
+  if (given_up == 0) delete run;
+  return stop;
+}
+}  // namespace
+
+int run_batch(const Options& options) {
+  const auto start = Clock::now();
+  // Signals are taken before anything else: one that comes during the walk stops the
+  // run as soon as it waits.
+  RunSignals signals;
+  take_signals(signals);
+  const bool exporting = options.command == Command::export_file;
+  if (exporting) {
+    std::error_code ec;
+    fs::create_directories(options.output_dir, ec);
+  }
+  std::vector<Entry> entries = collect(options, signals);
+  // Before anything is written, every name each input will write is checked.
+  if (exporting && !stop_pending(signals)) {
+    const std::vector<Plan> plans = plan_outputs(options, entries);
+    refuse_walked(plans, entries);
+    refuse_shared(plans, entries);
+  }
+
+  int jobs = options.jobs;
+  if (jobs <= 0) jobs = static_cast<int>(std::max(1L, sysconf(_SC_NPROCESSORS_ONLN)));
+  size_t printed = 0, given_up = 0;
+  const int stop = exporting ? run_processes(options, entries, signals, jobs, printed)
+                             : run_threads(options, entries, signals, jobs, printed, given_up);
 
   size_t not_judged = 0;
   for (Entry& e : entries) {
@@ -726,10 +908,16 @@ int run_batch(const Options& options) {
   std::fflush(stdout);
   // The process ends after the run, with the signals still blocked: one that came
   // after the last wait does not cut the summary short.
-  if (stop != 0) return 128 + stop;
   const bool bad = counts[static_cast<int>(Verdict::damaged)] +
                        counts[static_cast<int>(Verdict::unreadable)] +
                        counts[static_cast<int>(Verdict::failed)] >
                    0;
-  return bad ? EXIT_BAD_INPUT : EXIT_OK;
+  const int status = stop != 0 ? 128 + stop : bad ? EXIT_BAD_INPUT : EXIT_OK;
+  // A thread that was given up may still be inside a read: the process ends at once,
+  // without running the destructors of what it uses.
+  if (given_up > 0) {
+    std::fflush(stderr);
+    _exit(status);
+  }
+  return status;
 }

@@ -15,9 +15,9 @@ namespace {
 // The drawing colour the viewer sets when its window is created.
 constexpr int32_t VIEWER_DRAWING_COLOUR = 25;
 
-plat_dc canvas_dc = nullptr;
-plat_palette canvas_palette = nullptr;
-int32_t canvas_slot = GFX_NO_SLOT;
+thread_local plat_dc canvas_dc = nullptr;
+thread_local plat_palette canvas_palette = nullptr;
+thread_local int32_t canvas_slot = GFX_NO_SLOT;
 
 }  // namespace
 

@@ -91,8 +91,8 @@ void picture_fit(const Picture& in, int max_side, Picture& out);
 size_t picture_reduce_to_palette(Picture& picture);
 
 // --- Headless canvas (canvas.cpp) ---------------------------------------------------
-// Starts the library as the viewer does and makes a buffer of the picture's size active:
-// true on success.
+// Starts the library as the viewer does, in the current context, and makes a buffer of
+// the picture's size active: true on success. Each thread has a canvas of its own.
 bool canvas_open(int32_t width, int32_t height);
 // Copies the first width columns of the active buffer into picture.pixels.
 void canvas_take_pixels(Picture& picture);
@@ -275,7 +275,7 @@ struct Outcome {
   std::vector<std::string> notes;                          // writers' quirks read through
   std::vector<std::pair<std::string, std::string>> facts;  // the "key: value" lines, in order
 };
-// The outcome of the command this process runs; the many-file mode resets it for each file.
+// The outcome of the command this thread runs; the many-file mode resets it for each file.
 Outcome& command_outcome();
 // One line on stderr: "moxflic-export: <text>". Until a verdict is given, the outcome
 // becomes unreadable with text as its reason.
@@ -290,6 +290,9 @@ void report_output_error(const std::string& text);
 void report_fact(const std::string& key, const std::string& value);
 // A "note: what" line on stdout, kept in the outcome.
 void report_note(const std::string& what);
+// Whether this thread's commands keep their messages, facts and progress to the outcome
+// alone (the many-file mode's workers), or also print them.
+void report_quietly(bool quietly);
 // A progress line on stderr, only when it is a terminal and the work takes a while.
 void progress_begin(int total);
 void progress_step(int done);

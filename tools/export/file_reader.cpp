@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "gfx/gfx.h"
+
 bool reader_open(FileReader& reader, const std::string& name, std::string& reason) {
   // Non-blocking, so that a named pipe without a writer is refused below instead of
   // waited on; reads of regular files are not affected.
@@ -32,7 +34,8 @@ bool reader_open(FileReader& reader, const std::string& name, std::string& reaso
 }
 
 bool reader_read(const FileReader& reader, uint64_t offset, void* out, uint32_t n) {
-  if (offset > reader.size || n > reader.size - offset) return false;
+  // A worker told to stop reads no more, as the library's own reads do.
+  if (gfx_stopped() || offset > reader.size || n > reader.size - offset) return false;
   auto* at = static_cast<uint8_t*>(out);
   while (n > 0) {
     ssize_t got = pread(reader.fd, at, n, static_cast<off_t>(offset));

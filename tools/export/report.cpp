@@ -16,18 +16,20 @@ constexpr double PROGRESS_EVERY_S = 0.1;
 
 using Clock = std::chrono::steady_clock;
 
-bool progress_on = false;
-bool progress_shown = false;
-int progress_total = 0;
-Clock::time_point progress_start;
-Clock::time_point progress_last;
+// Each thread runs its own command: its progress, outcome and quietness are its own.
+thread_local bool progress_on = false;
+thread_local bool progress_shown = false;
+thread_local int progress_total = 0;
+thread_local Clock::time_point progress_start;
+thread_local Clock::time_point progress_last;
+thread_local bool quiet = false;
 
 double seconds_since(Clock::time_point t) { return std::chrono::duration<double>(Clock::now() - t).count(); }
 
 }  // namespace
 
 Outcome& command_outcome() {
-  static Outcome outcome;
+  thread_local Outcome outcome;
   return outcome;
 }
 
@@ -41,6 +43,7 @@ void give_verdict(Verdict verdict, const std::string& reason) {
 }
 
 void print_error(const std::string& text) {
+  if (quiet) return;
   progress_end();
   // File names may hold control characters: shown escaped, they cannot move the
   // cursor, clear the screen or forge another line.
@@ -68,16 +71,18 @@ void report_output_error(const std::string& text) {
 
 void report_fact(const std::string& key, const std::string& value) {
   command_outcome().facts.emplace_back(key, value);
-  std::printf("%s: %s\n", key.c_str(), value.c_str());
+  if (!quiet) std::printf("%s: %s\n", key.c_str(), value.c_str());
 }
 
 void report_note(const std::string& what) {
   command_outcome().notes.push_back(what);
-  std::printf("note: %s\n", what.c_str());
+  if (!quiet) std::printf("note: %s\n", what.c_str());
 }
 
+void report_quietly(bool quietly) { quiet = quietly; }
+
 void progress_begin(int total) {
-  progress_on = isatty(STDERR_FILENO) != 0;
+  progress_on = !quiet && isatty(STDERR_FILENO) != 0;
   progress_shown = false;
   progress_total = total;
   progress_start = Clock::now();
