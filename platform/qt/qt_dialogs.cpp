@@ -79,7 +79,10 @@ std::string qt_dialog_filter(const char* filter) {
       size_t end = patterns.find(';', start);
       if (end == std::string::npos) end = patterns.size();
       std::string one = patterns.substr(start, end - start);
-      if (!one.empty()) globs += (globs.empty() ? "" : " ") + caseless(one);
+      if (!one.empty()) {
+        if (!globs.empty()) globs += ' ';
+        globs += caseless(one);
+      }
       start = end + 1;
     }
     if (!out.empty()) out += ";;";
