@@ -37,6 +37,17 @@ win_menu_item* find_item(plat_menu menu, int32_t id) {
 
 void menu_changed(const win_menu_item& row) { platform_backend->menu_changed(core.window, row); }
 
+// Sets the bits of an item's state that mask selects: their previous value, or -1 when
+// there is no such item.
+int32_t set_item_state(plat_menu menu, int32_t id, uint32_t mask, uint32_t state) {
+  win_menu_item* item = find_item(menu, id);
+  if (item == nullptr) return -1;
+  const auto previous = static_cast<int32_t>(item->state & mask);
+  item->state = (item->state & ~mask) | (state & mask);
+  menu_changed(*item);
+  return previous;
+}
+
 // Drops the queued messages of a window (null: of every window), with the file lists
 // they carry.
 void forget_queued(plat_window window) {
@@ -258,21 +269,11 @@ plat_menu win_get_menu(plat_window window) {
 }
 
 int32_t win_enable_menu_item(plat_menu menu, int32_t id, uint32_t state) {
-  win_menu_item* item = find_item(menu, id);
-  if (item == nullptr) return -1;
-  const int32_t previous = static_cast<int32_t>(item->state & WIN_MF_GRAYED);
-  item->state = (item->state & ~WIN_MF_GRAYED) | (state & WIN_MF_GRAYED);
-  menu_changed(*item);
-  return previous;
+  return set_item_state(menu, id, WIN_MF_GRAYED, state);
 }
 
 int32_t win_check_menu_item(plat_menu menu, int32_t id, uint32_t check) {
-  win_menu_item* item = find_item(menu, id);
-  if (item == nullptr) return -1;
-  const int32_t previous = static_cast<int32_t>(item->state & WIN_MF_CHECKED);
-  item->state = (item->state & ~WIN_MF_CHECKED) | (check & WIN_MF_CHECKED);
-  menu_changed(*item);
-  return previous;
+  return set_item_state(menu, id, WIN_MF_CHECKED, check);
 }
 
 int32_t win_set_menu_item_text(plat_menu menu, int32_t id, const char* text) {
