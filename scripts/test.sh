@@ -47,7 +47,7 @@ TSAN_OPTIONS=halt_on_error=1 build/tsan/tests/flic/context_tests
 cut_short=$(mktemp -d)
 for file in tests/data/*.fl? tests/data/*.pcx; do head -c 1000 "$file" >"$cut_short/cut-$(basename "$file")"; done
 for command in --check --info; do
-  TSAN_OPTIONS=halt_on_error=1 build/tsan/tools/export/moxflic-export "$command" --jobs 4 tests/data "$cut_short" \
+  TSAN_OPTIONS=halt_on_error=1 build/tsan/converter/moxflic-export "$command" --jobs 4 tests/data "$cut_short" \
     >/dev/null || [ $? -eq 1 ]
 done
 rm -rf "$cut_short"

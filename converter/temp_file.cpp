@@ -11,8 +11,8 @@
 #include <cstring>
 #include <string>
 
-#include "tools/export/export.h"
-#include "tools/export/file_reader.h"
+#include "converter/export.h"
+#include "converter/file_reader.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 #include <cstdio>
 #include <string>
 
+#include "converter/export.h"
 #include "flic/flic.h"
-#include "tools/export/export.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "tools/export/batch_parts.h"
+#include "converter/batch_parts.h"
 
 namespace {
 

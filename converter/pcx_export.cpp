@@ -4,12 +4,12 @@
 #include <cstring>
 #include <string>
 
+#include "converter/export.h"
 #include "gfx/gfx.h"
 #include "palette/palette.h"
 #include "pcx/pcx.h"
 #include "pcx/pcx_io.h"
 #include "pcx/pcx_lines.h"
-#include "tools/export/export.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "tools/export/encode.h"
+#include "converter/encode.h"
 
 namespace {
 

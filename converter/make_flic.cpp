@@ -15,13 +15,13 @@
 #include <string>
 #include <vector>
 
+#include "converter/encode.h"
+#include "converter/export.h"
+#include "converter/file_reader.h"
 #include "flic/flic.h"
 #include "flic/flic_writer.h"
 #include "gfx/gfx.h"
 #include "palette/palette.h"
-#include "tools/export/encode.h"
-#include "tools/export/export.h"
-#include "tools/export/file_reader.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "converter/encode.h"
 #include "platform/display.h"
-#include "tools/export/encode.h"
 
 namespace {
 

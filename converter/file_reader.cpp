@@ -1,5 +1,5 @@
 // The bounded file reader.
-#include "tools/export/file_reader.h"
+#include "converter/file_reader.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

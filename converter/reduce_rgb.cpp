@@ -7,7 +7,7 @@
 #include <cstring>
 #include <vector>
 
-#include "tools/export/export.h"
+#include "converter/export.h"
 
 namespace {
 

@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "converter/export.h"
 #include "flic/flic.h"
 #include "gfx/gfx.h"
 #include "palette/palette.h"
-#include "tools/export/export.h"
 
 namespace {
 

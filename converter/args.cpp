@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/export/export.h"
+#include "converter/export.h"
 
 namespace {
 

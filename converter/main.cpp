@@ -2,10 +2,10 @@
 #include <cstdio>
 #include <string>
 
+#include "converter/export.h"
+#include "converter/file_reader.h"
 #include "flic/flic.h"
 #include "gfx/gfx.h"
-#include "tools/export/export.h"
-#include "tools/export/file_reader.h"
 
 namespace {
 

@@ -8,9 +8,9 @@
 #include <algorithm>
 #include <string>
 
+#include "converter/export.h"
 #include "flic/flic.h"
 #include "gfx/gfx.h"
-#include "tools/export/export.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
 // Telling FLIC animations and PCX pictures apart by their contents, not their names.
 #include <string>
 
+#include "converter/export.h"
+#include "converter/file_reader.h"
 #include "flic/flic.h"
 #include "gfx/gfx.h"
 #include "pcx/pcx.h"
-#include "tools/export/export.h"
-#include "tools/export/file_reader.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "tools/export/export.h"
-#include "tools/export/file_reader.h"
+#include "converter/export.h"
+#include "converter/file_reader.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/export/export.h"
+#include "converter/export.h"
 
 // Called with every frame in order and its delay in 1/100 s (-1: the input gives none);
 // false, with error set, stops the reading.

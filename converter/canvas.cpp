@@ -3,12 +3,12 @@
 #include <cstring>
 #include <string>
 
+#include "converter/export.h"
 #include "gfx/gfx.h"
 #include "palette/palette.h"
 #include "platform/display.h"
 #include "platform/gdi.h"
 #include "platform/headless/headless.h"
-#include "tools/export/export.h"
 
 namespace {
 

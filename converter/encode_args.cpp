@@ -2,7 +2,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "tools/export/export.h"
+#include "converter/export.h"
 
 namespace {
 

@@ -4,10 +4,10 @@
 #include <cstdio>
 #include <string>
 
+#include "converter/export.h"
 #include "flic/flic.h"
 #include "gfx/gfx.h"
 #include "pcx/pcx.h"
-#include "tools/export/export.h"
 
 namespace {
 

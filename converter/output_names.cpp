@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "tools/export/batch_parts.h"
+#include "converter/batch_parts.h"
 
 namespace {
 

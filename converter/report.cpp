@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <string>
 
-#include "tools/export/batch_parts.h"
-#include "tools/export/export.h"
+#include "converter/batch_parts.h"
+#include "converter/export.h"
 
 namespace {
 

@@ -42,11 +42,11 @@
 #include <thread>
 #include <vector>
 
+#include "converter/batch_parts.h"
+#include "converter/export.h"
+#include "converter/file_reader.h"
 #include "flic/flic.h"
 #include "gfx/gfx.h"
-#include "tools/export/batch_parts.h"
-#include "tools/export/export.h"
-#include "tools/export/file_reader.h"
 
 namespace {
 

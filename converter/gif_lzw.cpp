@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "tools/export/export.h"
+#include "converter/export.h"
 
 namespace {
 

@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "converter/export.h"
+#include "converter/file_reader.h"
 #include "gfx/gfx.h"
 #include "pcx/pcx.h"
-#include "tools/export/export.h"
-#include "tools/export/file_reader.h"
 
 namespace {
 
