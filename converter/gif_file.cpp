@@ -29,6 +29,10 @@ constexpr char LOOP_APPLICATION[] = "NETSCAPE2.0";
 constexpr int LOOP_APPLICATION_SIZE = 11;
 constexpr int LOOP_SUB_BLOCK_ID = 1;
 constexpr int GCB_SIZE = 4;
+// A frame with new colours of at least this many pixels is judged by a sample of its
+// rows: every SAMPLE_ROW_STEP-th.
+constexpr size_t SAMPLE_FROM_PIXELS = size_t{1} << 18;
+constexpr int32_t SAMPLE_ROW_STEP = 8;
 
 GifFileType* encoder(GifOut& out) { return static_cast<GifFileType*>(out.gif); }
 
@@ -107,21 +111,6 @@ void changed_rectangle(const FrameDiff& diff, int32_t& left, int32_t& top, int32
   if (right < 0) left = top = right = bottom = 0;
 }
 
-// An index that no changed pixel of the rectangle uses, to mark the unchanged ones;
-// NO_TRANSPARENT_COLOR when the changed pixels use all 256.
-int unused_index(const FrameDiff& diff, int32_t left, int32_t top, int32_t right, int32_t bottom) {
-  bool used[GIF_COLOURS] = {};
-  for (int32_t y = top; y <= bottom; y++) {
-    const uint8_t* a = diff.row_before(y);
-    const uint8_t* b = diff.row_now(y);
-    for (int32_t x = left; x <= right; x++)
-      if (diff.differs(a[x], b[x])) used[diff.first_of[b[x]]] = true;
-  }
-  for (int k = 0; k < GIF_COLOURS; k++)
-    if (!used[k]) return k;
-  return NO_TRANSPARENT_COLOR;
-}
-
 bool put_loop_block(GifFileType* gif) {
   const unsigned char loop_forever[3] = {LOOP_SUB_BLOCK_ID, 0, 0};
   return EGifPutExtensionLeader(gif, APPLICATION_EXT_FUNC_CODE) == GIF_OK &&
@@ -176,33 +165,99 @@ struct FrameImage {
   std::vector<uint8_t> blocks;   // the compressed pixels, empty until compressed
 };
 
-FrameImage frame_image(const FrameDiff& diff, int32_t left, int32_t top, int32_t right, int32_t bottom,
-                       int transparent) {
-  FrameImage image{left, top, right - left + 1, bottom - top + 1, transparent, {}, false, 0, {}};
-  image.pixels.resize(static_cast<size_t>(image.width) * static_cast<size_t>(image.height));
-  GifPixelType* to = image.pixels.data();
-  for (int32_t y = top; y <= bottom; y++, to += image.width) {
+// What one pass over a frame's rectangle finds: every pixel as the lowest index of its
+// colour, which of them look different from the previous frame, and an index that no
+// changed pixel uses, to mark the unchanged ones. Every changed pixel lies inside the
+// rectangle, so the pass sees all the indices they use.
+struct FrameParts {
+  int32_t left, top, width, height;
+  std::vector<GifPixelType> pixels;
+  std::vector<uint8_t> changed;  // all ones where the pixel looks different, else 0
+  bool any_unchanged = false;
+  GifPixelType highest = 0;                // of all the pixels
+  GifPixelType highest_changed = 0;        // of the changed ones
+  int transparent = NO_TRANSPARENT_COLOR;  // unused by the changed pixels (none when all 256 are)
+};
+
+// The parts of the rectangle; with no frame before (the first), every pixel is changed.
+FrameParts frame_parts(const FrameDiff& diff, bool have_previous, int32_t left, int32_t top, int32_t right,
+                       int32_t bottom) {
+  FrameParts parts{left, top, right - left + 1, bottom - top + 1, {}, {}};
+  const size_t count = static_cast<size_t>(parts.width) * static_cast<size_t>(parts.height);
+  parts.pixels.resize(count);
+  if (have_previous) parts.changed.resize(count);
+  bool used[GIF_COLOURS] = {};
+  GifPixelType* to = parts.pixels.data();
+  uint8_t* changed = parts.changed.data();
+  GifPixelType highest = 0, highest_changed = 0;
+  for (int32_t y = top; y <= bottom; y++, to += parts.width, changed += parts.width) {
     const uint8_t* now = diff.row_now(y) + left;
-    GifPixelType highest = image.highest;
-    if (transparent == NO_TRANSPARENT_COLOR) {  // also the first frame, with no frame before
-      for (int32_t x = 0; x < image.width; x++) {
+    if (!have_previous) {
+      for (int32_t x = 0; x < parts.width; x++) {
         to[x] = diff.first_of[now[x]];
         highest = std::max(highest, to[x]);
       }
-      image.highest = highest;
       continue;
     }
     const uint8_t* before = diff.row_before(y) + left;
-    bool kept = false;
-    for (int32_t x = 0; x < image.width; x++) {
-      const bool changed = diff.differs(before[x], now[x]);
-      kept |= !changed;
-      to[x] = changed ? diff.first_of[now[x]] : static_cast<GifPixelType>(transparent);
-      highest = std::max(highest, to[x]);
+    for (int32_t x = 0; x < parts.width; x++) {
+      const GifPixelType index = diff.first_of[now[x]];
+      const bool differs = diff.differs(before[x], now[x]);
+      to[x] = index;
+      changed[x] = differs ? 0xFF : 0;
+      used[index] |= differs;
+      highest = std::max(highest, index);
+      highest_changed = std::max(highest_changed, differs ? index : GifPixelType{0});
     }
-    image.any_transparent |= kept;
-    image.highest = highest;
   }
+  parts.highest = highest;
+  if (!have_previous) {
+    parts.highest_changed = highest;
+    return parts;
+  }
+  parts.highest_changed = highest_changed;
+  parts.any_unchanged = std::find(parts.changed.begin(), parts.changed.end(), 0) != parts.changed.end();
+  for (int k = 0; k < GIF_COLOURS; k++)
+    if (!used[k]) {
+      parts.transparent = k;
+      break;
+    }
+  return parts;
+}
+
+// The rows of the rectangle from `first`, every `step`-th, with every pixel sent
+// (transparent NO_TRANSPARENT_COLOR) or the unchanged ones as the transparent index.
+std::vector<GifPixelType> frame_rows(const FrameParts& parts, int transparent, int32_t first, int32_t step) {
+  std::vector<GifPixelType> rows;
+  const size_t width = static_cast<size_t>(parts.width);
+  for (int32_t y = first; y < parts.height; y += step) {
+    const size_t at = static_cast<size_t>(y) * width;
+    const size_t from = rows.size();
+    rows.insert(rows.end(), parts.pixels.begin() + static_cast<std::ptrdiff_t>(at),
+                parts.pixels.begin() + static_cast<std::ptrdiff_t>(at + width));
+    if (transparent == NO_TRANSPARENT_COLOR) continue;
+    const uint8_t* changed = parts.changed.data() + at;
+    const auto mark = static_cast<GifPixelType>(transparent);
+    for (size_t x = 0; x < width; x++)
+      rows[from + x] = static_cast<GifPixelType>((rows[from + x] & changed[x]) | (mark & ~changed[x]));
+  }
+  return rows;
+}
+
+// The frame as it goes into the file, with the unchanged pixels as the transparent
+// index or (NO_TRANSPARENT_COLOR) every pixel sent.
+FrameImage frame_image(FrameParts& parts, int transparent) {
+  FrameImage image{parts.left, parts.top,     parts.width, parts.height, transparent, {},
+                   false,      parts.highest, {}};
+  if (transparent == NO_TRANSPARENT_COLOR) {
+    image.pixels = std::move(parts.pixels);
+    return image;
+  }
+  image.pixels = frame_rows(parts, transparent, 0, 1);
+  image.any_transparent = parts.any_unchanged;
+  image.highest = parts.any_unchanged
+                      ? std::max(parts.highest_changed, static_cast<GifPixelType>(transparent))
+                      : parts.highest_changed;
   return image;
 }
 
@@ -264,11 +319,48 @@ bool put_frame(GifOut& out, const Picture& colours, FrameImage& image, int delay
   return ok;
 }
 
+// The code size of a frame's data whose highest index is `highest`, as local_map and
+// code_size make it: 8 for a frame of the global map's colours.
+int code_size_for(const GifOut& out, const Picture& picture, GifPixelType highest) {
+  if (std::memcmp(out.global_palette, picture.palette, sizeof picture.palette) == 0) return GIF_COLOUR_BITS;
+  int bits = 1;
+  while ((1 << bits) <= highest) bits++;
+  return std::max(GIF_MIN_CODE_SIZE, bits);
+}
+
+// A frame with new colours and some pixels left unchanged, in whichever way takes fewer
+// bytes: the unchanged pixels as the transparent index, or every pixel sent. A large
+// frame is judged by every eighth row of it, each way compressed, which picks the
+// smaller way for all but a few frames (whose two sizes are close then) at a fraction
+// of the work; a small one is judged whole, as a few rows can mislead there, and comes
+// back compressed.
+FrameImage smaller_image(const GifOut& out, const Picture& picture, FrameParts& parts) {
+  const int transparent = parts.transparent;
+  const int plain_bits = code_size_for(out, picture, parts.highest);
+  const int marked_bits =
+      code_size_for(out, picture, std::max(parts.highest_changed, static_cast<GifPixelType>(transparent)));
+  if (static_cast<size_t>(parts.width) * static_cast<size_t>(parts.height) >= SAMPLE_FROM_PIXELS) {
+    const std::vector<GifPixelType> plain =
+        frame_rows(parts, NO_TRANSPARENT_COLOR, SAMPLE_ROW_STEP / 2, SAMPLE_ROW_STEP);
+    const std::vector<GifPixelType> marked =
+        frame_rows(parts, transparent, SAMPLE_ROW_STEP / 2, SAMPLE_ROW_STEP);
+    std::vector<uint8_t> plain_blocks, marked_blocks;
+    gif_lzw_compress_two(plain.data(), marked.data(), plain.size(), plain_bits, marked_bits, plain_blocks,
+                         marked_blocks);
+    return frame_image(parts,
+                       plain_blocks.size() < marked_blocks.size() ? NO_TRANSPARENT_COLOR : transparent);
+  }
+  FrameImage marked = frame_image(parts, transparent);
+  FrameImage plain = frame_image(parts, NO_TRANSPARENT_COLOR);
+  gif_lzw_compress_two(plain.pixels.data(), marked.pixels.data(), plain.pixels.size(), plain_bits,
+                       marked_bits, plain.blocks, marked.blocks);
+  return plain.blocks.size() < marked.blocks.size() ? std::move(plain) : std::move(marked);
+}
+
 }  // namespace
 
 bool gif_add_frame(GifOut& out, const Picture& picture, uint32_t frame_us, std::string& error) {
   const int delay = next_delay(out, frame_us);
-  const auto local_map_of = [&](const FrameImage& image) { return local_map(out, picture, image); };
   FrameDiff diff{out.previous, picture, out.have_previous && same_palette(out.previous, picture), {}, {}, {}};
   const auto packed = [](const uint8_t* rgb) {
     return uint32_t{rgb[0]} << 16 | uint32_t{rgb[1]} << 8 | rgb[2];
@@ -286,26 +378,21 @@ bool gif_add_frame(GifOut& out, const Picture& picture, uint32_t frame_us, std::
   }
   FrameImage image;
   if (!out.have_previous) {
-    image = frame_image(diff, 0, 0, picture.width - 1, picture.height - 1, NO_TRANSPARENT_COLOR);
+    FrameParts parts = frame_parts(diff, false, 0, 0, picture.width - 1, picture.height - 1);
+    image = frame_image(parts, NO_TRANSPARENT_COLOR);
   } else {
     // Only the pixels whose colour on screen changes, the others sent as a transparent
     // index. After new colours, where many pixels change, scattered transparent pixels
-    // can compress worse than the pixels themselves: both are tried, the smaller kept
-    // (when some pixel is left unchanged at all).
+    // can compress worse than the pixels themselves: the smaller way is kept (when some
+    // pixel is left unchanged at all).
     int32_t left, top, right, bottom;
     changed_rectangle(diff, left, top, right, bottom);
-    const int transparent = unused_index(diff, left, top, right, bottom);
-    image = frame_image(diff, left, top, right, bottom, transparent);
-    if (!diff.same_palette && image.any_transparent) {
-      FrameImage plain = frame_image(diff, left, top, right, bottom, NO_TRANSPARENT_COLOR);
-      ColorMapObject* plain_map = local_map_of(plain);
-      ColorMapObject* image_map = local_map_of(image);
-      gif_lzw_compress_two(plain.pixels.data(), image.pixels.data(), plain.pixels.size(),
-                           code_size(plain_map), code_size(image_map), plain.blocks, image.blocks);
-      if (plain.blocks.size() < image.blocks.size()) image = std::move(plain);
-      GifFreeMapObject(plain_map);
-      GifFreeMapObject(image_map);
-    }
+    FrameParts parts = frame_parts(diff, true, left, top, right, bottom);
+    const int transparent = parts.transparent;
+    if (!diff.same_palette && parts.any_unchanged && transparent != NO_TRANSPARENT_COLOR)
+      image = smaller_image(out, picture, parts);
+    else
+      image = frame_image(parts, transparent);
   }
   if (!put_frame(out, picture, image, delay, error)) return false;
   out.previous.pixels = picture.pixels;
