@@ -186,16 +186,17 @@ FrameParts frame_parts(const FrameDiff& diff, bool have_previous, int32_t left, 
   const size_t count = static_cast<size_t>(parts.width) * static_cast<size_t>(parts.height);
   parts.pixels.resize(count);
   if (have_previous) parts.changed.resize(count);
-  bool used[GIF_COLOURS] = {};
+  // Which indices the pixels use, and the changed ones (an unchanged pixel marks the
+  // extra entry): plain stores, with no load that waits for the store before it.
+  bool seen[GIF_COLOURS] = {}, used[GIF_COLOURS + 1] = {};
   GifPixelType* to = parts.pixels.data();
   uint8_t* changed = parts.changed.data();
-  GifPixelType highest = 0, highest_changed = 0;
   for (int32_t y = top; y <= bottom; y++, to += parts.width, changed += parts.width) {
     const uint8_t* now = diff.row_now(y) + left;
     if (!have_previous) {
       for (int32_t x = 0; x < parts.width; x++) {
         to[x] = diff.first_of[now[x]];
-        highest = std::max(highest, to[x]);
+        seen[to[x]] = true;
       }
       continue;
     }
@@ -205,18 +206,19 @@ FrameParts frame_parts(const FrameDiff& diff, bool have_previous, int32_t left, 
       const bool differs = diff.differs(before[x], now[x]);
       to[x] = index;
       changed[x] = differs ? 0xFF : 0;
-      used[index] |= differs;
-      highest = std::max(highest, index);
-      highest_changed = std::max(highest_changed, differs ? index : GifPixelType{0});
+      seen[index] = true;
+      used[differs ? index : GIF_COLOURS] = true;
     }
   }
-  parts.highest = highest;
+  for (int k = 0; k < GIF_COLOURS; k++) {
+    if (seen[k]) parts.highest = static_cast<GifPixelType>(k);
+    if (used[k]) parts.highest_changed = static_cast<GifPixelType>(k);
+  }
   if (!have_previous) {
-    parts.highest_changed = highest;
+    parts.highest_changed = parts.highest;
     return parts;
   }
-  parts.highest_changed = highest_changed;
-  parts.any_unchanged = std::find(parts.changed.begin(), parts.changed.end(), 0) != parts.changed.end();
+  parts.any_unchanged = used[GIF_COLOURS];
   for (int k = 0; k < GIF_COLOURS; k++)
     if (!used[k]) {
       parts.transparent = k;
@@ -228,20 +230,23 @@ FrameParts frame_parts(const FrameDiff& diff, bool have_previous, int32_t left, 
 // The rows of the rectangle from `first`, every `step`-th, with every pixel sent
 // (transparent NO_TRANSPARENT_COLOR) or the unchanged ones as the transparent index.
 std::vector<GifPixelType> frame_rows(const FrameParts& parts, int transparent, int32_t first, int32_t step) {
-  std::vector<GifPixelType> rows;
   const size_t width = static_cast<size_t>(parts.width);
-  for (int32_t y = first; y < parts.height; y += step) {
+  const size_t rows =
+      parts.height > first ? static_cast<size_t>((parts.height - first + step - 1) / step) : 0;
+  std::vector<GifPixelType> out(rows * width);
+  GifPixelType* to = out.data();
+  const auto mark = static_cast<GifPixelType>(transparent);
+  for (int32_t y = first; y < parts.height; y += step, to += width) {
     const size_t at = static_cast<size_t>(y) * width;
-    const size_t from = rows.size();
-    rows.insert(rows.end(), parts.pixels.begin() + static_cast<std::ptrdiff_t>(at),
-                parts.pixels.begin() + static_cast<std::ptrdiff_t>(at + width));
-    if (transparent == NO_TRANSPARENT_COLOR) continue;
+    const GifPixelType* from = parts.pixels.data() + at;
     const uint8_t* changed = parts.changed.data() + at;
-    const auto mark = static_cast<GifPixelType>(transparent);
-    for (size_t x = 0; x < width; x++)
-      rows[from + x] = static_cast<GifPixelType>((rows[from + x] & changed[x]) | (mark & ~changed[x]));
+    if (transparent == NO_TRANSPARENT_COLOR)
+      std::memcpy(to, from, width);
+    else
+      for (size_t x = 0; x < width; x++)
+        to[x] = static_cast<GifPixelType>((from[x] & changed[x]) | (mark & ~changed[x]));
   }
-  return rows;
+  return out;
 }
 
 // The frame as it goes into the file, with the unchanged pixels as the transparent
