@@ -179,6 +179,23 @@ struct FrameParts {
   int transparent = NO_TRANSPARENT_COLOR;  // unused by the changed pixels (none when all 256 are)
 };
 
+// One row of a frame's parts: each pixel's lowest index, whether it differs from the
+// pixel before it on screen, and the indices met (an unchanged pixel marks the extra
+// entry of `used`) with plain stores, no load waiting for the store before it. All
+// that the loop reads is handed in, as a byte store could change any of it otherwise.
+template <typename Differs>
+void mark_row(const uint8_t* before, const uint8_t* now, int32_t width, const uint8_t* first_of,
+              GifPixelType* to, uint8_t* changed, bool* seen, bool* used, Differs differs) {
+  for (int32_t x = 0; x < width; x++) {
+    const GifPixelType index = first_of[now[x]];
+    const bool moved = differs(before[x], now[x]);
+    to[x] = index;
+    changed[x] = moved ? 0xFF : 0;
+    seen[index] = true;
+    used[moved ? index : GIF_COLOURS] = true;
+  }
+}
+
 // The parts of the rectangle; with no frame before (the first), every pixel is changed.
 FrameParts frame_parts(const FrameDiff& diff, bool have_previous, int32_t left, int32_t top, int32_t right,
                        int32_t bottom) {
@@ -186,8 +203,6 @@ FrameParts frame_parts(const FrameDiff& diff, bool have_previous, int32_t left, 
   const size_t count = static_cast<size_t>(parts.width) * static_cast<size_t>(parts.height);
   parts.pixels.resize(count);
   if (have_previous) parts.changed.resize(count);
-  // Which indices the pixels use, and the changed ones (an unchanged pixel marks the
-  // extra entry): plain stores, with no load that waits for the store before it.
   bool seen[GIF_COLOURS] = {}, used[GIF_COLOURS + 1] = {};
   GifPixelType* to = parts.pixels.data();
   uint8_t* changed = parts.changed.data();
@@ -201,14 +216,14 @@ FrameParts frame_parts(const FrameDiff& diff, bool have_previous, int32_t left, 
       continue;
     }
     const uint8_t* before = diff.row_before(y) + left;
-    for (int32_t x = 0; x < parts.width; x++) {
-      const GifPixelType index = diff.first_of[now[x]];
-      const bool differs = diff.differs(before[x], now[x]);
-      to[x] = index;
-      changed[x] = differs ? 0xFF : 0;
-      seen[index] = true;
-      used[differs ? index : GIF_COLOURS] = true;
-    }
+    if (diff.same_palette)
+      mark_row(before, now, parts.width, diff.first_of, to, changed, seen, used,
+               [](uint8_t a, uint8_t b) { return a != b; });
+    else
+      mark_row(before, now, parts.width, diff.first_of, to, changed, seen, used,
+               [before_colour = diff.colour_before, now_colour = diff.colour_now](uint8_t a, uint8_t b) {
+                 return before_colour[a] != now_colour[b];
+               });
   }
   for (int k = 0; k < GIF_COLOURS; k++) {
     if (seen[k]) parts.highest = static_cast<GifPixelType>(k);
@@ -236,15 +251,25 @@ std::vector<GifPixelType> frame_rows(const FrameParts& parts, int transparent, i
   std::vector<GifPixelType> out(rows * width);
   GifPixelType* to = out.data();
   const auto mark = static_cast<GifPixelType>(transparent);
+  const uint64_t marks = mark * uint64_t{0x0101010101010101};
   for (int32_t y = first; y < parts.height; y += step, to += width) {
     const size_t at = static_cast<size_t>(y) * width;
     const GifPixelType* from = parts.pixels.data() + at;
     const uint8_t* changed = parts.changed.data() + at;
-    if (transparent == NO_TRANSPARENT_COLOR)
+    if (transparent == NO_TRANSPARENT_COLOR) {
       std::memcpy(to, from, width);
-    else
-      for (size_t x = 0; x < width; x++)
-        to[x] = static_cast<GifPixelType>((from[x] & changed[x]) | (mark & ~changed[x]));
+      continue;
+    }
+    // Eight pixels a step: each byte of the mask is all ones or all zeros.
+    size_t x = 0;
+    for (; x + 8 <= width; x += 8) {
+      uint64_t pixels, mask;
+      std::memcpy(&pixels, from + x, 8);
+      std::memcpy(&mask, changed + x, 8);
+      pixels = (pixels & mask) | (marks & ~mask);
+      std::memcpy(to + x, &pixels, 8);
+    }
+    for (; x < width; x++) to[x] = static_cast<GifPixelType>((from[x] & changed[x]) | (mark & ~changed[x]));
   }
   return out;
 }
