@@ -1,6 +1,7 @@
 // The GIF image data compressor: variable-width LZW codes, a clear code when the
 // 4096-entry table is full, packed low bit first into sub-blocks of up to 255 bytes.
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -54,22 +55,28 @@ struct BitWriter {
   std::unique_ptr<uint8_t[]> raw;
   size_t size = 0;  // bytes written to raw
   uint64_t bits = 0;
-  uint32_t pending = 0;  // bits held in `bits`
+  uint32_t pending = 0;  // bits held in `bits`, fewer than 8 between codes
 
   explicit BitWriter(size_t pixels) : raw(std::make_unique_for_overwrite<uint8_t[]>(pixels * 2 + 32)) {}
+  // Adds a code; the bytes it completes stay in raw. All eight bytes of the bits are
+  // stored each time, so that no loop or branch decides how many are whole; the ones
+  // past the whole bytes are written again by the next code (raw has room past its end).
   void put(uint32_t code, uint32_t width) {
     bits |= static_cast<uint64_t>(code) << pending;
     pending += width;
-    if (pending >= 32) {
-      for (int i = 0; i < 4; i++) raw[size + static_cast<size_t>(i)] = static_cast<uint8_t>(bits >> (8 * i));
-      size += 4;
-      bits >>= 32;
-      pending -= 32;
+    if constexpr (std::endian::native == std::endian::little) {
+      std::memcpy(raw.get() + size, &bits, sizeof bits);
+    } else {
+      for (size_t i = 0; i < sizeof bits; i++) raw[size + i] = static_cast<uint8_t>(bits >> (8 * i));
     }
+    const uint32_t whole = pending / 8;
+    size += whole;
+    bits >>= 8 * whole;
+    pending -= 8 * whole;
   }
   void flush(std::vector<uint8_t>& out) {
-    for (; pending > 0; pending = pending > 8 ? pending - 8 : 0, bits >>= 8)
-      raw[size++] = static_cast<uint8_t>(bits);
+    if (pending > 0) raw[size++] = static_cast<uint8_t>(bits);
+    pending = 0;
     out.reserve(out.size() + size + size / SUB_BLOCK_MOST + 1);
     for (size_t at = 0; at < size; at += SUB_BLOCK_MOST) {
       const size_t n = std::min<size_t>(SUB_BLOCK_MOST, size - at);
