@@ -204,9 +204,9 @@ FrameParts frame_parts(const FrameDiff& diff, bool have_previous, int32_t left, 
   parts.pixels.resize(count);
   if (have_previous) parts.changed.resize(count);
   bool seen[GIF_COLOURS] = {}, used[GIF_COLOURS + 1] = {};
-  GifPixelType* to = parts.pixels.data();
-  uint8_t* changed = parts.changed.data();
-  for (int32_t y = top; y <= bottom; y++, to += parts.width, changed += parts.width) {
+  for (int32_t y = top; y <= bottom; y++) {
+    const size_t row = static_cast<size_t>(y - top) * static_cast<size_t>(parts.width);
+    GifPixelType* to = parts.pixels.data() + row;
     const uint8_t* now = diff.row_now(y) + left;
     if (!have_previous) {
       for (int32_t x = 0; x < parts.width; x++) {
@@ -216,6 +216,7 @@ FrameParts frame_parts(const FrameDiff& diff, bool have_previous, int32_t left, 
       continue;
     }
     const uint8_t* before = diff.row_before(y) + left;
+    uint8_t* changed = parts.changed.data() + row;
     if (diff.same_palette)
       mark_row(before, now, parts.width, diff.first_of, to, changed, seen, used,
                [](uint8_t a, uint8_t b) { return a != b; });
@@ -255,11 +256,11 @@ std::vector<GifPixelType> frame_rows(const FrameParts& parts, int transparent, i
   for (int32_t y = first; y < parts.height; y += step, to += width) {
     const size_t at = static_cast<size_t>(y) * width;
     const GifPixelType* from = parts.pixels.data() + at;
-    const uint8_t* changed = parts.changed.data() + at;
     if (transparent == NO_TRANSPARENT_COLOR) {
       std::memcpy(to, from, width);
       continue;
     }
+    const uint8_t* changed = parts.changed.data() + at;
     // Eight pixels a step: each byte of the mask is all ones or all zeros.
     size_t x = 0;
     for (; x + 8 <= width; x += 8) {
