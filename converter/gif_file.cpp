@@ -33,6 +33,7 @@ constexpr int GCB_SIZE = 4;
 // rows: every SAMPLE_ROW_STEP-th.
 constexpr size_t SAMPLE_FROM_PIXELS = size_t{1} << 18;
 constexpr int32_t SAMPLE_ROW_STEP = 8;
+constexpr size_t TRANSPARENT_RUN_LEAST = 16;
 
 GifFileType* encoder(GifOut& out) { return static_cast<GifFileType*>(out.gif); }
 
@@ -160,9 +161,8 @@ struct FrameImage {
   int32_t left, top, width, height;
   int transparent;
   std::vector<GifPixelType> pixels;
-  bool any_transparent = false;  // some pixel is sent as the transparent index
-  GifPixelType highest = 0;      // the highest index sent
-  std::vector<uint8_t> blocks;   // the compressed pixels, empty until compressed
+  GifPixelType highest = 0;     // the highest index sent
+  std::vector<uint8_t> blocks;  // the compressed pixels, empty until compressed
 };
 
 // What one pass over a frame's rectangle finds: every pixel as the lowest index of its
@@ -243,26 +243,42 @@ FrameParts frame_parts(const FrameDiff& diff, bool have_previous, int32_t left, 
   return parts;
 }
 
-// The rows of the rectangle from `first`, every `step`-th, with every pixel sent
-// (transparent NO_TRANSPARENT_COLOR) or the unchanged ones as the transparent index.
-std::vector<GifPixelType> frame_rows(const FrameParts& parts, int transparent, int32_t first, int32_t step) {
+// How a frame sends the pixels that look as they did: as themselves, as the transparent
+// index, or as the transparent index only where at least TRANSPARENT_RUN_LEAST of them
+// follow one another in a row (a few scattered among changed pixels cost more as breaks
+// in the runs of colours around them than they save).
+enum class Unchanged { sent, transparent, transparent_runs };
+
+// The rows of the rectangle from `first`, every `step`-th, with the unchanged pixels
+// sent the given way (the transparent index is the parts').
+std::vector<GifPixelType> frame_rows(const FrameParts& parts, Unchanged way, int32_t first, int32_t step) {
   const size_t width = static_cast<size_t>(parts.width);
   const size_t rows =
       parts.height > first ? static_cast<size_t>((parts.height - first + step - 1) / step) : 0;
   std::vector<GifPixelType> out(rows * width);
   GifPixelType* to = out.data();
-  const auto mark = static_cast<GifPixelType>(transparent);
+  const auto mark = static_cast<GifPixelType>(parts.transparent);
   const uint64_t marks = mark * uint64_t{0x0101010101010101};
   for (int32_t y = first; y < parts.height; y += step, to += width) {
     const size_t at = static_cast<size_t>(y) * width;
     const GifPixelType* from = parts.pixels.data() + at;
-    if (transparent == NO_TRANSPARENT_COLOR) {
+    if (way == Unchanged::sent) {
       std::memcpy(to, from, width);
       continue;
     }
     const uint8_t* changed = parts.changed.data() + at;
-    // Eight pixels a step: each byte of the mask is all ones or all zeros.
     size_t x = 0;
+    if (way == Unchanged::transparent_runs) {
+      while (x < width) {
+        size_t end = x;
+        while (end < width && changed[end] == 0) end++;
+        const bool hidden = end - x >= TRANSPARENT_RUN_LEAST;
+        for (; x < end; x++) to[x] = hidden ? mark : from[x];
+        for (; x < width && changed[x] != 0; x++) to[x] = from[x];
+      }
+      continue;
+    }
+    // Eight pixels a step: each byte of the mask is all ones or all zeros.
     for (; x + 8 <= width; x += 8) {
       uint64_t pixels, mask;
       std::memcpy(&pixels, from + x, 8);
@@ -275,20 +291,25 @@ std::vector<GifPixelType> frame_rows(const FrameParts& parts, int transparent, i
   return out;
 }
 
-// The frame as it goes into the file, with the unchanged pixels as the transparent
-// index or (NO_TRANSPARENT_COLOR) every pixel sent.
-FrameImage frame_image(FrameParts& parts, int transparent) {
-  FrameImage image{parts.left, parts.top,     parts.width, parts.height, transparent, {},
-                   false,      parts.highest, {}};
-  if (transparent == NO_TRANSPARENT_COLOR) {
-    image.pixels = std::move(parts.pixels);
-    return image;
+// The frame as it goes into the file, with the unchanged pixels sent the given way.
+FrameImage frame_image(FrameParts& parts, Unchanged way) {
+  const int transparent = way == Unchanged::sent ? NO_TRANSPARENT_COLOR : parts.transparent;
+  FrameImage image{parts.left, parts.top, parts.width, parts.height, transparent, {}, parts.highest, {}};
+  switch (way) {
+    case Unchanged::sent:
+      image.pixels = std::move(parts.pixels);
+      break;
+    case Unchanged::transparent:
+      image.pixels = frame_rows(parts, way, 0, 1);
+      image.highest = parts.any_unchanged
+                          ? std::max(parts.highest_changed, static_cast<GifPixelType>(transparent))
+                          : parts.highest_changed;
+      break;
+    case Unchanged::transparent_runs:
+      image.pixels = frame_rows(parts, way, 0, 1);
+      image.highest = *std::max_element(image.pixels.begin(), image.pixels.end());
+      break;
   }
-  image.pixels = frame_rows(parts, transparent, 0, 1);
-  image.any_transparent = parts.any_unchanged;
-  image.highest = parts.any_unchanged
-                      ? std::max(parts.highest_changed, static_cast<GifPixelType>(transparent))
-                      : parts.highest_changed;
   return image;
 }
 
@@ -360,32 +381,38 @@ int code_size_for(const GifOut& out, const Picture& picture, GifPixelType highes
 }
 
 // A frame with new colours and some pixels left unchanged, in whichever way takes fewer
-// bytes: the unchanged pixels as the transparent index, or every pixel sent. A large
-// frame is judged by every eighth row of it, each way compressed, which picks the
-// smaller way for all but a few frames (whose two sizes are close then) at a fraction
-// of the work; a small one is judged whole, as a few rows can mislead there, and comes
+// bytes. A large frame is judged by every eighth row of it, compressed with the
+// unchanged pixels transparent and sent, which picks the smaller way for all but a few
+// frames (whose sizes are close then) at a fraction of the work. A small one is judged
+// whole, as a few rows can mislead there, the transparent runs tried too, and comes
 // back compressed.
 FrameImage smaller_image(const GifOut& out, const Picture& picture, FrameParts& parts) {
-  const int transparent = parts.transparent;
-  const int plain_bits = code_size_for(out, picture, parts.highest);
-  const int marked_bits =
-      code_size_for(out, picture, std::max(parts.highest_changed, static_cast<GifPixelType>(transparent)));
   if (static_cast<size_t>(parts.width) * static_cast<size_t>(parts.height) >= SAMPLE_FROM_PIXELS) {
-    const std::vector<GifPixelType> plain =
-        frame_rows(parts, NO_TRANSPARENT_COLOR, SAMPLE_ROW_STEP / 2, SAMPLE_ROW_STEP);
+    const int marked_bits = code_size_for(
+        out, picture, std::max(parts.highest_changed, static_cast<GifPixelType>(parts.transparent)));
     const std::vector<GifPixelType> marked =
-        frame_rows(parts, transparent, SAMPLE_ROW_STEP / 2, SAMPLE_ROW_STEP);
-    std::vector<uint8_t> plain_blocks, marked_blocks;
-    gif_lzw_compress_two(plain.data(), marked.data(), plain.size(), plain_bits, marked_bits, plain_blocks,
-                         marked_blocks);
+        frame_rows(parts, Unchanged::transparent, SAMPLE_ROW_STEP / 2, SAMPLE_ROW_STEP);
+    const std::vector<GifPixelType> plain =
+        frame_rows(parts, Unchanged::sent, SAMPLE_ROW_STEP / 2, SAMPLE_ROW_STEP);
+    std::vector<uint8_t> marked_blocks, plain_blocks;
+    gif_lzw_compress_two(marked.data(), plain.data(), marked.size(), marked_bits,
+                         code_size_for(out, picture, parts.highest), marked_blocks, plain_blocks);
     return frame_image(parts,
-                       plain_blocks.size() < marked_blocks.size() ? NO_TRANSPARENT_COLOR : transparent);
+                       plain_blocks.size() < marked_blocks.size() ? Unchanged::sent : Unchanged::transparent);
   }
-  FrameImage marked = frame_image(parts, transparent);
-  FrameImage plain = frame_image(parts, NO_TRANSPARENT_COLOR);
-  gif_lzw_compress_two(plain.pixels.data(), marked.pixels.data(), plain.pixels.size(), plain_bits,
-                       marked_bits, plain.blocks, marked.blocks);
-  return plain.blocks.size() < marked.blocks.size() ? std::move(plain) : std::move(marked);
+  // Ties go to the first: the transparent index, then its runs.
+  FrameImage images[] = {frame_image(parts, Unchanged::transparent),
+                         frame_image(parts, Unchanged::transparent_runs),
+                         frame_image(parts, Unchanged::sent)};
+  gif_lzw_compress_two(images[0].pixels.data(), images[1].pixels.data(), images[0].pixels.size(),
+                       code_size_for(out, picture, images[0].highest),
+                       code_size_for(out, picture, images[1].highest), images[0].blocks, images[1].blocks);
+  gif_lzw_compress(images[2].pixels.data(), images[2].pixels.size(),
+                   code_size_for(out, picture, images[2].highest), images[2].blocks);
+  size_t best = 0;
+  for (size_t k = 1; k < std::size(images); k++)
+    if (images[k].blocks.size() < images[best].blocks.size()) best = k;
+  return std::move(images[best]);
 }
 
 }  // namespace
@@ -410,7 +437,7 @@ bool gif_add_frame(GifOut& out, const Picture& picture, uint32_t frame_us, std::
   FrameImage image;
   if (!out.have_previous) {
     FrameParts parts = frame_parts(diff, false, 0, 0, picture.width - 1, picture.height - 1);
-    image = frame_image(parts, NO_TRANSPARENT_COLOR);
+    image = frame_image(parts, Unchanged::sent);
   } else {
     // Only the pixels whose colour on screen changes, the others sent as a transparent
     // index. After new colours, where many pixels change, scattered transparent pixels
@@ -423,7 +450,8 @@ bool gif_add_frame(GifOut& out, const Picture& picture, uint32_t frame_us, std::
     if (!diff.same_palette && parts.any_unchanged && transparent != NO_TRANSPARENT_COLOR)
       image = smaller_image(out, picture, parts);
     else
-      image = frame_image(parts, transparent);
+      image =
+          frame_image(parts, transparent == NO_TRANSPARENT_COLOR ? Unchanged::sent : Unchanged::transparent);
   }
   if (!put_frame(out, picture, image, delay, error)) return false;
   out.previous.pixels = picture.pixels;
@@ -434,7 +462,7 @@ bool gif_add_frame(GifOut& out, const Picture& picture, uint32_t frame_us, std::
 
 bool gif_add_same_frame(GifOut& out, uint32_t frame_us, std::string& error) {
   // One transparent pixel carries the delay, as for any frame in which nothing changed.
-  FrameImage nothing{0, 0, 1, 1, 0, {0}, true, 0, {}};
+  FrameImage nothing{0, 0, 1, 1, 0, {0}, 0, {}};
   return put_frame(out, out.previous, nothing, next_delay(out, frame_us), error);
 }
 
