@@ -33,6 +33,8 @@ constexpr int GCB_SIZE = 4;
 // rows: every SAMPLE_ROW_STEP-th.
 constexpr size_t SAMPLE_FROM_PIXELS = size_t{1} << 18;
 constexpr int32_t SAMPLE_ROW_STEP = 8;
+// The fewest unchanged pixels in a row that Unchanged::transparent_runs sends as the
+// transparent index.
 constexpr size_t TRANSPARENT_RUN_LEAST = 16;
 
 GifFileType* encoder(GifOut& out) { return static_cast<GifFileType*>(out.gif); }
