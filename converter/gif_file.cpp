@@ -333,6 +333,12 @@ bool put_image(GifFileType* gif, const FrameImage& image, int delay, const Color
   GraphicsControlBlock control{DISPOSE_DO_NOT, false, delay, image.transparent};
   GifByteType control_bytes[GCB_SIZE];
   EGifGCBToExtension(&control, control_bytes);
+  // The encoder keeps a copy of the last frame's own map and, when a frame has none,
+  // drops it without freeing it: it is freed here.
+  if (!local && gif->Image.ColorMap) {
+    GifFreeMapObject(gif->Image.ColorMap);
+    gif->Image.ColorMap = nullptr;
+  }
   bool ok = EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, GCB_SIZE, control_bytes) == GIF_OK &&
             EGifPutImageDesc(gif, image.left, image.top, image.width, image.height, false, local) == GIF_OK;
   // The image descriptor has written the code size; the sub-blocks follow as they are.
