@@ -29,6 +29,13 @@ constexpr char LOOP_APPLICATION[] = "NETSCAPE2.0";
 constexpr int LOOP_APPLICATION_SIZE = 11;
 constexpr int LOOP_SUB_BLOCK_ID = 1;
 constexpr int GCB_SIZE = 4;
+// A frame with new colours of at least this many pixels is judged by a sample of its
+// rows: every SAMPLE_ROW_STEP-th.
+constexpr size_t SAMPLE_FROM_PIXELS = size_t{1} << 18;
+constexpr int32_t SAMPLE_ROW_STEP = 8;
+// The fewest unchanged pixels in a row that Unchanged::transparent_runs sends as the
+// transparent index.
+constexpr size_t TRANSPARENT_RUN_LEAST = 16;
 
 GifFileType* encoder(GifOut& out) { return static_cast<GifFileType*>(out.gif); }
 
@@ -107,21 +114,6 @@ void changed_rectangle(const FrameDiff& diff, int32_t& left, int32_t& top, int32
   if (right < 0) left = top = right = bottom = 0;
 }
 
-// An index that no changed pixel of the rectangle uses, to mark the unchanged ones;
-// NO_TRANSPARENT_COLOR when the changed pixels use all 256.
-int unused_index(const FrameDiff& diff, int32_t left, int32_t top, int32_t right, int32_t bottom) {
-  bool used[GIF_COLOURS] = {};
-  for (int32_t y = top; y <= bottom; y++) {
-    const uint8_t* a = diff.row_before(y);
-    const uint8_t* b = diff.row_now(y);
-    for (int32_t x = left; x <= right; x++)
-      if (diff.differs(a[x], b[x])) used[diff.first_of[b[x]]] = true;
-  }
-  for (int k = 0; k < GIF_COLOURS; k++)
-    if (!used[k]) return k;
-  return NO_TRANSPARENT_COLOR;
-}
-
 bool put_loop_block(GifFileType* gif) {
   const unsigned char loop_forever[3] = {LOOP_SUB_BLOCK_ID, 0, 0};
   return EGifPutExtensionLeader(gif, APPLICATION_EXT_FUNC_CODE) == GIF_OK &&
@@ -171,37 +163,154 @@ struct FrameImage {
   int32_t left, top, width, height;
   int transparent;
   std::vector<GifPixelType> pixels;
-  bool any_transparent = false;  // some pixel is sent as the transparent index
-  GifPixelType highest = 0;      // the highest index sent
-  std::vector<uint8_t> blocks;   // the compressed pixels, empty until compressed
+  GifPixelType highest = 0;     // the highest index sent
+  std::vector<uint8_t> blocks;  // the compressed pixels, empty until compressed
 };
 
-FrameImage frame_image(const FrameDiff& diff, int32_t left, int32_t top, int32_t right, int32_t bottom,
-                       int transparent) {
-  FrameImage image{left, top, right - left + 1, bottom - top + 1, transparent, {}, false, 0, {}};
-  image.pixels.resize(static_cast<size_t>(image.width) * static_cast<size_t>(image.height));
-  GifPixelType* to = image.pixels.data();
-  for (int32_t y = top; y <= bottom; y++, to += image.width) {
+// What one pass over a frame's rectangle finds: every pixel as the lowest index of its
+// colour, which of them look different from the previous frame, and an index that no
+// changed pixel uses, to mark the unchanged ones. Every changed pixel lies inside the
+// rectangle, so the pass sees all the indices they use.
+struct FrameParts {
+  int32_t left, top, width, height;
+  std::vector<GifPixelType> pixels;
+  std::vector<uint8_t> changed;  // all ones where the pixel looks different, else 0
+  bool any_unchanged = false;
+  GifPixelType highest = 0;                // of all the pixels
+  GifPixelType highest_changed = 0;        // of the changed ones
+  int transparent = NO_TRANSPARENT_COLOR;  // unused by the changed pixels (none when all 256 are)
+};
+
+// One row of a frame's parts: each pixel's lowest index, whether it differs from the
+// pixel before it on screen, and the indices met (an unchanged pixel marks the extra
+// entry of `used`) with plain stores, no load waiting for the store before it. All
+// that the loop reads is handed in, as a byte store could change any of it otherwise.
+template <typename Differs>
+void mark_row(const uint8_t* before, const uint8_t* now, int32_t width, const uint8_t* first_of,
+              GifPixelType* to, uint8_t* changed, bool* seen, bool* used, Differs differs) {
+  for (int32_t x = 0; x < width; x++) {
+    const GifPixelType index = first_of[now[x]];
+    const bool moved = differs(before[x], now[x]);
+    to[x] = index;
+    changed[x] = moved ? 0xFF : 0;
+    seen[index] = true;
+    used[moved ? index : GIF_COLOURS] = true;
+  }
+}
+
+// The parts of the rectangle; with no frame before (the first), every pixel is changed.
+FrameParts frame_parts(const FrameDiff& diff, bool have_previous, int32_t left, int32_t top, int32_t right,
+                       int32_t bottom) {
+  FrameParts parts{left, top, right - left + 1, bottom - top + 1, {}, {}};
+  const size_t count = static_cast<size_t>(parts.width) * static_cast<size_t>(parts.height);
+  parts.pixels.resize(count);
+  if (have_previous) parts.changed.resize(count);
+  bool seen[GIF_COLOURS] = {}, used[GIF_COLOURS + 1] = {};
+  for (int32_t y = top; y <= bottom; y++) {
+    const size_t row = static_cast<size_t>(y - top) * static_cast<size_t>(parts.width);
+    GifPixelType* to = parts.pixels.data() + row;
     const uint8_t* now = diff.row_now(y) + left;
-    GifPixelType highest = image.highest;
-    if (transparent == NO_TRANSPARENT_COLOR) {  // also the first frame, with no frame before
-      for (int32_t x = 0; x < image.width; x++) {
+    if (!have_previous) {
+      for (int32_t x = 0; x < parts.width; x++) {
         to[x] = diff.first_of[now[x]];
-        highest = std::max(highest, to[x]);
+        seen[to[x]] = true;
       }
-      image.highest = highest;
       continue;
     }
     const uint8_t* before = diff.row_before(y) + left;
-    bool kept = false;
-    for (int32_t x = 0; x < image.width; x++) {
-      const bool changed = diff.differs(before[x], now[x]);
-      kept |= !changed;
-      to[x] = changed ? diff.first_of[now[x]] : static_cast<GifPixelType>(transparent);
-      highest = std::max(highest, to[x]);
+    uint8_t* changed = parts.changed.data() + row;
+    if (diff.same_palette)
+      mark_row(before, now, parts.width, diff.first_of, to, changed, seen, used,
+               [](uint8_t a, uint8_t b) { return a != b; });
+    else
+      mark_row(before, now, parts.width, diff.first_of, to, changed, seen, used,
+               [before_colour = diff.colour_before, now_colour = diff.colour_now](uint8_t a, uint8_t b) {
+                 return before_colour[a] != now_colour[b];
+               });
+  }
+  for (int k = 0; k < GIF_COLOURS; k++) {
+    if (seen[k]) parts.highest = static_cast<GifPixelType>(k);
+    if (used[k]) parts.highest_changed = static_cast<GifPixelType>(k);
+  }
+  if (!have_previous) {
+    parts.highest_changed = parts.highest;
+    return parts;
+  }
+  parts.any_unchanged = used[GIF_COLOURS];
+  for (int k = 0; k < GIF_COLOURS; k++)
+    if (!used[k]) {
+      parts.transparent = k;
+      break;
     }
-    image.any_transparent |= kept;
-    image.highest = highest;
+  return parts;
+}
+
+// How a frame sends the pixels that look as they did: as themselves, as the transparent
+// index, or as the transparent index only where at least TRANSPARENT_RUN_LEAST of them
+// follow one another in a row (a few scattered among changed pixels cost more as breaks
+// in the runs of colours around them than they save).
+enum class Unchanged { sent, transparent, transparent_runs };
+
+// The rows of the rectangle from `first`, every `step`-th, with the unchanged pixels
+// sent the given way (the transparent index is the parts').
+std::vector<GifPixelType> frame_rows(const FrameParts& parts, Unchanged way, int32_t first, int32_t step) {
+  const size_t width = static_cast<size_t>(parts.width);
+  const size_t rows =
+      parts.height > first ? static_cast<size_t>((parts.height - first + step - 1) / step) : 0;
+  std::vector<GifPixelType> out(rows * width);
+  GifPixelType* to = out.data();
+  const auto mark = static_cast<GifPixelType>(parts.transparent);
+  const uint64_t marks = mark * uint64_t{0x0101010101010101};
+  for (int32_t y = first; y < parts.height; y += step, to += width) {
+    const size_t at = static_cast<size_t>(y) * width;
+    const GifPixelType* from = parts.pixels.data() + at;
+    if (way == Unchanged::sent) {
+      std::memcpy(to, from, width);
+      continue;
+    }
+    const uint8_t* changed = parts.changed.data() + at;
+    size_t x = 0;
+    if (way == Unchanged::transparent_runs) {
+      while (x < width) {
+        size_t end = x;
+        while (end < width && changed[end] == 0) end++;
+        const bool hidden = end - x >= TRANSPARENT_RUN_LEAST;
+        for (; x < end; x++) to[x] = hidden ? mark : from[x];
+        for (; x < width && changed[x] != 0; x++) to[x] = from[x];
+      }
+      continue;
+    }
+    // Eight pixels a step: each byte of the mask is all ones or all zeros.
+    for (; x + 8 <= width; x += 8) {
+      uint64_t pixels, mask;
+      std::memcpy(&pixels, from + x, 8);
+      std::memcpy(&mask, changed + x, 8);
+      pixels = (pixels & mask) | (marks & ~mask);
+      std::memcpy(to + x, &pixels, 8);
+    }
+    for (; x < width; x++) to[x] = static_cast<GifPixelType>((from[x] & changed[x]) | (mark & ~changed[x]));
+  }
+  return out;
+}
+
+// The frame as it goes into the file, with the unchanged pixels sent the given way.
+FrameImage frame_image(FrameParts& parts, Unchanged way) {
+  const int transparent = way == Unchanged::sent ? NO_TRANSPARENT_COLOR : parts.transparent;
+  FrameImage image{parts.left, parts.top, parts.width, parts.height, transparent, {}, parts.highest, {}};
+  switch (way) {
+    case Unchanged::sent:
+      image.pixels = std::move(parts.pixels);
+      break;
+    case Unchanged::transparent:
+      image.pixels = frame_rows(parts, way, 0, 1);
+      image.highest = parts.any_unchanged
+                          ? std::max(parts.highest_changed, static_cast<GifPixelType>(transparent))
+                          : parts.highest_changed;
+      break;
+    case Unchanged::transparent_runs:
+      image.pixels = frame_rows(parts, way, 0, 1);
+      image.highest = *std::max_element(image.pixels.begin(), image.pixels.end());
+      break;
   }
   return image;
 }
@@ -224,6 +333,12 @@ bool put_image(GifFileType* gif, const FrameImage& image, int delay, const Color
   GraphicsControlBlock control{DISPOSE_DO_NOT, false, delay, image.transparent};
   GifByteType control_bytes[GCB_SIZE];
   EGifGCBToExtension(&control, control_bytes);
+  // The encoder keeps a copy of the last frame's own map and, when a frame has none,
+  // drops it without freeing it: it is freed here.
+  if (!local && gif->Image.ColorMap) {
+    GifFreeMapObject(gif->Image.ColorMap);
+    gif->Image.ColorMap = nullptr;
+  }
   bool ok = EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, GCB_SIZE, control_bytes) == GIF_OK &&
             EGifPutImageDesc(gif, image.left, image.top, image.width, image.height, false, local) == GIF_OK;
   // The image descriptor has written the code size; the sub-blocks follow as they are.
@@ -264,11 +379,54 @@ bool put_frame(GifOut& out, const Picture& colours, FrameImage& image, int delay
   return ok;
 }
 
+// The code size of a frame's data whose highest index is `highest`, as local_map and
+// code_size make it: 8 for a frame of the global map's colours.
+int code_size_for(const GifOut& out, const Picture& picture, GifPixelType highest) {
+  if (std::memcmp(out.global_palette, picture.palette, sizeof picture.palette) == 0) return GIF_COLOUR_BITS;
+  int bits = 1;
+  while ((1 << bits) <= highest) bits++;
+  return std::max(GIF_MIN_CODE_SIZE, bits);
+}
+
+// A frame with new colours and some pixels left unchanged, in whichever way takes fewer
+// bytes. A large frame is judged by every eighth row of it, compressed with the
+// unchanged pixels transparent and sent, which picks the smaller way for all but a few
+// frames (whose sizes are close then) at a fraction of the work. A small one is judged
+// whole, as a few rows can mislead there, the transparent runs tried too, and comes
+// back compressed.
+FrameImage smaller_image(const GifOut& out, const Picture& picture, FrameParts& parts) {
+  if (static_cast<size_t>(parts.width) * static_cast<size_t>(parts.height) >= SAMPLE_FROM_PIXELS) {
+    const int marked_bits = code_size_for(
+        out, picture, std::max(parts.highest_changed, static_cast<GifPixelType>(parts.transparent)));
+    const std::vector<GifPixelType> marked =
+        frame_rows(parts, Unchanged::transparent, SAMPLE_ROW_STEP / 2, SAMPLE_ROW_STEP);
+    const std::vector<GifPixelType> plain =
+        frame_rows(parts, Unchanged::sent, SAMPLE_ROW_STEP / 2, SAMPLE_ROW_STEP);
+    std::vector<uint8_t> marked_blocks, plain_blocks;
+    gif_lzw_compress_two(marked.data(), plain.data(), marked.size(), marked_bits,
+                         code_size_for(out, picture, parts.highest), marked_blocks, plain_blocks);
+    return frame_image(parts,
+                       plain_blocks.size() < marked_blocks.size() ? Unchanged::sent : Unchanged::transparent);
+  }
+  // Ties go to the first: the transparent index, then its runs.
+  FrameImage images[] = {frame_image(parts, Unchanged::transparent),
+                         frame_image(parts, Unchanged::transparent_runs),
+                         frame_image(parts, Unchanged::sent)};
+  gif_lzw_compress_two(images[0].pixels.data(), images[1].pixels.data(), images[0].pixels.size(),
+                       code_size_for(out, picture, images[0].highest),
+                       code_size_for(out, picture, images[1].highest), images[0].blocks, images[1].blocks);
+  gif_lzw_compress(images[2].pixels.data(), images[2].pixels.size(),
+                   code_size_for(out, picture, images[2].highest), images[2].blocks);
+  size_t best = 0;
+  for (size_t k = 1; k < std::size(images); k++)
+    if (images[k].blocks.size() < images[best].blocks.size()) best = k;
+  return std::move(images[best]);
+}
+
 }  // namespace
 
 bool gif_add_frame(GifOut& out, const Picture& picture, uint32_t frame_us, std::string& error) {
   const int delay = next_delay(out, frame_us);
-  const auto local_map_of = [&](const FrameImage& image) { return local_map(out, picture, image); };
   FrameDiff diff{out.previous, picture, out.have_previous && same_palette(out.previous, picture), {}, {}, {}};
   const auto packed = [](const uint8_t* rgb) {
     return uint32_t{rgb[0]} << 16 | uint32_t{rgb[1]} << 8 | rgb[2];
@@ -286,26 +444,22 @@ bool gif_add_frame(GifOut& out, const Picture& picture, uint32_t frame_us, std::
   }
   FrameImage image;
   if (!out.have_previous) {
-    image = frame_image(diff, 0, 0, picture.width - 1, picture.height - 1, NO_TRANSPARENT_COLOR);
+    FrameParts parts = frame_parts(diff, false, 0, 0, picture.width - 1, picture.height - 1);
+    image = frame_image(parts, Unchanged::sent);
   } else {
     // Only the pixels whose colour on screen changes, the others sent as a transparent
     // index. After new colours, where many pixels change, scattered transparent pixels
-    // can compress worse than the pixels themselves: both are tried, the smaller kept
-    // (when some pixel is left unchanged at all).
+    // can compress worse than the pixels themselves: the smaller way is kept (when some
+    // pixel is left unchanged at all).
     int32_t left, top, right, bottom;
     changed_rectangle(diff, left, top, right, bottom);
-    const int transparent = unused_index(diff, left, top, right, bottom);
-    image = frame_image(diff, left, top, right, bottom, transparent);
-    if (!diff.same_palette && image.any_transparent) {
-      FrameImage plain = frame_image(diff, left, top, right, bottom, NO_TRANSPARENT_COLOR);
-      ColorMapObject* plain_map = local_map_of(plain);
-      ColorMapObject* image_map = local_map_of(image);
-      gif_lzw_compress_two(plain.pixels.data(), image.pixels.data(), plain.pixels.size(),
-                           code_size(plain_map), code_size(image_map), plain.blocks, image.blocks);
-      if (plain.blocks.size() < image.blocks.size()) image = std::move(plain);
-      GifFreeMapObject(plain_map);
-      GifFreeMapObject(image_map);
-    }
+    FrameParts parts = frame_parts(diff, true, left, top, right, bottom);
+    const int transparent = parts.transparent;
+    if (!diff.same_palette && parts.any_unchanged && transparent != NO_TRANSPARENT_COLOR)
+      image = smaller_image(out, picture, parts);
+    else
+      image =
+          frame_image(parts, transparent == NO_TRANSPARENT_COLOR ? Unchanged::sent : Unchanged::transparent);
   }
   if (!put_frame(out, picture, image, delay, error)) return false;
   out.previous.pixels = picture.pixels;
@@ -316,7 +470,7 @@ bool gif_add_frame(GifOut& out, const Picture& picture, uint32_t frame_us, std::
 
 bool gif_add_same_frame(GifOut& out, uint32_t frame_us, std::string& error) {
   // One transparent pixel carries the delay, as for any frame in which nothing changed.
-  FrameImage nothing{0, 0, 1, 1, 0, {0}, true, 0, {}};
+  FrameImage nothing{0, 0, 1, 1, 0, {0}, 0, {}};
   return put_frame(out, out.previous, nothing, next_delay(out, frame_us), error);
 }
 

@@ -124,6 +124,58 @@ TEST(GifExport, PillowDecodesEveryFrameAsThePngsShowIt) {
   }
 }
 
+// A large frame whose new colours leave some pixels as they were is sent in whichever
+// way looks smaller, judged by some of its rows: with the unchanged pixels in one block
+// (sent as transparent) or scattered among the changed ones (every pixel sent), each
+// frame still shows what the PNG export shows, in both colour modes.
+TEST(GifExport, LargeFramesWithNewColoursShowWhatThePngsShow) {
+  constexpr int width = 640, height = 480, frames = 4;
+  struct Kept {
+    const char* name;
+    bool (*kept)(int index);  // whether colour `index` stays the same from frame to frame
+    uint8_t (*pixel)(int x, int y);
+  };
+  const Kept cases[] = {
+      {"block", [](int index) { return index < 128; },
+       [](int x, int y) { return static_cast<uint8_t>((x < width / 2 ? 0 : 128) + (x / 5 + y / 3) % 128); }},
+      {"scattered", [](int index) { return index % 7 == 0; },
+       [](int x, int y) { return static_cast<uint8_t>((x * 13 + y * 7 + x / 9) % 256); }},
+  };
+  for (const Kept& c : cases) {
+    FlicWriter w;
+    fw_begin(w, FLIC_MAGIC_FLC, width, height, 40);
+    std::vector<uint8_t> pixels(static_cast<size_t>(width) * height);
+    for (int y = 0; y < height; y++)
+      for (int x = 0; x < width; x++)
+        pixels[static_cast<size_t>(y) * width + static_cast<size_t>(x)] = c.pixel(x, y);
+    for (int k = 0; k <= frames; k++) {  // the last is the ring frame
+      std::vector<uint8_t> rgb(768);
+      for (int i = 0; i < 768; i++)
+        rgb[static_cast<size_t>(i)] = static_cast<uint8_t>(i * 7 + (c.kept(i / 3) ? 0 : 40 * (k % frames)));
+      fw_begin_frame(w);
+      fw_palette(w, FLIC_CHUNK_COLOUR_256, rgb.data());
+      if (k == 0) fw_byte_run(w, pixels.data());
+      fw_end_frame(w);
+    }
+    fw_finish(w, frames);
+    for (const char* palette : {"--palette=screen", "--palette=file"}) {
+      SCOPED_TRACE(std::string(c.name) + " " + palette);
+      Scratch scratch;
+      write_bytes(scratch.path("large.flc"), w.bytes);
+      ASSERT_EQ(run_export({palette, "large.flc", "large.gif"}, scratch).status, 0);
+      ASSERT_EQ(run_export({palette, "large.flc", "f%d.png"}, scratch).status, 0);
+      GifAnimation gif;
+      ASSERT_TRUE(read_gif(scratch.path("large.gif"), gif));
+      ASSERT_EQ(static_cast<int>(gif.frames.size()), frames);
+      for (int n = 1; n <= frames; n++) {
+        PngImage png;
+        ASSERT_TRUE(read_png(scratch.path("f" + std::to_string(n) + ".png"), png));
+        EXPECT_TRUE(gif.frames[static_cast<size_t>(n - 1)].rgb == png.rgb) << "frame " << n;
+      }
+    }
+  }
+}
+
 // A file whose header gives no speed plays at 5/70 s a frame, not with delays of 0.
 TEST(GifExport, AFileWithoutASpeedGetsFramesOfFiveSeventiethsOfASecond) {
   for (const uint16_t magic : {FLIC_MAGIC_FLI, FLIC_MAGIC_FLC}) {
