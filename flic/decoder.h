@@ -186,6 +186,29 @@ using FdTranslateRun = void (*)(uint8_t* to, const uint8_t* values, int64_t n, c
 extern FdTranslateRun fdec_translate_run;
 FdTranslateRun fdec_translate_form(GfxVector level);
 extern const FdTranslateRun fdec_translate_plain;
+// The colour map over pairs of pixels: for every two values, their two entries as one
+// 16-bit word (the first value's in the low byte of both), so that one lookup translates
+// two pixels. 64K entries to make, so made for frames of many pixels, and kept in the
+// context (made on first use) while the colour map stays the same.
+struct FdPairMap {
+  uint8_t made_from[256];  // the colour map it was made from
+  bool made;
+  uint16_t pairs[65536 + 2];  // two more: the avx2 form reads 32 bits at each word
+};
+// Frames of at least this many pixels are translated through the pair map, where the
+// level has a form for it: making it costs about as much as translating a few thousand
+// pixels a byte at a time.
+constexpr uint64_t FDEC_PAIR_MAP_LEAST = 16384;
+// The context's pair map for the colour map map, made again if it was made from
+// another; null when there is no memory for one.
+const FdPairMap* fdec_pair_map(const uint8_t* map);
+// Translates n pixel values through a pair map into to (values itself or apart from
+// it), in the form of the vector level in use, null where the level's
+// fdec_translate_run is the faster (avx512): portable, eight pixels a step in four
+// lookups; avx2, 32 pixels a step in two gathers of eight words.
+using FdTranslatePairs = void (*)(uint8_t* to, const uint8_t* values, int64_t n, const FdPairMap& pairs);
+extern FdTranslatePairs fdec_translate_pairs;
+FdTranslatePairs fdec_translate_pairs_form(GfxVector level);
 // Runs at least this long go to fdec_translate_run.
 constexpr int64_t FDEC_LONG_RUN = 64;
 // Translates n pixel values through the colour map into to: long runs as above, short

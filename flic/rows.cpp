@@ -95,12 +95,17 @@ bool fdec_put_frame_directly(FlicDecoder& d) {
     return first + static_cast<int64_t>(at / columns) * pitch + at % columns;
   };
   const uint8_t* const map = g.flic_colour_map;
+  const FdPairMap* const pairs =
+      fdec_translate_pairs != nullptr && total >= FDEC_PAIR_MAP_LEAST ? fdec_pair_map(map) : nullptr;
   // Translates the bytes from..end of the frame, in place.
   const auto translate = [&](uint64_t from, uint64_t end) {
     while (from < end) {
       const uint64_t length = std::min<uint64_t>(columns - from % columns, end - from);
       uint8_t* const to = place(from);
-      fdec_translate_run(to, to, static_cast<int64_t>(length), map);
+      if (pairs != nullptr)
+        fdec_translate_pairs(to, to, static_cast<int64_t>(length), *pairs);
+      else
+        fdec_translate_run(to, to, static_cast<int64_t>(length), map);
       from += length;
     }
   };
