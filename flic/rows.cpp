@@ -28,15 +28,6 @@ bool visible(const FlicLine& line, int64_t x, int64_t n, int64_t& first, int64_t
 
 }  // namespace
 
-void fdec_set_row(FlicDecoder& d, int64_t row) {
-  const GfxState& g = gfx_state();
-  d.row = row;
-  d.line.width = g.active_width;
-  d.line.map = g.flic_colour_map;
-  d.line.pixels =
-      !d.survey && row >= 0 && row < g.active_height ? g.pixel_address + row * g.row_pitch : nullptr;
-}
-
 void fdec_put_clipped(FlicLine line, int64_t x, const uint8_t* values, int64_t n) {
   int64_t first, end;
   if (!visible(line, x, n, first, end)) return;
