@@ -41,10 +41,12 @@ struct FlicStream {
 // The current row as the row writer needs it. The packet decoders keep a copy in a
 // local while they work on a row, so that the pixels they store cannot be taken to
 // change it.
+struct FdPairMap;
 struct FlicLine {
-  uint8_t* pixels;     // the row's column 0 in the buffer; null while the row lies outside it
-  int64_t width;       // the active buffer's width
-  const uint8_t* map;  // the FLIC colour map
+  uint8_t* pixels;         // the row's column 0 in the buffer; null while the row lies outside it
+  int64_t width;           // the active buffer's width
+  const uint8_t* map;      // the FLIC colour map
+  const FdPairMap* pairs;  // the same over pairs, for long runs; null where there is none (rows.cpp)
 };
 
 // How regular the packets of a delta row are: its packets, and those of the shapes
@@ -66,14 +68,15 @@ struct FlicDecoder {
   int64_t origin_y;
   int32_t width;  // the frame's size, from the context
   int32_t height;
-  int64_t row;         // the current row of the buffer
-  FlicLine line;       // the same row, for the row writer (set by fdec_set_row)
-  uint32_t flags;      // the flags of the flic_play call
-  bool survey;         // GFX_FLAG_SURVEY: nothing is drawn and the colours are left alone
-  FdPattern pattern;   // of the last delta row with packets (delta_chunks.cpp)
-  FlicReport* report;  // the context's report
-  uint32_t* tally;     // the context's chunk tally (may be null)
-  FlicPlace at;        // the record and chunk being decoded
+  int64_t row;             // the current row of the buffer
+  FlicLine line;           // the same row, for the row writer (set by fdec_set_row)
+  uint32_t flags;          // the flags of the flic_play call
+  bool survey;             // GFX_FLAG_SURVEY: nothing is drawn and the colours are left alone
+  FdPattern pattern;       // of the last delta row with packets (delta_chunks.cpp)
+  FlicReport* report;      // the context's report
+  uint32_t* tally;         // the context's chunk tally (may be null)
+  FlicPlace at;            // the record and chunk being decoded
+  const FdPairMap* pairs;  // for line.pairs: set by each pixel chunk (fdec_start_pixels)
 };
 
 // Records the first damage the file shows, at the chunk being decoded.
@@ -177,6 +180,7 @@ inline void fdec_set_row(FlicDecoder& d, int64_t row) {
   d.row = row;
   d.line.width = g.active_width;
   d.line.map = g.flic_colour_map;
+  d.line.pairs = d.pairs;
   d.line.pixels =
       !d.survey && row >= 0 && row < g.active_height ? g.pixel_address + row * g.row_pitch : nullptr;
 }
@@ -212,6 +216,12 @@ constexpr uint64_t FDEC_PAIR_MAP_LEAST = 16384;
 // The context's pair map for the colour map map, made again if it was made from
 // another; null when there is no memory for one.
 const FdPairMap* fdec_pair_map(const uint8_t* map);
+// Called by each chunk of pixels before its first row: the pair map its long runs go
+// through, if any (d.pairs). A chunk that covers the frame (a byte run, or an
+// uncompressed frame) makes one for a frame of FDEC_PAIR_MAP_LEAST pixels or more; a
+// delta chunk takes the one made while the colour map has stayed the same, as with a
+// palette that does not change, and makes none.
+void fdec_start_pixels(FlicDecoder& d, bool whole_frame);
 // Translates n pixel values through a pair map into to (values itself or apart from
 // it), in the form of the vector level in use, null where the level's
 // fdec_translate_run is the faster (avx512): portable, eight pixels a step in four
@@ -271,10 +281,14 @@ inline bool fdec_inside(const FlicLine& line, int64_t x, int64_t n) {
 // Puts n pixel values at column x of the row, through the FLIC colour map. Rows and
 // columns outside the active buffer are dropped.
 inline void fdec_put(const FlicLine& line, int64_t x, const uint8_t* values, int64_t n) {
-  if (fdec_inside(line, x, n)) [[likely]]
-    fdec_translate(line.pixels + x, values, n, line.map);
-  else
+  if (fdec_inside(line, x, n)) [[likely]] {
+    if (n >= FDEC_LONG_RUN && line.pairs != nullptr)
+      fdec_translate_pairs(line.pixels + x, values, n, *line.pairs);
+    else
+      fdec_translate(line.pixels + x, values, n, line.map);
+  } else {
     fdec_put_clipped(line, x, values, n);
+  }
 }
 // Puts n pixels of one value at column x of the row.
 inline void fdec_fill(const FlicLine& line, int64_t x, uint8_t value, int64_t n) {

@@ -86,8 +86,7 @@ bool fdec_put_frame_directly(FlicDecoder& d) {
     return first + static_cast<int64_t>(at / columns) * pitch + at % columns;
   };
   const uint8_t* const map = g.flic_colour_map;
-  const FdPairMap* const pairs =
-      fdec_translate_pairs != nullptr && total >= FDEC_PAIR_MAP_LEAST ? fdec_pair_map(map) : nullptr;
+  const FdPairMap* const pairs = d.pairs;
   // Translates the bytes from..end of the frame, in place.
   const auto translate = [&](uint64_t from, uint64_t end) {
     while (from < end) {

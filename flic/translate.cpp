@@ -222,4 +222,19 @@ const FdPairMap* fdec_pair_map(const uint8_t* map) {
   return &p;
 }
 
+void fdec_start_pixels(FlicDecoder& d, bool whole_frame) {
+  d.pairs = nullptr;
+  if (fdec_translate_pairs == nullptr || d.survey) return;
+  const uint8_t* const map = gfx_state().flic_colour_map;
+  const uint64_t pixels =
+      static_cast<uint64_t>(std::max(d.width, 0)) * static_cast<uint64_t>(std::max(d.height, 0));
+  if (whole_frame && pixels >= FDEC_PAIR_MAP_LEAST) {
+    d.pairs = fdec_pair_map(map);
+    return;
+  }
+  const FdPairMap* const made = gfx_context().pair_map;
+  if (made != nullptr && made->made && std::memcmp(made->made_from, map, sizeof made->made_from) == 0)
+    d.pairs = made;
+}
+
 void fdec_free_pair_map(FdPairMap* pairs) { delete pairs; }

@@ -511,3 +511,62 @@ TEST(PairMap, TranslatesAsThePlainForm) {
     }
   }
 }
+
+// Long literals of delta frames go through the pair map made by a large first frame
+// while the colour map stays as it was, and not once a colour chunk changes it: every
+// level's forms draw what the portable form without a pair map draws, frame by frame.
+TEST_F(PacketPaths, DeltaLiteralsThroughThePairMapWhileTheColourMapStays) {
+  constexpr int W = 200, H = 100;
+  static_assert(W * H >= FDEC_PAIR_MAP_LEAST);
+  std::mt19937 rng(5);
+  const auto palette = [&rng] {
+    Bytes rgb(768);
+    for (uint8_t& c : rgb) c = uint8_t(rng());
+    return rgb;
+  };
+  std::vector<Bytes> pictures(5, Bytes(W * H));
+  for (uint8_t& v : pictures[0]) v = uint8_t(rng());
+  for (size_t k = 1; k < pictures.size(); ++k) {  // long stretches changed, in varying places
+    pictures[k] = pictures[k - 1];
+    for (int y = int(k); y < H; y += 3)
+      for (int x = 7 * int(k); x < W - 5; ++x) pictures[k][size_t(y * W + x)] = uint8_t(rng());
+  }
+  FlicWriter w;
+  fw_begin(w, FLIC_MAGIC_FLC, W, H, 0);
+  for (size_t k = 0; k < pictures.size(); ++k) {
+    fw_begin_frame(w);
+    if (k == 0 || k == 3) fw_palette(w, FLIC_CHUNK_COLOUR_256, palette().data());
+    if (k == 0)
+      fw_byte_run(w, pictures[0].data());
+    else if (k == 2)
+      ASSERT_TRUE(fw_byte_delta(w, pictures[k - 1].data(), pictures[k].data()));
+    else
+      ASSERT_TRUE(fw_word_delta(w, pictures[k - 1].data(), pictures[k].data()));
+    fw_end_frame(w);
+  }
+  fw_finish(w);
+  const std::string name = save(w);
+  start(W, H);
+  const auto decode = [&] {
+    std::vector<Bytes> drawn;
+    fill_buffer(0xEE);
+    open(name);
+    for (size_t k = 0; k < pictures.size(); ++k) {
+      EXPECT_EQ(flic_play(&context_, 1, GFX_FLAG_NO_PAUSE), 1);
+      drawn.push_back(pixels());
+    }
+    flic_close(&context_);
+    opened_ = false;
+    return drawn;
+  };
+  gfx_use_vector(GfxVector::portable);
+  fdec_translate_pairs = nullptr;
+  const std::vector<Bytes> expected = decode();
+  for (const GfxVector level : GFX_VECTOR_LEVELS) {
+    if (!gfx_vector_runs(level)) continue;
+    SCOPED_TRACE(gfx_vector_name(level));
+    gfx_use_vector(level);
+    EXPECT_EQ(decode(), expected);
+  }
+  gfx_use_vector(gfx_vector());
+}
