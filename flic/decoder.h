@@ -209,19 +209,21 @@ struct FdPairMap {
   bool made;
   uint16_t pairs[65536 + 2];  // two more: the avx2 form reads 32 bits at each word
 };
-// Frames of at least this many pixels are translated through the pair map, where the
-// level has a form for it: making it costs about as much as translating a few thousand
-// pixels a byte at a time.
-constexpr uint64_t FDEC_PAIR_MAP_LEAST = 16384;
+// The frames that make the pair map, where the level has a form for it: making it
+// (its memory's first use included) cost 30 us, as much as translating some 70000
+// pixels a byte at a time, which a small file does not win back. An uncompressed frame
+// translates all its pixels; a byte run makes it for the long literals of the delta
+// frames after it.
+constexpr uint64_t FDEC_PAIR_MAP_UNCOMPRESSED = 65536;
+constexpr uint64_t FDEC_PAIR_MAP_BYTE_RUN = 262144;
 // The context's pair map for the colour map map, made again if it was made from
 // another; null when there is no memory for one.
 const FdPairMap* fdec_pair_map(const uint8_t* map);
 // Called by each chunk of pixels before its first row: the pair map its long runs go
-// through, if any (d.pairs). A chunk that covers the frame (a byte run, or an
-// uncompressed frame) makes one for a frame of FDEC_PAIR_MAP_LEAST pixels or more; a
-// delta chunk takes the one made while the colour map has stayed the same, as with a
-// palette that does not change, and makes none.
-void fdec_start_pixels(FlicDecoder& d, bool whole_frame);
+// through, if any (d.pairs). A chunk that covers the frame makes one for a frame of
+// make_from pixels or more (0: never, as for a delta chunk); else it takes the one
+// made while the colour map has stayed the same, as with a palette that does not change.
+void fdec_start_pixels(FlicDecoder& d, uint64_t make_from);
 // Translates n pixel values through a pair map into to (values itself or apart from
 // it), in the form of the vector level in use, null where the level's
 // fdec_translate_run is the faster (avx512): portable, eight pixels a step in four

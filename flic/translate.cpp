@@ -222,13 +222,13 @@ const FdPairMap* fdec_pair_map(const uint8_t* map) {
   return &p;
 }
 
-void fdec_start_pixels(FlicDecoder& d, bool whole_frame) {
+void fdec_start_pixels(FlicDecoder& d, uint64_t make_from) {
   d.pairs = nullptr;
   if (fdec_translate_pairs == nullptr || d.survey) return;
   const uint8_t* const map = gfx_state().flic_colour_map;
   const uint64_t pixels =
       static_cast<uint64_t>(std::max(d.width, 0)) * static_cast<uint64_t>(std::max(d.height, 0));
-  if (whole_frame && pixels >= FDEC_PAIR_MAP_LEAST) {
+  if (make_from > 0 && pixels >= make_from) {
     d.pairs = fdec_pair_map(map);
     return;
   }

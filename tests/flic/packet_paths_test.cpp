@@ -411,9 +411,11 @@ TEST_F(PacketPaths, LargeUncompressedFramesDecodeAlikeReadStraightIntoTheRows) {
   struct Shape {
     int buffer_w, buffer_h, frame_w, frame_h, x, y;
   };
-  const Shape shapes[] = {
-      {152, 70, 152, 70, 0, 0}, {150, 70, 141, 61, 4, 3}, {149, 50, 149, 50, 0, 0}, {210, 90, 203, 83, 5, 2}};
-  static_assert(203 * 83 >= FDEC_PAIR_MAP_LEAST);
+  const Shape shapes[] = {{152, 70, 152, 70, 0, 0},
+                          {150, 70, 141, 61, 4, 3},
+                          {149, 50, 149, 50, 0, 0},
+                          {270, 260, 263, 250, 5, 2}};
+  static_assert(263 * 250 >= FDEC_PAIR_MAP_UNCOMPRESSED);
   struct Form {
     FdTranslateRun run;
     FdTranslatePairs pairs;
@@ -516,8 +518,8 @@ TEST(PairMap, TranslatesAsThePlainForm) {
 // while the colour map stays as it was, and not once a colour chunk changes it: every
 // level's forms draw what the portable form without a pair map draws, frame by frame.
 TEST_F(PacketPaths, DeltaLiteralsThroughThePairMapWhileTheColourMapStays) {
-  constexpr int W = 200, H = 100;
-  static_assert(W * H >= FDEC_PAIR_MAP_LEAST);
+  constexpr int W = 520, H = 510;
+  static_assert(W * H >= FDEC_PAIR_MAP_BYTE_RUN);
   std::mt19937 rng(5);
   const auto palette = [&rng] {
     Bytes rgb(768);
@@ -528,7 +530,7 @@ TEST_F(PacketPaths, DeltaLiteralsThroughThePairMapWhileTheColourMapStays) {
   for (uint8_t& v : pictures[0]) v = uint8_t(rng());
   for (size_t k = 1; k < pictures.size(); ++k) {  // long stretches changed, in varying places
     pictures[k] = pictures[k - 1];
-    for (int y = int(k); y < H; y += 3)
+    for (int y = int(k); y < H; y += 9)
       for (int x = 7 * int(k); x < W - 5; ++x) pictures[k][size_t(y * W + x)] = uint8_t(rng());
   }
   FlicWriter w;
