@@ -292,8 +292,10 @@ inline void fdec_put(const FlicLine& line, int64_t x, const uint8_t* values, int
     fdec_put_clipped(line, x, values, n);
   }
 }
-// Puts n pixels of one value at column x of the row.
-inline void fdec_fill(const FlicLine& line, int64_t x, uint8_t value, int64_t n) {
+// Puts n pixels of one value at column x of the row. Inline in the packet decoders
+// always: the compiler had made calls of this and FdReadyBytes::put, 6% of the colour
+// cycling sample and 20% of the byte delta benchmark file at the portable level.
+[[gnu::always_inline]] inline void fdec_fill(const FlicLine& line, int64_t x, uint8_t value, int64_t n) {
   if (fdec_inside(line, x, n)) [[likely]]
     fdec_set_bytes(line.pixels + x, line.map[value], n);
   else
@@ -348,7 +350,7 @@ struct FdReadyBytes {
   bool holds(uint32_t n) const { return n <= left; }
   uint8_t next() { return *p++; }
   // Puts the next n bytes at column x of the current row, no more than most of them.
-  void put(const FlicLine& line, int64_t x, uint32_t n, int64_t most) {
+  [[gnu::always_inline]] void put(const FlicLine& line, int64_t x, uint32_t n, int64_t most) {
     fdec_put(line, x, p, std::min<int64_t>(n, most));
     p += n;
   }
