@@ -106,7 +106,8 @@ void show_recent() {
       win_set_menu_item_text(app_state.menu, CMD_RECENT_FIRST + i, nullptr);
       continue;
     }
-    const std::string text = "&" + std::to_string(i + 1) + " " + bare_name(app_state.recent[at]);
+    std::string text = "&";
+    text.append(std::to_string(i + 1)).append(" ").append(bare_name(app_state.recent[at]));
     win_set_menu_item_text(app_state.menu, CMD_RECENT_FIRST + i, text.c_str());
   }
 }

@@ -5,7 +5,7 @@ set(MOXFLIC_PUBLIC_HEADERS
   gfx/gfx.h flic/flic.h flic/flic_writer.h pcx/pcx.h palette/palette.h
   platform/types.h platform/display.h platform/gdi.h platform/input.h platform/system.h
   platform/window.h platform/backend.h
-  platform/common/screen.h platform/headless/headless.h)
+  platform/common/screen.h platform/common/window_core.h platform/headless/headless.h)
 set(MOXFLIC_PUBLIC_INCLUDE_DIR ${PROJECT_BINARY_DIR}/include/moxflic)
 foreach(header ${MOXFLIC_PUBLIC_HEADERS})
   configure_file(${PROJECT_SOURCE_DIR}/${header} ${MOXFLIC_PUBLIC_INCLUDE_DIR}/${header} COPYONLY)

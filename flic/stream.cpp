@@ -36,7 +36,7 @@ uint8_t* refill_place(FlicStream& s, uint32_t& size) {
 // Fills the stream buffer (or the bulk buffer) from the file; false when the file
 // gives nothing more.
 bool refill(FlicStream& s) {
-  if (s.memory) return false;
+  if (s.memory || gfx_stopped()) return false;
   uint32_t size;
   uint8_t* const place = refill_place(s, size);
   ssize_t got;
@@ -124,6 +124,10 @@ void fs_restore(FlicStream& s, const FlicMark& mark) {
 uint64_t fs_read_pieces(FlicStream& s, iovec* pieces, int count) {
   uint64_t delivered = 0;
   while (count > 0) {
+    if (gfx_stopped()) {
+      s.end_of_data = true;
+      break;
+    }
     const ssize_t got = readv(s.fd, pieces, count);
     if (got < 0 && errno == EINTR) continue;
     gfx_state().bytes_read = got > 0 ? static_cast<uint32_t>(got) : 0;

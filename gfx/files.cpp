@@ -19,7 +19,7 @@ int32_t gfx_open_file(const char* file_name) {
 
 uint32_t gfx_read_fully(int32_t fd, uint8_t* out, uint32_t n) {
   uint32_t done = 0;
-  while (done < n) {
+  while (done < n && !gfx_stopped()) {
     const ssize_t got = read(fd, out + done, n - done);
     if (got < 0 && errno == EINTR) continue;
     if (got <= 0) break;

@@ -14,6 +14,7 @@
 // while the surface is locked (vb_lock / vb_unlock).
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #include "platform/display.h"
@@ -162,6 +163,7 @@ struct GfxContext {
   PalReductionCache* reductions = nullptr;  // reductions kept for reuse, made by the first
   uint8_t* pcx_line_scratch = nullptr;      // the PCX line decoder's line, made by the first PCX
   FdPairMap* pair_map = nullptr;            // the FLIC colour map over pairs, made by the first large frame
+  const std::atomic<bool>* stop = nullptr;  // set by another thread: reading stops (gfx_stop_when)
 
   GfxContext() = default;
   GfxContext(const GfxContext&) = delete;
@@ -179,6 +181,13 @@ void gfx_context_destroy(GfxContext* context);
 void gfx_context_make_current(GfxContext* context);
 // The calling thread's current context (its own until it makes another current).
 GfxContext* gfx_context_current();
+
+// From now on, the current context's reads of its files give nothing once *flag is
+// true (null: never), so that a decode another thread gave up on ends as at the end of
+// its file, at the next read; the caller then judges the file itself, not by that end.
+void gfx_stop_when(const std::atomic<bool>* flag);
+// Whether the current context was told to stop reading.
+bool gfx_stopped();
 
 // The calling thread's current context, when it has made one current.
 extern thread_local constinit GfxContext* gfx_current_context;

@@ -60,6 +60,13 @@ void gfx_context_destroy(GfxContext* context) {
 
 void gfx_context_make_current(GfxContext* context) { gfx_current_context = context; }
 
+void gfx_stop_when(const std::atomic<bool>* flag) { gfx_context().stop = flag; }
+
+bool gfx_stopped() {
+  const std::atomic<bool>* flag = gfx_context().stop;
+  return flag != nullptr && flag->load(std::memory_order_relaxed);
+}
+
 GfxContext* gfx_context_current() { return &gfx_context(); }
 
 void gfx_load_state() {

@@ -8,5 +8,5 @@ cd "$(dirname "$0")/.."
 command -v run-clang-tidy >/dev/null || { echo "run-clang-tidy is missing: apt-get install clang-tidy" >&2; exit 2; }
 [ -f build/release/compile_commands.json ] || cmake -S . -B build/release -G Ninja >/dev/null
 mapfile -t files < <(git ls-files 'app/*.cpp' 'gfx/*.cpp' 'palette/*.cpp' 'flic/*.cpp' 'pcx/*.cpp' \
-  'platform/*.cpp' 'plugins/*.cpp' 'resources/*.cpp' 'tools/*.cpp' | sed "s|^|$PWD/|")
+  'platform/*.cpp' 'plugins/*.cpp' 'resources/*.cpp' 'converter/*.cpp' 'tools/*.cpp' | sed "s|^|$PWD/|")
 run-clang-tidy -p build/release -j "$(nproc 2>/dev/null || echo 2)" -quiet "${files[@]}"

@@ -43,7 +43,7 @@ def best(runs, command):
 def main():
     if len(sys.argv) not in (2, 3):
         raise SystemExit(__doc__.strip())
-    program = os.path.join(sys.argv[1], "tools", "export", "moxflic-export")
+    program = os.path.join(sys.argv[1], "converter", "moxflic-export")
     count = int(sys.argv[2]) if len(sys.argv) == 3 else 2000
     samples = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tests", "data")
     root = tempfile.mkdtemp(prefix="moxflic-archive-")

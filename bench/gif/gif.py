@@ -42,7 +42,7 @@ def main():
     build, runs = args[0], int(args[1]) if len(args) == 2 else RUNS
     here = os.path.dirname(os.path.abspath(__file__))
     samples = os.path.join(here, "..", "..", "tests", "data")
-    program = os.path.join(build, "tools", "export", "moxflic-export")
+    program = os.path.join(build, "converter", "moxflic-export")
     maker = os.path.join(build, "bench", "fps", "make_fps_files")
     work = tempfile.mkdtemp(prefix="moxflic-gif-")
     subprocess.run([maker, work], check=True, stdout=subprocess.DEVNULL)

@@ -15,7 +15,7 @@
 #include <string_view>
 #include <vector>
 
-#include "tools/export/batch_parts.h"
+#include "converter/batch_parts.h"
 
 namespace {
 

@@ -15,7 +15,8 @@ void show_palette(const plat_palette_obj& palette, uint32_t start, uint32_t coun
   ScreenState& s = screen_state();
   for (uint32_t i = start; i < start + count && i < 256; ++i)
     if (!screen_static_entry(static_cast<int>(i))) s.hardware_palette[i] = palette.entries[i];
-  if (screen_backend != nullptr) screen_backend->palette_changed();
+  if (platform_backend != nullptr && platform_backend->palette_changed != nullptr)
+    platform_backend->palette_changed();
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-// What the shared screen tells a test backend, and what such a backend may ask of it.
+// What the shared screen and the window core tell a test backend, and what such a backend may ask of it.
 // The screen keeps no record of its own: with no probe installed it counts nothing and
 // every step succeeds. The headless backend installs one for its tests
 // (platform/headless/controls.h); the programs never do.
@@ -29,6 +29,8 @@ struct ScreenProbe {
   bool (*lose_copy)();                // true: this copy onto the primary answers "lost"
   void (*copied)(const plat_rect& dest, const plat_rect& src, int32_t result);
   void (*animated)(uint32_t start, uint32_t count);
+  // The window core sent a message to the window procedure.
+  void (*sent)(uint32_t message, uintptr_t wparam, intptr_t lparam);
 };
 
 // Installs a probe (null removes it).

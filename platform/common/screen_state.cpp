@@ -36,6 +36,6 @@ bool screen_static_entry(int index) {
   return index < 10 || index > 245;
 }
 
-void screen_attach_backend(const PlatformBackend* backend) { screen_backend = backend; }
+void platform_attach_backend(const PlatformBackend* backend) { platform_backend = backend; }
 
 const plat_palette_entry* screen_hardware_palette() { return screen_state().hardware_palette; }

@@ -68,9 +68,9 @@ struct ScreenLock {
   std::lock_guard<std::recursive_mutex> guard{screen_mutex()};
 };
 
-// The probe and the backend installed, or null.
+// The probe and the backend installed, or null. The window core calls the backend too.
 inline constinit const ScreenProbe* screen_probe = nullptr;
-inline constinit const PlatformBackend* screen_backend = nullptr;
+inline constinit const PlatformBackend* platform_backend = nullptr;
 
 // Counts one call into the platform layer.
 inline void screen_count_call() {

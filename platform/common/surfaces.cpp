@@ -14,6 +14,9 @@ constexpr int32_t kErrInvalidRect = static_cast<int32_t>(0x88760096u);
 constexpr int32_t kErrInvalidPixelFormat = static_cast<int32_t>(0x88760091u);
 constexpr int32_t kErrNotLocked = static_cast<int32_t>(0x887601A4u);
 
+// The backend is told of changed client areas (the headless one shows nothing).
+bool shows_pictures() { return platform_backend != nullptr && platform_backend->client_changed != nullptr; }
+
 // The fault set for a step, or 0; counts the call either way.
 int32_t begin_step(ScreenStep step) {
   screen_count_call();
@@ -113,8 +116,8 @@ void stretch_into(plat_window window, const plat_surface_obj& src, const plat_re
     changed_top = std::min(changed_top, y);
     changed_bottom = std::max(changed_bottom, y + 1);
   }
-  if (screen_backend != nullptr && changed_left < changed_right && changed_top < changed_bottom)
-    screen_backend->client_changed(
+  if (shows_pictures() && changed_left < changed_right && changed_top < changed_bottom)
+    platform_backend->client_changed(
         window, plat_rect{static_cast<int32_t>(changed_left), static_cast<int32_t>(changed_top),
                           static_cast<int32_t>(changed_right), static_cast<int32_t>(changed_bottom)});
 }
@@ -129,7 +132,7 @@ void fill_into(plat_window window, const plat_rect& dest_rect, uint8_t colour) {
         window->client_pixels.data() + static_cast<size_t>(y) * static_cast<size_t>(window->client_width);
     std::memset(row + part.left, colour, static_cast<size_t>(part.right - part.left));
   }
-  if (screen_backend != nullptr) screen_backend->client_changed(window, part);
+  if (shows_pictures()) platform_backend->client_changed(window, part);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include "platform/headless/controls.h"
 #include "platform/headless/probe_internal.h"
+#include "platform/headless/window_internal.h"
 
 namespace {
 
@@ -39,6 +40,7 @@ constexpr ScreenProbe kProbe = {
     [](uint32_t start, uint32_t count) {
       records().animations.push_back(HlAnimation{start, count});
     },
+    hl_window_sent,
 };
 
 }  // namespace

@@ -1,4 +1,5 @@
-// Controls of the headless window system, for tests: what the window procedure was
+// Controls of the headless window system (the dummy backend of the window core,
+// platform/common/window_core.h), for tests: what the window procedure was
 // sent, the menu as it stands, the message boxes shown, answers for the
 // file dialogs, the clipboard, PNG files written, the settings. The one window it creates
 // is the headless backend's hl_window(), whose client size (hl_set_client_size) stays as
@@ -48,7 +49,8 @@ struct HlwImage {
   std::vector<uint8_t> rgb;
 };
 
-// Forgets classes, the window, the queue, every record and every queued answer.
+// Forgets classes, the window, the queue, every record and every queued answer, and
+// makes the headless backend the one the window core calls.
 void hlw_reset();
 
 // Answers for the next open-file dialogs, in order. A null title gives the bare file
@@ -63,9 +65,9 @@ void hlw_press_key(int32_t virtual_key, uint32_t modifiers = 0);
 void hlw_request_close();
 void hlw_double_click();
 void hlw_turn_wheel(int32_t notches);
-// Called whenever win_wait_message finds nothing queued, before it waits (idles count
-// from 1), so that a test can give input while a command waits for the next frame or
-// for the user. Null removes it.
+// Called whenever win_wait_message or win_get_message finds nothing queued, before it
+// waits (idles count from 1), so that a test can give input while a command waits for
+// the next frame or for the user. Null removes it.
 void hlw_set_idle_hook(void (*hook)(int32_t idle));
 // The screen the window is on: its size (the client area in full screen) and the
 // largest client area a normal window can have (1920 x 1080 and 1880 x 1000 at first).

@@ -61,8 +61,7 @@ void qt_client_resized(QtWindow* w, int width, int height) {
   screen_window_resize(w->screen, width, height);
   qt_sync_image(w);
   w->client->update();
-  if (w->proc != nullptr) w->proc(w->screen, WIN_MSG_SIZE, 0, win_size_param(width, height));
-  if ((w->class_style & (WIN_CS_HREDRAW | WIN_CS_VREDRAW)) != 0) win_invalidate(w->screen, true);
+  window_core_resized(w->screen);
 }
 
 void qt_rebuild_lut() {
@@ -95,9 +94,7 @@ void qt_sync_image(QtWindow* w) {
   if (!w->image.isNull()) qt_convert_area(w, 0, 0, s->client_width, s->client_height);
 }
 
-namespace {
-
-void client_changed(plat_window window, const plat_rect& area) {
+void qt_client_changed(plat_window window, const plat_rect& area) {
   QtWindow* w = qt_window_of(window);
   if (w == nullptr) return;
   if (w->image.width() != window->client_width || w->image.height() != window->client_height) {
@@ -109,14 +106,10 @@ void client_changed(plat_window window, const plat_rect& area) {
   w->client->update(QRect(area.left, area.top, area.right - area.left, area.bottom - area.top));
 }
 
-void palette_changed() {
+void qt_palette_changed() {
   qt_rebuild_lut();
   QtWindow* w = qt_system().main;
   if (w == nullptr || w->screen == nullptr) return;
   qt_sync_image(w);
   w->client->update();
 }
-
-}  // namespace
-
-const PlatformBackend qt_backend = {"qt", client_changed, palette_changed};

@@ -56,22 +56,13 @@ std::string qtw_dialog_filter(const char* filter) { return qt_dialog_filter(filt
 void qtw_process_events() { QCoreApplication::processEvents(); }
 
 int32_t qtw_dispatch_pending() {
-  QtSystem& s = qt_system();
+  const WindowCore& core = window_core();
   int32_t count = 0;
   for (;;) {
     QCoreApplication::processEvents();
-    if (s.quit_posted) return count;
-    if (!s.queue.empty()) {
-      win_msg msg = s.queue.front();
-      s.queue.pop_front();
-      if (s.main == nullptr || win_translate_accelerator(s.main->screen, s.main->accelerators, &msg) == 0) {
-        win_dispatch_message(&msg);
-      }
-    } else if (s.main != nullptr && s.main->needs_paint) {
-      win_send_message(s.main->screen, WIN_MSG_PAINT, 0, 0);
-    } else {
-      return count;
-    }
+    win_msg msg;
+    if (core.quit_posted || win_peek_message(&msg, WIN_PM_REMOVE) == 0) return count;
+    if (win_translate_accelerator(core.window, core.accelerators, &msg) == 0) win_dispatch_message(&msg);
     ++count;
   }
 }

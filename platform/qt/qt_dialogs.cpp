@@ -1,7 +1,5 @@
-// Message boxes, the file dialogs, the clipboard, PNG files, the user's settings and
-// the program's own directory.
-#include <unistd.h>
-
+// Message boxes, the file dialogs, the clipboard, PNG files and the user's settings,
+// as the window core asks for them.
 #include <QApplication>
 #include <QClipboard>
 #include <QCoreApplication>
@@ -14,12 +12,9 @@
 #include <QMessageBox>
 #include <QSettings>
 #include <cctype>
-#include <climits>
 #include <cstring>
-#include <deque>
 #include <string>
 
-#include "platform/common/window_input.h"
 #include "platform/qt/qt_internal.h"
 
 namespace {
@@ -48,9 +43,8 @@ std::string caseless(const std::string& pattern) {
 
 }  // namespace
 
-int32_t win_message_box(plat_window owner, const char* text, const char* caption, uint32_t type) {
-  if (qt_dialog_stand_ins != nullptr && qt_dialog_stand_ins->message_box(text, caption, type))
-    return WIN_IDOK;
+void qt_message_box(plat_window owner, const char* text, const char* caption, uint32_t type) {
+  if (qt_dialog_stand_ins != nullptr && qt_dialog_stand_ins->message_box(text, caption, type)) return;
   QMessageBox::Icon icon = QMessageBox::NoIcon;
   if ((type & WIN_MB_ICONERROR) == WIN_MB_ICONERROR)
     icon = QMessageBox::Critical;
@@ -61,7 +55,6 @@ int32_t win_message_box(plat_window owner, const char* text, const char* caption
   int depth = qt_gate_suspend();
   box.exec();
   qt_gate_resume(depth);
-  return WIN_IDOK;
 }
 
 std::string qt_dialog_filter(const char* filter) {
@@ -79,7 +72,10 @@ std::string qt_dialog_filter(const char* filter) {
       size_t end = patterns.find(';', start);
       if (end == std::string::npos) end = patterns.size();
       std::string one = patterns.substr(start, end - start);
-      if (!one.empty()) globs += (globs.empty() ? "" : " ") + caseless(one);
+      if (!one.empty()) {
+        if (!globs.empty()) globs += ' ';
+        globs += caseless(one);
+      }
       start = end + 1;
     }
     if (!out.empty()) out += ";;";
@@ -88,10 +84,8 @@ std::string qt_dialog_filter(const char* filter) {
   return out;
 }
 
-namespace {
-
-int32_t file_dialog(win_open_file* dialog, bool save) {
-  if (dialog == nullptr || dialog->file == nullptr) return 0;
+bool qt_choose_file(const win_open_file* dialog, bool save, std::string* path, std::string* title) {
+  if (dialog->file == nullptr) return false;
   std::string chosen;
   if (qt_dialog_stand_ins == nullptr || !qt_dialog_stand_ins->open_file(chosen)) {
     const QString folder = dialog->initial_dir != nullptr && dialog->initial_dir[0] != '\0'
@@ -117,17 +111,16 @@ int32_t file_dialog(win_open_file* dialog, bool save) {
     int depth = qt_gate_suspend();
     bool accepted = box.exec() == QDialog::Accepted && !box.selectedFiles().isEmpty();
     qt_gate_resume(depth);
-    if (!accepted) return 0;
+    if (!accepted) return false;
     chosen = box.selectedFiles().first().toStdString();
   }
-  if (chosen.empty()) return 0;
-  std::string title = QFileInfo(QString::fromStdString(chosen)).fileName().toStdString();
-  if (chosen.size() >= dialog->file_size) return 0;
-  if (dialog->file_title != nullptr && title.size() >= dialog->file_title_size) return 0;
-  window_copy_fitting(dialog->file, dialog->file_size, chosen);
-  if (dialog->file_title != nullptr) window_copy_fitting(dialog->file_title, dialog->file_title_size, title);
-  return 1;
+  if (chosen.empty()) return false;
+  *title = QFileInfo(QString::fromStdString(chosen)).fileName().toStdString();
+  *path = chosen;
+  return true;
 }
+
+namespace {
 
 QImage rgb_image(const uint8_t* rgb, int32_t width, int32_t height) {
   if (rgb == nullptr || width <= 0 || height <= 0) return {};
@@ -145,10 +138,7 @@ QSettings& settings() {
 
 }  // namespace
 
-int32_t win_get_open_file_name(win_open_file* dialog) { return file_dialog(dialog, false); }
-int32_t win_get_save_file_name(win_open_file* dialog) { return file_dialog(dialog, true); }
-
-int32_t win_set_clipboard_image(const uint8_t* rgb, int32_t width, int32_t height) {
+int32_t qt_set_clipboard_image(const uint8_t* rgb, int32_t width, int32_t height) {
   QImage image = rgb_image(rgb, width, height);
   QClipboard* clipboard = QGuiApplication::clipboard();
   if (image.isNull() || clipboard == nullptr) return 0;
@@ -156,41 +146,27 @@ int32_t win_set_clipboard_image(const uint8_t* rgb, int32_t width, int32_t heigh
   return 1;
 }
 
-int32_t win_save_png(const char* path, const uint8_t* rgb, int32_t width, int32_t height) {
+int32_t qt_save_png(const char* path, const uint8_t* rgb, int32_t width, int32_t height) {
   QImage image = rgb_image(rgb, width, height);
   if (image.isNull() || path == nullptr) return 0;
   QImageWriter writer(QFile::decodeName(path), "png");
   return writer.write(image) ? 1 : 0;
 }
 
-int64_t win_get_setting(const char* key, char* out, size_t size) {
-  if (key == nullptr || QCoreApplication::instance() == nullptr) return -1;
-  const QVariant value = settings().value(QString::fromUtf8(key));
-  if (!value.isValid()) return -1;
-  const std::string text = value.toString().toStdString();
-  window_copy_fitting(out, size, text);
-  return static_cast<int64_t>(text.size());
+bool qt_get_setting(const char* key, std::string* value) {
+  if (QCoreApplication::instance() == nullptr) return false;
+  const QVariant kept = settings().value(QString::fromUtf8(key));
+  if (!kept.isValid()) return false;
+  *value = kept.toString().toStdString();
+  return true;
 }
 
-void win_set_setting(const char* key, const char* value) {
-  if (key == nullptr || QCoreApplication::instance() == nullptr) return;
+void qt_set_setting(const char* key, const char* value) {
+  if (QCoreApplication::instance() == nullptr) return;
   if (value == nullptr) {
     settings().remove(QString::fromUtf8(key));
   } else {
     settings().setValue(QString::fromUtf8(key), QString::fromUtf8(value));
   }
   settings().sync();
-}
-
-int32_t win_program_dir(char* out, size_t size) {
-  if (out == nullptr || size == 0) return 0;
-  out[0] = '\0';
-  char exe[PATH_MAX];
-  ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
-  if (n <= 0) return 0;
-  exe[n] = '\0';
-  char* slash = std::strrchr(exe, '/');
-  if (slash == nullptr) return 0;
-  *slash = '\0';
-  return window_copy_fitting(out, size, exe) ? 1 : 0;
 }

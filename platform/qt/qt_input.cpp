@@ -248,7 +248,7 @@ int32_t plat_get_keyboard_state(uint8_t state[256]) {
 plat_window plat_get_active_window() {
   screen_count_call();
   QtWindow* w = qt_system().main;
-  return w != nullptr && w->shown ? w->screen : nullptr;
+  return w != nullptr && window_core().shown ? w->screen : nullptr;
 }
 
 int64_t plat_clock_us() {

@@ -1,5 +1,5 @@
 // What the Qt window system's files share: the main window's widgets, the picture
-// shown in its client area, the message queue and the input gate.
+// shown in its client area, the input gate and the backend's functions.
 #pragma once
 
 #include <QAction>
@@ -7,13 +7,13 @@
 #include <QMainWindow>
 #include <QWidget>
 #include <cstdint>
-#include <deque>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "platform/backend.h"
 #include "platform/common/screen.h"
+#include "platform/common/window_core.h"
 #include "platform/window.h"
 
 // The client area: shows the window's picture of palette indices through the
@@ -47,31 +47,18 @@ class QtFrameWindow : public QMainWindow {
   void dropEvent(QDropEvent* event) override;
 };
 
+// What only Qt keeps of the window; the window core keeps the rest (window_core()).
 struct QtWindow {
   plat_window screen = nullptr;  // the shared screen's window (client picture)
-  win_proc proc = nullptr;
-  uint32_t class_style = 0;
-  const win_accel_table* accelerators = nullptr;  // the class's, for the test controls
   QtFrameWindow* frame = nullptr;
   QtClientWidget* client = nullptr;
   QImage image;  // the client picture in colour
-  bool shown = false;
-  bool needs_paint = false;
-  bool destroying = false;
   std::vector<std::pair<int32_t, QAction*>> actions;
   std::vector<std::pair<int32_t, QString>> keys;  // the key text shown beside each item
 };
 
-struct plat_menu_obj {
-  QtWindow* owner;
-};
-
 struct QtSystem {
-  QtWindow* main = nullptr;  // the one window
-  plat_menu_obj menu{nullptr};
-  std::deque<win_msg> queue;
-  bool quit_posted = false;
-  int32_t quit_code = 0;
+  QtWindow* main = nullptr;       // the one window
   uint32_t colour_lut[256] = {};  // hardware palette as 0xFFRRGGBB
 };
 
@@ -108,7 +95,16 @@ void qt_key_event(int32_t virtual_key, bool down);
 int32_t qt_virtual_key(int qt_key);
 uint32_t qt_modifiers(Qt::KeyboardModifiers held);
 
-// What the backend tells the shared screen it shows (qt_client.cpp).
+// The backend's functions that the window core calls (qt_window.cpp) and that the
+// shared screen calls (qt_client.cpp), and the table of them all.
+void qt_client_changed(plat_window window, const plat_rect& area);
+void qt_palette_changed();
+void qt_message_box(plat_window owner, const char* text, const char* caption, uint32_t type);
+bool qt_choose_file(const win_open_file* dialog, bool save, std::string* path, std::string* title);
+int32_t qt_set_clipboard_image(const uint8_t* rgb, int32_t width, int32_t height);
+int32_t qt_save_png(const char* path, const uint8_t* rgb, int32_t width, int32_t height);
+bool qt_get_setting(const char* key, std::string* value);
+void qt_set_setting(const char* key, const char* value);
 extern const PlatformBackend qt_backend;
 
 // The Qt name filter the open-file dialog is given for a filter of description/pattern

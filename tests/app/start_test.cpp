@@ -54,6 +54,23 @@ TEST_F(App, MenuItemsAreEnabledAndGreyedAsTheViewerGoesFromNoFileToAFlicToTheAbo
   }
 }
 
+// An item's enabled, checked and hidden states are set apart: each call answers the
+// previous value of its own state only and leaves the others as they were.
+TEST_F(App, MenuItemStatesAreSetApart) {
+  start();
+  plat_menu menu = win_get_menu(app_state.window);
+  ASSERT_NE(menu, nullptr);
+  EXPECT_EQ(win_check_menu_item(menu, CMD_LOOP, WIN_MF_CHECKED), WIN_MF_UNCHECKED);
+  EXPECT_EQ(win_enable_menu_item(menu, CMD_LOOP, WIN_MF_GRAYED), WIN_MF_ENABLED);
+  EXPECT_EQ(hlw_menu_check(CMD_LOOP), WIN_MF_CHECKED);
+  EXPECT_EQ(win_enable_menu_item(menu, CMD_LOOP, WIN_MF_ENABLED), WIN_MF_GRAYED);
+  EXPECT_EQ(win_check_menu_item(menu, CMD_LOOP, WIN_MF_UNCHECKED), WIN_MF_CHECKED);
+  EXPECT_EQ(hlw_menu_state(CMD_LOOP), WIN_MF_ENABLED);
+  EXPECT_EQ(win_enable_menu_item(menu, CMD_RECENT_FIRST, WIN_MF_ENABLED), WIN_MF_ENABLED);
+  EXPECT_TRUE(hlw_menu_hidden(CMD_RECENT_FIRST));
+  EXPECT_EQ(win_enable_menu_item(menu, -1, WIN_MF_ENABLED), -1);
+}
+
 // The items the viewer always had keep their texts and places; the new ones follow them.
 TEST_F(App, MenuHasTheFlicDropDownThenQuitAndTheProgramNameThenTheViewDropDown) {
   start();

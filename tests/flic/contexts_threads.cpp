@@ -2,6 +2,7 @@
 // one thread gets, and a thread that makes no context has one of its own.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -127,4 +128,30 @@ TEST(Contexts, EachThreadHasItsOwnUntilItMakesOneCurrent) {
   gfx_context_make_current(made);
   gfx_context_destroy(made);  // the thread goes back to its own
   EXPECT_EQ(gfx_context_current(), main_own);
+}
+
+// A context told to stop reads no more: a decode in it ends as at the end of its file,
+// while the other contexts go on.
+TEST(Contexts, AContextToldToStopReadsNoMore) {
+  const std::string path = data_file("walk-320x200.fli");
+  const size_t whole = decode(path, GFX_FLAG_NO_PAUSE).size();
+  ASSERT_GT(whole, 2u);
+  struct Case {
+    bool stop;
+    size_t frames;
+  };
+  for (const Case& c : {Case{false, whole}, Case{true, 0}}) {
+    std::atomic<bool> flag{c.stop};
+    std::atomic<size_t> other{0};
+    std::thread([&] {
+      GfxContext* context = gfx_context_create();
+      gfx_context_make_current(context);
+      gfx_stop_when(&flag);
+      EXPECT_EQ(decode(path, GFX_FLAG_NO_PAUSE).size(), c.frames) << "stop " << c.stop;
+      EXPECT_EQ(gfx_stopped(), c.stop);
+      gfx_context_destroy(context);
+    }).join();
+    std::thread([&] { other = decode(path, GFX_FLAG_NO_PAUSE).size(); }).join();
+    EXPECT_EQ(other, whole) << "stop " << c.stop;
+  }
 }

@@ -129,7 +129,8 @@ if cmake -S "$(dirname "$0")/consumer" -B "$consumer" -G "$generator" -DCMAKE_PR
      -DCMAKE_CXX_COMPILER="$cxx" -DCMAKE_CXX_FLAGS="$cxx_flags" -DCMAKE_EXE_LINKER_FLAGS="$cxx_flags" \
      >"$prefix/consumer.log" 2>&1 &&
    cmake --build "$consumer" >>"$prefix/consumer.log" 2>&1; then
-  "$consumer/play_sample" "$sample" || fail "the consumer project did not play the sample"
+  "$consumer/play_sample" "$sample" "$(dirname "$sample")/sun-146x140.flc" ||
+    fail "the consumer project did not play the sample and another file in two threads"
 else
   fail "the consumer project did not build: $(tail -20 "$prefix/consumer.log")"
 fi
