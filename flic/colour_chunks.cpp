@@ -44,4 +44,5 @@ void flic_colour_chunk(FlicDecoder& d, bool six_bit) {
     }
   }
   if (!d.survey) gfx_set_palette_range(PAL_FILE_FIRST, PAL_FILE_COUNT, gfx_reduce_palette(d.flags));
+  d.pairs = nullptr;  // made from the colour map as it was
 }

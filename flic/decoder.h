@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "flic/flic.h"
+#include "gfx/gfx.h"
 #include "gfx/vector_code.h"
 
 // Record and chunk layout.
@@ -40,10 +41,12 @@ struct FlicStream {
 // The current row as the row writer needs it. The packet decoders keep a copy in a
 // local while they work on a row, so that the pixels they store cannot be taken to
 // change it.
+struct FdPairMap;
 struct FlicLine {
-  uint8_t* pixels;     // the row's column 0 in the buffer; null while the row lies outside it
-  int64_t width;       // the active buffer's width
-  const uint8_t* map;  // the FLIC colour map
+  uint8_t* pixels;         // the row's column 0 in the buffer; null while the row lies outside it
+  int64_t width;           // the active buffer's width
+  const uint8_t* map;      // the FLIC colour map
+  const FdPairMap* pairs;  // the same over pairs, for long runs; null where there is none (rows.cpp)
 };
 
 // How regular the packets of a delta row are: its packets, and those of the shapes
@@ -65,14 +68,15 @@ struct FlicDecoder {
   int64_t origin_y;
   int32_t width;  // the frame's size, from the context
   int32_t height;
-  int64_t row;         // the current row of the buffer
-  FlicLine line;       // the same row, for the row writer (set by fdec_set_row)
-  uint32_t flags;      // the flags of the flic_play call
-  bool survey;         // GFX_FLAG_SURVEY: nothing is drawn and the colours are left alone
-  FdPattern pattern;   // of the last delta row with packets (delta_chunks.cpp)
-  FlicReport* report;  // the context's report
-  uint32_t* tally;     // the context's chunk tally (may be null)
-  FlicPlace at;        // the record and chunk being decoded
+  int64_t row;             // the current row of the buffer
+  FlicLine line;           // the same row, for the row writer (set by fdec_set_row)
+  uint32_t flags;          // the flags of the flic_play call
+  bool survey;             // GFX_FLAG_SURVEY: nothing is drawn and the colours are left alone
+  FdPattern pattern;       // of the last delta row with packets (delta_chunks.cpp)
+  FlicReport* report;      // the context's report
+  uint32_t* tally;         // the context's chunk tally (may be null)
+  FlicPlace at;            // the record and chunk being decoded
+  const FdPairMap* pairs;  // for line.pairs: set by each pixel chunk (fdec_start_pixels)
 };
 
 // Records the first damage the file shows, at the chunk being decoded.
@@ -168,8 +172,18 @@ void fs_restore(FlicStream& s, const FlicMark& mark);
 uint64_t fs_read_pieces(FlicStream& s, struct iovec* pieces, int count);
 
 // --- Row writer (rows.cpp) -------------------------------------------------------
-// Makes row the current row of the buffer.
-void fdec_set_row(FlicDecoder& d, int64_t row);
+// Makes row the current row of the buffer. Inline: the packet decoders read the row
+// as a whole straight after, which waited for the stores of a call's fields one by one
+// to reach the cache (2% of a delta frame).
+inline void fdec_set_row(FlicDecoder& d, int64_t row) {
+  const GfxState& g = gfx_state();
+  d.row = row;
+  d.line.width = g.active_width;
+  d.line.map = g.flic_colour_map;
+  d.line.pairs = d.pairs;
+  d.line.pixels =
+      !d.survey && row >= 0 && row < g.active_height ? g.pixel_address + row * g.row_pitch : nullptr;
+}
 // Translates width values at from into to, all looked up before one store.
 template <int width>
 inline void fdec_translate_block(uint8_t* to, const uint8_t* from, const uint8_t* map) {
@@ -186,6 +200,37 @@ using FdTranslateRun = void (*)(uint8_t* to, const uint8_t* values, int64_t n, c
 extern FdTranslateRun fdec_translate_run;
 FdTranslateRun fdec_translate_form(GfxVector level);
 extern const FdTranslateRun fdec_translate_plain;
+// The colour map over pairs of pixels: for every two values, their two entries as one
+// 16-bit word (the first value's in the low byte of both), so that one lookup translates
+// two pixels. 64K entries to make, so made for frames of many pixels, and kept in the
+// context (made on first use) while the colour map stays the same.
+struct FdPairMap {
+  uint8_t made_from[256];  // the colour map it was made from
+  bool made;
+  uint16_t pairs[65536 + 2];  // two more: the avx2 form reads 32 bits at each word
+};
+// The frames that make the pair map, where the level has a form for it: making it
+// (its memory's first use included) cost 30 us, as much as translating some 70000
+// pixels a byte at a time, which a small file does not win back. An uncompressed frame
+// translates all its pixels; a byte run makes it for the long literals of the delta
+// frames after it.
+constexpr uint64_t FDEC_PAIR_MAP_UNCOMPRESSED = 65536;
+constexpr uint64_t FDEC_PAIR_MAP_BYTE_RUN = 262144;
+// The context's pair map for the colour map map, made again if it was made from
+// another; null when there is no memory for one.
+const FdPairMap* fdec_pair_map(const uint8_t* map);
+// Called by each chunk of pixels before its first row: the pair map its long runs go
+// through, if any (d.pairs). A chunk that covers the frame makes one for a frame of
+// make_from pixels or more (0: never, as for a delta chunk); else it takes the one
+// made while the colour map has stayed the same, as with a palette that does not change.
+void fdec_start_pixels(FlicDecoder& d, uint64_t make_from);
+// Translates n pixel values through a pair map into to (values itself or apart from
+// it), in the form of the vector level in use, null where the level's
+// fdec_translate_run is the faster (avx512): portable, eight pixels a step in four
+// lookups; avx2, 32 pixels a step in two gathers of eight words.
+using FdTranslatePairs = void (*)(uint8_t* to, const uint8_t* values, int64_t n, const FdPairMap& pairs);
+extern FdTranslatePairs fdec_translate_pairs;
+FdTranslatePairs fdec_translate_pairs_form(GfxVector level);
 // Runs at least this long go to fdec_translate_run.
 constexpr int64_t FDEC_LONG_RUN = 64;
 // Translates n pixel values through the colour map into to: long runs as above, short
@@ -238,13 +283,19 @@ inline bool fdec_inside(const FlicLine& line, int64_t x, int64_t n) {
 // Puts n pixel values at column x of the row, through the FLIC colour map. Rows and
 // columns outside the active buffer are dropped.
 inline void fdec_put(const FlicLine& line, int64_t x, const uint8_t* values, int64_t n) {
-  if (fdec_inside(line, x, n)) [[likely]]
-    fdec_translate(line.pixels + x, values, n, line.map);
-  else
+  if (fdec_inside(line, x, n)) [[likely]] {
+    if (n >= FDEC_LONG_RUN && line.pairs != nullptr)
+      fdec_translate_pairs(line.pixels + x, values, n, *line.pairs);
+    else
+      fdec_translate(line.pixels + x, values, n, line.map);
+  } else {
     fdec_put_clipped(line, x, values, n);
+  }
 }
-// Puts n pixels of one value at column x of the row.
-inline void fdec_fill(const FlicLine& line, int64_t x, uint8_t value, int64_t n) {
+// Puts n pixels of one value at column x of the row. Inline in the packet decoders
+// always: the compiler had made calls of this and FdReadyBytes::put, 6% of the colour
+// cycling sample and 20% of the byte delta benchmark file at the portable level.
+[[gnu::always_inline]] inline void fdec_fill(const FlicLine& line, int64_t x, uint8_t value, int64_t n) {
   if (fdec_inside(line, x, n)) [[likely]]
     fdec_set_bytes(line.pixels + x, line.map[value], n);
   else
@@ -299,7 +350,7 @@ struct FdReadyBytes {
   bool holds(uint32_t n) const { return n <= left; }
   uint8_t next() { return *p++; }
   // Puts the next n bytes at column x of the current row, no more than most of them.
-  void put(const FlicLine& line, int64_t x, uint32_t n, int64_t most) {
+  [[gnu::always_inline]] void put(const FlicLine& line, int64_t x, uint32_t n, int64_t most) {
     fdec_put(line, x, p, std::min<int64_t>(n, most));
     p += n;
   }

@@ -271,6 +271,7 @@ void decode_line(FlicDecoder& d, uint32_t packets, FdDeltaPackets vector) {
 // First line to change, the number of lines, then per line a packet count and packets.
 void flic_byte_delta_chunk(FlicDecoder& d) {
   FlicStream& s = d.s;
+  fdec_start_pixels(d, 0);
   fdec_set_row(d, d.origin_y + fs_word(s));
   const uint32_t lines = fs_word(s);
   for (uint32_t line = 0; line < lines && !fs_stopped(s); ++line, fdec_set_row(d, d.row + 1))
@@ -282,6 +283,7 @@ void flic_byte_delta_chunk(FlicDecoder& d) {
 // they come, a packet count, and the packets.
 void flic_word_delta_chunk(FlicDecoder& d) {
   FlicStream& s = d.s;
+  fdec_start_pixels(d, 0);
   fdec_set_row(d, d.origin_y);
   const uint32_t lines = fs_word(s);
   uint32_t done = 0;

@@ -100,69 +100,88 @@ alignas(64) constexpr uint8_t FIRST_LANES[64] = {255, 255, 255, 255, 255, 255, 2
                                                  255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255,
                                                  255, 255, 255, 255, 255, 255, 255, 255, 255, 255};
 
-// The loop around the steps of the avx2 form, as delta_packets above without a branch
-// on a packet's kind (the compiler's choices checked: a conditional on the kind here
-// became a branch, guessed wrong as often as the portable decoders' are). Store puts
-// a packet's vector in the row, given its first column, its pixels, its values looked
-// up (up to eight from its third byte on, the first lowest) and its kind (0 for a
-// literal, -1 for a run).
-constexpr uint32_t LOOKED_UP = 8;  // values a step reads after the header
+constexpr uint32_t LOOKED_UP = 8;  // values a step looks up after the header
 
-template <int unit, int lanes, class Store>
-[[gnu::always_inline]] inline uint32_t copy_steps(const FlicLine& line, const uint8_t* before, FlicReady& r,
-                                                  int64_t& x_io, uint32_t most, uint32_t& regular_io,
-                                                  Store store) {
-  if (line.pixels == nullptr || before == nullptr) return 0;
+// The byte orders that make a step's vector from its looked-up values (held in both
+// halves): a literal's values in turn, and a run's value (or word) over and over.
+template <int unit>
+struct StepOrders {
+  alignas(32) uint8_t order[64] = {};  // the literal's 32 lanes, then the run's
+  constexpr StepOrders() {
+    for (int k = 0; k < 32; ++k) {
+      order[k] = static_cast<uint8_t>(k % 16 < 8 ? k % 16 : 0);
+      order[32 + k] = static_cast<uint8_t>(k % unit);
+    }
+  }
+};
+template <int unit>
+constexpr StepOrders<unit> STEP_ORDERS{};
+
+#define MOXFLIC_AVX2_DELTA_TARGET __attribute__((target("avx2,bmi2")))
+
+// The place of the packet after this one: after_run for a negative count, else
+// after_literal. Each step waits on it, so it is chosen by a conditional move, two
+// steps after the count is read against four by masks (10% on the delta benchmark
+// files; the avx512 form, bound by its permutes, gained nothing from it). The compiler
+// makes a branch of any conditional here, guessed wrong as often as not.
+inline const uint8_t* run_or_literal(int64_t count, const uint8_t* after_run, const uint8_t* after_literal) {
+  asm("test %[count], %[count]\n\tcmovs %[run], %[next]"
+      : [next] "+r"(after_literal)
+      : [count] "r"(count), [run] "r"(after_run)
+      : "cc");
+  return after_literal;
+}
+
+// The avx2 form: as delta_packets above, without a branch on a packet's kind (the
+// compiler's choices checked: a conditional on the kind here became a branch, guessed
+// wrong as often as the portable decoders' are). A step looks up four values from the
+// packet's third byte on, or eight for a literal of more than four pixels; a run of
+// up to 32 pixels or a literal of up to eight. Kept to the values the loop needs, so
+// that they stay in registers.
+template <int unit>
+MOXFLIC_AVX2_DELTA_TARGET uint32_t avx2_packets(const FlicLine& line, const uint8_t* before, FlicReady& r,
+                                                int64_t& x_io, uint32_t most, uint32_t& regular_io) {
+  constexpr int64_t STEP = 32;
+  uint8_t* const pixels = line.pixels;
+  if (pixels == nullptr || before == nullptr) return 0;
   const uint8_t* const map = line.map;
-  const int64_t last = line.width - lanes;  // the last column a vector may start at
+  const int64_t last = line.width - STEP;  // the last column a vector may start at
   const uint8_t* pos = r.pos;
   uint32_t left = r.left;
   int64_t x = x_io;
-  uint32_t done = 0, regular = 0;
-  while (done < most && left >= 2 + LOOKED_UP) {
-    const int32_t count = static_cast<int8_t>(pos[1]);
-    const int32_t sign = count >> 31;  // 0 for a literal, -1 for a run
+  uint32_t to_do = most, regular = 0;
+  while (to_do > 0 && left >= 2 + LOOKED_UP) {
+    const int64_t count = static_cast<int8_t>(pos[1]);
+    const int64_t sign = count >> 63;  // 0 for a literal, -1 for a run
     const int64_t n = unit * ((count ^ sign) - sign);
-    const int32_t literal_size = 2 + unit * count;
-    const auto size = static_cast<uint32_t>(literal_size + ((2 + unit - literal_size) & sign));
-    // A literal of up to eight pixels, a run of up to a vector.
-    const int64_t most_pixels = LOOKED_UP + ((lanes - static_cast<int64_t>(LOOKED_UP)) & sign);
+    const uint8_t* const next = run_or_literal(count, pos + 2 + unit, pos + 2 + unit * count);
+    const auto size = static_cast<uint32_t>(next - pos);
+    const int64_t most_pixels = LOOKED_UP + ((STEP - static_cast<int64_t>(LOOKED_UP)) & sign);
     const int64_t at = x + pos[0];
     if ((n > most_pixels) | (size > left) | (at < 0) | (at > last)) break;
-    uint64_t values = 0;
-    for (int b = 0; b < 4; ++b) values |= uint64_t{map[pos[2 + b]]} << (8 * b);
+    uint64_t values = uint32_t{map[pos[2]]} | uint32_t{map[pos[3]]} << 8 | uint32_t{map[pos[4]]} << 16 |
+                      uint32_t{map[pos[5]]} << 24;
     if (unit * count > 4)  // a literal longer than four pixels
-      for (int b = 4; b < 8; ++b) values |= uint64_t{map[pos[2 + b]]} << (8 * b);
-    store(at, n, values, sign);
+      values |= uint64_t{uint32_t{map[pos[6]]} | uint32_t{map[pos[7]]} << 8 | uint32_t{map[pos[8]]} << 16 |
+                         uint32_t{map[pos[9]]} << 24}
+                << 32;
+    const __m256i order =
+        _mm256_load_si256(reinterpret_cast<const __m256i*>(STEP_ORDERS<unit>.order + (sign & STEP)));
+    const __m256i chosen = _mm256_shuffle_epi8(_mm256_set1_epi64x(static_cast<int64_t>(values)), order);
+    const __m256i old = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(before + at));
+    const __m256i mask = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(FIRST_LANES + STEP - n));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(pixels + at), _mm256_blendv_epi8(old, chosen, mask));
     regular += (count == 1) | (count == -1) | (count == -4 / unit);
     x = at + n;
-    pos += size;
+    pos = next;
     left -= size;
-    ++done;
+    --to_do;
   }
   regular_io += regular;
   r.pos = pos;
   r.left = left;
   x_io = x;
-  return done;
-}
-
-#define MOXFLIC_AVX2_DELTA_TARGET __attribute__((target("avx2,bmi2")))
-
-template <int unit>
-MOXFLIC_AVX2_DELTA_TARGET uint32_t avx2_packets(const FlicLine& line, const uint8_t* before, FlicReady& r,
-                                                int64_t& x, uint32_t most, uint32_t& regular) {
-  uint8_t* const pixels = line.pixels;
-  const auto store = [&](int64_t at, int64_t n, uint64_t values, int32_t sign) MOXFLIC_AVX2_DELTA_TARGET {
-    const __m128i looked_up = _mm_cvtsi64_si128(static_cast<int64_t>(values));
-    const __m256i literal = _mm256_castsi128_si256(looked_up);
-    const __m256i spread = unit == 1 ? _mm256_broadcastb_epi8(looked_up) : _mm256_broadcastw_epi16(looked_up);
-    const __m256i chosen = _mm256_blendv_epi8(literal, spread, _mm256_set1_epi32(sign));
-    const __m256i old = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(before + at));
-    const __m256i mask = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(FIRST_LANES + 32 - n));
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(pixels + at), _mm256_blendv_epi8(old, chosen, mask));
-  };
-  return copy_steps<unit, 32>(line, before, r, x, most, regular, store);
+  return most - to_do;
 }
 
 #endif

@@ -45,6 +45,7 @@ void flic_black_chunk(FlicDecoder& d) {
 // Rows of width bytes, translated straight from the stream buffer (or read straight
 // into the buffer's rows when the frame is large).
 void flic_uncompressed_chunk(FlicDecoder& d) {
+  fdec_start_pixels(d, FDEC_PAIR_MAP_UNCOMPRESSED);
   if (fdec_put_frame_directly(d)) return;
   const uint32_t width = static_cast<uint32_t>(d.width);
   for (int32_t y = 0; y < d.height && !fs_stopped(d.s); ++y) {
@@ -61,6 +62,7 @@ void flic_uncompressed_chunk(FlicDecoder& d) {
 // stream reader, by the same routine.
 void flic_byte_run_chunk(FlicDecoder& d) {
   FlicStream& s = d.s;
+  fdec_start_pixels(d, FDEC_PAIR_MAP_BYTE_RUN);
   for (int32_t y = 0; y < d.height && !fs_stopped(s); ++y) {
     fdec_set_row(d, d.origin_y + y);
     fs_byte(s);  // packet count

@@ -149,6 +149,8 @@ struct GfxState {
 // --- Contexts -----------------------------------------------------------------------
 struct PalReductionCache;  // palette/reduce_palette.cpp
 void pal_free_reduction_cache(PalReductionCache* cache);
+struct FdPairMap;  // flic/decoder.h
+void fdec_free_pair_map(FdPairMap* pairs);
 
 // The vector code the library's inner loops run, as `moxflic-export --version` names it:
 // "portable", "avx2" or "avx512", with a note in brackets when the environment variable
@@ -160,6 +162,7 @@ struct GfxContext {
   GfxState state;
   PalReductionCache* reductions = nullptr;  // reductions kept for reuse, made by the first
   uint8_t* pcx_line_scratch = nullptr;      // the PCX line decoder's line, made by the first PCX
+  FdPairMap* pair_map = nullptr;            // the FLIC colour map over pairs, made by the first large frame
   const std::atomic<bool>* stop = nullptr;  // set by another thread: reading stops (gfx_stop_when)
 
   GfxContext() = default;

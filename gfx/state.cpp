@@ -10,6 +10,7 @@ thread_local constinit GfxContext* gfx_current_context = nullptr;
 GfxContext::~GfxContext() {
   pal_free_reduction_cache(reductions);
   delete[] pcx_line_scratch;
+  fdec_free_pair_map(pair_map);
 }
 
 namespace {

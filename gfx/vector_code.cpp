@@ -86,6 +86,7 @@ const char* gfx_vector_name(GfxVector level) {
 
 void gfx_use_vector(GfxVector level) {
   fdec_translate_run = fdec_translate_form(level);
+  fdec_translate_pairs = fdec_translate_pairs_form(level);
   fdec_byte_delta_packets = fdec_byte_delta_form(level);
   fdec_word_delta_packets = fdec_word_delta_form(level);
   fdec_delta_row_copy = fdec_delta_copies_row(level);

@@ -405,15 +405,25 @@ TEST_F(PacketPaths, EveryPacketBoundaryMeetsARefillAndTheChunkEnd) {
 // Uncompressed frames larger than the stream buffer are read straight into the
 // buffer's rows: the pixels and the file position after each frame must be those of
 // the byte-at-a-time reference, with rows in memory one after another or apart, with
-// either form of the colour map translation, and when the file ends inside a frame.
+// every form of the colour map translation (through the pair map too, for frames of
+// enough pixels, made again as the map changes), and when the file ends inside a frame.
 TEST_F(PacketPaths, LargeUncompressedFramesDecodeAlikeReadStraightIntoTheRows) {
   struct Shape {
     int buffer_w, buffer_h, frame_w, frame_h, x, y;
   };
-  const Shape shapes[] = {{152, 70, 152, 70, 0, 0}, {150, 70, 141, 61, 4, 3}, {149, 50, 149, 50, 0, 0}};
-  std::vector<FdTranslateRun> forms = {fdec_translate_plain};
+  const Shape shapes[] = {{152, 70, 152, 70, 0, 0},
+                          {150, 70, 141, 61, 4, 3},
+                          {149, 50, 149, 50, 0, 0},
+                          {270, 260, 263, 250, 5, 2}};
+  static_assert(263 * 250 >= FDEC_PAIR_MAP_UNCOMPRESSED);
+  struct Form {
+    FdTranslateRun run;
+    FdTranslatePairs pairs;
+  };
+  std::vector<Form> forms = {{fdec_translate_plain, nullptr}};
   for (const GfxVector level : GFX_VECTOR_LEVELS)
-    if (gfx_vector_runs(level)) forms.push_back(fdec_translate_form(level));
+    if (gfx_vector_runs(level))
+      forms.push_back({fdec_translate_form(level), fdec_translate_pairs_form(level)});
   std::mt19937 rng(99);
   start(1, 1);
   for (const Shape& shape : shapes) {
@@ -443,7 +453,8 @@ TEST_F(PacketPaths, LargeUncompressedFramesDecodeAlikeReadStraightIntoTheRows) {
           SCOPED_TRACE("frame " + std::to_string(shape.frame_w) + " x " + std::to_string(shape.frame_h) +
                        ", padding " + std::to_string(padding) + ", cut " + std::to_string(cut) + ", form " +
                        std::to_string(form));
-          fdec_translate_run = forms[form];
+          fdec_translate_run = forms[form].run;
+          fdec_translate_pairs = forms[form].pairs;
           uint8_t map[256];
           for (uint8_t& m : map) m = uint8_t(rng());
           std::memcpy(gfx_state().flic_colour_map, map, 256);
@@ -468,6 +479,96 @@ TEST_F(PacketPaths, LargeUncompressedFramesDecodeAlikeReadStraightIntoTheRows) {
         }
       }
     }
+  }
+  gfx_use_vector(gfx_vector());
+}
+
+// The pair map's forms give the plain translation's bytes for every length a step and
+// its tail can leave, in place and apart, the highest pair (the last entry) included,
+// and the map is made again when the colour map changes.
+TEST(PairMap, TranslatesAsThePlainForm) {
+  std::mt19937 rng(7);
+  for (int maps = 0; maps < 2; ++maps) {
+    uint8_t map[256];
+    for (uint8_t& m : map) m = uint8_t(rng());
+    const FdPairMap* pairs = fdec_pair_map(map);
+    ASSERT_NE(pairs, nullptr);
+    for (const GfxVector level : GFX_VECTOR_LEVELS) {
+      const FdTranslatePairs form = fdec_translate_pairs_form(level);
+      if (!gfx_vector_runs(level) || form == nullptr) continue;
+      for (int64_t n = 0; n <= 100; ++n) {
+        SCOPED_TRACE(std::string(gfx_vector_name(level)) + ", " + std::to_string(n) + " pixels");
+        Bytes values(size_t(n) + 3);
+        for (uint8_t& v : values) v = rng() % 4 == 0 ? 255 : uint8_t(rng());
+        Bytes expected = values, in_place = values, apart(values.size(), 0xEE);
+        fdec_translate_plain(expected.data() + 1, expected.data() + 1, n, map);
+        form(in_place.data() + 1, in_place.data() + 1, n, *pairs);
+        form(apart.data() + 1, values.data() + 1, n, *pairs);
+        EXPECT_EQ(in_place, expected);
+        std::copy(expected.begin() + 1, expected.end() - 2, values.begin() + 1);
+        std::fill(values.begin(), values.begin() + 1, 0xEE);
+        std::fill(values.end() - 2, values.end(), 0xEE);
+        EXPECT_EQ(apart, values);
+      }
+    }
+  }
+}
+
+// Long literals of delta frames go through the pair map made by a large first frame
+// while the colour map stays as it was, and not once a colour chunk changes it: every
+// level's forms draw what the portable form without a pair map draws, frame by frame.
+TEST_F(PacketPaths, DeltaLiteralsThroughThePairMapWhileTheColourMapStays) {
+  constexpr int W = 520, H = 510;
+  static_assert(W * H >= FDEC_PAIR_MAP_BYTE_RUN);
+  std::mt19937 rng(5);
+  const auto palette = [&rng] {
+    Bytes rgb(768);
+    for (uint8_t& c : rgb) c = uint8_t(rng());
+    return rgb;
+  };
+  std::vector<Bytes> pictures(5, Bytes(W * H));
+  for (uint8_t& v : pictures[0]) v = uint8_t(rng());
+  for (size_t k = 1; k < pictures.size(); ++k) {  // long stretches changed, in varying places
+    pictures[k] = pictures[k - 1];
+    for (int y = int(k); y < H; y += 9)
+      for (int x = 7 * int(k); x < W - 5; ++x) pictures[k][size_t(y * W + x)] = uint8_t(rng());
+  }
+  FlicWriter w;
+  fw_begin(w, FLIC_MAGIC_FLC, W, H, 0);
+  for (size_t k = 0; k < pictures.size(); ++k) {
+    fw_begin_frame(w);
+    if (k == 0 || k == 3) fw_palette(w, FLIC_CHUNK_COLOUR_256, palette().data());
+    if (k == 0)
+      fw_byte_run(w, pictures[0].data());
+    else if (k == 2)
+      ASSERT_TRUE(fw_byte_delta(w, pictures[k - 1].data(), pictures[k].data()));
+    else
+      ASSERT_TRUE(fw_word_delta(w, pictures[k - 1].data(), pictures[k].data()));
+    fw_end_frame(w);
+  }
+  fw_finish(w);
+  const std::string name = save(w);
+  start(W, H);
+  const auto decode = [&] {
+    std::vector<Bytes> drawn;
+    fill_buffer(0xEE);
+    open(name);
+    for (size_t k = 0; k < pictures.size(); ++k) {
+      EXPECT_EQ(flic_play(&context_, 1, GFX_FLAG_NO_PAUSE), 1);
+      drawn.push_back(pixels());
+    }
+    flic_close(&context_);
+    opened_ = false;
+    return drawn;
+  };
+  gfx_use_vector(GfxVector::portable);
+  fdec_translate_pairs = nullptr;
+  const std::vector<Bytes> expected = decode();
+  for (const GfxVector level : GFX_VECTOR_LEVELS) {
+    if (!gfx_vector_runs(level)) continue;
+    SCOPED_TRACE(gfx_vector_name(level));
+    gfx_use_vector(level);
+    EXPECT_EQ(decode(), expected);
   }
   gfx_use_vector(gfx_vector());
 }
