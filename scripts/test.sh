@@ -28,7 +28,7 @@ ctest --test-dir build/release -j "$jobs" --timeout 60
 # The processor's best vector code ran above; the decoder's tests, those that compare
 # with the byte-at-a-time references and with ffmpeg, run again at the lower levels, so
 # that every level's code is proven on every run.
-vector_tests='FrameDecoder\.|PacketPaths\.|Chunks\.|^Flic\.|FfmpegSample|AgainstFfmpeg|ReducePalette\.'
+vector_tests='FrameDecoder\.|PacketPaths\.|PairMap\.|Chunks\.|^Flic\.|FfmpegSample|AgainstFfmpeg|ReducePalette\.'
 for level in portable avx2; do
   echo "== decoder tests with MOXFLIC_SIMD=$level"
   MOXFLIC_SIMD=$level ctest --test-dir build/release -j "$jobs" --timeout 60 -R "$vector_tests"
