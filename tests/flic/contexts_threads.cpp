@@ -31,14 +31,20 @@ std::vector<std::vector<uint8_t>> decode(const std::string& path, uint32_t flags
   int32_t width = 0, height = 0;
   uint8_t header[128];
   FlicContext flic{};
+  const auto finish = [&] {
+    gfx_finish();
+    plat_delete_palette(palette);
+    plat_release_dc(hl_window(), dc);
+    return frames;
+  };
   if (pcx) {
     int32_t x0, x1, y0, y1;
-    if (pcx_check_header(path.c_str(), header) != 0) return frames;
+    if (pcx_check_header(path.c_str(), header) != 0) return finish();
     pcx_extents(header, &x0, &x1, &y0, &y1);
     width = x1 - x0 + 1;
     height = y1 - y0 + 1;
   } else {
-    if (flic_open(path.c_str(), &flic) != 0) return frames;
+    if (flic_open(path.c_str(), &flic) != 0) return finish();
     width = flic.width;
     height = flic.height;
   }
@@ -62,10 +68,7 @@ std::vector<std::vector<uint8_t>> decode(const std::string& path, uint32_t flags
   if (!pcx) flic_close(&flic);
   vb_close();
   vb_free(slot);
-  gfx_finish();
-  plat_delete_palette(palette);
-  plat_release_dc(hl_window(), dc);
-  return frames;
+  return finish();
 }
 
 struct Job {
