@@ -168,6 +168,20 @@ struct Kept {
 constexpr int SETS = 64;
 constexpr int WAYS = 2;  // the set's most recently used reduction first
 
+// The last first search: the file palette it was made from, and every colour's
+// partner key with all colours live.
+struct LastSearch {
+  const Kernels* kernels;  // null: none yet
+  uint8_t file[COLOURS * 3];
+  int32_t partner[COLOURS];
+};
+
+// The first search starts from the last one when at most this many colours changed
+// since, and at most AGAIN colours have to be searched afresh; past those, searching
+// all colours is the faster.
+constexpr int FEW_CHANGED = 32;
+constexpr int AGAIN = 24;
+
 }  // namespace
 }  // namespace reduction
 
@@ -175,6 +189,7 @@ constexpr int WAYS = 2;  // the set's most recently used reduction first
 // Each context has its own, made by its first reduction.
 struct PalReductionCache {
   reduction::Kept ways[reduction::SETS][reduction::WAYS];
+  reduction::LastSearch last;
 };
 
 // Made zero by calloc, so that pages never touched cost no memory nor time.
@@ -236,6 +251,60 @@ void keep(const GfxState& g, const Kernels* kernels, int set) {
   std::memcpy(k.map, g.flic_colour_map, sizeof k.map);
 }
 
+// Every colour's partner key, all colours live, from the last first search when few
+// colours changed since (colour cycling changes a few a frame); false, with the
+// partners not set, when the search has to be made whole. A colour that did not change
+// keeps its partner unless that changed, and then only a changed colour above it can
+// be nearer: its key is the least of its last one and those of the changed colours.
+// Changed colours, and those whose partner changed, are searched afresh. The keys are
+// exact, so the result is that of the whole search.
+bool partners_from_last(Record& r, const Kernels& kernels, const uint8_t* file) {
+  PalReductionCache* cache = kept_reductions();
+  if (cache == nullptr || cache->last.kernels != &kernels) return false;
+  const LastSearch& last = cache->last;
+  int changed[FEW_CHANGED];
+  int count = 0;
+  bool is_changed[COLOURS];
+  for (int k = 0; k < COLOURS; ++k) {
+    is_changed[k] = std::memcmp(file + 3 * k, last.file + 3 * k, 3) != 0;
+    if (is_changed[k]) {
+      if (count == FEW_CHANGED) return false;
+      changed[count++] = k;
+    }
+  }
+  int again[AGAIN];
+  int searches = 0;
+  for (int k = 0; k < COLOURS; ++k) {
+    const int32_t key = last.partner[k];
+    if (is_changed[k] || (key != NONE && is_changed[index_of(key)])) {
+      if (searches == AGAIN) return false;
+      again[searches++] = k;
+    }
+  }
+  std::memcpy(r.partner, last.partner, sizeof r.partner);
+  for (int c = 0; c < count; ++c) {
+    const int j = changed[c];
+    const float red = r.red[j], green = r.green[j], blue = r.blue[j];
+    for (int k = 0; k < j; ++k) {
+      // Exact in single precision, as in find_partner.
+      const float dr = r.red[k] - red, dg = r.green[k] - green, db = r.blue[k] - blue;
+      const int32_t key =
+          (static_cast<int32_t>(dr * dr + dg * dg + db * db) << INDEX_BITS) + (INDEX_MASK - j);
+      r.partner[k] = key < r.partner[k] ? key : r.partner[k];
+    }
+  }
+  for (int a = 0; a < searches; ++a) r.partner[again[a]] = kernels.partner(r, again[a]);
+  return true;
+}
+
+void remember_search(const Record& r, const Kernels& kernels, const uint8_t* file) {
+  PalReductionCache* cache = kept_reductions();
+  if (cache == nullptr) return;
+  cache->last.kernels = &kernels;
+  std::memcpy(cache->last.file, file, sizeof cache->last.file);
+  std::memcpy(cache->last.partner, r.partner, sizeof cache->last.partner);
+}
+
 }  // namespace
 }  // namespace reduction
 
@@ -255,7 +324,8 @@ const uint8_t* gfx_reduce_palette(uint32_t flags) {
 
   Record r;
   kernels.load(r, g.work_palette);
-  kernels.all_partners(r);
+  if (set < 0 || !partners_from_last(r, kernels, g.flic_file_palette)) kernels.all_partners(r);
+  if (set >= 0) remember_search(r, kernels, g.flic_file_palette);
   int32_t referrers[COLOURS] = {};  // live colours whose partner this colour is
   for (int k = 0; k < COLOURS; ++k) {
     r.pair[k] = pair_key(r, k);

@@ -81,6 +81,8 @@ extern const reduction::Kernels* pal_reduction_kernels;
 
 // Reductions are kept and given again when the same file palette comes back (as it
 // does in colour cycling), with the same searches: the last 128 different ones, in
-// 64 sets of two by a hash of the palette. The result is the same as reducing again.
-// Tests and benchmarks that time the reduction itself turn this off, and back on.
+// 64 sets of two by a hash of the palette; and a new palette's first search starts
+// from the last one's when only a few colours changed. The result is the same as
+// reducing afresh. Tests and benchmarks that time the reduction itself turn this off,
+// and back on.
 extern bool pal_reuse_reductions;

@@ -251,3 +251,34 @@ TEST_F(ReducePalette, AReductionGivenAgainIsTheSameAsAFreshOne) {
     }
   }
 }
+
+// Palettes that change a few colours at a time (as colour cycling does) start their
+// search from the last one's: the same as reducing afresh, whichever colours changed.
+TEST_F(ReducePalette, AFewColoursChangedGiveTheSameAsAFreshReduction) {
+  std::mt19937 rng(53);
+  for (const auto& [form, kernels] : kernels_here()) {
+    pal_reduction_kernels = kernels;
+    Palette p = random_palette(rng, 256);
+    for (size_t n = 0; n < 400; ++n) {
+      const int changes = std::array{1, 2, 3, 8, 20, 40}[n % 6];
+      for (int c = 0; c < changes; ++c) {
+        const size_t k = n % 7 == 0 && c == 0 ? 255 : rng() % 256;  // the top colour now and then
+        const size_t twin = rng() % 256;  // a copy of another colour, or a new one near it
+        for (size_t b = 0; b < 3; ++b)
+          p[3 * k + b] = n % 2 ? uint8_t(p[3 * twin + b] ^ (rng() % 3)) : uint8_t(rng() % 256);
+      }
+      std::copy(p.begin(), p.end(), gfx_state().flic_file_palette);
+      Palette again(768 + 256 + 256);
+      std::copy_n(gfx_reduce_palette(0), 768, again.begin());
+      std::copy_n(gfx_state().flic_colour_map, 256, again.begin() + 768);
+      std::copy_n(gfx_state().live_flags, 256, again.begin() + 1024);
+      pal_reuse_reductions = false;
+      Palette fresh(768 + 256 + 256);
+      std::copy_n(gfx_reduce_palette(0), 768, fresh.begin());
+      std::copy_n(gfx_state().flic_colour_map, 256, fresh.begin() + 768);
+      std::copy_n(gfx_state().live_flags, 256, fresh.begin() + 1024);
+      pal_reuse_reductions = true;
+      ASSERT_EQ(again, fresh) << form << ", palette " << n;
+    }
+  }
+}
