@@ -49,9 +49,25 @@ struct FlicLine {
   const FdPairMap* pairs;  // the same over pairs, for long runs; null where there is none (rows.cpp)
 };
 
-// How regular the packets of a delta row are: its packets, and those of the shapes
-// the portable decoder takes without a branch on their kind (one pixel or word, or a
-// run of one, or of four pixels or two words).
+// The regular shapes of delta packets: one pixel or word, or a run of up to 32
+// pixels; all as long as their header and one unit (1 byte for the byte delta, 2 for
+// the word delta), so that a loop over them finds each next packet without waiting
+// on the one before. By the packet's count byte, its pixels; 0 for other shapes.
+constexpr int FDEC_REGULAR_RUN_MOST = 32;
+template <int unit>
+struct FdRegularShapes {
+  uint8_t pixels[256] = {};
+  constexpr FdRegularShapes() {
+    pixels[1] = unit;
+    for (int run = 1; run * unit <= FDEC_REGULAR_RUN_MOST; ++run)
+      pixels[256 - run] = static_cast<uint8_t>(run * unit);
+  }
+};
+template <int unit>
+constexpr FdRegularShapes<unit> FDEC_REGULAR_SHAPES{};
+
+// How regular the packets of a delta row are: its packets, and those of the regular
+// shapes.
 // And of the last row the vector decoder took, its packets and those it left to the
 // portable routine (too long for it, or cut by the buffer's edge).
 struct FdPattern {
@@ -378,7 +394,7 @@ inline bool fs_took(FlicReady& r, uint32_t n) {
 // come one after another, up to most: it stops before a packet that is not wholly in
 // r, not wholly inside the row, or longer than the form takes (64 pixels with
 // AVX-512), which the portable decoders then take. Returns the packets decoded, and
-// adds those of the regular shapes (see FdPattern) to regular. In the form of the
+// adds those of the regular shapes (FdRegularShapes) to regular. In the form of the
 // vector level in use (delta_vector.cpp); null where the level has none.
 // before: the row's pixels as they were before its packets, a copy, when the forms in
 // use ask for one (fdec_delta_row_copy), else null.

@@ -83,7 +83,7 @@ MOXFLIC_DELTA_TARGET uint32_t delta_packets(const FlicLine& line, const uint8_t*
     x = at + n;
     pos += size;
     left -= size;
-    regular += (count == 1) | (count == -1) | (count == -4 / unit);
+    regular += FDEC_REGULAR_SHAPES<unit>.pixels[static_cast<uint8_t>(count)] != 0;
     ++done;
   }
   regular_io += regular;
@@ -118,17 +118,6 @@ template <int unit>
 constexpr StepOrders<unit> STEP_ORDERS{};
 
 #define MOXFLIC_AVX2_DELTA_TARGET __attribute__((target("avx2,bmi2")))
-
-// 1 for the count bytes of the packets the portable decoders take without a branch on
-// their kind (delta_chunks.cpp), by unit: one pixel or word, or a run of one, or of
-// four pixels or two words.
-template <int unit>
-struct RegularCounts {
-  uint8_t regular[256] = {};
-  constexpr RegularCounts() { regular[1] = regular[0xFF] = regular[256 - 4 / unit] = 1; }
-};
-template <int unit>
-constexpr RegularCounts<unit> REGULAR_COUNTS{};
 
 // The place of the packet after this one: after_run for a negative count, else
 // after_literal. Each step waits on it, so it is chosen by a conditional move, two
@@ -190,7 +179,7 @@ MOXFLIC_AVX2_DELTA_TARGET uint32_t avx2_packets(const FlicLine& line, const uint
     const __m256i old = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(before + at));
     const __m256i mask = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(FIRST_LANES + STEP - n));
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(pixels + at), _mm256_blendv_epi8(old, chosen, mask));
-    regular += REGULAR_COUNTS<unit>.regular[pos[1]];
+    regular += FDEC_REGULAR_SHAPES<unit>.pixels[pos[1]] != 0;
     x = at + n;
     pos = next;
     --to_do;
