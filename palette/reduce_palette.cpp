@@ -143,9 +143,20 @@ int next_referrer(const Record& r, int i, int k) {
   return i;
 }
 
+// Exact in single precision, as in find_partner.
+void nearer_below(Record& r, int j) {
+  const float red = r.red[j], green = r.green[j], blue = r.blue[j];
+  for (int k = 0; k < j; ++k) {
+    const float dr = r.red[k] - red, dg = r.green[k] - green, db = r.blue[k] - blue;
+    const int32_t key = (static_cast<int32_t>(dr * dr + dg * dg + db * db) << INDEX_BITS) + (INDEX_MASK - j);
+    r.partner[k] = key < r.partner[k] ? key : r.partner[k];
+  }
+}
+
 }  // namespace
 
-const Kernels portable_kernels = {load, find_all_partners, find_partner, closest_pair, next_referrer};
+const Kernels portable_kernels = {load,         find_all_partners, find_partner,
+                                  closest_pair, next_referrer,     nearer_below};
 
 }  // namespace reduction
 
@@ -266,7 +277,9 @@ bool partners_from_last(Record& r, const Kernels& kernels, const uint8_t* file) 
   int count = 0;
   bool is_changed[COLOURS];
   for (int k = 0; k < COLOURS; ++k) {
-    is_changed[k] = std::memcmp(file + 3 * k, last.file + 3 * k, 3) != 0;
+    const int at = 3 * k;
+    is_changed[k] = ((file[at] ^ last.file[at]) | (file[at + 1] ^ last.file[at + 1]) |
+                     (file[at + 2] ^ last.file[at + 2])) != 0;
     if (is_changed[k]) {
       if (count == FEW_CHANGED) return false;
       changed[count++] = k;
@@ -282,17 +295,7 @@ bool partners_from_last(Record& r, const Kernels& kernels, const uint8_t* file) 
     }
   }
   std::memcpy(r.partner, last.partner, sizeof r.partner);
-  for (int c = 0; c < count; ++c) {
-    const int j = changed[c];
-    const float red = r.red[j], green = r.green[j], blue = r.blue[j];
-    for (int k = 0; k < j; ++k) {
-      // Exact in single precision, as in find_partner.
-      const float dr = r.red[k] - red, dg = r.green[k] - green, db = r.blue[k] - blue;
-      const int32_t key =
-          (static_cast<int32_t>(dr * dr + dg * dg + db * db) << INDEX_BITS) + (INDEX_MASK - j);
-      r.partner[k] = key < r.partner[k] ? key : r.partner[k];
-    }
-  }
+  for (int c = 0; c < count; ++c) kernels.nearer_below(r, changed[c]);
   for (int a = 0; a < searches; ++a) r.partner[again[a]] = kernels.partner(r, again[a]);
   return true;
 }

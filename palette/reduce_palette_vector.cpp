@@ -117,6 +117,27 @@ MOXFLIC_AVX2 int next_referrer(const Record& r, int i, int k) {
   return i;
 }
 
+// As find_partner, eight colours below j at a time; the lanes from j on keep their
+// keys.
+MOXFLIC_AVX2 void nearer_below(Record& r, int j) {
+  const __m256 red = _mm256_set1_ps(r.red[j]), green = _mm256_set1_ps(r.green[j]),
+               blue = _mm256_set1_ps(r.blue[j]);
+  const __m256i tag = _mm256_set1_epi32(INDEX_MASK - j);
+  for (int k = 0; k < j; k += LANES) {
+    const __m256 dr = _mm256_sub_ps(_mm256_load_ps(r.red + k), red);
+    const __m256 dg = _mm256_sub_ps(_mm256_load_ps(r.green + k), green);
+    const __m256 db = _mm256_sub_ps(_mm256_load_ps(r.blue + k), blue);
+    const __m256 d = _mm256_fmadd_ps(db, db, _mm256_fmadd_ps(dg, dg, _mm256_mul_ps(dr, dr)));
+    const __m256i from_j =
+        _mm256_cmpgt_epi32(_mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7), _mm256_set1_epi32(j - k - 1));
+    const __m256i key =
+        _mm256_or_si256(_mm256_add_epi32(_mm256_slli_epi32(_mm256_cvttps_epi32(d), INDEX_BITS), tag),
+                        _mm256_and_si256(from_j, _mm256_set1_epi32(NONE)));
+    __m256i* const partner = reinterpret_cast<__m256i*>(r.partner + k);
+    _mm256_store_si256(partner, _mm256_min_epi32(_mm256_load_si256(partner), key));
+  }
+}
+
 // The first search in integers, with the 16-bit dot products of AVX-512 VNNI, on
 // processors that have them. Squared distances are expanded, |ci|^2 + |cj|^2 - 2 ci.cj,
 // and the key 256 * distance + 255 - j is exact in 32 bits whatever the distance:
@@ -260,8 +281,10 @@ MOXFLIC_AVX2 void find_all_partners_madd(Record& r) {
   }
 }
 
-const Kernels vnni_kernels = {load, find_all_partners_vnni, find_partner, closest_pair, next_referrer};
-const Kernels kernels = {load, find_all_partners_madd, find_partner, closest_pair, next_referrer};
+const Kernels vnni_kernels = {load,         find_all_partners_vnni, find_partner,
+                              closest_pair, next_referrer,          nearer_below};
+const Kernels kernels = {load,         find_all_partners_madd, find_partner,
+                         closest_pair, next_referrer,          nearer_below};
 
 #ifdef __SSE2__
 // The portable level's searches in SSE2, which every x86-64 processor has: four
@@ -421,8 +444,25 @@ int next_referrer_sse2(const Record& r, int i, int k) {
   return i;
 }
 
-const Kernels sse2_kernels = {load_sse2, find_all_partners_sse2, find_partner_sse2, closest_pair_sse2,
-                              next_referrer_sse2};
+// As nearer_below above, four colours a step.
+void nearer_below_sse2(Record& r, int j) {
+  const __m128 red = _mm_set1_ps(r.red[j]), green = _mm_set1_ps(r.green[j]), blue = _mm_set1_ps(r.blue[j]);
+  const __m128i tag = _mm_set1_epi32(INDEX_MASK - j);
+  for (int k = 0; k < j; k += QUAD) {
+    const __m128 dr = _mm_sub_ps(_mm_load_ps(r.red + k), red);
+    const __m128 dg = _mm_sub_ps(_mm_load_ps(r.green + k), green);
+    const __m128 db = _mm_sub_ps(_mm_load_ps(r.blue + k), blue);
+    const __m128 d = _mm_add_ps(_mm_add_ps(_mm_mul_ps(dr, dr), _mm_mul_ps(dg, dg)), _mm_mul_ps(db, db));
+    const __m128i from_j = _mm_cmpgt_epi32(quad_lanes(), _mm_set1_epi32(j - k - 1));
+    const __m128i key = _mm_or_si128(_mm_add_epi32(_mm_slli_epi32(_mm_cvttps_epi32(d), INDEX_BITS), tag),
+                                     _mm_and_si128(from_j, _mm_set1_epi32(NONE)));
+    __m128i* const partner = reinterpret_cast<__m128i*>(r.partner + k);
+    _mm_store_si128(partner, least_sse2(_mm_load_si128(partner), key));
+  }
+}
+
+const Kernels sse2_kernels = {load_sse2,         find_all_partners_sse2, find_partner_sse2,
+                              closest_pair_sse2, next_referrer_sse2,     nearer_below_sse2};
 #endif
 
 }  // namespace

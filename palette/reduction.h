@@ -57,12 +57,15 @@ inline int32_t pair_key(const Record& r, int k) {
 // all colours live. partner: colour k's partner key among the live colours above it.
 // closest_pair: the least pair key, NONE if there is none. next_referrer: the first
 // live colour from k on, below i, whose partner is i; i if there is none.
+// nearer_below: every colour below j takes j as its partner where its key with j is
+// less than its partner key (all colours live).
 struct Kernels {
   void (*load)(Record& r, const uint8_t* palette);
   void (*all_partners)(Record& r);
   int32_t (*partner)(const Record& r, int k);
   int32_t (*closest_pair)(const Record& r);
   int (*next_referrer)(const Record& r, int i, int k);
+  void (*nearer_below)(Record& r, int j);
 };
 
 // The plain form, in the compiler's generic vectors: the reference of the others.

@@ -263,7 +263,8 @@ TEST_F(ReducePalette, AFewColoursChangedGiveTheSameAsAFreshReduction) {
       const int changes = std::array{1, 2, 3, 8, 20, 40}[n % 6];
       for (int c = 0; c < changes; ++c) {
         const size_t k = n % 7 == 0 && c == 0 ? 255 : rng() % 256;  // the top colour now and then
-        const size_t twin = rng() % 256;  // a copy of another colour, or a new one near it
+        // A copy of another colour (often the one just below), or a new one near it.
+        const size_t twin = c % 3 == 0 && k > 0 ? k - 1 : rng() % 256;
         for (size_t b = 0; b < 3; ++b)
           p[3 * k + b] = n % 2 ? uint8_t(p[3 * twin + b] ^ (rng() % 3)) : uint8_t(rng() % 256);
       }
