@@ -10,12 +10,10 @@
 //   column: the packet's pixels, then the row's own pixels from a copy of the row
 //   taken before its packets (the columns after a packet are not yet changed, as
 //   packets go from left to right). The values are looked up one by one: four, or
-//   eight for a longer literal; so runs of up to 32 pixels and literals of up to
-//   eight. It pays where the packets' kinds and lengths are all but random (7% on the
-//   colour-cycling sample, 10% on the dance sample); on rows whose packets the
-//   portable decoders guess well, as in scrolling, it is the slower (15% on the
-//   scrolling benchmark file), and no rule on the last row's packets has told those
-//   rows apart yet.
+//   eight for a longer literal; so runs of up to 32 pixels (longer ones are stored
+//   32 pixels at a time) and literals of up to eight. It pays where the packets'
+//   kinds and lengths are all but random (7% on the colour-cycling sample, 10% on
+//   the dance sample); rows of packets alike go to the loop of regular packets.
 // - portable: none. The same steps in SSE2, 16 bytes wide, measured slower than the
 //   portable decoders, which guess the packets' kinds and lengths by branches.
 #include "flic/decoder.h"
@@ -132,6 +130,16 @@ inline const uint8_t* run_or_literal(int64_t count, const uint8_t* after_run, co
   return after_literal;
 }
 
+// A run of n pixels, more than 32, of the value low (unit 1) or the word low, high.
+template <int unit>
+MOXFLIC_AVX2_DELTA_TARGET inline void long_run(uint8_t* to, int64_t n, uint8_t low, uint8_t high) {
+  constexpr int64_t STEP = 32;
+  const __m256i value = unit == 1 ? _mm256_set1_epi8(static_cast<char>(low))
+                                  : _mm256_set1_epi16(static_cast<int16_t>(low | high << 8));
+  for (int64_t k = 0; k < n - STEP; k += STEP) _mm256_storeu_si256(reinterpret_cast<__m256i*>(to + k), value);
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(to + n - STEP), value);  // n - STEP is whole units
+}
+
 // The avx2 form: as delta_packets above, without a branch on a packet's kind (the
 // compiler's choices checked: a conditional on the kind here became a branch, guessed
 // wrong as often as the portable decoders' are). A step looks up four values from the
@@ -162,7 +170,17 @@ MOXFLIC_AVX2_DELTA_TARGET uint32_t avx2_packets(const FlicLine& line, const uint
     const uint8_t* const next = run_or_literal(count, pos + 2 + unit, pos + 2 + unit * count);
     const int64_t most_pixels = LOOKED_UP + ((STEP - static_cast<int64_t>(LOOKED_UP)) & sign);
     const int64_t at = x + pos[0];
-    if ((n > most_pixels) | (next - pos > end - pos) | (static_cast<uint64_t>(at) > last)) break;
+    if ((n > most_pixels) | (next - pos > end - pos) | (static_cast<uint64_t>(at) > last)) [[unlikely]] {
+      // A run longer than a step, wholly inside the row, is stored here a step at a
+      // time, the last store overlapping the one before: a stop and a start of this
+      // loop for it cost more (10% on the colour-cycling sample, 16% on the dance).
+      if ((sign == 0) | (n <= STEP) | (next - pos > end - pos) | (at < 0) || n > line.width - at) break;
+      long_run<unit>(pixels + at, n, map[pos[2]], map[pos[3]]);
+      x = at + n;
+      pos = next;
+      --to_do;
+      continue;
+    }
     // The word delta's commonest packets, runs and one-word literals, need only two
     // values (3% on the word delta benchmark files); the byte delta's literals of two
     // to four pixels come too often for a branch on them (5% slower on the
